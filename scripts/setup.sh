@@ -1,0 +1,14 @@
+#!/bin/sh
+# Installs whatever is missing to build, run and test ORVEX on Debian 12.
+set -e
+packages="g++ cmake ninja-build qt6-base-dev qt6-serialport-dev fonts-noto-cjk xvfb xauth"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing

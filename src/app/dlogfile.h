@@ -1,0 +1,42 @@
+#pragma once
+// The file dialog of a file-keeping window: its filter, the directory the
+// window was loaded in, a question before overwriting, a default extension for
+// a name typed without one, and a cancel that ends the operation silently.
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+class DlogFile {
+public:
+    // filter in the form "description|pattern", e.g.
+    // "Tavix-DRIVE point table files(*.ptt)|*.ptt"; extension without its dot.
+    DlogFile(QWidget *owner, const QString &filter, const QString &defaultExtension);
+
+    // Set at window load: the dialog opens here until a file has been chosen.
+    void setInitDir(const QString &dir) { m_initDir = dir; }
+    const QString &initDir() const { return m_initDir; }
+
+    // The chosen file with its full path, or nothing on cancel.
+    std::optional<QString> ShowOpen();
+    std::optional<QString> ShowSave();
+    // The last file chosen, with its full path.
+    const QString &FileName() const { return m_fileName; }
+
+    // Replaces the dialog (tests script the user's choice here).
+    std::function<std::optional<QString>(bool save)> chooser;
+
+    // "description|pattern" as a Qt name filter.
+    static QString qtFilter(const QString &filter);
+
+private:
+    std::optional<QString> show(bool save);
+
+    QWidget *m_owner;
+    QString m_filter;
+    QString m_extension;
+    QString m_initDir;
+    QString m_fileName;
+};

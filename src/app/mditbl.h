@@ -1,0 +1,85 @@
+#pragma once
+// The main window: the status strip on top, the seven child windows inside,
+// and the menus File, Window and System. It owns the shared state and tells
+// the link which window is active.
+
+#include "link/drivelink.h"
+#include "link/portmap.h"
+#include "link/portsettings.h"
+#include "points/pointdata.h"
+#include "wave/wavestate.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+
+class QAction;
+class QMdiArea;
+class QMenu;
+class QMdiSubWindow;
+class ChildFrame;
+class ChildWindow;
+class TitleBar;
+class Tbl_Writ;
+class HMon;
+class CommComm;
+class Mon2;
+class Alarm;
+class Prm_Writ;
+class IOMon;
+class PortInp;
+class PassWord;
+class Version;
+
+class MDItbl : public QMainWindow {
+    Q_OBJECT
+public:
+    // listPorts gives the port dialog its list; the port is the link's.
+    MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts = {}, QWidget *parent = nullptr);
+    ~MDItbl() override;
+
+    // Shared state, handed to the windows that need it.
+    PortSettings portSettings;
+    PointData pointData{};
+    WaveState wave;
+    DriveLink link;
+
+    QMdiArea *mdiArea;
+    TitleBar *titleBar = nullptr;
+    Tbl_Writ *tblWrit = nullptr;
+    HMon *hMon = nullptr;
+    CommComm *commComm = nullptr;
+    Mon2 *mon2 = nullptr;
+    Alarm *alarm = nullptr;
+    Prm_Writ *prmWrit = nullptr;
+    IOMon *ioMon = nullptr;
+    PassWord *passWord = nullptr;
+    PortInp *portInp = nullptr;
+
+    QMenu *mnuFile;
+    QAction *mnuFile1;
+    QMenu *mnuWindow;
+    QMenu *mnuSystem;
+    std::array<QAction *, 3> mnuSystem1{};
+
+    // The frame of a child window inside the main area.
+    ChildFrame *frameOf(QWidget *child) const;
+    // The tag of the active child window, empty when it has none.
+    QString activeTag() const;
+    // Maker mode is on exactly while "PassWord(&P)" is ticked.
+    bool makerMode() const;
+    void SetMakerMode(bool on);
+
+    void mnuSystem1_Click(int index);
+    void showAbout();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void MDIForm_Load();
+    ChildFrame *addChild(ChildWindow *child, const QRect &geometry);
+    void buildMenus();
+    void fillWindowMenu();
+    void connectLinkUi();
+};

@@ -1,0 +1,131 @@
+#include "portinp.h"
+
+#include "app/numtext.h"
+#include "app/portfile.h"
+#include "link/drivelink.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <cmath>
+
+PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
+    : QDialog(parent), m_link(link), m_listPorts(std::move(listPorts))
+{
+    setObjectName(QStringLiteral("PortInp"));
+    setWindowTitle(QStringLiteral("Comm Port Select"));
+    setModal(true);
+
+    Label1 = new QLabel(QStringLiteral("Input Comm Port No."), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    TxtPortNo = new QLineEdit(this);
+    TxtPortNo->setObjectName(QStringLiteral("TxtPortNo"));
+    TxtPortNo->setAccessibleName(Label1->text());
+    TxtPortNo->setMaximumWidth(90);
+    Label1->setBuddy(TxtPortNo);
+    ChkOffLine = new QCheckBox(QStringLiteral("Offline Mode"), this);
+    ChkOffLine->setObjectName(QStringLiteral("ChkOffLine"));
+    CmdOKCancel[0] = new QPushButton(QStringLiteral("OK"), this);
+    CmdOKCancel[1] = new QPushButton(QStringLiteral("Cancel"), this);
+    for (int i = 0; i < 2; ++i) {
+        CmdOKCancel[i]->setObjectName(QStringLiteral("CmdOKCancel(%1)").arg(i));
+        CmdOKCancel[i]->setAutoDefault(false);
+        connect(CmdOKCancel[i], &QPushButton::clicked, this, [this, i] { CmdOKCancel_Click(i); });
+    }
+    LstPorts = new QTreeWidget(this);
+    LstPorts->setObjectName(QStringLiteral("LstPorts"));
+    LstPorts->setAccessibleName(QStringLiteral("Serial ports"));
+    LstPorts->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Device"), QStringLiteral("Description")});
+    LstPorts->setRootIsDecorated(false);
+    LstPorts->setMinimumSize(380, 110);
+    LstPorts->header()->setStretchLastSection(true);
+    connect(LstPorts, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem *item) { TxtPortNo->setText(item->text(0)); });
+    connect(LstPorts, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) {
+        TxtPortNo->setText(item->text(0));
+        CmdOKCancel_Click(0);
+    });
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(TxtPortNo, 0, 1);
+    grid->addWidget(ChkOffLine, 1, 0, 1, 2);
+    grid->addWidget(LstPorts, 0, 2, 3, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(CmdOKCancel[0]);
+    buttons->addWidget(CmdOKCancel[1]);
+    grid->addLayout(buttons, 3, 0, 1, 3);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(2, 1);
+
+    TxtPortNo->installEventFilter(this);
+    ChkOffLine->installEventFilter(this);
+    setFixedSize(sizeHint().expandedTo(QSize(560, 190)));
+}
+
+void PortInp::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    activate();
+}
+
+void PortInp::activate()
+{
+    const PortSettings &s = m_link.settings();
+    TxtPortNo->setText(QString::number(s.PortNo));
+    ChkOffLine->setChecked(s.OfflineMode == 1);
+    LstPorts->clear();
+    if (m_listPorts) {
+        for (const PortEntry &e : m_listPorts()) {
+            auto *item = new QTreeWidgetItem(LstPorts, {QString::number(e.number), e.device, e.description});
+            if (e.number == s.PortNo) LstPorts->setCurrentItem(item);
+        }
+    }
+    if (LstPorts->topLevelItemCount() == 0)
+        new QTreeWidgetItem(LstPorts, {QString(), QStringLiteral("(no serial ports found)"), QString()});
+    for (int c = 0; c < 2; ++c) LstPorts->resizeColumnToContents(c);
+    TxtPortNo->setFocus();
+    TxtPortNo->selectAll();
+}
+
+bool PortInp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            CmdOKCancel_Click(0);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void PortInp::CmdOKCancel_Click(int index)
+{
+    PortSettings &s = m_link.settings();
+    if (index == 0) {
+        const double n = std::floor(ValText(TxtPortNo->text()));
+        if (n < -32768 || n > 32767) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("The port number must lie between -32768 and 32767."));
+            TxtPortNo->setFocus();
+            TxtPortNo->selectAll();
+            return;
+        }
+        s.PortNo = static_cast<qint16>(n);
+        s.OfflineMode = ChkOffLine->isChecked() ? 1 : 0;
+    } else {
+        s.RestorePortSettings();
+    }
+    WritePortFile(s);
+    m_link.closePort();
+    if (s.OfflineMode == 1) s.SavePortSettings();
+    done(index == 0 ? QDialog::Accepted : QDialog::Rejected);
+}

@@ -1,0 +1,257 @@
+#include "drivelink.h"
+
+#include "frames.h"
+
+namespace {
+
+bool isSilentTimeout(const QString &keyword)
+{
+    // Poll requests and the CPU reset (the drive restarts and cannot answer)
+    // are dropped without a question when their reply is lost.
+    return keyword == u"S" || keyword == u"VV" || keyword == u"IO" || keyword == u"MON" || keyword == u"RESET";
+}
+
+}  // namespace
+
+DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
+    : QObject(parent), m_settings(settings), m_port(port)
+{
+    connect(&m_port, &SerialIo::bytesArrived, this, [this](const QByteArray &b) { receive(b); });
+    connect(&m_port, &SerialIo::lost, this, &DriveLink::onPortLost);
+    // The FLASH reply only ends the exchange.
+    setDecoder(QStringLiteral("FLASH"), {});
+    setPollBuilder(QStringLiteral("0"), [this] { MakeCmdALM(); });
+    setPollBuilder(QStringLiteral("1"), [this] { MakeCmdIO(); });
+}
+
+void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
+{
+    m_s.PendingCmd = text.toByteArray();
+    if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
+    FrameCmd();
+}
+
+void DriveLink::FrameCmd() { m_s.PendingCmd = ::FrameCmd(m_s.PendingCmd); }
+
+void DriveLink::MakeCmdS() { setCommand("S", QStringLiteral("S")); }
+void DriveLink::MakeCmdALM() { setCommand("ALM", QStringLiteral("ALM")); }
+void DriveLink::MakeCmdIO() { setCommand("IO", QStringLiteral("IO")); }
+
+void DriveLink::SendPending()
+{
+    m_s.AwaitReply = 1;
+    m_s.TimeoutTicks = 0;
+    m_s.LastCmd = m_s.PendingCmd;
+    m_s.PendingCmd.clear();
+    m_port.write(m_s.LastCmd);
+}
+
+void DriveLink::SendNext()
+{
+    if (m_s.PendingCmd.isEmpty()) PollRequest();
+    SendPending();
+}
+
+void DriveLink::PollRequest()
+{
+    if (m_s.PollToggle == 0) {
+        MakeCmdS();
+        m_s.PollToggle = 1;
+    } else {
+        const QString tag = m_activeTag ? m_activeTag() : QString();
+        const auto it = m_pollBuilders.constFind(tag);
+        if (it != m_pollBuilders.cend() && *it) (*it)();
+        else MakeCmdS();
+        m_s.PollToggle = 0;
+    }
+    if (m_s.PendingCmd.isEmpty()) MakeCmdS();  // a poll always leaves a request
+}
+
+void DriveLink::receive(QByteArrayView bytes)
+{
+    for (char c : bytes) takeChar(c);
+}
+
+void DriveLink::takeChar(char c)
+{
+    if (c == StxChar) {
+        m_s.RecvBuf.clear();
+        m_s.InReply = 1;
+    }
+    if (m_s.InReply == 1) {
+        if (m_s.RecvBuf.size() >= MaxReplyLength) {
+            // A reply without end: drop it so memory stays bounded.
+            m_s.RecvBuf.clear();
+            m_s.InReply = 0;
+            return;
+        }
+        m_s.RecvBuf.append(c);
+    }
+    if (c != EotChar && c != EtxChar) return;
+    // An end character outside a reply would decode the previous reply again
+    // and put a second request in flight: it is ignored.
+    if (m_s.InReply == 0) return;
+
+    m_s.TimeoutTicks = 0;
+    m_s.AwaitReply = 0;
+    m_s.InReply = 0;
+    SplitReply(m_s);
+    dispatch();
+    if (m_questionOpen) {
+        // The lost reply came after all; the open question decides what is sent.
+        m_lateReply = true;
+        return;
+    }
+    if (!m_port.isOpen()) return;
+    SendNext();
+}
+
+void DriveLink::dispatch()
+{
+    const auto it = m_decoders.constFind(m_s.CmdName);
+    if (it != m_decoders.cend()) {
+        if (*it) (*it)();
+    } else if (m_catchAll) {
+        m_catchAll();
+    }
+    // A drive that refuses a step of a transfer ends the transfer, as the
+    // time-out's Cancel does; otherwise its button would stay disabled.
+    if (m_s.CmdName == u"ERR" && !m_transferOwner.isEmpty()) abandonTransfer();
+    Q_EMIT replyDecoded();
+}
+
+void DriveLink::countTimeout()
+{
+    if (m_uiBusy) return;  // one question at a time
+    ++m_s.TimeoutTicks;
+    if (m_s.TimeoutTicks > 15) {
+        m_s.TimeoutTicks = 0;
+        m_s.StatusWord = 0;
+        LinkTimeout();
+    }
+}
+
+void DriveLink::LinkTimeout()
+{
+    if (m_s.AwaitReply == 0) return;
+    m_s.ParsePos = 2;
+    m_s.CmdName = QString::fromLatin1(NextField(m_s.LastCmd, m_s.ParsePos, m_s.MoreFields));
+    if (!m_port.isOpen()) return;
+    // Nothing of the partial reply may be taken for the next answer.
+    m_s.RecvBuf.clear();
+    m_s.InReply = 0;
+
+    if (!isSilentTimeout(m_s.CmdName)) {
+        m_uiBusy = m_questionOpen = true;
+        m_lateReply = false;
+        const bool retry = askRetry ? askRetry() : false;
+        m_uiBusy = m_questionOpen = false;
+        if (!m_port.isOpen()) return;  // closed or lost meanwhile: already reset
+        if (retry) {
+            if (m_lateReply) {
+                SendNext();  // answered after all: go on rather than ask twice
+            } else {
+                m_s.PendingCmd = m_s.LastCmd;
+                SendPending();
+            }
+            return;
+        }
+        abandonTransfer();
+    } else if (!m_s.PendingCmd.isEmpty()) {
+        SendPending();
+        return;
+    }
+    m_s.XferIndex = 0;
+    m_s.AwaitReply = 0;
+    MakeCmdS();
+    SendPending();
+}
+
+void DriveLink::OpenPort()
+{
+    if (m_uiBusy || m_port.isOpen()) return;
+    const int portNo = m_settings.PortNo;
+    const OpenResult result = m_port.open(portNo);
+    if (result.status == OpenStatus::Ok) {
+        m_portLost = false;
+        resetExchange();
+        setPortStatus(m_port.describe());
+        MakeCmdS();
+        SendPending();
+        m_settings.SavePortSettings();
+        return;
+    }
+    if (m_portLost) {
+        setPortStatus(QStringLiteral("COM%1 lost, waiting for it to come back (%2)").arg(portNo).arg(result.reason));
+        return;
+    }
+    setPortStatus(QStringLiteral("COM%1 not open: %2").arg(portNo).arg(result.reason));
+    if (result.status == OpenStatus::Other) return;  // the next tick tries again
+
+    m_uiBusy = true;
+    if (showPortError) showPortError(result.status, portNo);
+    m_settings.RestorePortSettings();
+    if (showPortDialog) showPortDialog();
+    m_uiBusy = false;
+}
+
+void DriveLink::closePort()
+{
+    if (m_port.isOpen()) m_port.close();
+    m_portLost = false;
+    resetExchange();
+    if (!m_transferOwner.isEmpty()) abandonTransfer();
+    setPortStatus(QString());
+}
+
+void DriveLink::dropAllOffline()
+{
+    m_s.StatusWord = 0;
+    m_s.RecvBuf.clear();
+    m_s.PendingCmd.clear();
+    m_s.LastCmd.clear();
+    // A transfer started offline can never be answered.
+    if (!m_transferOwner.isEmpty()) abandonTransfer();
+    if (m_portStatus != u"Offline") setPortStatus(QStringLiteral("Offline"));
+}
+
+void DriveLink::onPortLost(const QString &reason)
+{
+    m_portLost = true;
+    resetExchange();
+    if (!m_transferOwner.isEmpty()) abandonTransfer();
+    setPortStatus(QStringLiteral("COM%1 lost (%2), retrying").arg(m_settings.PortNo).arg(reason));
+}
+
+void DriveLink::resetExchange()
+{
+    m_s.AwaitReply = 0;
+    m_s.InReply = 0;
+    m_s.RecvBuf.clear();
+    m_s.TimeoutTicks = 0;
+}
+
+void DriveLink::setDecoder(const QString &keyword, Handler decoder) { m_decoders.insert(keyword, std::move(decoder)); }
+
+void DriveLink::setPollBuilder(const QString &tag, Handler builder) { m_pollBuilders.insert(tag, std::move(builder)); }
+
+bool DriveLink::beginTransfer(const QString &owner)
+{
+    if (!m_transferOwner.isEmpty() && m_transferOwner != owner) return false;
+    m_transferOwner = owner;
+    return true;
+}
+
+void DriveLink::abandonTransfer()
+{
+    m_transferOwner.clear();
+    m_s.XferIndex = 0;
+    for (const Handler &h : m_abandonHandlers) h();
+}
+
+void DriveLink::setPortStatus(const QString &text)
+{
+    if (text == m_portStatus) return;
+    m_portStatus = text;
+    Q_EMIT portStatusChanged(text);
+}

@@ -1,0 +1,119 @@
+#pragma once
+// The drive link: one request in flight at a time. It takes received bytes one
+// character at a time, splits each finished reply and hands it to the decoder
+// registered for its keyword, then sends the next request: the one waiting in
+// the single PendingCmd slot, else the next poll request. It knows no window:
+// windows register decoders, poll builders and a handler for an abandoned
+// transfer, and the main window tells it which tag is active.
+
+#include "linkstate.h"
+#include "portsettings.h"
+#include "serialio.h"
+
+#include <QByteArrayView>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class DriveLink : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void()>;
+
+    DriveLink(PortSettings &settings, SerialIo &port, QObject *parent = nullptr);
+
+    LinkState &state() { return m_s; }
+    const LinkState &state() const { return m_s; }
+    PortSettings &settings() { return m_settings; }
+    SerialIo &port() { return m_port; }
+
+    // --- request builders -------------------------------------------------
+    // PendingCmd = the framed text, replacing whatever waited there. A
+    // non-empty name also becomes CmdName.
+    void setCommand(QByteArrayView text, const QString &cmdName = {});
+    void setCommandText(const QString &text, const QString &cmdName = {}) { setCommand(text.toLatin1(), cmdName); }
+    void FrameCmd();
+    void MakeCmdS();
+    void MakeCmdALM();
+    void MakeCmdIO();
+
+    // --- the turn of the link ---------------------------------------------
+    void SendPending();
+    void SendNext();
+    void PollRequest();
+    void OpenPort();
+    void LinkTimeout();
+    // One received character (the receive event); receive() feeds many.
+    void takeChar(char c);
+    void receive(QByteArrayView bytes);
+
+    // --- the 100 ms tick ----------------------------------------------------
+    // Online: count towards the time-out and declare a lost reply.
+    void countTimeout();
+    // Offline: the status word is cleared and nothing waits or is collected.
+    void dropAllOffline();
+    bool portOpen() const { return m_port.isOpen(); }
+    // The port dialog closes the port; a running transfer is abandoned.
+    void closePort();
+
+    // --- registration -------------------------------------------------------
+    void setDecoder(const QString &keyword, Handler decoder);
+    void setCatchAll(Handler decoder) { m_catchAll = std::move(decoder); }
+    void setPollBuilder(const QString &tag, Handler builder);
+    void setActiveTagSource(std::function<QString()> source) { m_activeTag = std::move(source); }
+    void addAbandonHandler(Handler handler) { m_abandonHandlers.push_back(std::move(handler)); }
+
+    // --- transfers (the parameter and the point table transfers share
+    // XferIndex and the slot, so only one may run) ---------------------------
+    bool beginTransfer(const QString &owner);
+    void endTransfer() { m_transferOwner.clear(); }
+    const QString &transferOwner() const { return m_transferOwner; }
+    // XferIndex = 0 and every editor restores its read and write buttons.
+    void abandonTransfer();
+
+    // --- what the user is asked or told ------------------------------------
+    // "It failed in the communication." with Retry (true) and Cancel (false).
+    std::function<bool()> askRetry;
+    // The message of a port that cannot be opened (invalid number or in use).
+    std::function<void(OpenStatus, int portNo)> showPortError;
+    // The port dialog, modal.
+    std::function<void()> showPortDialog;
+
+    // A reply that grows past this many characters without an end character
+    // is dropped; real replies are far shorter.
+    static constexpr int MaxReplyLength = 16384;
+
+    const QString &portStatus() const { return m_portStatus; }
+
+Q_SIGNALS:
+    // What the status strip says of the port ("COM1 /dev/ttyS0", a reason it
+    // cannot be opened, "lost").
+    void portStatusChanged(const QString &text);
+    // A reply has been split and dispatched (its keyword is in CmdName).
+    void replyDecoded();
+
+private:
+    void dispatch();
+    void onPortLost(const QString &reason);
+    void resetExchange();
+    void setPortStatus(const QString &text);
+
+    PortSettings &m_settings;
+    SerialIo &m_port;
+    LinkState m_s;
+
+    QHash<QString, Handler> m_decoders;
+    Handler m_catchAll;
+    QHash<QString, Handler> m_pollBuilders;
+    std::function<QString()> m_activeTag;
+    std::vector<Handler> m_abandonHandlers;
+    QString m_transferOwner;
+
+    bool m_uiBusy = false;        // a question or a port message is open
+    bool m_questionOpen = false;  // "It failed in the communication." is open
+    bool m_lateReply = false;     // a reply ended while the question was open
+    bool m_portLost = false;      // the open port went away; retry silently
+    QString m_portStatus;
+};

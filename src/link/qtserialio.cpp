@@ -1,0 +1,79 @@
+#include "qtserialio.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+QtSerialIo::QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent)
+    : SerialIo(parent), m_map(std::move(map)), m_parity(parity)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, [this] { Q_EMIT bytesArrived(m_port.readAll()); });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialIo::onError);
+}
+
+OpenResult QtSerialIo::open(int portNo)
+{
+    if (m_port.isOpen()) return {OpenStatus::InUse, QStringLiteral("the port is already open")};
+    const QString device = m_map.deviceFor(portNo);
+    if (device.isEmpty()) return {OpenStatus::InvalidPort, QStringLiteral("no serial port number %1").arg(portNo)};
+
+    m_port.setPortName(device);
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setParity(m_parity);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (m_port.open(QIODevice::ReadWrite)) {
+        m_description = QStringLiteral("COM%1 %2").arg(portNo).arg(device);
+        return {};
+    }
+    const QSerialPort::SerialPortError error = m_port.error();
+    const QString why = m_port.errorString();
+    m_port.clearError();
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return {OpenStatus::InvalidPort, QStringLiteral("%1: %2").arg(device, why)};
+    case QSerialPort::OpenError:
+        return {OpenStatus::InUse, QStringLiteral("%1: %2").arg(device, why)};
+    case QSerialPort::PermissionError: {
+#ifndef Q_OS_WIN
+        // The lock of another program and a device the user may not open both
+        // come back as a permission error; only the second fails access().
+        const QByteArray path = QFile::encodeName(device);
+        if (::access(path.constData(), R_OK | W_OK) != 0) {
+            return {OpenStatus::Other,
+                    QStringLiteral("%1: permission denied; your user needs access to serial ports "
+                                   "(on Debian, membership of the group dialout)")
+                        .arg(device)};
+        }
+#endif
+        return {OpenStatus::InUse, QStringLiteral("%1: in use by another program").arg(device)};
+    }
+    default:
+        return {OpenStatus::Other, QStringLiteral("%1: %2").arg(device, why)};
+    }
+}
+
+void QtSerialIo::close()
+{
+    if (m_port.isOpen()) m_port.close();
+    m_description.clear();
+}
+
+void QtSerialIo::write(const QByteArray &bytes)
+{
+    if (m_port.isOpen()) m_port.write(bytes);
+}
+
+void QtSerialIo::onError(QSerialPort::SerialPortError error)
+{
+    // A device that goes away keeps reporting resource errors until closed.
+    if (error != QSerialPort::ResourceError || !m_port.isOpen()) return;
+    const QString why = m_port.errorString();
+    m_port.clearError();
+    close();
+    Q_EMIT lost(why);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The serial port over QSerialPort: 9600 bit/s, 8 data bits, 1 stop bit, no
+// flow control, parity even unless set otherwise.
+
+#include "portmap.h"
+#include "serialio.h"
+
+#include <QSerialPort>
+
+class QtSerialIo : public SerialIo {
+    Q_OBJECT
+public:
+    QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent = nullptr);
+
+    OpenResult open(int portNo) override;
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    void write(const QByteArray &bytes) override;
+    QString describe() const override { return m_description; }
+
+    const PortMap &portMap() const { return m_map; }
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    PortMap m_map;
+    QSerialPort m_port;
+    QSerialPort::Parity m_parity;
+    QString m_description;
+};

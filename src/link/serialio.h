@@ -1,0 +1,38 @@
+#pragma once
+// The serial port as the link sees it: open port number N, write bytes, and
+// hear of bytes that arrived or of a port that went away.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+enum class OpenStatus {
+    Ok,
+    InvalidPort,  // no such port number (0, negative, or nothing behind it)
+    InUse,        // the port is held by another program
+    Other,        // anything else; the reason says what
+};
+
+struct OpenResult {
+    OpenStatus status = OpenStatus::Ok;
+    QString reason;  // for the status strip: what went wrong, and what to do
+};
+
+class SerialIo : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialIo() override = default;
+
+    virtual OpenResult open(int portNo) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual void write(const QByteArray &bytes) = 0;
+    // A short description of the open port ("COM1 /dev/ttyUSB0").
+    virtual QString describe() const { return {}; }
+
+Q_SIGNALS:
+    void bytesArrived(const QByteArray &bytes);
+    // The open port failed under us (an adapter pulled out); it is closed already.
+    void lost(const QString &reason);
+};

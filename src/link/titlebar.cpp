@@ -1,0 +1,154 @@
+#include "titlebar.h"
+
+#include "app/shape.h"
+#include "drivelink.h"
+
+#include <QDateTime>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace {
+
+const QString OnlineCaption = QStringLiteral("ORVEX");
+const QString OfflineCaption = QStringLiteral("ORVEX (Offline Mode)");
+
+QLabel *makeLabel(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+QFrame *separator(QWidget *parent)
+{
+    auto *f = new QFrame(parent);
+    f->setFrameShape(QFrame::VLine);
+    f->setFrameShadow(QFrame::Sunken);
+    return f;
+}
+
+}  // namespace
+
+TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(link)
+{
+    setObjectName(QStringLiteral("TitleBar"));
+    auto *outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    Picture1 = new QFrame(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    static_cast<QFrame *>(Picture1)->setFrameShape(QFrame::StyledPanel);
+    outer->addWidget(Picture1);
+    auto *row = new QHBoxLayout(Picture1);
+    row->setContentsMargins(8, 3, 8, 3);
+    row->setSpacing(6);
+
+    const QString modelTip = QStringLiteral("ﾓｰﾀの型式");
+    const QString romTip = QStringLiteral("ｻｰﾎﾞのROMﾊﾞｰｼﾞｮﾝ");
+
+    LblMSEL = makeLabel(QStringLiteral("LblMSEL"), QStringLiteral("RM - -"), Picture1);
+    LblMSEL->setToolTip(modelTip);
+    LblMSEL->setMinimumWidth(64);
+    QFont bold = LblMSEL->font();
+    bold.setBold(true);
+    LblMSEL->setFont(bold);
+    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("ROMVer."), Picture1);
+    Label1->setToolTip(romTip);
+    LblROMV = makeLabel(QStringLiteral("LblROMV"), QStringLiteral("-.--"), Picture1);
+    LblROMV->setToolTip(romTip);
+    LblROMV->setMinimumWidth(36);
+
+    LblSVON = makeLabel(QStringLiteral("LblSVON"), QStringLiteral("SVON"), Picture1);
+    LblSVON->setAlignment(Qt::AlignCenter);
+    LblSVON->setAutoFillBackground(true);
+    LblSVON->setMinimumWidth(48);
+    LblSVON->setFont(bold);
+
+    Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("RUN"), Picture1);
+    ShpGreen = new Shape(Shape::Kind::Circle, Picture1);
+    ShpGreen->setObjectName(QStringLiteral("ShpGreen"));
+    ShpGreen->setFixedSize(16, 16);
+    Label3 = makeLabel(QStringLiteral("Label3"), QStringLiteral("ALM"), Picture1);
+    ShpRed = new Shape(Shape::Kind::Circle, Picture1);
+    ShpRed->setObjectName(QStringLiteral("ShpRed"));
+    ShpRed->setFixedSize(16, 16);
+
+    LblDateTime = makeLabel(QStringLiteral("LblDateTime"), QString(), Picture1);
+    LblPort = makeLabel(QStringLiteral("LblPort"), QString(), Picture1);
+    LblPort->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LblPort->setMinimumWidth(40);
+
+    row->addWidget(LblMSEL);
+    row->addWidget(separator(Picture1));
+    row->addWidget(Label1);
+    row->addWidget(LblROMV);
+    row->addWidget(separator(Picture1));
+    row->addWidget(LblSVON);
+    row->addSpacing(6);
+    row->addWidget(Label2);
+    row->addWidget(ShpGreen);
+    row->addSpacing(6);
+    row->addWidget(Label3);
+    row->addWidget(ShpRed);
+    row->addWidget(separator(Picture1));
+    row->addWidget(LblPort, 1);
+    row->addWidget(LblDateTime);
+
+    // The locale's time with seconds, without the time zone.
+    m_timeFormat = QLocale::system().timeFormat(QLocale::LongFormat);
+    m_timeFormat.remove(QRegularExpression(QStringLiteral("\\s*\\bt+\\b\\s*")));
+    m_timeFormat = m_timeFormat.trimmed();
+
+    connect(&m_link, &DriveLink::portStatusChanged, LblPort, &QLabel::setText);
+    paintLamps();
+    TimerDateTime.setInterval(100);
+    connect(&TimerDateTime, &QTimer::timeout, this, &TitleBar::TimerDateTime_Timer);
+    TimerDateTime.start();
+}
+
+void TitleBar::TimerDateTime_Timer()
+{
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString text = locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral("  ") +
+                         locale.toString(now.time(), m_timeFormat);
+    if (LblDateTime->text() != text) LblDateTime->setText(text);
+
+    LinkState &s = m_link.state();
+    if (++s.BlinkPhase > 4) s.BlinkPhase = 0;
+    paintLamps();
+
+    const bool offline = m_link.settings().OfflineMode != 0;
+    const QString &wanted = offline ? OfflineCaption : OnlineCaption;
+    if (offline) {
+        if (caption && setCaption && caption() != wanted) setCaption(wanted);
+        m_link.dropAllOffline();
+    } else {
+        m_link.countTimeout();
+        if (caption && setCaption && caption() != wanted) setCaption(wanted);
+        if (!m_link.portOpen()) m_link.OpenPort();
+    }
+}
+
+void TitleBar::paintLamps()
+{
+    const LinkState &s = m_link.state();
+    const bool running = s.StatusWord & (1u << 15);
+    const bool alarm = s.StatusWord & (1u << 23);
+    const bool servoOn = s.StatusWord & (1u << 31);
+
+    if (running) ShpGreen->setColors(QColor(192, 255, 192), QColor(0, 255, 0));
+    else ShpGreen->setColors(Qt::black, Qt::black);
+
+    if (alarm && (s.BlinkPhase == 3 || s.BlinkPhase == 4)) ShpRed->setColors(QColor(255, 192, 192), QColor(255, 0, 0));
+    else ShpRed->setColors(Qt::black, Qt::black);
+
+    QPalette pal = LblSVON->palette();
+    const QColor back = servoOn ? QColor(255, 0, 0) : QColor(Qt::black);
+    const QColor fore = servoOn ? QColor(Qt::black) : QColor(Qt::white);
+    if (pal.color(QPalette::Window) != back || pal.color(QPalette::WindowText) != fore) {
+        pal.setColor(QPalette::Window, back);
+        pal.setColor(QPalette::WindowText, fore);
+        LblSVON->setPalette(pal);
+    }
+}
