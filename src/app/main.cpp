@@ -1,6 +1,7 @@
 #include "app/mditbl.h"
 #include "app/options.h"
 #include "link/qtserialio.h"
+#include "resources/bitmaps.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -10,6 +11,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ORVEX"));
     QApplication::setApplicationVersion(QStringLiteral("1.21E"));
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(AppIconBitmap(size));
+    QApplication::setWindowIcon(icon);
 
     const Options options = ParseOptions(QApplication::arguments());
     if (!options.error.isEmpty()) {

@@ -43,7 +43,7 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
     LstPorts->setAccessibleName(QStringLiteral("Serial ports"));
     LstPorts->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Device"), QStringLiteral("Description")});
     LstPorts->setRootIsDecorated(false);
-    LstPorts->setMinimumSize(380, 110);
+    LstPorts->setMinimumHeight(110);
     LstPorts->header()->setStretchLastSection(true);
     connect(LstPorts, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem *item) { TxtPortNo->setText(item->text(0)); });
@@ -52,22 +52,25 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
         CmdOKCancel_Click(0);
     });
 
+    auto *listCaption = new QLabel(QStringLiteral("Serial ports on this computer:"), this);
+    listCaption->setBuddy(LstPorts);
     auto *grid = new QGridLayout(this);
     grid->addWidget(Label1, 0, 0);
-    grid->addWidget(TxtPortNo, 0, 1);
+    grid->addWidget(TxtPortNo, 0, 1, Qt::AlignLeft);
     grid->addWidget(ChkOffLine, 1, 0, 1, 2);
-    grid->addWidget(LstPorts, 0, 2, 3, 1);
+    grid->addWidget(listCaption, 2, 0, 1, 2);
+    grid->addWidget(LstPorts, 3, 0, 1, 2);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(CmdOKCancel[0]);
     buttons->addWidget(CmdOKCancel[1]);
-    grid->addLayout(buttons, 3, 0, 1, 3);
-    grid->setColumnStretch(2, 1);
-    grid->setRowStretch(2, 1);
+    grid->addLayout(buttons, 4, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(3, 1);
 
     TxtPortNo->installEventFilter(this);
     ChkOffLine->installEventFilter(this);
-    setFixedSize(sizeHint().expandedTo(QSize(560, 190)));
+    setFixedSize(sizeHint().expandedTo(QSize(440, 280)));
 }
 
 void PortInp::showEvent(QShowEvent *event)

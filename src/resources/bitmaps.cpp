@@ -35,3 +35,21 @@ QPixmap LogoBitmap()
     p.drawLine(QPointF(50, 32), QPointF(112, 32));
     return pm;
 }
+
+QPixmap AppIconBitmap(int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+    p.setPen(QPen(QColor(0, 0, 128), 2));
+    p.setBrush(QColor(160, 160, 176));
+    p.drawEllipse(QRectF(2, 2, 28, 28));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0, 0, 128));
+    for (const QPointF c : {QPointF(8, 8), QPointF(24, 8), QPointF(8, 24), QPointF(24, 24)}) p.drawEllipse(c, 2, 2);
+    p.setBrush(QColor(255, 200, 0));
+    p.drawEllipse(QRectF(11, 11, 10, 10));
+    return pm;
+}

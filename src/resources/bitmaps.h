@@ -5,3 +5,6 @@
 
 // The logo of the About box: 118 x 36 pixels.
 QPixmap LogoBitmap();
+
+// The program's icon: a motor flange, drawn at the given size.
+QPixmap AppIconBitmap(int size);

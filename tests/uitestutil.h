@@ -1,0 +1,46 @@
+#pragma once
+// Helpers for window tests: answering the modal message boxes a test provokes.
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+
+// Watches for modal message boxes while it lives; records each one's title and
+// text and answers it with the given button (or its default one).
+class ModalAnswerer : public QObject {
+public:
+    explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::NoButton) : m_answer(answer)
+    {
+        m_timer.setInterval(5);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    void setAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    QList<Seen> seen;
+
+private:
+    void poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || box == m_last) return;
+        m_last = box;
+        seen.append({box->windowTitle(), box->text(), box->icon()});
+        QAbstractButton *button = m_answer != QMessageBox::NoButton ? box->button(m_answer) : nullptr;
+        if (!button) button = box->defaultButton();
+        if (!button && !box->buttons().isEmpty()) button = box->buttons().constFirst();
+        if (button) button->click();
+    }
+
+    QTimer m_timer;
+    QMessageBox::StandardButton m_answer;
+    QMessageBox *m_last = nullptr;
+};
