@@ -1,0 +1,68 @@
+#include "entrychecks.h"
+
+#include "app/numtext.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+struct Range {
+    double min;
+    double max;
+};
+
+Range readRange(QStringView range)
+{
+    const qsizetype slash = range.indexOf(u'/');
+    const QStringView minText = slash < 0 ? range : range.left(slash);
+    const QStringView maxText = slash < 0 ? QStringView() : range.mid(slash + 1);
+    return {RoundHalfEven(ValText(minText)), RoundHalfEven(ValText(maxText))};
+}
+
+}  // namespace
+
+QString CheckRangeDec(QStringView text, QStringView range)
+{
+    const double reading = ValText(text);
+    // Compared unclamped, so a reading beyond 32 bits lies above every maximum
+    // (or below every minimum).
+    const double v = RoundHalfEven(reading);
+    const Range r = readRange(range);
+    if (v > r.max) return StrText(r.max);
+    if (v < r.min) return StrText(r.min);
+    return StrText(reading);
+}
+
+QString CheckRangeHex(QStringView text, QStringView range)
+{
+    const qint32 v = HexEntryToLong(text);
+    const Range r = readRange(range);
+    if (v > r.max) return HexText(RoundToLong(r.max));
+    if (v < r.min) return HexText(RoundToLong(r.min));
+    return HexText(v);
+}
+
+int KeyCodeOf(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return KeyCode::Enter;
+    case Qt::Key_Up:
+        return KeyCode::Up;
+    case Qt::Key_Down:
+        return KeyCode::Down;
+    default:
+        return 0;
+    }
+}
+
+int NextTxtIndex(int &index, int key, int count)
+{
+    if (key == KeyCode::Enter || key == KeyCode::Down) {
+        if (++index > count - 1) index = 0;
+    } else if (key == KeyCode::Up) {
+        if (--index < 0) index = count - 1;
+    }
+    return index;
+}
