@@ -34,6 +34,19 @@ void startFrom(QImage &image, const QImage &grid)
 
 int pixel(double twips) { return Twips::px(twips); }
 
+// Walks a line one step at a time along its longer axis a, from a0 to a1,
+// only over 0..aLimit - 1, and hands each step with its nearest b to plot.
+template <typename Plot> void walkLine(int a0, int b0, int a1, int b1, int aLimit, Plot plot)
+{
+    if (a0 > a1) {
+        std::swap(a0, a1);
+        std::swap(b0, b1);
+    }
+    const qint64 da = qint64(a1) - a0;
+    const qint64 db = qint64(b1) - b0;
+    for (int a = a0 < 0 ? 0 : a0; a <= a1 && a < aLimit; ++a) plot(a, b0 + roundDiv((a - qint64(a0)) * db, da));
+}
+
 }  // namespace
 
 void RasterPoint(QImage &image, int x, int y, QRgb colour)
@@ -47,32 +60,16 @@ void RasterLine(QImage &image, int x0, int y0, int x1, int y1, QRgb colour)
     const int h = image.height();
     const qint64 dx = qint64(x1) - x0;
     const qint64 dy = qint64(y1) - y0;
-    if ((dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy)) {
-        if (dx == 0) {
-            RasterPoint(image, x0, y0, colour);
-            return;
-        }
-        if (x0 > x1) {
-            std::swap(x0, x1);
-            std::swap(y0, y1);
-        }
-        const qint64 sx = x1 - x0;
-        const qint64 sy = qint64(y1) - y0;
-        for (int x = x0 < 0 ? 0 : x0; x <= x1 && x < w; ++x) {
-            const qint64 y = y0 + roundDiv((x - x0) * sy, sx);
+    if (dx == 0 && dy == 0) {
+        RasterPoint(image, x0, y0, colour);
+    } else if ((dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy)) {
+        walkLine(x0, y0, x1, y1, w, [&](int x, qint64 y) {
             if (y >= 0 && y < h) setPixel(image, x, static_cast<int>(y), colour);
-        }
+        });
     } else {
-        if (y0 > y1) {
-            std::swap(x0, x1);
-            std::swap(y0, y1);
-        }
-        const qint64 sy = y1 - y0;
-        const qint64 sx = qint64(x1) - x0;
-        for (int y = y0 < 0 ? 0 : y0; y <= y1 && y < h; ++y) {
-            const qint64 x = x0 + roundDiv((y - y0) * sx, sy);
+        walkLine(y0, x0, y1, x1, h, [&](int y, qint64 x) {
             if (x >= 0 && x < w) setPixel(image, static_cast<int>(x), y, colour);
-        }
+        });
     }
 }
 
