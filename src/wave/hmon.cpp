@@ -172,6 +172,11 @@ void HMon::buildPlots()
     named(TxtDummy1, QStringLiteral("TxtDummy1"), QStringLiteral("Trigger position"));
     TxtDummy1->setReadOnly(true);
     TxtDummy1->setFrame(false);
+    {
+        QPalette pal = TxtDummy1->palette();
+        pal.setColor(QPalette::Base, Qt::transparent);
+        TxtDummy1->setPalette(pal);
+    }
     place(TxtDummy1, WG::TrigStripLeft, WG::TrigStripTop, 15, 15);
     TxtDummy1->installEventFilter(this);
 

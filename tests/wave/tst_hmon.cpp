@@ -8,6 +8,7 @@
 #include "link/titlebar.h"
 #include "linktestutil.h"
 #include "params/prm_writ.h"
+#include "plotpixels.h"
 #include "uitestutil.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
@@ -93,13 +94,6 @@ void click(QWidget *w, QPointF pos = {2, 2}, Qt::MouseButton b = Qt::LeftButton)
     mouse(w, QEvent::MouseButtonRelease, pos, b, Qt::NoButton);
 }
 
-QList<int> rowsIn(const QImage &img, int x, QRgb colour)
-{
-    QList<int> rows;
-    for (int y = 0; y < img.height(); ++y)
-        if ((img.pixel(x, y) | 0xFF000000u) == colour) rows << y;
-    return rows;
-}
 QList<int> present(const HMon &w, int c, int x = 100) { return rowsIn(w.Picture1[c]->picture(), x, PresentColour); }
 QList<int> previous(const HMon &w, int c, int x = 100) { return rowsIn(w.Picture1[c]->picture(), x, PreviousColour); }
 

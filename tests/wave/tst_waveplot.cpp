@@ -1,5 +1,6 @@
 // The plots as pixels: the grid pictures, and the traces drawn over them.
 
+#include "plotpixels.h"
 #include "resources/bitmaps.h"
 #include "wave/wavegeometry.h"
 #include "wave/waveplot.h"
@@ -13,14 +14,6 @@ constexpr QRgb Black = qRgb(0, 0, 0);
 constexpr QRgb Green = qRgb(0, 128, 0);
 constexpr QRgb Frame = qRgb(192, 192, 192);
 
-// The rows of a column painted in a colour.
-QList<int> rowsIn(const QImage &img, int x, QRgb colour)
-{
-    QList<int> rows;
-    for (int y = 0; y < img.height(); ++y)
-        if ((img.pixel(x, y) | 0xFF000000u) == colour) rows << y;
-    return rows;
-}
 
 QImage speedPlot(const WaveState &w, int dial, int mode, int zero = 0)
 {
