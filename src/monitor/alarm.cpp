@@ -33,6 +33,7 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     Label2->setFont(heading);
 
     auto *grid = new QGridLayout(this);
+    grid->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     grid->setContentsMargins(8, 8, 8, 8);
     grid->setHorizontalSpacing(12);
     grid->setVerticalSpacing(3);

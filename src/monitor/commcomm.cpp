@@ -182,6 +182,7 @@ void CommComm::buildJogGroup()
         speedLamps->addWidget(l);
     }
     auto *speedBox = new QVBoxLayout;
+    speedBox->setContentsMargins(0, LampCell::Ring, 0, 0);  // level with "+JOG"
     speedBox->setSpacing(2);
     auto *speedRow = new QHBoxLayout;
     speedRow->addSpacing(LampCell::Ring);
@@ -214,7 +215,6 @@ void CommComm::buildJogGroup()
     CmdRESET = makeButton(Frame2, QStringLiteral("CmdRESET"), QStringLiteral("CPU-Reset"));
     for (QPushButton *b : {CmdPNT, CmdTDIN, CmdRESET}) b->setMinimumWidth(ButtonWidth);
     connect(CmdPNT, &QPushButton::clicked, this, &CommComm::CmdPNT_Click);
-    connect(TxtPNT, &QLineEdit::returnPressed, this, &CommComm::CmdPNT_Click);
     connect(CmdTDIN, &QPushButton::clicked, this, [this] { send(TeachCommand()); });
     connect(CmdRESET, &QPushButton::clicked, this, [this] { send(CpuResetCommand()); });
     auto *pointRow = new QHBoxLayout;
@@ -254,6 +254,7 @@ void CommComm::buildHidden()
 void CommComm::layOut()
 {
     auto *column = new QVBoxLayout(this);
+    column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(6);
     auto *lines = new QGridLayout;

@@ -75,6 +75,7 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
     grid->setColumnStretch(5, 1);
 
     auto *column = new QVBoxLayout(this);
+    column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->setContentsMargins(8, 8, 8, 8);
     column->addWidget(Frame2);
 

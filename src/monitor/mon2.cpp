@@ -55,6 +55,7 @@ Mon2::Mon2(DriveLink &link, TitleBar &titleBar, CommComm &commComm, QWidget *par
     buildStatus();
     buildValues();
     auto *column = new QVBoxLayout(this);
+    column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(6);
     column->addWidget(FrmDosaJ);
@@ -154,7 +155,7 @@ void Mon2::buildValues()
     CmdTRST = makeButton(Frame1, QStringLiteral("CmdTRST"), QStringLiteral("Peak Torque Reset"));
     CmdTRST->setToolTip(QStringLiteral("ﾄﾙｸﾋﾟｰｸをﾘｾｯﾄ"));
     connect(CmdTRST, &QPushButton::clicked, this, &Mon2::CmdTRST_Click);
-    grid->addWidget(CmdTRST, 2, 3);
+    grid->addWidget(CmdTRST, 1, 3, 3, 1, Qt::AlignVCenter);  // beside "Peak Torque"
     grid->setColumnStretch(4, 1);
 
     // Maker only: the three raw values, then the dump row.
