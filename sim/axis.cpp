@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sim {
+
 namespace {
 
-constexpr double TorquePerAccel = 1.0 / 5000.0;  // % per mm/s² (5 m/s² is rated torque)
+constexpr double TorquePerAccel = 100.0 / 5000.0;  // % per mm/s²: 5 m/s² takes the rated torque
 constexpr double Friction = 3.0;                  // % while moving
 constexpr double Viscous = 0.004;                 // % per mm/s
 
@@ -168,3 +170,5 @@ void Axis::step(double dt, const AxisTuning &tuning, double noise)
     m_position = std::clamp(m_position, -2.0e9, 2.0e9);
     if (!m_servo) m_command = m_position;
 }
+
+}  // namespace sim

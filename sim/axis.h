@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace sim {
+
 struct AxisTuning {
     double positionGain = 40;      // 1/s
     double speedGain = 150;        // 1/s
@@ -85,3 +87,5 @@ private:
     bool m_atReverseLimit = false;
     bool m_moveDone = false;
 };
+
+}  // namespace sim

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+namespace sim {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -601,3 +603,5 @@ void DriveModel::advance(std::chrono::microseconds dt)
         ++steps;
     }
 }
+
+}  // namespace sim

@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sim {
+
 namespace StatusBit {
 inline constexpr int Brake = 0;
 inline constexpr int Point = 3;
@@ -175,3 +177,5 @@ private:
     double m_shift = 0;           // sum of the shifts since power-up
     double m_peakTorque = 0;
 };
+
+}  // namespace sim

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace sim {
+
 namespace {
 
 constexpr ValueRange Free{std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
@@ -59,3 +61,5 @@ const PointTable &FactoryPoints()
     }();
     return defaults;
 }
+
+}  // namespace sim

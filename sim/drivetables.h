@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+namespace sim {
+
 inline constexpr int ParameterCount = 60;
 inline constexpr int ParameterBlockCount = 6;  // ten parameters a block
 inline constexpr int PointCount = 32;
@@ -58,3 +60,5 @@ inline constexpr int Travel = 1;
 inline constexpr int Speed = 2;
 inline constexpr int AccDec = 3;
 }  // namespace PointColumn
+
+}  // namespace sim

@@ -5,6 +5,8 @@
 #include <set>
 #include <string>
 
+namespace sim {
+
 struct FaultConfig {
     std::set<std::string> dropKeywords;  // requests with these keywords get no reply
     double dropRate = 0;        // a reply is not sent
@@ -26,3 +28,5 @@ struct FaultConfig {
                splitRate > 0 || stallRate > 0 || doubleStartRate > 0 || strayEndRate > 0 || oversizeRate > 0;
     }
 };
+
+}  // namespace sim

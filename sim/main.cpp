@@ -21,6 +21,10 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+using sim::FaultConfig;
+using sim::PtyServer;
+using sim::ServerArgs;
+
 namespace {
 
 // One line of standard input; false to stop.
@@ -56,11 +60,11 @@ bool command(PtyServer &server, const std::string &line)
 
 int main(int argc, char *argv[])
 {
-    const ServerArgs args = ParseServerArgs(std::vector<std::string>(argv + 1, argv + argc));
+    const ServerArgs args = sim::ParseServerArgs(std::vector<std::string>(argv + 1, argv + argc));
     if (args.help || !args.error.empty()) {
         std::FILE *out = args.help ? stdout : stderr;
         if (!args.error.empty()) std::fprintf(out, "orvex-drive-sim: %s", args.error.c_str());
-        else std::fprintf(out, "Usage: orvex-drive-sim [options]\n%s", ServerArgsHelp());
+        else std::fprintf(out, "Usage: orvex-drive-sim [options]\n%s", sim::ServerArgsHelp());
         return args.help ? 0 : 2;
     }
 

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace sim {
+
 namespace {
 
 constexpr const char *Header = "orvex-drive-nv 1";
@@ -65,3 +67,5 @@ bool NvStore::save() const
     }
     return std::rename(temp.c_str(), m_path.c_str()) == 0;
 }
+
+}  // namespace sim

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+namespace sim {
+
 inline constexpr int AlarmHistoryLength = 8;
 using AlarmHistory = std::array<std::uint32_t, AlarmHistoryLength>;  // entry 0 newest
 
@@ -37,3 +39,5 @@ private:
     std::string m_path;
     int m_rejected = 0;
 };
+
+}  // namespace sim

@@ -10,6 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+namespace sim {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -446,3 +448,5 @@ void PtyServer::serve()
         if (m_master >= 0 && (fds[1].revents & POLLIN)) readLine(Clock::now());
     }
 }
+
+}  // namespace sim

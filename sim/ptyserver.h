@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+namespace sim {
+
 class PtyServer {
 public:
     using Clock = std::chrono::steady_clock;
@@ -123,3 +125,5 @@ private:
     Clock::time_point m_backAt;       // a vanished pseudo-terminal comes back
     bool m_vanished = false;
 };
+
+}  // namespace sim

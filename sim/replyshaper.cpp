@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace sim {
+
 namespace {
 
 constexpr char Stx = '\x02';
@@ -108,3 +110,5 @@ WirePlan ReplyShaper::shape(std::string_view requestKeyword, const std::string &
     }
     return plan;
 }
+
+}  // namespace sim

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sim {
+
 struct WirePiece {
     std::string bytes;
     std::chrono::microseconds pauseBefore{0};
@@ -43,3 +45,5 @@ private:
 
     std::mt19937_64 m_rng;
 };
+
+}  // namespace sim

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdlib>
 
+namespace sim {
+
 namespace {
 
 template <class T>
@@ -116,3 +118,5 @@ ServerArgs ParseServerArgs(const std::vector<std::string> &args)
     }
     return out;
 }
+
+}  // namespace sim

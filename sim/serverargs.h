@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 struct ServerArgs {
     ServerConfig config;
     bool help = false;
@@ -17,3 +19,5 @@ struct ServerArgs {
 ServerArgs ParseServerArgs(const std::vector<std::string> &args);
 // One line per option.
 const char *ServerArgsHelp();
+
+}  // namespace sim

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+namespace sim {
+
 struct ServerConfig {
     std::uint64_t seed = 1;
     std::string nvPath;          // file that keeps the non-volatile memory; empty: memory only
@@ -27,3 +29,5 @@ struct ServerConfig {
         return std::chrono::nanoseconds(1'000'000'000LL * bitsPerCharacter / (bitsPerSecond > 0 ? bitsPerSecond : 9600));
     }
 };
+
+}  // namespace sim

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cinttypes>
 
+namespace sim {
+
 Transcript::Transcript(const std::string &path, bool inMemory, std::size_t memoryLimit)
     : m_path(path), m_inMemory(inMemory), m_limit(std::max<std::size_t>(memoryLimit, 1))
 {
@@ -82,3 +84,5 @@ std::string Transcript::formatLine(const TranscriptEntry &e)
     if (!e.note.empty()) line += "  [" + e.note + "]";
     return line + '\n';
 }
+
+}  // namespace sim

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace sim {
+
 struct TranscriptEntry {
     enum class Kind { Request, Reply, Event };
     std::uint64_t index = 0;  // position since the start, never reused
@@ -55,3 +57,5 @@ private:
     std::size_t m_limit;
     std::FILE *m_file = nullptr;
 };
+
+}  // namespace sim

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace sim {
+
 double WaveCapture::samplePeriod(int timeBase)
 {
     static constexpr double SecondsPerDivision[] = {0.05, 0.1, 0.2, 0.5};
@@ -79,3 +81,5 @@ int WaveCapture::takeBlock(std::array<WaveSample, BlockSamples> &samples)
     if (++m_nextBlock > BlockCount) m_state = State::Idle;
     return block;
 }
+
+}  // namespace sim

@@ -8,6 +8,8 @@
 #include <deque>
 #include <vector>
 
+namespace sim {
+
 struct WaveSample {
     std::int16_t speed = 0;   // 1 unit = 0.75 rpm
     std::int16_t torque = 0;  // units of the motor type (its rated torque is 100 %)
@@ -62,3 +64,5 @@ private:
     std::vector<WaveSample> m_recording;
     int m_nextBlock = 1;
 };
+
+}  // namespace sim

@@ -1,5 +1,7 @@
 #include "wirefield.h"
 
+namespace sim {
+
 namespace {
 
 std::string hexDigits(std::uint32_t value, int minDigits)
@@ -61,3 +63,5 @@ std::vector<std::string_view> SplitRequest(std::string_view text)
     }
     return parts;
 }
+
+}  // namespace sim

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sim {
+
 enum class FieldWidth { Bits16, Bits32 };
 
 // One reply field. A 16-bit quantity outside -32768..65535 is written as a
@@ -25,3 +27,5 @@ std::optional<std::int32_t> ParseRequestField(std::string_view text);
 // The request text split at every ";": the keyword, then the fields. A ";" at
 // the very end adds no field (the point write ends that way).
 std::vector<std::string_view> SplitRequest(std::string_view text);
+
+}  // namespace sim
