@@ -364,9 +364,10 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
             m_output.push_back({piece.bytes, t});
             continue;
         }
+        // A character is there once its last bit is.
         for (char c : piece.bytes) {
-            m_output.push_back({std::string(1, c), t});
             t += characterTime;
+            m_output.push_back({std::string(1, c), t});
         }
     }
     m_replyDone = t;

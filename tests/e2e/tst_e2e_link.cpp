@@ -88,6 +88,11 @@ void TstE2eLink::survivesFault()
     h.setFaults(faults);
     h.idle(faultyMs);
     h.clearFaults();
+    // The fault did reach the line.
+    QVERIFY(h.waitUntil([&] {
+        const auto t = h.transcript();
+        return std::any_of(t.begin(), t.end(), [](const sim::TranscriptEntry &e) { return !e.note.empty(); });
+    }, 3000));
     // Lost poll replies are dropped silently and the poll starts over with "S".
     QVERIFY2(pollsSteadily(h), qPrintable(h.requests().join(QLatin1Char(' '))));
     QVERIFY(h.link().portOpen());

@@ -47,24 +47,8 @@ void TstDriveModel::catalogueReplies_data()
     QTest::addColumn<QString>("request");
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<int>("fieldCount");
-    QTest::newRow("S") << "S" << "S" << 5;
-    QTest::newRow("ALM") << "ALM" << "ALM" << 9;
-    QTest::newRow("IO") << "IO" << "IO" << 1;
-    QTest::newRow("VV") << "VV;FFFF0000;FFFF0010;" << "VV" << 20;
-    for (int n = 0; n <= 16; ++n)
-        QTest::addRow("MON;%X", n) << QStringLiteral("MON;%1").arg(n, 0, 16).toUpper() << "MON" << 2;
-    for (int b = 0; b < 6; ++b) QTest::addRow("R;%d", b) << QStringLiteral("R;%1").arg(b) << "R" << 11;
-    QTest::newRow("W") << "W;0;7530;14;28;96;28;0;0;0;32;0" << "W" << 1;
-    QTest::newRow("TBLR;1F") << "TBLR;1F" << "TBLR" << 4;
-    QTest::newRow("TBLW") << "TBLW;1F;1;FFFFFFFB;64;14;" << "TBLW" << 1;
-    QTest::newRow("FLASH") << "FLASH" << "FLASH" << 0;
-    QTest::newRow("T idle") << "T;0;F;0" << "T" << 1;
-    QTest::newRow("PNT") << "PNT;05" << "PNT" << 0;
-    QTest::newRow("ZSET") << "ZSET;FFFFFFFF" << "ZSET" << 0;
-    for (const char *k : {"TRST", "ARST", "HCL", "TDIN", "SVON", "SVOFF", "EMCON", "EMCOFF", "STRON", "STROFF",
-                          "ZSTRON", "ZSTROFF", "HOLDON", "HOLDOFF", "RSTON", "RSTOFF", "HSON", "HSOFF", "PJOG",
-                          "NJOG", "JOGOFF"})
-        QTest::newRow(k) << k << k << 0;
+    for (const auto &[request, count] : CatalogueRequests())
+        QTest::newRow(qPrintable(request)) << request << request.section(QLatin1Char(';'), 0, 0) << count;
 }
 
 void TstDriveModel::catalogueReplies()
