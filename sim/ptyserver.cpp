@@ -370,6 +370,7 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
             m_output.push_back({std::string(1, c), t});
         }
     }
+    m_output.back().endsReply = true;
     m_replyDone = t;
     m_replyPending = true;
     m_pendingReply = TranscriptEntry{};
@@ -386,6 +387,14 @@ bool PtyServer::writeDue(Clock::time_point now)
             break;
         }
         Output &o = m_output.front();
+        if (o.endsReply) {
+            // Written down before its end leaves, so that whoever has read
+            // the reply finds it in the transcript.
+            o.endsReply = false;
+            m_replyPending = false;
+            m_transcript->add(TranscriptEntry::Kind::Reply, seconds(m_replyDone), m_pendingReply.text,
+                              m_pendingReply.wire, m_pendingReply.note);
+        }
         const ssize_t n = ::write(m_master, o.bytes.data(), o.bytes.size());
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK) return true;  // the line is full
@@ -416,11 +425,6 @@ void PtyServer::serve()
             }
         }
         const bool blocked = writeDue(now);
-        if (m_replyPending && m_output.empty() && now >= m_replyDone) {
-            m_replyPending = false;
-            m_transcript->add(TranscriptEntry::Kind::Reply, seconds(m_replyDone), m_pendingReply.text,
-                              m_pendingReply.wire, m_pendingReply.note);
-        }
         if (!m_replyPending && m_output.empty() && !m_requests.empty() && m_requests.front().complete <= now) {
             const Request request = m_requests.front();
             m_requests.pop_front();
@@ -430,7 +434,6 @@ void PtyServer::serve()
 
         Clock::time_point deadline = now + 100ms;
         if (!m_output.empty() && !blocked) deadline = std::min(deadline, m_output.front().notBefore);
-        if (m_replyPending) deadline = std::min(deadline, m_replyDone);
         if (!m_replyPending && m_output.empty() && !m_requests.empty())
             deadline = std::min(deadline, m_requests.front().complete);
         if (m_vanished) deadline = std::min(deadline, m_backAt);

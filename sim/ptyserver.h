@@ -77,6 +77,7 @@ private:
     struct Output {
         std::string bytes;
         Clock::time_point notBefore;
+        bool endsReply = false;  // the reply goes into the transcript as this is written
     };
 
     void serve();
@@ -120,7 +121,7 @@ private:
     std::deque<Request> m_requests;
     std::deque<Output> m_output;
     Clock::time_point m_replyDone;    // the last character of the reply in progress
-    bool m_replyPending = false;
+    bool m_replyPending = false;      // a reply is on its way out; the next request waits
     TranscriptEntry m_pendingReply;
     Clock::time_point m_backAt;       // a vanished pseudo-terminal comes back
     bool m_vanished = false;

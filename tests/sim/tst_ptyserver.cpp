@@ -183,15 +183,23 @@ void TstPtyServer::pacedExchangeTakesTheLineTime()
     QVERIFY(server.start());
     LineClient line(server.devicePath());
     for (const std::string request : {"S", "VV;FFFF0000;FFFF0000;", "R;1"}) {
-        QElapsedTimer t;
-        t.start();
-        line.ask(request);
-        const QByteArray got = line.reply();
-        const double ms = t.nsecsElapsed() / 1e6;
-        const double expected = (request.size() + 2 + got.size()) * 10 * 1000.0 / 9600;
-        QVERIFY2(ms >= expected * 0.97 && ms <= expected * 1.15 + 5,
-                 qPrintable(QStringLiteral("%1: %2 ms, line time %3 ms").arg(request.c_str()).arg(ms).arg(expected)));
-        QVERIFY(got.endsWith('\x04'));
+        // Never faster than the line; the quickest of a few tries shows how
+        // closely the line time is kept when the machine is not busy.
+        double quickest = 1e9;
+        double expected = 0;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer t;
+            t.start();
+            line.ask(request);
+            const QByteArray got = line.reply();
+            const double ms = t.nsecsElapsed() / 1e6;
+            expected = (request.size() + 2 + got.size()) * 10 * 1000.0 / 9600;
+            QVERIFY(got.endsWith('\x04'));
+            QVERIFY2(ms >= expected * 0.98, qPrintable(QStringLiteral("%1: %2 ms < %3 ms").arg(request.c_str()).arg(ms).arg(expected)));
+            quickest = std::min(quickest, ms);
+        }
+        QVERIFY2(quickest <= expected * 1.2 + 10,
+                 qPrintable(QStringLiteral("%1: %2 ms, line time %3 ms").arg(request.c_str()).arg(quickest).arg(expected)));
     }
 }
 
