@@ -16,7 +16,6 @@ private Q_SLOTS:
     void resumesAfterPowerCycle();
     void reopensWhenTheLineComesBack();
     void resumesAfterMegabyteWithoutEnd();
-    void portFileStaysInItsDirectory();
 
 private:
     // Two rounds of the poll answered in full after the mark.
@@ -139,20 +138,6 @@ void TstE2eLink::resumesAfterMegabyteWithoutEnd()
     h.drive().flood(1 << 20);
     QVERIFY(pollsSteadily(h, 10000));
     QVERIFY(h.link().state().RecvBuf.size() <= DriveLink::MaxReplyLength);
-}
-
-void TstE2eLink::portFileStaysInItsDirectory()
-{
-    const QString before = QDir::currentPath();
-    QString dir;
-    {
-        E2eHarness h;
-        QVERIFY2(h.ok(), qPrintable(h.error()));
-        dir = h.workDir();
-        QCOMPARE(QDir::currentPath(), dir);
-    }
-    QCOMPARE(QDir::currentPath(), before);
-    QVERIFY(!QFileInfo::exists(before + QStringLiteral("/cp.dat")) || before != dir);
 }
 
 QTEST_MAIN(TstE2eLink)

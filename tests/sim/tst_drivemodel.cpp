@@ -17,8 +17,6 @@ private Q_SLOTS:
     void catalogueReplies();
     void fieldWidths_data();
     void fieldWidths();
-    void requestFields_data();
-    void requestFields();
     void factoryParametersAreInRange();
     void parametersWrittenReadAndKept();
     void pointsWrittenReadAndKept();
@@ -93,30 +91,6 @@ void TstDriveModel::fieldWidths()
     const std::string field = HexField(value, sixteen ? FieldWidth::Bits16 : FieldWidth::Bits32);
     QCOMPARE(QString::fromStdString(field), text);
     QCOMPARE(qint64(HexFieldToLong(QByteArray::fromStdString(field))), readBack);
-}
-
-void TstDriveModel::requestFields_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<int>("value");
-    QTest::newRow("eight digits negative") << "FFFFFFFF" << true << -1;
-    QTest::newRow("four digits are not negative") << "FFFF" << true << 65535;
-    QTest::newRow("lower case") << "3ff" << true << 1023;
-    QTest::newRow("empty") << "" << false << 0;
-    QTest::newRow("nine digits") << "123456789" << false << 0;
-    QTest::newRow("not hexadecimal") << "12G" << false << 0;
-    QTest::newRow("sign") << "-1" << false << 0;
-}
-
-void TstDriveModel::requestFields()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(int, value);
-    const auto v = ParseRequestField(text.toStdString());
-    QCOMPARE(v.has_value(), valid);
-    if (valid) QCOMPARE(*v, value);
 }
 
 void TstDriveModel::factoryParametersAreInRange()
