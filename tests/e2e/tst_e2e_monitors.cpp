@@ -77,6 +77,15 @@ bool driveServo(E2eHarness &h)
     return model(h, [](sim::DriveModel &m) { return m.axis().servoOn(); });
 }
 
+// The harness started, the panel active and the servo on from its button.
+bool servoOnAtPanel(E2eHarness &h)
+{
+    if (!started(h)) return false;
+    h.activate(h.window().commComm);
+    servo(h, true);
+    return h.waitUntil([&] { return driveServo(h) && lampLit(h.window().commComm->LblON[0]); });
+}
+
 // Requests after the switch: the first two may have been built before it.
 bool alternates(const QStringList &requests, const QRegularExpression &other)
 {
@@ -203,12 +212,9 @@ void TstE2eMonitors::jogFromThePanel()
     QFETCH(int, by);
     QFETCH(int, direction);
     E2eHarness h;
-    QVERIFY2(started(h), qPrintable(h.error()));
+    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
     MDItbl &w = h.window();
     CommComm *p = w.commComm;
-    h.activate(p);
-    servo(h, true);
-    QVERIFY(h.waitUntil([&] { return driveServo(h) && lampLit(p->LblON[0]); }));
     QVERIFY(h.waitUntil([&] { return p->LblMON->text() == u"0"; }));
     const int jogLamp = direction > 0 ? 7 : 8;
     QVERIFY(lampLit(p->LblOFF[7]));
@@ -263,12 +269,8 @@ void TstE2eMonitors::pointMove()
     QFETCH(int, point);
     QFETCH(double, travel);
     E2eHarness h;
-    QVERIFY2(started(h), qPrintable(h.error()));
-    MDItbl &w = h.window();
-    CommComm *p = w.commComm;
-    h.activate(p);
-    servo(h, true);
-    QVERIFY(h.waitUntil([&] { return driveServo(h); }));
+    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
+    CommComm *p = h.window().commComm;
 
     p->TxtPNT->setText(typed);
     QTest::mouseClick(p->CmdPNT, Qt::LeftButton);
@@ -368,9 +370,7 @@ void TstE2eMonitors::statusStrip()
     }));
     QCOMPARE(bar->LblROMV->text().remove(QLocale::system().decimalPoint()), QStringLiteral("215"));
 
-    h.activate(w.commComm);
-    servo(h, true);
-    QVERIFY(h.waitUntil([&] { return driveServo(h); }));
+    QVERIFY(servoOnAtPanel(h));
     w.commComm->CmdJOG[0]->click();
     auto lit = [&] { return backColour(bar->LblSVON, Red) && bar->ShpGreen->fillColor() == Green; };
     auto dark = [&] {
