@@ -40,11 +40,14 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
     // One row per parameter: its name, then its field. A field is as wide as
     // eight hexadecimal digits or "-2000000" with room to spare.
     const int fieldWidth = fontMetrics().horizontalAdvance(QStringLiteral("-20000000000"));
+    std::array<QGridLayout *, ParamBlockCount> grids{};
+    int nameWidth = 0;
     for (int t = 0; t < ParamBlockCount; ++t) {
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("SSTabPrmPage(%1)").arg(t));
-        auto *grid = new QGridLayout(page);
-        grid->setColumnStretch(0, 1);
+        auto *grid = grids[t] = new QGridLayout(page);
+        // Each field stays beside its name however wide the window is.
+        grid->setColumnStretch(2, 1);
         grid->setHorizontalSpacing(12);
         grid->setVerticalSpacing(4);
         for (int i = 0; i < ParamBlockSize; ++i) {
@@ -57,6 +60,7 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
             field->setFixedWidth(fieldWidth);
             field->setAccessibleName(ParamSpokenName(k));
             field->setAccessibleDescription(ParamHelp(k));
+            if (ParamIsHex(k)) field->setToolTip(QStringLiteral("Hexadecimal"));
             field->installEventFilter(this);
 
             LblMaxMin[k] = new QLabel(ParamName(k), page);
@@ -71,12 +75,15 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             label->setContentsMargins(0, std::max(0, (height - label->fontMetrics().height()) / 2), 0, 0);
 
+            nameWidth = std::max(nameWidth, label->sizeHint().width());
             grid->addWidget(label, i, 0);
             grid->addWidget(field, i, 1);
         }
         grid->setRowStretch(ParamBlockSize, 1);
         SSTabPrm->addTab(page, ParamTabCaption(t));
     }
+    // The fields stand in one column on every tab.
+    for (QGridLayout *grid : grids) grid->setColumnMinimumWidth(0, nameWidth);
     for (int k = 1; k < ParamCount; ++k) setTabOrder(TxtPrm[k - 1], TxtPrm[k]);
 
     PictureSetu = new HelpArea(this);

@@ -103,6 +103,7 @@ private Q_SLOTS:
     void checkOnLeaving();
     void keyRule_data();
     void keyRule();
+    void keyRuleFallsBackToFieldZero();
     void makerModeKeepsTexts();
     void makerModeFromThePasswordWindow();
     void importFillsEveryField();
@@ -145,8 +146,17 @@ void TstPrmWrit::controls()
         QVERIFY(r.w.SSTabPrm->widget(k / 10)->isAncestorOf(l));
         QCOMPARE(f->isHidden(), k >= 40);
         QCOMPARE(l->isHidden(), k >= 40);
-        // A name with a trailing line break sits on its field's row like the others.
-        QCOMPARE(l->height(), r.w.TxtPrm[0]->height());
+    }
+    // A name with a trailing line break sits on its field's row like the
+    // others, and the fields stand in one column on every tab.
+    r.setMaker(true);
+    for (int t = 5; t >= 0; --t) {
+        r.w.SSTabPrm->setCurrentIndex(t);
+        for (int k = t * 10; k < t * 10 + 10; ++k) {
+            QCOMPARE(r.w.LblMaxMin[k]->geometry().top(), r.field(k)->geometry().top());
+            QCOMPARE(r.w.LblMaxMin[k]->height(), r.field(k)->height());
+            QCOMPARE(r.field(k)->geometry(), r.field(k % 10)->geometry());
+        }
     }
     QCOMPARE(r.w.CmdFile[0]->text(), QStringLiteral("Open File"));
     QCOMPARE(r.w.CmdFile[1]->text(), QStringLiteral("Save File"));
@@ -251,6 +261,18 @@ void TstPrmWrit::keyRule_data()
     QTest::newRow("maker Enter on 59 wraps") << true << 59 << int(Qt::Key_Return) << 0;
     QTest::newRow("maker Up on 0 wraps to 59") << true << 0 << int(Qt::Key_Up) << 59;
     QTest::newRow("maker Up on 40") << true << 40 << int(Qt::Key_Up) << 39;
+}
+
+void TstPrmWrit::keyRuleFallsBackToFieldZero()
+{
+    // The tick says maker mode but the maker fields are not shown: the focus
+    // cannot go to field 40, so field 0 on the first tab takes it.
+    Rig r;
+    r.maker = true;
+    r.focus(39);
+    QTest::keyClick(r.field(39), Qt::Key_Down);
+    QCOMPARE(r.focusedField(), 0);
+    QCOMPARE(r.w.SSTabPrm->currentIndex(), 0);
 }
 
 void TstPrmWrit::keyRule()
