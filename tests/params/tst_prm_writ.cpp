@@ -89,6 +89,20 @@ struct Rig {
     QStringList sent() const { return requests(port); }
 };
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The requests cut after their block number: "W;3", "FLASH".
+QStringList heads(const QStringList &requests)
+{
+    QStringList out;
+    for (const QString &r : requests) out << r.section(u';', 0, 1);
+    return out;
+}
+
 QByteArray echoOf(const QString &request) { return request.section(u';', 0, 0).toLatin1(); }
 
 }  // namespace
@@ -405,9 +419,7 @@ void TstPrmWrit::exportWrites()
     });
     QStringList sent = r.sent();
     QCOMPARE(sent.takeLast(), QStringLiteral("S"));  // polling resumes
-    QStringList heads;
-    for (const QString &s : sent) heads << s.section(u';', 0, 1);
-    QCOMPARE(heads, keywords);
+    QCOMPARE(heads(sent), keywords);
     QCOMPARE(sent[0], QStringLiteral("W;0;3E8;64;12C;64;0;0;0;0;0;0"));
     QCOMPARE(sent[1], QStringLiteral("W;1;0;0;C;E;0;0;0;FFFFFE0C;0;0"));
     QCOMPARE(sent[3], QStringLiteral("W;3;20A;0;0;0;0;0;0;0;0;0"));
@@ -428,9 +440,7 @@ void TstPrmWrit::makerSwitchedOnDuringExport()
         if (++replies == 3) r.setMaker(true);  // before the fourth reply
         return echoOf(request);
     });
-    QStringList heads;
-    for (const QString &s : r.sent()) heads << s.section(u';', 0, 1);
-    QCOMPARE(heads, (QStringList{"W;0", "W;1", "W;2", "W;3", "W;4", "W;5", "FLASH", "S"}));
+    QCOMPARE(heads(r.sent()), (QStringList{"W;0", "W;1", "W;2", "W;3", "W;4", "W;5", "FLASH", "S"}));
 }
 
 void TstPrmWrit::makerSwitchedOffDuringExport()
@@ -446,9 +456,7 @@ void TstPrmWrit::makerSwitchedOffDuringExport()
         if (request.startsWith(u"W;4")) r.setMaker(false);
         return echoOf(request);
     });
-    QStringList heads;
-    for (const QString &s : r.sent()) heads << s.section(u';', 0, 1);
-    QCOMPARE(heads, (QStringList{"W;0", "W;1", "W;2", "W;3", "W;4", "FLASH", "S"}));
+    QCOMPARE(heads(r.sent()), (QStringList{"W;0", "W;1", "W;2", "W;3", "W;4", "FLASH", "S"}));
     QVERIFY(r.w.CmdRW[1]->isEnabled());
 }
 
@@ -608,10 +616,7 @@ void TstPrmWrit::openFile()
     values[36] = 7;  // beyond its range "0/1": no check on loading
     values[57] = 3;
     const QString path = dir.filePath(QStringLiteral("in.pxt"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(EncodeParamFile(values));
-    f.close();
+    QVERIFY(writeFile(path, EncodeParamFile(values)));
     r.choices << path;
     r.w.CmdFile[0]->click();
     QCOMPARE(r.field(0)->text(), QStringLiteral(" 1023"));
@@ -642,10 +647,7 @@ void TstPrmWrit::openRefusesWrongLength()
     QTemporaryDir dir;
     Rig r;
     const QString path = dir.filePath(QStringLiteral("bad.pxt"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(length, '\x01'));
-    f.close();
+    QVERIFY(writeFile(path, QByteArray(length, '\x01')));
     r.field(0)->setText(QStringLiteral(" 42"));
     r.choices << path;  // then the dialog shown again is cancelled
     ModalAnswerer answer;
@@ -678,16 +680,14 @@ void TstPrmWrit::failedSaveKeepsOldFile()
     Rig r;
     // A path whose folder is a file cannot be written; the reason is told.
     const QString blocker = dir.filePath(QStringLiteral("plain"));
-    QFile b(blocker);
-    QVERIFY(b.open(QIODevice::WriteOnly));
-    b.write("keep");
-    b.close();
+    QVERIFY(writeFile(blocker, "keep"));
     r.choices << blocker + QStringLiteral("/set.pxt");
     ModalAnswerer answer;
     r.w.CmdFile[1]->click();
     QCOMPARE(answer.seen.size(), 1);
     QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
     QVERIFY(answer.seen[0].text.startsWith(blocker + QStringLiteral("/set.pxt\r")));
+    QFile b(blocker);
     QVERIFY(b.open(QIODevice::ReadOnly));
     QCOMPARE(b.readAll(), QByteArray("keep"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"plain"});
@@ -698,10 +698,7 @@ void TstPrmWrit::saveOverLongerFile()
     QTemporaryDir dir;
     Rig r;
     const QString path = dir.filePath(QStringLiteral("long.pxt"));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(512, '\x55'));
-    f.close();
+    QVERIFY(writeFile(path, QByteArray(512, '\x55')));
     r.field(0)->setText(QStringLiteral(" 1"));
     r.choices << path << path;
     r.w.CmdFile[1]->click();
