@@ -66,7 +66,7 @@ void MDItbl::MDIForm_Load()
     addChild(hMon, QRect(430, 0, 420, 360));
     commComm = new CommComm(link);
     addChild(commComm, QRect(860, 0, 400, 360));
-    mon2 = new Mon2(link);
+    mon2 = new Mon2(link, *titleBar, *commComm);
     addChild(mon2, QRect(0, 370, 420, 300));
     alarm = new Alarm(link);
     addChild(alarm, QRect(430, 370, 300, 300));
@@ -197,6 +197,7 @@ void MDItbl::SetMakerMode(bool on)
 {
     mnuSystem1[1]->setChecked(on);
     if (prmWrit) prmWrit->SetMakerMode(on);
+    mon2->setMakerControlsVisible(on);
 }
 
 void MDItbl::connectLinkUi()
