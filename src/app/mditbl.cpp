@@ -62,7 +62,11 @@ void MDItbl::MDIForm_Load()
     // Child windows in their start-up order, each placed where it reads well.
     tblWrit = new Tbl_Writ(link);
     addChild(tblWrit, QRect(0, 0, 420, 360));
-    hMon = new HMon(link);
+    // The torque plot reads parameter 57 each time it is drawn; the waveform
+    // window draws its plots before the parameter window exists.
+    hMon = new HMon(link, wave, [this] {
+        return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
+    });
     addChild(hMon, QRect(430, 0, 420, 360));
     commComm = new CommComm(link);
     addChild(commComm, QRect(860, 0, 400, 360));
