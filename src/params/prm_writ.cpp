@@ -113,6 +113,7 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
     buttons->addWidget(CmdRW[1]);
 
     auto *column = new QVBoxLayout(this);
+    column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->addWidget(SSTabPrm);
     column->addWidget(PictureSetu);
     column->addLayout(buttons);
