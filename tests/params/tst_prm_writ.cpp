@@ -130,7 +130,6 @@ private Q_SLOTS:
     void timeOutCancelRestoresButtons();
     void refusedWhilePointTableTransfers();
     void refusedDuringOwnTransfer();
-    void replyOutsideTransferIgnored();
     void saveFile();
     void openFile();
     void openRefusesWrongLength_data();
@@ -221,20 +220,15 @@ void TstPrmWrit::checkOnLeaving_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::newRow("02 below minimum") << 2 << "5" << " 10";
-    QTest::newRow("02 above maximum") << 2 << "10000" << " 9999";
-    QTest::newRow("02 junk") << 2 << "abc" << " 10";
     QTest::newRow("00 beyond 32 bits") << 0 << "99999999999" << " 99999";
     QTest::newRow("12 fraction stays") << 12 << "12.5" << " 12.5";
     QTest::newRow("17 below minimum") << 17 << "-3000000" << "-2000000";
-    QTest::newRow("17 negative") << 17 << "-5" << "-5";
     QTest::newRow("19 rounds within") << 19 << "2500.4" << " 2500.4";
     QTest::newRow("30 lower case") << 30 << "20a" << "20A";
     QTest::newRow("30 too big") << 30 << "FFFF" << "3FF";
-    QTest::newRow("30 empty") << 30 << "" << "0";
     QTest::newRow("30 junk") << 30 << "XYZ" << "0";
     QTest::newRow("34 anything") << 34 << "5" << "0";
     QTest::newRow("37 leading zeros") << 37 << "0003" << "3";
-    QTest::newRow("38 maximum") << 38 << "fff" << "FFF";
     QTest::newRow("45 maker keeps") << 45 << "12zz!" << "12zz!";
     QTest::newRow("59 maker keeps hex") << 59 << "3FF" << "3FF";
 }
@@ -549,16 +543,6 @@ void TstPrmWrit::refusedDuringOwnTransfer()
     QCOMPARE(r.field(0)->text(), QStringLiteral(" 1"));
     QCOMPARE(r.field(10)->text(), QStringLiteral(" 1"));
     QCOMPARE(r.field(50)->text(), QStringLiteral(" 5"));
-}
-
-void TstPrmWrit::replyOutsideTransferIgnored()
-{
-    Rig r;
-    reply(r.port, "R;0;1;2;3;4;5;6;7;8;9;A");
-    reply(r.port, "W");
-    QCOMPARE(r.field(0)->text(), QStringLiteral("0"));
-    QCOMPARE(r.sent(), (QStringList{"S", "S"}));
-    QCOMPARE(r.link.state().ReadDoneFlags, quint8(0));
 }
 
 void TstPrmWrit::saveFile()
