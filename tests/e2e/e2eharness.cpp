@@ -3,8 +3,8 @@
 #include "app/childwindow.h"
 
 #include <QCoreApplication>
-#include <QMdiArea>
 #include <QDeadlineTimer>
+#include <QMdiArea>
 #include <QTest>
 
 sim::ServerConfig E2eHarness::fastDrive()
