@@ -58,6 +58,7 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     grid->addWidget(CmdHCL, 1 + HistoryCount + 2, 1);
     grid->setRowMinimumHeight(1 + HistoryCount, 6);
     grid->setRowStretch(1 + AlarmCount, 1);
+    grid->setColumnStretch(2, 1);  // a larger window keeps the cells at their width
     connect(CmdARST, &QPushButton::clicked, this, [this] { m_link.setCommand("ARST"); });
     connect(CmdHCL, &QPushButton::clicked, this, [this] { m_link.setCommand("HCL"); });
 

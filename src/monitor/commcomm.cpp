@@ -131,6 +131,7 @@ void CommComm::buildDi()
         grid->addWidget(new LampCell(LblON[k], CmdON[k], Frame1), 1, k + 1);
         grid->addWidget(new LampCell(LblOFF[k], CmdOFF[k], Frame1), 2, k + 1);
     }
+    grid->setColumnStretch(DiCount + 1, 1);  // a wider window keeps the buttons together
 }
 
 void CommComm::buildJogGroup()
@@ -268,8 +269,9 @@ void CommComm::layOut()
     column->addLayout(lines);
 
     auto *monitor = new QHBoxLayout(Frame3);
-    monitor->addWidget(CmbMON, 1);
+    monitor->addWidget(CmbMON);
     monitor->addWidget(LblMON);
+    monitor->addStretch(1);  // the value stays beside its item
     column->addWidget(Frame3);
     column->addWidget(Frame1);
     column->addWidget(Frame2);

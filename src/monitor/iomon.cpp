@@ -78,6 +78,7 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
     column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->setContentsMargins(8, 8, 8, 8);
     column->addWidget(Frame2);
+    column->addStretch(1);  // a taller window leaves the rows together at the top
 
     m_link.setDecoder(QStringLiteral("IO"), [this] { OnReplyIO(); });
 }

@@ -1,7 +1,10 @@
 #include "e2eharness.h"
 
+#include "app/childwindow.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QMdiArea>
 #include <QTest>
 
 sim::ServerConfig E2eHarness::fastDrive()
@@ -64,6 +67,11 @@ bool E2eHarness::waitUntil(const std::function<bool()> &pred, int timeoutMs)
 }
 
 void E2eHarness::idle(int ms) { QTest::qWait(ms); }
+
+void E2eHarness::activate(QWidget *child)
+{
+    if (m_window) m_window->mdiArea->setActiveSubWindow(m_window->frameOf(child));
+}
 
 bool E2eHarness::seen(const std::function<bool(const sim::TranscriptEntry &)> &match) const
 {

@@ -56,6 +56,9 @@ public:
     bool waitForReply(const QString &prefix, int timeoutMs = 5000);
     // Processes events for a while.
     void idle(int ms);
+    // Makes the child window the active one of the main window, as a click on
+    // its frame does; the poll follows it.
+    void activate(QWidget *child);
 
     // What the drive saw after the mark (or since the start).
     std::vector<sim::TranscriptEntry> transcript(bool sinceMark = true) const;

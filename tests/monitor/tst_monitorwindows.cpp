@@ -99,6 +99,8 @@ private Q_SLOTS:
     void ioReply_data();
     void ioReply();
     void ioWriteOnlyOnChange();
+    void largerWindowKeepsItsControlsTogether_data();
+    void largerWindowKeepsItsControlsTogether();
     void activatingEachWindowSwitchesThePoll();
 };
 
@@ -511,6 +513,47 @@ void TstMonitorWindows::ioWriteOnlyOnChange()
     QCOMPARE(rdy->text(), QStringLiteral(": OPEN"));
     reply(r.port, "IO");  // no field: field 0 keeps its value
     QCOMPARE(rdy->text(), QStringLiteral(": OPEN"));
+}
+
+void TstMonitorWindows::largerWindowKeepsItsControlsTogether_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<bool>("sameWidth");     // a frame may grow wider, never taller
+    QTest::addColumn<QString>("neighbour");  // stays beside the control when not empty
+    QTest::newRow("alarm cell") << "Alarm" << "LblAlarm(0)" << true << "";
+    QTest::newRow("history line") << "Alarm" << "LblHist(0)" << true << "";
+    QTest::newRow("I/O frame") << "IOMon" << "Frame2" << false << "";
+    QTest::newRow("DI button") << "CommComm" << "CmdON(0)" << true << "";
+    QTest::newRow("monitor value beside its item") << "CommComm" << "CmbMON" << true << "LblMON";
+    QTest::newRow("status frame") << "Mon2" << "FrmDosaJ" << false << "";
+}
+
+void TstMonitorWindows::largerWindowKeepsItsControlsTogether()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, control);
+    QFETCH(bool, sameWidth);
+    QFETCH(QString, neighbour);
+    Rig r;
+    QWidget *w = nullptr;
+    for (QWidget *candidate : std::initializer_list<QWidget *>{&r.comm, &r.mon2, &r.alarm, &r.io})
+        if (candidate->objectName() == window) w = candidate;
+    QVERIFY(w);
+    w->resize(w->sizeHint());
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    auto *c = Rig::control<QWidget>(*w, control);
+    const QSize natural = c->size();
+    // A maximised window in the main area is several times its natural size.
+    w->resize(w->sizeHint() * 3);
+    QCoreApplication::processEvents();
+    QCOMPARE(c->height(), natural.height());
+    if (sameWidth) QCOMPARE(c->width(), natural.width());
+    if (!neighbour.isEmpty()) {
+        const QWidget *n = Rig::control<QWidget>(*w, neighbour);
+        QVERIFY(n->mapTo(w, QPoint()).x() - c->mapTo(w, QPoint(c->width(), 0)).x() < 20);
+    }
 }
 
 void TstMonitorWindows::activatingEachWindowSwitchesThePoll()

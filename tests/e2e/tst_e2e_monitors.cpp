@@ -1,0 +1,400 @@
+// The operation panel and the three monitors against the simulated drive:
+// the poll follows the active window, the panel's commands change the
+// drive's state, and the lamps, rows and values follow what the drive says.
+
+#include "e2eharness.h"
+
+#include "app/shape.h"
+#include "link/titlebar.h"
+#include "monitor/alarm.h"
+#include "monitor/commcomm.h"
+#include "monitor/iomon.h"
+#include "monitor/mon2.h"
+#include "monitor/monitorrules.h"
+#include "monitor/monitorwidgets.h"
+#include "wave/hmon.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+
+namespace {
+
+const QColor Red(255, 0, 0);
+const QColor Green(0, 255, 0);
+
+// Rows of the status window (LblSS indexes).
+constexpr int RunRow = 14;
+constexpr int SvonRow = 6;
+constexpr int PointRow = 3;
+
+// How the panel is worked: by its button or by its function key.
+enum class By { Button, Key };
+
+// The harness with the port open and the drive answering.
+bool started(E2eHarness &h)
+{
+    return h.ok() && h.waitForReply(QStringLiteral("S;"));
+}
+
+bool backColour(const QWidget *w, const QColor &c) { return w->palette().color(QPalette::Window) == c; }
+
+QString rowText(E2eHarness &h, int row) { return h.window().mon2->LblSS[static_cast<size_t>(row)]->text(); }
+
+template <class F>
+auto model(E2eHarness &h, F &&f)
+{
+    return h.withModel([&](sim::DriveModel &m) { return f(m); });
+}
+
+double drivePosition(E2eHarness &h)
+{
+    return model(h, [](sim::DriveModel &m) { return m.axis().position(); });
+}
+
+// Presses a panel control: its button, or its function key sent to the
+// control that has the focus (the panel sees the key first).
+void press(E2eHarness &h, By by, QPushButton *button, int key, Qt::KeyboardModifiers mods = {})
+{
+    if (by == By::Button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return;
+    }
+    QTest::keyClick(h.window().commComm->TxtPNT, static_cast<Qt::Key>(key), mods);
+}
+
+void servo(E2eHarness &h, bool on)
+{
+    CommComm *p = h.window().commComm;
+    (on ? p->CmdON[0] : p->CmdOFF[0])->click();
+}
+
+bool driveServo(E2eHarness &h)
+{
+    return model(h, [](sim::DriveModel &m) { return m.axis().servoOn(); });
+}
+
+// The harness started, the panel active and the servo on from its button.
+bool servoOnAtPanel(E2eHarness &h)
+{
+    if (!started(h)) return false;
+    h.activate(h.window().commComm);
+    servo(h, true);
+    return h.waitUntil([&] { return driveServo(h) && lampLit(h.window().commComm->LblON[0]); });
+}
+
+// Requests after the switch: the first two may have been built before it.
+bool alternates(const QStringList &requests, const QRegularExpression &other)
+{
+    const QStringList r = requests.mid(2, 6);
+    if (r.size() < 6) return false;
+    const int first = r[0] == u"S" ? 0 : 1;
+    for (int i = 0; i < r.size(); ++i) {
+        const bool status = (i + first) % 2 == 0;
+        if (status ? r[i] != u"S" : !other.match(r[i]).hasMatch()) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+class TstE2eMonitors : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void activatingAWindowSwitchesThePoll_data();
+    void activatingAWindowSwitchesThePoll();
+    void servoFromThePanel_data();
+    void servoFromThePanel();
+    void jogFromThePanel_data();
+    void jogFromThePanel();
+    void pointMove_data();
+    void pointMove();
+    void alarmFromTheDrive_data();
+    void alarmFromTheDrive();
+    void statusStrip();
+};
+
+void TstE2eMonitors::activatingAWindowSwitchesThePoll_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("decoded");  // a control the reply writes, with what it shows
+    // At rest with the servo off and no alarm: the ready output is closed and
+    // the first dump word (the low half of the status word) reads 41.
+    QTest::newRow("alarm display") << "Alarm" << "^ALM$" << "";
+    QTest::newRow("I/O monitor") << "IOMon" << "^IO$" << "LblOUT(0)=: CLOSE";
+    QTest::newRow("status display") << "Mon2" << "^VV;FFFF0000;FFFF0000;$" << "LblDmp1(0)=41";
+    QTest::newRow("operation panel") << "CommComm" << "^MON;0$" << "";
+    QTest::newRow("waveform monitor") << "HMon" << "^T;0;F;0$" << "";
+}
+
+void TstE2eMonitors::activatingAWindowSwitchesThePoll()
+{
+    QFETCH(QString, window);
+    QFETCH(QString, request);
+    QFETCH(QString, decoded);
+    E2eHarness h;
+    QVERIFY2(started(h), qPrintable(h.error()));
+    // Away from the window first, so that the switch is seen.
+    const bool startsOnIo = window == u"IOMon";
+    h.activate(startsOnIo ? static_cast<QWidget *>(h.window().alarm) : h.window().ioMon);
+    QVERIFY(h.waitForReply(QString::fromLatin1(startsOnIo ? "ALM" : "IO")));
+
+    auto *child = h.window().findChild<QWidget *>(window);
+    QVERIFY(child);
+    h.activate(child);
+    QCOMPARE(h.window().activeTag(), static_cast<ChildWindow *>(child)->tag());
+    h.mark();
+    const QRegularExpression re(request);
+    QVERIFY2(h.waitUntil([&] { return alternates(h.requests(), re); }), qPrintable(h.requests().join(u' ')));
+    if (!decoded.isEmpty()) {
+        const QString name = decoded.section(u'=', 0, 0);
+        const QString shows = decoded.section(u'=', 1);
+        auto *label = child->findChild<QLabel *>(name);
+        QVERIFY(label);
+        QVERIFY2(h.waitUntil([&] { return label->text() == shows; }), qPrintable(label->text()));
+    }
+}
+
+void TstE2eMonitors::servoFromThePanel_data()
+{
+    QTest::addColumn<int>("by");
+    QTest::newRow("SVON and SVOFF buttons") << int(By::Button);
+    QTest::newRow("F1 and Shift+F1") << int(By::Key);
+}
+
+void TstE2eMonitors::servoFromThePanel()
+{
+    QFETCH(int, by);
+    E2eHarness h;
+    QVERIFY2(started(h), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    h.activate(w.commComm);
+    QLabel *strip = w.titleBar->LblSVON;
+    QLabel *lamp = w.commComm->LblON[0];
+    QVERIFY(h.waitUntil([&] { return rowText(h, SvonRow) == u": OFF" && backColour(strip, Qt::black); }));
+    QVERIFY(!lampLit(lamp));
+
+    press(h, By(by), w.commComm->CmdON[0], Qt::Key_F1);
+    QVERIFY(h.waitForRequest(QStringLiteral("SVON")));
+    QVERIFY(h.waitUntil([&] { return driveServo(h); }));
+    QVERIFY(h.waitUntil([&] {
+        return rowText(h, SvonRow) == u": ON" && backColour(strip, Red) && lampLit(lamp) &&
+               !lampLit(w.commComm->LblOFF[0]);
+    }));
+    QCOMPARE(w.commComm->LblStr->text(), QStringLiteral("SVON"));
+    QVERIFY(h.waitUntil([&] { return w.commComm->LblRecv->text() == u"SVON"; }));
+
+    press(h, By(by), w.commComm->CmdOFF[0], Qt::Key_F1, Qt::ShiftModifier);
+    QVERIFY(h.waitUntil([&] { return !driveServo(h); }));
+    QVERIFY(h.waitUntil([&] {
+        return rowText(h, SvonRow) == u": OFF" && backColour(strip, Qt::black) && !lampLit(lamp) &&
+               lampLit(w.commComm->LblOFF[0]);
+    }));
+    QCOMPARE(w.commComm->LblRecv->text(), QStringLiteral("SVOFF"));
+}
+
+void TstE2eMonitors::jogFromThePanel_data()
+{
+    QTest::addColumn<int>("by");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("+JOG button, JOG STOP button") << int(By::Button) << 1;
+    QTest::newRow("F7, Shift+F7") << int(By::Key) << 1;
+    QTest::newRow("-JOG button, JOG STOP button") << int(By::Button) << -1;
+    QTest::newRow("F8, Ctrl+F8") << int(By::Key) << -1;
+}
+
+void TstE2eMonitors::jogFromThePanel()
+{
+    QFETCH(int, by);
+    QFETCH(int, direction);
+    E2eHarness h;
+    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    CommComm *p = w.commComm;
+    QVERIFY(h.waitUntil([&] { return p->LblMON->text() == u"0"; }));
+    const int jogLamp = direction > 0 ? 7 : 8;
+    QVERIFY(lampLit(p->LblOFF[7]));
+
+    // Jog: the drive runs, the panel's value and lamps and the Run row follow.
+    press(h, By(by), p->CmdJOG[direction > 0 ? 0 : 1], direction > 0 ? Qt::Key_F7 : Qt::Key_F8);
+    QVERIFY(h.waitForRequest(QString::fromLatin1(direction > 0 ? "PJOG" : "NJOG")));
+    QVERIFY(h.waitUntil([&] { return drivePosition(h) * direction > 1000; }));
+    QVERIFY(h.waitUntil([&] { return p->LblMON->text().toLongLong() * direction > 1000; }));
+    QVERIFY(h.waitUntil([&] {
+        return lampLit(p->LblON[jogLamp]) && !lampLit(p->LblON[15 - jogLamp]) && !lampLit(p->LblOFF[7]) &&
+               rowText(h, RunRow) == u": ON" && w.titleBar->ShpGreen->fillColor() == Green;
+    }));
+    // The status display's current position runs with the axis.
+    h.activate(w.mon2);
+    QLabel *position = w.mon2->LblDt[3];
+    QVERIFY(h.waitUntil([&] { return position->text().toLongLong() * direction > 1000; }));
+    const qint64 seen = position->text().toLongLong();
+    QVERIFY(h.waitUntil([&] { return (position->text().toLongLong() - seen) * direction > 1000; }));
+
+    // Stop: the axis comes to rest and everything says so.
+    h.activate(p);
+    if (By(by) == By::Key)
+        press(h, By::Key, nullptr, direction > 0 ? Qt::Key_F7 : Qt::Key_F8,
+              direction > 0 ? Qt::ShiftModifier : Qt::ControlModifier);
+    else
+        press(h, By::Button, p->CmdJOG[2], 0);
+    QVERIFY(h.waitForRequest(QStringLiteral("JOGOFF")));
+    QVERIFY(h.waitUntil([&] {
+        return lampLit(p->LblOFF[7]) && !lampLit(p->LblON[jogLamp]) && rowText(h, RunRow) == u": OFF" &&
+               w.titleBar->ShpGreen->fillColor() == QColor(Qt::black);
+    }));
+    const double rest = drivePosition(h);
+    QVERIFY(h.waitUntil([&] { return std::abs(p->LblMON->text().toLongLong() - drivePosition(h)) < 3; }));
+    h.idle(150);
+    QVERIFY(std::abs(drivePosition(h) - rest) < 50);
+}
+
+void TstE2eMonitors::pointMove_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("point");
+    QTest::addColumn<double>("travel");
+    QTest::newRow("point 1, forward") << "1" << 1 << 100000.0;
+    QTest::newRow("point 3, reverse") << "3" << 3 << -50000.0;
+    QTest::newRow("2.5 rounds to point 2") << "2.5" << 2 << 250000.0;
+}
+
+void TstE2eMonitors::pointMove()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, point);
+    QFETCH(double, travel);
+    E2eHarness h;
+    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
+    CommComm *p = h.window().commComm;
+
+    p->TxtPNT->setText(typed);
+    QTest::mouseClick(p->CmdPNT, Qt::LeftButton);
+    QVERIFY(h.waitUntil([&] { return model(h, [](sim::DriveModel &m) { return m.selectedPoint(); }) == point; }));
+    QVERIFY(h.waitUntil([&] { return p->LblPnt->text() == QString::number(point); }));
+    QVERIFY(std::abs(drivePosition(h)) < 50);  // designating does not move
+
+    // The start input moves the axis to the point.
+    p->CmdON[2]->click();
+    QVERIFY(h.waitForRequest(QStringLiteral("STRON")));
+    QVERIFY(h.waitUntil([&] { return rowText(h, RunRow) == u": ON"; }));
+    QVERIFY(h.waitUntil([&] { return std::abs(drivePosition(h) - travel) < 25; }, 8000));
+    QVERIFY(h.waitUntil([&] {
+        return rowText(h, PointRow) == u": ON" && rowText(h, RunRow) == u": OFF" &&
+               std::abs(p->LblMON->text().toLongLong() - travel) < 25;
+    }));
+    QVERIFY(lampLit(p->LblON[2]));
+    p->CmdOFF[2]->click();
+    QVERIFY(h.waitUntil([&] { return lampLit(p->LblOFF[2]); }));
+    QCOMPARE(p->LblPnt->text(), QString::number(point));
+}
+
+void TstE2eMonitors::alarmFromTheDrive_data()
+{
+    QTest::addColumn<QList<int>>("bits");  // raised in this order
+    QTest::newRow("ROM error") << QList<int>{0};
+    QTest::newRow("excessive deviation") << QList<int>{7};
+    QTest::newRow("OT error") << QList<int>{10};
+    QTest::newRow("over load, then over current") << QList<int>{1, 6};
+}
+
+void TstE2eMonitors::alarmFromTheDrive()
+{
+    QFETCH(QList<int>, bits);
+    E2eHarness h;
+    QVERIFY2(started(h), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    Alarm *a = w.alarm;
+    h.activate(a);
+    QVERIFY(h.waitForReply(QStringLiteral("ALM")));
+    for (int bit : bits) h.drive().raiseAlarm(bit);
+
+    // Each present alarm's cell turns red; the newest alarm heads the record.
+    QVERIFY(h.waitUntil([&] {
+        for (int bit : bits)
+            if (!a->present(bit) || !backColour(a->LblAlarm[bit], Red)) return false;
+        return true;
+    }));
+    for (int k = 0; k < AlarmCount; ++k)
+        QCOMPARE(backColour(a->LblAlarm[k], Red), bits.contains(k));
+    for (int j = 0; j < bits.size(); ++j)
+        QCOMPARE(a->LblHist[j]->text(), AlarmCaptions()[bits[bits.size() - 1 - j]]);
+    QCOMPARE(a->LblHist[bits.size()]->text(), QString());
+    QVERIFY(h.waitUntil([&] { return rowText(h, 0) == u": ON"; }));
+
+    // The strip's ALM lamp blinks: lit and dark in turn.
+    Shape *lamp = w.titleBar->ShpRed;
+    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == Red; }, 2000));
+    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == QColor(Qt::black); }, 2000));
+    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == Red; }, 2000));
+
+    // Alarm Reset: the drive's alarms go, the cells turn grey, the record stays.
+    QTest::mouseClick(a->CmdARST, Qt::LeftButton);
+    QVERIFY(h.waitForRequest(QStringLiteral("ARST")));
+    QVERIFY(h.waitUntil([&] { return model(h, [](sim::DriveModel &m) { return m.alarms(); }) == 0; }));
+    QVERIFY(h.waitUntil([&] {
+        for (int bit : bits)
+            if (a->present(bit) || backColour(a->LblAlarm[bit], Red)) return false;
+        return rowText(h, 0) == u": OFF";
+    }));
+    QCOMPARE(a->LblHist[0]->text(), AlarmCaptions()[bits.last()]);
+    h.idle(600);  // a full blink period
+    QCOMPARE(lamp->fillColor(), QColor(Qt::black));
+
+    // Record Clear: the drive's history and the lines empty.
+    QTest::mouseClick(a->CmdHCL, Qt::LeftButton);
+    QVERIFY(h.waitForRequest(QStringLiteral("HCL")));
+    QVERIFY(h.waitUntil([&] {
+        return model(h, [](sim::DriveModel &m) { return m.alarmHistory()[0]; }) == 0U;
+    }));
+    QVERIFY(h.waitUntil([&] {
+        for (QLabel *line : a->LblHist)
+            if (!line->text().isEmpty()) return false;
+        return true;
+    }));
+}
+
+void TstE2eMonitors::statusStrip()
+{
+    E2eHarness h;
+    QVERIFY2(started(h), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    TitleBar *bar = w.titleBar;
+    QVERIFY(h.waitUntil([&] {
+        return bar->LblMSEL->text() == MotorModelText(sim::DriveModel::MotorModel) &&
+               bar->LblROMV->text() == RomVersionText(sim::DriveModel::RomVersion, QLocale::system().decimalPoint());
+    }));
+    QCOMPARE(bar->LblROMV->text().remove(QLocale::system().decimalPoint()), QStringLiteral("215"));
+
+    QVERIFY(servoOnAtPanel(h));
+    w.commComm->CmdJOG[0]->click();
+    auto lit = [&] { return backColour(bar->LblSVON, Red) && bar->ShpGreen->fillColor() == Green; };
+    auto dark = [&] {
+        return backColour(bar->LblSVON, Qt::black) && bar->ShpGreen->fillColor() == QColor(Qt::black) &&
+               bar->ShpRed->fillColor() == QColor(Qt::black);
+    };
+    QVERIFY(h.waitUntil(lit));
+
+    // The drive falls silent: after the time-out the lamps go dark, while the
+    // model and version stay as the drive last told them.
+    sim::FaultConfig silent;
+    silent.dropRate = 1;
+    h.setFaults(silent);
+    QVERIFY(h.waitUntil(dark, 4000));
+    QCOMPARE(bar->LblMSEL->text(), MotorModelText(sim::DriveModel::MotorModel));
+    QVERIFY(h.link().portOpen());
+
+    // It speaks again: the lamps come back.
+    h.clearFaults();
+    QVERIFY(h.waitUntil(lit, 4000));
+    w.commComm->CmdJOG[2]->click();
+    QVERIFY(h.waitUntil([&] { return bar->ShpGreen->fillColor() == QColor(Qt::black); }));
+    QVERIFY(backColour(bar->LblSVON, Red));
+}
+
+QTEST_MAIN(TstE2eMonitors)
+#include "tst_e2e_monitors.moc"
