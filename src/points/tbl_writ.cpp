@@ -7,6 +7,7 @@
 #include "pointlayout.h"
 #include "pointrules.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -100,6 +101,7 @@ void Tbl_Writ::buildGrid()
     VScrlPict->setAccessibleName(QStringLiteral("Points"));
     VScrlPict->setSingleStep(TblGeometry::RowPitch);
     connect(VScrlPict, &QScrollBar::valueChanged, this, [this](int value) { PictScrl->move(0, Twips::px(-value)); });
+    PictScrl->installEventFilter(this);
 
     std::array<std::array<QLineEdit *, PointCount> *, PointColumns> columns{&TxtInc, &TxtLocate, &TxtSpd, &TxtKGJit};
     static constexpr const char *FieldNames[PointColumns] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
@@ -146,8 +148,10 @@ void Tbl_Writ::buildButtons()
     CmdFile[1] = button(QStringLiteral("Save File"), QStringLiteral("CmdFile(1)"), 3660, 1050);
     CmdFlash = button(QStringLiteral("ﾌﾗｯｼｭ"), QStringLiteral("CmdFlash"), 4830, 825);
     CmdFlash->setToolTip(QStringLiteral("RAM上ﾃﾞｰﾀをEEPROMに保存"));
-    CmdFlash->setStatusTip(
-        QStringLiteral("Export Data keeps the table in the drive's EEPROM by itself; this button does nothing more."));
+    const QString flashNote =
+        QStringLiteral("Export Data keeps the table in the drive's EEPROM by itself; this button does nothing more.");
+    CmdFlash->setStatusTip(flashNote);
+    CmdFlash->setAccessibleDescription(flashNote);
     CmdRW[1]->setEnabled(false);
     CmdFlash->setEnabled(false);
     PictCmd->resize(Twips::px(ViewWidth + ScrollWidth), Twips::px(CmdHeight));
@@ -175,6 +179,9 @@ QLineEdit *Tbl_Writ::field(int row, int column) const
 bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
 {
     const auto it = m_cells.constFind(watched);
+    // The wheel scrolls the rows wherever the mouse stands over them.
+    if (event->type() == QEvent::Wheel && (watched == PictScrl || it != m_cells.cend()))
+        return QCoreApplication::sendEvent(VScrlPict, event);
     if (it == m_cells.cend()) return ChildWindow::eventFilter(watched, event);
     const Cell cell = *it;
     switch (event->type()) {

@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 // The point table window in a frame of its own inside an MDI area, on a link
 // over the in-memory port; the layout timer is driven by the test.
@@ -99,6 +100,7 @@ private Q_SLOTS:
     void keys();
     void focusScrollsRowIntoView();
     void viewportFollowsWindow();
+    void wheelScrolls();
     void minimumSize();
     void import();
     void exportReadsGridAtEachStep();
@@ -304,6 +306,21 @@ void TstTblWrit::viewportFollowsWindow()
     r.w->TimerTblMain_Timer();
     QCOMPARE(r.w->PictWin->height(), Twips::px(6000 - 1200 - 495));
     QVERIFY(r.w->VScrlPict->isEnabled());
+}
+
+void TstTblWrit::wheelScrolls()
+{
+    TblRig r;
+    // Over a field and over a row label.
+    for (QWidget *over : {static_cast<QWidget *>(r.w->TxtLocate[3]), static_cast<QWidget *>(r.w->PictScrl)}) {
+        const int before = r.w->VScrlPict->value();
+        const QPoint at(5, 5);
+        QWheelEvent down(at, over->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &down);
+        QVERIFY(r.w->VScrlPict->value() > before);
+        QCOMPARE(r.w->PictScrl->y(), -Twips::px(r.w->VScrlPict->value()));
+    }
 }
 
 void TstTblWrit::minimumSize()
