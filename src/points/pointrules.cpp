@@ -49,9 +49,9 @@ PointTexts PointDataToTexts(const PointData &data)
 
 QString TblrText(int point) { return QStringLiteral("TBLR;") + HexText(point); }
 
-QString TblwText(int point, const std::array<qint32, PointColumns> &values)
+QString TblwText(int point, const std::array<QString, PointColumns> &texts)
 {
     QString text = QStringLiteral("TBLW;") + HexText(point) + QLatin1Char(';');
-    for (qint32 v : values) text += HexText(v) + QLatin1Char(';');
+    for (const QString &field : texts) text += HexText(PointCellValue(field)) + QLatin1Char(';');
     return text;
 }

@@ -38,6 +38,7 @@ QString PointCellText(int column, qint32 value);
 PointData PointDataFromTexts(const PointTexts &texts);
 PointTexts PointDataToTexts(const PointData &data);
 
-// "TBLR;<point>" and "TBLW;<point>;<v0>;<v1>;<v2>;<v3>;", numbers in hexadecimal.
+// "TBLR;<point>", and "TBLW;<point>;<v0>;<v1>;<v2>;<v3>;" with the numbers the
+// four field texts of the point stand for; numbers in hexadecimal.
 QString TblrText(int point);
-QString TblwText(int point, const std::array<qint32, PointColumns> &values);
+QString TblwText(int point, const std::array<QString, PointColumns> &texts);

@@ -307,9 +307,9 @@ void Tbl_Writ::MakeCmdTBLR() { m_link.setCommandText(TblrText(m_link.state().Xfe
 void Tbl_Writ::MakeCmdTBLW()
 {
     const int p = m_link.state().XferIndex;
-    std::array<qint32, PointColumns> values{};
-    for (int c = 0; c < PointColumns; ++c) values[c] = PointCellValue(field(p, c)->text());
-    m_link.setCommandText(TblwText(p, values), QStringLiteral("TBLW"));
+    std::array<QString, PointColumns> texts;
+    for (int c = 0; c < PointColumns; ++c) texts[c] = field(p, c)->text();
+    m_link.setCommandText(TblwText(p, texts), QStringLiteral("TBLW"));
 }
 
 void Tbl_Writ::MakeCmdFLASH() { m_link.setCommand("FLASH", QStringLiteral("FLASH")); }
