@@ -62,11 +62,15 @@ void MDItbl::MDIForm_Load()
     // Child windows in their start-up order, each placed where it reads well.
     tblWrit = new Tbl_Writ(link, pointData);
     addChild(tblWrit, QRect(QPoint(0, 0), Tbl_Writ::loadSize()));
-    hMon = new HMon(link);
+    // The torque plot reads parameter 57 each time it is drawn; the waveform
+    // window draws its plots before the parameter window exists.
+    hMon = new HMon(link, wave, [this] {
+        return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
+    });
     addChild(hMon, QRect(430, 0, 420, 360));
     commComm = new CommComm(link);
     addChild(commComm, QRect(860, 0, 400, 360));
-    mon2 = new Mon2(link);
+    mon2 = new Mon2(link, *titleBar, *commComm);
     addChild(mon2, QRect(0, 370, 420, 300));
     alarm = new Alarm(link);
     addChild(alarm, QRect(430, 370, 300, 300));
@@ -193,7 +197,11 @@ void MDItbl::showAbout()
 
 bool MDItbl::makerMode() const { return mnuSystem1[1]->isChecked(); }
 
-void MDItbl::SetMakerMode(bool on) { mnuSystem1[1]->setChecked(on); }
+void MDItbl::SetMakerMode(bool on)
+{
+    mnuSystem1[1]->setChecked(on);
+    mon2->setMakerControlsVisible(on);
+}
 
 void MDItbl::connectLinkUi()
 {

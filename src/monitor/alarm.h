@@ -1,15 +1,35 @@
 #pragma once
-// The "Alarm Display" window.
+// The "Alarm Display" window: a cell per alarm, red while the alarm is
+// present, the drive's history of eight alarms, and the buttons that reset
+// the alarm state and clear the history.
 
 #include "app/childwindow.h"
+#include "monitorrules.h"
+
+#include <array>
 
 class DriveLink;
+class QLabel;
+class QPushButton;
 
 class Alarm : public ChildWindow {
     Q_OBJECT
 public:
     explicit Alarm(DriveLink &link, QWidget *parent = nullptr);
 
+    // Reply decoder: "ALM", present alarms and the history.
+    void OnReplyALM();
+    // True while the cell shows its alarm as present (red).
+    bool present(int cell) const { return m_present[static_cast<size_t>(cell)]; }
+
+    QLabel *Label1;
+    std::array<QLabel *, AlarmCount> LblAlarm{};  // 11 and 12 are never shown
+    QLabel *Label2;
+    std::array<QLabel *, HistoryCount> LblHist{};
+    QPushButton *CmdARST;
+    QPushButton *CmdHCL;
+
 private:
     DriveLink &m_link;
+    std::array<bool, AlarmCount> m_present{};
 };

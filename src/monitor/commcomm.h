@@ -1,15 +1,103 @@
 #pragma once
-// The "Command Communication" window.
+// The "Command Communication" window, the operation panel: the drive's DI
+// commands with their lamps, jog and the held high-speed key, point
+// designation, teaching, CPU reset, one monitor value, and the SEND and RECV
+// lines. It owns the monitor, error and catch-all reply decoders; the lamps
+// and the current point are written by the status reply decoder.
 
 #include "app/childwindow.h"
+#include "monitorrules.h"
+
+#include <array>
 
 class DriveLink;
+class QComboBox;
+class QGroupBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 class CommComm : public ChildWindow {
     Q_OBJECT
 public:
     explicit CommComm(DriveLink &link, QWidget *parent = nullptr);
 
+    // The poll request while this window is active: "MON;" and the item.
+    void MakeCmdMON();
+    // Reply decoders: "MON", "ERR", and every keyword without a decoder.
+    void OnReplyMON();
+    void OnReplyERR();
+    void OnReplyOther();
+
+    // Written by the status reply decoder.
+    void showLamps(const PanelLamps &lamps);
+    void showPoint(qint32 point);
+
+    QLabel *Label1;
+    QLabel *LblStr;
+    QLabel *Label2;
+    QLabel *LblRecv;
+    QGroupBox *Frame3;
+    QComboBox *CmbMON;
+    QLabel *LblMON;
+    QGroupBox *Frame1;
+    std::array<QPushButton *, 7> CmdON{};   // 0-5 DI commands, 6 "Speed"
+    std::array<QPushButton *, 6> CmdOFF{};
+    std::array<QLabel *, 9> LblON{};        // 0-5 DI, 6 "High", 7 "+JOG", 8 "-JOG"
+    std::array<QLabel *, 8> LblOFF{};       // 0-5 DI, 6 "Low", 7 "JOG STOP"
+    QLabel *Label3, *Label4, *Label5, *Label6, *Label7, *Label13;  // [F1]-[F6]
+    QLabel *Label8;                                                // "Shift"
+    QGroupBox *Frame2;
+    std::array<QPushButton *, 3> CmdJOG{};
+    QLabel *Label9, *Label10, *Label11, *Label12, *Label14;
+    QPushButton *CmdPNT;
+    QLineEdit *TxtPNT;
+    QLabel *LblPnt;
+    QPushButton *CmdTDIN;
+    QPushButton *CmdRESET;
+    QGroupBox *Frame6;  // the zero set, never shown
+    QLabel *Label15;
+    QLineEdit *TxtZSET;
+    QPushButton *CmdZSET;
+    QLabel *LblJStr;  // never shown
+    QLabel *LblJRecv;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
+
 private:
+    void buildSendRecv();
+    void buildMonitor();
+    void buildDi();
+    void buildJogGroup();
+    void buildHidden();
+    void layOut();
+    void wireKeys();
+
+    // Writes a command into the SEND line (and its Japanese name), then queues.
+    void send(const QString &text, const QString &japanese);
+    void send(const PanelCommand &command) { send(command.text, command.japanese); }
+    // Queues the SEND line: the slot gets its text, replacing what waited.
+    void queueSendLine();
+
+    void CmdPNT_Click();
+    void CmdZSET_Click();
+    // The held "Speed" key goes down or comes up.
+    void speedDown();
+    void speedUp();
+    // A key that holds "Speed" is released when the focus leaves the window.
+    void releaseHeldSpeed();
+    bool functionKey(QKeyEvent *event);
+    bool speedKey(QObject *watched, QKeyEvent *event);
+
     DriveLink &m_link;
+    PanelLamps m_lamps;
+    bool m_monKnown = false;
+    qint32 m_monItem = 0;
+    qint32 m_monValue = 0;
+    bool m_pointKnown = false;
+    qint32 m_point = 0;
+    int m_speedKey = 0;  // the key holding "Speed" down (F9, Enter or Space); 0 when none
 };

@@ -1,14 +1,33 @@
 #pragma once
-// The "I/O Monitor" window.
+// The "I/O Monitor" window: the drive's input and output signals, each
+// ": OPEN" (bit set) or ": CLOSE" (bit clear).
 
 #include "app/childwindow.h"
+#include "monitorrules.h"
+
+#include <array>
 
 class DriveLink;
+class QGroupBox;
+class QLabel;
 
 class IOMon : public ChildWindow {
     Q_OBJECT
 public:
     explicit IOMon(DriveLink &link, QWidget *parent = nullptr);
+
+    // Reply decoder: "IO", field 0 the I/O word.
+    void OnReplyIO();
+
+    // Name labels: the inputs 0-12, the outputs 13-18, then "TDIN" and "×××".
+    static constexpr int NameCount = InputCount + OutputCount + 2;
+
+    QGroupBox *Frame2;
+    QLabel *Label9;
+    QLabel *Label10;
+    std::array<QLabel *, NameCount> LblIO{};
+    std::array<QLabel *, InputCount> LblIN{};
+    std::array<QLabel *, OutputCount> LblOUT{};
 
 private:
     DriveLink &m_link;

@@ -1,15 +1,61 @@
 #pragma once
-// The "Status Display" window.
+// The "Status Display" window: fourteen servo status flags, the numeric
+// values, and for the maker a two-address memory dump and three raw values.
+// It owns the status reply decoder, which also feeds the status strip (motor
+// model, ROM version) and the operation panel (current point, lamps).
 
 #include "app/childwindow.h"
 
+#include <array>
+
+class CommComm;
 class DriveLink;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TitleBar;
 
 class Mon2 : public ChildWindow {
     Q_OBJECT
 public:
-    explicit Mon2(DriveLink &link, QWidget *parent = nullptr);
+    Mon2(DriveLink &link, TitleBar &titleBar, CommComm &commComm, QWidget *parent = nullptr);
+
+    // The poll request while this window is active: "VV;" and two addresses.
+    void MakeCmdVV();
+    // Reply decoders: "S" (status) and "VV" (values and dump).
+    void OnReplyS();
+    void OnReplyVV();
+    // Shows or hides the maker-only controls, all together.
+    void setMakerControlsVisible(bool on);
+
+    QGroupBox *FrmDosaJ;
+    std::array<QLabel *, 16> LblDosa{};  // indexed like LblSS; 1 and 2 unused
+    std::array<QLabel *, 16> LblSS{};
+    QGroupBox *Frame1;
+    QLabel *Label1, *Label2, *Label3, *Label4, *Label5, *Label6, *Label12;  // row names
+    QLabel *Label13, *Label14, *Label15, *Label16, *Label17, *Label18;      // units
+    std::array<QLabel *, 10> LblDt{};
+    QPushButton *CmdTRST;
+    QLabel *Label7, *Label8;  // "FFFF", the fixed upper half of each dump address
+    std::array<QLineEdit *, 2> TxtAdr{};
+    std::array<QLabel *, 4> LblDmp1{};
+    std::array<QLabel *, 4> LblDmp2{};
+    QLabel *Label9, *Label10, *Label11;  // "U-phase", "V-phase", "thmst"
 
 private:
+    void buildStatus();
+    void buildValues();
+    void CmdTRST_Click();
+
     DriveLink &m_link;
+    TitleBar &m_titleBar;
+    CommComm &m_commComm;
+
+    // What the value labels show, so that an unchanged field costs nothing.
+    static constexpr int ValueFields = 20;
+    std::array<qint32, ValueFields> m_shown{};
+    bool m_valuesKnown = false;
+    bool m_romKnown = false;
+    qint32 m_rom = 0;
 };

@@ -1,0 +1,44 @@
+#pragma once
+// The waveform file (*.wvt): one record of 404 signed 16-bit little-endian
+// numbers, 808 bytes, no header. Entries 3 s, 3 s + 1, 3 s + 2 hold the
+// status bit, torque and speed of slot s of the present series; 384..392 the
+// set-up and view; 393..403 are 0.
+
+#include "wave/waveupload.h"
+#include "wave/wavestate.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <array>
+#include <optional>
+
+inline constexpr int WaveFileEntries = 404;
+inline constexpr int WaveFileBytes = 2 * WaveFileEntries;
+
+namespace WaveFileEntry {
+inline constexpr int Trig = 384;
+inline constexpr int Edge = 385;
+inline constexpr int TrigPos = 386;
+inline constexpr int TimeBase = 387;
+inline constexpr int SpeedScale = 388;
+inline constexpr int TorqueScale = 389;
+inline constexpr int SpeedZero = 390;
+inline constexpr int TorqueZero = 391;
+inline constexpr int Status = 392;
+}  // namespace WaveFileEntry
+
+using WaveFileRecord = std::array<qint16, WaveFileEntries>;
+
+// The record of the present series with the set-up and view it was taken with.
+WaveFileRecord MakeWaveFileRecord(const WaveState &wave, const CaptureSetup &setup);
+QByteArray EncodeWaveFile(const WaveFileRecord &record);
+// The record in a file's bytes; nothing unless there are exactly 808.
+std::optional<WaveFileRecord> DecodeWaveFile(QByteArrayView bytes);
+
+// The samples of a record become the present series (after the caller has
+// shifted the former present series into the previous one).
+void LoadWaveSamples(WaveState &wave, const WaveFileRecord &record);
+
+// A value held to lo..hi: list and dial positions of a file made elsewhere
+// may lie outside their lists.
+inline constexpr int HeldTo(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }

@@ -1,0 +1,555 @@
+// The waveform window driven as a user and a drive would: the set-up lists,
+// Run and Cancel, the upload through the link, the dials and markers by mouse
+// and keyboard, and the waveform file.
+
+#include "app/mditbl.h"
+#include "app/shape.h"
+#include "app/twips.h"
+#include "link/titlebar.h"
+#include "linktestutil.h"
+#include "params/prm_writ.h"
+#include "plotpixels.h"
+#include "uitestutil.h"
+#include "wave/hmon.h"
+#include "wave/picturebox.h"
+#include "wave/wavegeometry.h"
+#include "wave/waveplot.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace WG = WaveGeometry;
+
+namespace {
+
+// The window on an in-memory port, active in the poll, in a fresh directory.
+struct WaveRig {
+    QTemporaryDir dir;
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link{settings, port};
+    WaveState wave;
+    std::unique_ptr<HMon> w;
+    WaveRig()
+    {
+        QDir::setCurrent(dir.path());
+        link.setActiveTagSource([] { return QStringLiteral("3"); });
+        w = std::make_unique<HMon>(link, wave, [] { return QStringLiteral("0"); });
+        wave.TrigPos = 15;
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        if (!QTest::qWaitForWindowActive(w.get())) qWarning("window not active");
+    }
+    // Answers "S" until the window's "T" request goes out; returns it.
+    QString pollT()
+    {
+        if (!port.isOpen()) link.OpenPort();
+        for (int i = 0; i < 3 && !requests(port).last().startsWith(u'T'); ++i) reply(port, "S;0");
+        const QString t = requests(port).last();
+        reply(port, "S;0");
+        return t;
+    }
+    void send(const QByteArray &text) { reply(port, text.constData()); }
+    QList<int> squares() const
+    {
+        QList<int> out;
+        for (int i = 0; i < 16; ++i)
+            if (!w->ShpPrg[i]->isHidden()) out << i;
+        return out;
+    }
+    void chooseFile(const QString &path) { w->DlogFile.chooser = [path](bool) { return std::optional<QString>(path); }; }
+};
+
+// Block b with speed base + slot, torque -(base + slot), status set on odd slots.
+QByteArray block(int b, int base)
+{
+    QByteArray t = "T;" + QByteArray::number(b);
+    for (int slot = (b - 1) * 16; slot < b * 16; ++slot) {
+        const int torque = -(base + slot) - (slot % 2 ? 10000 : 0);
+        t += ';' + QByteArray::number(quint16(torque), 16) + ';' + QByteArray::number(quint16(base + slot), 16);
+    }
+    return t;
+}
+
+void mouse(QWidget *w, QEvent::Type type, QPointF pos, Qt::MouseButton button, Qt::MouseButtons held)
+{
+    QMouseEvent e(type, pos, w->mapToGlobal(pos), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+// Presses, moves with the left button held through each point, releases.
+void dragThrough(QWidget *w, const QList<QPointF> &moves)
+{
+    mouse(w, QEvent::MouseButtonPress, {4, 4}, Qt::LeftButton, Qt::LeftButton);
+    for (QPointF p : moves) mouse(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+    mouse(w, QEvent::MouseButtonRelease, {4, 4}, Qt::LeftButton, Qt::NoButton);
+}
+void click(QWidget *w, QPointF pos = {2, 2}, Qt::MouseButton b = Qt::LeftButton)
+{
+    mouse(w, QEvent::MouseButtonPress, pos, b, b);
+    mouse(w, QEvent::MouseButtonRelease, pos, b, Qt::NoButton);
+}
+
+QList<int> present(const HMon &w, int c, int x = 100) { return rowsIn(w.Picture1[c]->picture(), x, PresentColour); }
+QList<int> previous(const HMon &w, int c, int x = 100) { return rowsIn(w.Picture1[c]->picture(), x, PreviousColour); }
+
+QByteArray entry(qint16 v) { return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF); }
+
+}  // namespace
+
+class TstHMon : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void startUp();
+    void runUploadTwice();
+    void cancelAfterBlock5ThenBlock8Alone();
+    void repliesThatCarryNoBlock();
+    void imagesStepTheirLists();
+    void dials_data();
+    void dials();
+    void markers_data();
+    void markers();
+    void trigDragTo1880();
+    void focusColours();
+    void saveAfterStart();
+    void loadTwice();
+    void loadHeldToRanges_data();
+    void loadHeldToRanges();
+    void refusedFiles_data();
+    void refusedFiles();
+};
+
+void TstHMon::startUp()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    QCOMPARE(w.windowTitle(), QStringLiteral("Graphical Monitor"));
+    QCOMPARE(w.CmbStatus->itemText(4), QStringLiteral("InPos"));
+    QCOMPARE(w.CmbEdje->itemText(3), QStringLiteral("Reverse Down"));
+    for (QComboBox *c : {w.CmbTrig, w.CmbStatus, w.CmbEdje, w.CmbWave}) QCOMPARE(c->currentIndex(), 0);
+    QCOMPARE(w.edgePicture(), 110);
+    QCOMPARE(w.wavePicture(), 120);
+    QVERIFY(w.PictYomitorichu->isHidden());
+    QCOMPARE(w.PictYomitorichu->geometry(), QRect(120, 128, 311, 166));
+    QVERIFY(r.port.written.isEmpty());  // loading sends nothing
+    QCOMPARE(w.Picture1[1]->geometry(), QRect(8, 184, 249, 149));
+    QCOMPARE(w.Picture1[2]->geometry(), QRect(8, 344, 249, 50));
+    QCOMPARE(present(w, 0), QList<int>{75});
+    QCOMPARE(previous(w, 1), QList<int>{76});
+    QCOMPARE(present(w, 2), QList<int>{40});
+    QCOMPARE(w.LblZero[1]->geometry(), QRect(256, 250, 17, 17));
+    QCOMPARE(w.LblTrgView->geometry(), QRect(125, 8, 17, 17));
+    QCOMPARE(w.LblDial[2]->geometry(), QRect(28, 26, 9, 9));  // (420, 390)
+    for (const char *name : {"ShpPrg(15)", "LblTumamiIchi(11)", "PicDial(2)", "LblCursor2(1)", "CmdFile(1)", "TxtDummy1"})
+        QVERIFY2(w.findChild<QWidget *>(QString::fromLatin1(name)), name);
+    QCOMPARE(w.CmbEdje->accessibleName(), QStringLiteral("Trigger Timing"));
+    QCOMPARE(w.PicDial[0]->accessibleName(), QStringLiteral("Vertical(Spd)"));
+}
+
+void TstHMon::runUploadTwice()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    for (int capture = 1; capture <= 2; ++capture) {
+        w.ShpPrg[3]->show();
+        w.CmdRun->click();
+        QCOMPARE(r.wave.CaptureRun, qint16(1));
+        QCOMPARE(w.LblJap->text(), QStringLiteral("Now measureing"));
+        QCOMPARE(w.LblEng->text(), QString());
+        QCOMPARE(r.squares(), QList<int>{});
+        QVERIFY(w.PictYomitorichu->isVisible());
+        QCOMPARE(QApplication::focusWidget(), w.CmdCancel);
+        QVERIFY(!w.CmdRun->isEnabled() && !w.CmdFile[0]->isEnabled());  // no second Run, no file
+        QCOMPARE(r.pollT(), QStringLiteral("T;80;F;0"));
+        r.send("T;0");  // armed, no trigger yet
+        for (int b = 1; b <= 8; ++b) {
+            QCOMPARE(r.squares().size(), 2 * (b - 1));
+            r.send(block(b, 100 * capture));
+            if (b < 8) {
+                QCOMPARE(w.LblEng->text(), QStringLiteral("Triggered"));
+                QCOMPARE(w.LblJap->text(), QStringLiteral("Uploading data........."));
+                QVERIFY(w.PictYomitorichu->isVisible());
+            }
+        }
+        QVERIFY(w.PictYomitorichu->isHidden());
+        QVERIFY(w.PictEnable->isEnabled());
+        QCOMPARE(r.pollT(), QStringLiteral("T;0;F;0"));
+    }
+    for (int s = 0; s < 128; ++s) {
+        QCOMPARE(r.wave.WaveData[1][s], (std::array<qint16, 2>{qint16(200 + s), qint16(-(200 + s))}));
+        QCOMPARE(int(r.wave.WaveFlag[1][s]), s % 2);
+        QCOMPARE(int(r.wave.WaveData[2][s][0]), 100 + s);
+    }
+    // 200 + s at 0.0075 px a unit: 1 px up; the former capture still at 0.
+    QCOMPARE(present(w, 0, 20), QList<int>{74});
+    QCOMPARE(previous(w, 0, 20), QList<int>{76});
+    QCOMPARE(present(w, 2, 23), QList<int>{10});  // odd slots high
+    QCOMPARE(previous(w, 2, 21), QList<int>{41});
+}
+
+void TstHMon::cancelAfterBlock5ThenBlock8Alone()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    w.CmdRun->click();
+    for (int b = 1; b <= 5; ++b) r.send(block(b, 3000));
+    const QImage before = w.Picture1[0]->picture();
+    w.CmdCancel->click();
+    QCOMPARE(r.pollT(), QStringLiteral("T;0;F;0"));  // the run bit is off again
+    QCOMPARE(w.Picture1[0]->picture(), before);
+    QCOMPARE(r.wave.WaveData[1][0][0], qint16(0));
+    QVERIFY(w.PictEnable->isEnabled());
+
+    w.CmdRun->click();
+    r.send(block(1, 10));  // a fresh capture overwrites block by block
+    QCOMPARE(r.squares(), (QList<int>{0, 1}));
+    r.send(block(8, 10));  // ...and block 8 ends it, the rest being older
+    QCOMPARE(r.wave.WaveData[1][15][0], qint16(25));
+    QCOMPARE(r.wave.WaveData[1][16][0], qint16(3016));
+    QCOMPARE(r.wave.WaveData[1][100][0], qint16(0));
+    QCOMPARE(r.wave.WaveData[1][127][0], qint16(137));
+    QCOMPARE(r.squares(), (QList<int>{0, 1, 2, 3}));
+    QVERIFY(w.PictYomitorichu->isHidden());
+    QCOMPARE(present(w, 0, 40), QList<int>{53});  // 3020 at 0.0075: 22 px up
+}
+
+void TstHMon::repliesThatCarryNoBlock()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    w.CmdRun->click();
+    r.send(block(2, 500));
+    QByteArray cut = block(1, 0);  // its missing fields would be block 2's leftovers
+    cut.truncate(cut.indexOf(';', 40));
+    for (const QByteArray &t : {QByteArray("T;0"), QByteArray("T;9"), cut, block(8, 0).replace(";70;", ";12345;")})
+        r.send(t);
+    QCOMPARE(w.LblEng->text(), QString());
+    QCOMPARE(r.squares(), (QList<int>{0, 1}));
+    QCOMPARE(r.wave.WaveData[0][0][0], qint16(0));
+    QCOMPARE(r.wave.CaptureRun, qint16(1));
+    QVERIFY(w.PictYomitorichu->isVisible());
+}
+
+void TstHMon::imagesStepTheirLists()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    QList<int> seen;
+    for (int i = 0; i < 4; ++i) {
+        click(w.ImgEdje);
+        seen << w.edgePicture();
+    }
+    QCOMPARE(seen, (QList<int>{111, 112, 113, 110}));
+    click(w.ImgWave);
+    QCOMPARE(w.wavePicture(), 121);
+    for (int c = 0; c < 3; ++c) QCOMPARE(previous(w, c), QList<int>{});  // "Present" only
+    click(w.ImgWave);
+    QCOMPARE(w.CmbWave->currentIndex(), 0);
+    QCOMPARE(previous(w, 0), QList<int>{76});
+}
+
+void TstHMon::dials_data()
+{
+    // Actions: U, D, X keys on the dial; Cn click caption n; Gy drag the knob
+    // to y px within it and let go. Speed 400 and torque 900 are stored
+    // behind the window's back, so a plot shows them only once redrawn.
+    QTest::addColumn<int>("dial");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<int>("pos");
+    QTest::addColumn<int>("row");  // of the dial's plot; the speed plot for the time base
+    QTest::newRow("Up at 0 stays, redraws") << 0 << QStringList{"U"} << 0 << 73;
+    QTest::newRow("Down") << 0 << QStringList{"D"} << 1 << 68;
+    QTest::newRow("Down past 3 undone") << 0 << QStringList{"D", "D", "D", "D"} << 3 << 45;
+    QTest::newRow("caption 1000") << 0 << QStringList{"C1"} << 1 << 68;
+    QTest::newRow("caption 0.5 draws nothing") << 2 << QStringList{"C11"} << 3 << 75;
+    QTest::newRow("drag to 622.5") << 0 << QStringList{"G20"} << 2 << 60;
+    QTest::newRow("drag above the band") << 0 << QStringList{"G3"} << 0 << 73;
+    QTest::newRow("drag beyond, then back") << 1 << QStringList{"G30", "G20"} << 2 << 25;
+}
+
+void TstHMon::dials()
+{
+    QFETCH(int, dial);
+    QFETCH(QStringList, actions);
+    QFETCH(int, pos);
+    QFETCH(int, row);
+    WaveRig r;
+    HMon &w = *r.w;
+    for (auto &slot : r.wave.WaveData[1]) slot = {400, 900};
+    w.PicDial[dial]->setFocus();
+    QList<QPointF> drag;
+    for (const QString &a : actions) {
+        const int n = a.mid(1).toInt();
+        if (a == u"U" || a == u"D" || a == u"X")
+            QTest::keyClick(w.PicDial[dial], a == u"U" ? Qt::Key_Up : a == u"D" ? Qt::Key_Down : Qt::Key_X);
+        else if (a.startsWith(u'C')) click(w.LblTumamiIchi[n]);
+        else drag << QPointF(4, n);
+    }
+    if (!drag.isEmpty()) dragThrough(w.LblDial[dial], drag);
+    QCOMPARE(int(r.wave.DialPos[dial]), pos);
+    QCOMPARE(w.knobTop(dial), WG::KnobTop(pos));
+    QCOMPARE(w.knobLeft(dial), WG::KnobLeft(WG::KnobTop(pos), true));
+    QCOMPARE(w.LblDial[dial]->geometry().topLeft(), Twips::point(w.knobLeft(dial), w.knobTop(dial)));
+    QCOMPARE(QApplication::focusWidget(), w.PicDial[dial]);
+    QCOMPARE(present(w, dial < 2 ? dial : 0), QList<int>{row});
+}
+
+void TstHMon::markers_data()
+{
+    // Actions: Zc^ / Zcv click the strip of zero line c above / at the
+    // marker; Kc+ / Kc- Down / Up on plot c; T> / T< click the trigger strip
+    // right / left of the marker; R / L keys on the trigger; Mc:y drag zero
+    // marker c to y px within it (its middle is 8.5 px) and let go.
+    QTest::addColumn<QList<int>>("start");  // ZeroPos 0, ZeroPos 1, TrigPos
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QList<int>>("end");
+    QTest::addColumn<QString>("focus");
+    using L = QList<int>;
+    using S = QStringList;
+    QTest::newRow("below with 1") << L{1, 0, 15} << S{"Z0v"} << L{2, 0, 15} << "Picture1(0)";
+    QTest::newRow("above with -1") << L{0, -1, 15} << S{"Z1^"} << L{0, -2, 15} << "Picture1(1)";
+    QTest::newRow("below with 15 stays") << L{15, 0, 15} << S{"Z0v"} << L{15, 0, 15} << "Picture1(0)";
+    QTest::newRow("15 plus Down stays") << L{14, 0, 15} << S{"K0+", "K0+"} << L{15, 0, 15} << "Picture1(0)";
+    QTest::newRow("Up") << L{0, 0, 15} << S{"K1-"} << L{0, -1, 15} << "Picture1(1)";
+    QTest::newRow("keys on the status plot") << L{0, 0, 15} << S{"K2+"} << L{0, 0, 15} << "Picture1(2)";
+    QTest::newRow("drag 5 steps down") << L{0, 0, 15} << S{"M1:33.5"} << L{0, 5, 15} << "Picture1(1)";
+    QTest::newRow("drag off the plot") << L{0, 0, 15} << S{"M0:200"} << L{0, 0, 15} << "Picture1(0)";
+    QTest::newRow("right with 15") << L{0, 0, 15} << S{"T>"} << L{0, 0, 17} << "TxtDummy1";
+    QTest::newRow("left with 15") << L{0, 0, 15} << S{"T<"} << L{0, 0, 13} << "TxtDummy1";
+    QTest::newRow("left with 0 stays") << L{0, 0, 0} << S{"T<"} << L{0, 0, 0} << "TxtDummy1";
+    QTest::newRow("30 plus Right stays") << L{0, 0, 29} << S{"R", "R"} << L{0, 0, 30} << "TxtDummy1";
+}
+
+void TstHMon::markers()
+{
+    QFETCH(QList<int>, start);
+    QFETCH(QStringList, actions);
+    QFETCH(QList<int>, end);
+    QFETCH(QString, focus);
+    WaveRig r;
+    HMon &w = *r.w;
+    r.wave.ZeroPos = {qint16(start[0]), qint16(start[1])};
+    r.wave.TrigPos = qint16(start[2]);
+    w.PlaceZeroMarker(0);
+    w.PlaceZeroMarker(1);
+    w.PlaceTriggerMarker();
+    w.CmdRun->setFocus();
+    for (const QString &a : actions) {
+        const int c = a.mid(1, 1).toInt();
+        if (a.startsWith(u'Z')) {
+            const double marker = (w.zeroMarkerTop(c) - WG::StripTop[c]) / 15;  // "at" counts as below
+            click(w.LblCursor2[c], {10, a.endsWith(u'v') ? marker : marker - 1}, Qt::RightButton);
+        } else if (a.startsWith(u'K')) {
+            w.Picture1[c]->setFocus();
+            QTest::keyClick(w.Picture1[c], a.endsWith(u'+') ? Qt::Key_Down : Qt::Key_Up);
+        } else if (a.startsWith(u'M')) {
+            dragThrough(w.LblZero[c], {QPointF(4, a.mid(3).toDouble())});
+        } else if (a.startsWith(u'T')) {
+            const double marker = (w.trigMarkerLeft() - WG::TrigStripLeft) / 15;
+            click(w.LblCursor1, {a == u"T>" ? marker : marker - 1, 5}, Qt::MiddleButton);
+        } else {
+            w.TxtDummy1->setFocus();
+            QTest::keyClick(w.TxtDummy1, a == u"R" ? Qt::Key_Right : Qt::Key_Left);
+        }
+    }
+    QCOMPARE((QList<int>{r.wave.ZeroPos[0], r.wave.ZeroPos[1], r.wave.TrigPos}), end);
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    for (int c = 0; c < 2; ++c) {
+        QCOMPARE(w.zeroMarkerTop(c), WG::ZeroMarkerTop(c, end[c]));
+        const int y0 = Twips::px(WG::ZeroLineY(w.zeroMarkerTop(c), WG::PlotTop[c]));
+        QCOMPARE(present(w, c), y0 < 149 ? QList<int>{y0} : QList<int>{});  // the plot follows its zero line
+    }
+    QCOMPARE(w.trigMarkerLeft(), WG::TrigMarkerLeft(end[2]));
+    QCOMPARE(r.pollT().section(u';', 2, 2), QString::number(end[2], 16).toUpper());
+}
+
+void TstHMon::trigDragTo1880()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    QList<QPointF> moves;  // each move puts Left at Left + 15 x - 128: +7, +7, +7, -8, -8
+    for (int x : {9, 9, 9, 8, 8}) moves << QPointF(x, 8);
+    mouse(w.LblTrgView, QEvent::MouseButtonPress, {8, 8}, Qt::LeftButton, Qt::LeftButton);
+    for (QPointF p : moves) mouse(w.LblTrgView, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(w.trigMarkerLeft(), 1880.0);
+    mouse(w.LblTrgView, QEvent::MouseButtonRelease, {8, 8}, Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(r.wave.TrigPos, qint16(15));
+    QCOMPARE(w.trigMarkerLeft(), 1875.0);
+}
+
+void TstHMon::focusColours()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    const QPalette pal = w.palette();
+    const QColor active = pal.color(QPalette::Active, QPalette::Highlight);
+    auto back = [](QWidget *l) { return l->palette().color(QPalette::Window); };
+    w.PicDial[1]->setFocus();
+    QCOMPARE(back(w.LblTumamiTitle[1]), active);
+    QCOMPARE(w.LblTumamiTitle[1]->palette().color(QPalette::WindowText), pal.color(QPalette::HighlightedText));
+    QVERIFY(back(w.LblTumamiTitle[0]) != active);
+    QCOMPARE(w.LblTumamiTitle[0]->palette().color(QPalette::WindowText), pal.color(QPalette::WindowText));
+    w.Picture1[1]->setFocus();
+    QVERIFY(back(w.LblTumamiTitle[1]) != active);
+    QVERIFY(w.LblCursor2[1]->autoFillBackground() && !w.LblCursor2[0]->autoFillBackground());
+    QCOMPARE(back(w.LblCursor2[1]), active);
+    w.TxtDummy1->setFocus();
+    QVERIFY(!w.LblCursor2[1]->autoFillBackground() && w.LblCursor1->autoFillBackground());
+    w.Picture1[2]->setFocus();
+    QVERIFY(!w.LblCursor1->autoFillBackground());
+}
+
+void TstHMon::saveAfterStart()
+{
+    // The whole program: the trigger position is 15 once start-up is done,
+    // and the torque plot reads parameter 57 of the parameter window.
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    MemoryPort port;
+    MDItbl app(port);
+    app.titleBar->TimerDateTime.stop();
+    const QString path = dir.filePath(QStringLiteral("start.wvt"));
+    QFile old(path);  // a longer file saved over is cut to the record
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(2000, 'x')) == 2000);
+    old.close();
+    app.hMon->DlogFile.chooser = [&](bool save) { return save ? std::optional<QString>(path) : std::nullopt; };
+    app.hMon->CmdFile[1]->click();
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray(772, '\0') + entry(15) + QByteArray(34, '\0'));
+
+    for (auto &slot : app.wave.WaveData[1]) slot[1] = 900;
+    for (const auto &[type, rows] : {std::pair{"5", QList<int>{}}, std::pair{"0", QList<int>{63}}}) {
+        app.prmWrit->TxtPrm[57]->setText(QString::fromLatin1(type));
+        app.hMon->PlaceZeroMarker(1);
+        QCOMPARE(present(*app.hMon, 1), rows);
+    }
+}
+
+void TstHMon::loadTwice()
+{
+    WaveRig r;
+    HMon &w = *r.w;
+    const QString a = r.dir.filePath(QStringLiteral("a.wvt")), b = r.dir.filePath(QStringLiteral("b.wvt"));
+    for (int s = 0; s < 128; ++s) r.wave.WaveData[1][s] = {qint16(1000 + s), qint16(-s)};
+    r.chooseFile(a);
+    w.CmdFile[1]->click();
+    // File B: another capture with every choice changed.
+    for (int s = 0; s < 128; ++s) r.wave.WaveData[1][s] = {qint16(2000 + s), qint16(s)};
+    r.wave.WaveFlag[1].fill(1);
+    w.CmbTrig->setCurrentIndex(3);
+    w.CmbEdje->setCurrentIndex(2);
+    w.CmbStatus->setCurrentIndex(4);
+    r.wave.TrigPos = 22;
+    r.wave.DialPos = {3, 2, 1};
+    r.wave.ZeroPos = {-4, 6};
+    r.chooseFile(b);
+    w.CmdFile[1]->click();
+
+    WaveState clean;
+    clean.TrigPos = 15;
+    clean.WaveData[0][0] = {77, 77};
+    r.wave = clean;
+    for (QComboBox *c : {w.CmbTrig, w.CmbEdje, w.CmbStatus}) c->setCurrentIndex(0);
+    for (const QString &file : {a, b}) {
+        r.chooseFile(file);
+        w.CmdFile[0]->click();
+    }
+    QCOMPARE(r.wave.WaveData[2][5], (std::array<qint16, 2>{1005, -5}));
+    QCOMPARE(r.wave.WaveData[1][5], (std::array<qint16, 2>{2005, 5}));
+    QCOMPARE(int(r.wave.WaveFlag[1][5]) * 10 + r.wave.WaveFlag[2][5], 10);
+    QCOMPARE(r.wave.WaveData[0][0], (std::array<qint16, 2>{77, 77}));  // the upload buffer is left alone
+    QCOMPARE(w.CmbTrig->currentIndex(), 3);
+    QCOMPARE(w.edgePicture(), 112);
+    QCOMPARE(w.CmbStatus->currentText(), QStringLiteral("InPos"));
+    QCOMPARE(r.wave.DialPos, (std::array<qint16, 3>{3, 2, 1}));
+    QCOMPARE(r.wave.ZeroPos, (std::array<qint16, 2>{-4, 6}));
+    QCOMPARE(w.zeroMarkerTop(1), 3750.0 + 450);
+    QCOMPARE(w.knobTop(0), 847.5);
+    QCOMPARE(w.trigMarkerLeft(), 750.0 + 75 * 22);
+    QCOMPARE(r.pollT(), QStringLiteral("T;33;16;4"));
+    // Drawn with what was loaded: torque s at position 2 is on zero line 6
+    // (1568 twips) at slot 1; the speed is far above the plot.
+    QCOMPARE(present(w, 1, 2), QList<int>{105});
+    QCOMPARE(present(w, 0, 20), QList<int>{});
+    QCOMPARE(present(w, 2, 60), QList<int>{10});
+    QCOMPARE(previous(w, 2, 60), QList<int>{41});
+}
+
+void TstHMon::loadHeldToRanges_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<int>("speedZero");
+    QTest::newRow("speed zero 20 -> 15") << 390 << 20 << "T;0;F;0" << 15;
+    QTest::newRow("edge 9 -> last") << 385 << 9 << "T;18;F;0" << 0;
+    QTest::newRow("time base 7 -> 3, not the run bit") << 387 << 7 << "T;60;F;0" << 0;
+    QTest::newRow("trigger position -5 -> 0") << 386 << -5 << "T;0;0;0" << 0;
+    QTest::newRow("status 5 -> InPos") << 392 << 5 << "T;0;F;4" << 0;
+    QTest::newRow("trigger source 4 -> Manual") << 384 << 4 << "T;3;F;0" << 0;
+}
+
+void TstHMon::loadHeldToRanges()
+{
+    QFETCH(int, entry);
+    QFETCH(int, value);
+    QFETCH(QString, request);
+    QFETCH(int, speedZero);
+    WaveRig r;
+    QByteArray bytes = QByteArray(772, '\0') + ::entry(15) + QByteArray(34, '\0');
+    bytes.replace(2 * entry, 2, ::entry(qint16(value)));
+    const QString path = r.dir.filePath(QStringLiteral("wild.wvt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == 808);
+    f.close();
+    r.chooseFile(path);
+    r.w->CmdFile[0]->click();
+    QCOMPARE(r.pollT(), request);
+    QCOMPARE(int(r.wave.ZeroPos[0]), speedZero);
+    QCOMPARE(r.w->zeroMarkerTop(0), 1350.0 + 75 * speedZero);
+    for (qint16 d : r.wave.DialPos) QVERIFY(d >= 0 && d <= 3);
+    QVERIFY(r.w->edgePicture() >= 110 && r.w->edgePicture() <= 113);
+}
+
+void TstHMon::refusedFiles_data()
+{
+    QTest::addColumn<int>("length");  // -1: no such file
+    QTest::addColumn<int>("messages");
+    QTest::newRow("807 bytes") << 807 << 1;
+    QTest::newRow("809 bytes") << 809 << 1;
+    QTest::newRow("empty") << 0 << 1;
+    QTest::newRow("missing: silent") << -1 << 0;
+}
+
+void TstHMon::refusedFiles()
+{
+    QFETCH(int, length);
+    QFETCH(int, messages);
+    WaveRig r;
+    const QString path = r.dir.filePath(QStringLiteral("bad.wvt"));
+    QFile f(path);
+    if (length >= 0) QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(length, '\5')) == length);
+    f.close();
+    int asked = 0;
+    r.w->DlogFile.chooser = [&](bool) { return ++asked == 1 ? std::optional<QString>(path) : std::nullopt; };
+    r.wave.WaveData[1][0] = {5, 5};
+    const WaveState before = r.wave;
+    ModalAnswerer answer;
+    r.w->CmdFile[0]->click();
+    QCOMPARE(answer.seen.size(), messages);
+    if (messages) {
+        QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
+        QCOMPARE(answer.seen[0].text, path + QStringLiteral("\rInvalid File"));
+        QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
+    }
+    QCOMPARE(asked, 1 + messages);  // after the message the open dialog comes back
+    QVERIFY(r.wave.WaveData == before.WaveData);
+}
+
+QTEST_MAIN(TstHMon)
+#include "tst_hmon.moc"
