@@ -2,9 +2,39 @@
 #include "app/options.h"
 #include "link/qtserialio.h"
 #include "resources/bitmaps.h"
+#include "sim/ptyserver.h"
+#include "sim/serverargs.h"
 
 #include <QApplication>
 #include <QMessageBox>
+#include <memory>
+
+namespace {
+
+// The simulated drive of "--simulate", served on a pseudo-terminal by a
+// thread of its own; nothing when it cannot start (the user has been told).
+std::unique_ptr<sim::PtyServer> startSimulatedDrive(const QStringList &simulatorArgs)
+{
+    std::vector<std::string> args;
+    for (const QString &a : simulatorArgs) args.push_back(a.toStdString());
+    const sim::ServerArgs parsed = sim::ParseServerArgs(args);
+    if (!parsed.error.empty() || parsed.help) {
+        QMessageBox::critical(nullptr, QStringLiteral("ORVEX"),
+                              QStringLiteral("--sim-arg: %1").arg(QString::fromStdString(
+                                  parsed.error.empty() ? std::string("options are:\n") + sim::ServerArgsHelp() : parsed.error)));
+        return nullptr;
+    }
+    auto server = std::make_unique<sim::PtyServer>(parsed.config);
+    std::string error;
+    if (!server->start(&error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("ORVEX"),
+                              QStringLiteral("The simulated drive cannot start: %1").arg(QString::fromStdString(error)));
+        return nullptr;
+    }
+    return server;
+}
+
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -22,9 +52,28 @@ int main(int argc, char *argv[])
     }
     PortMap map;
     for (const auto &[number, device] : options.ports) map.setExplicit(number, device);
+
+    // Declared before the port, so the port is closed before the drive stops.
+    std::unique_ptr<sim::PtyServer> simulatedDrive;
+    bool simulatedOnPort1 = false;
+    if (options.simulate) {
+        simulatedDrive = startSimulatedDrive(options.simulatorArgs);
+        if (!simulatedDrive) return 1;
+        if (!map.hasExplicit(1)) {
+            map.setExplicit(1, QString::fromStdString(simulatedDrive->devicePath()));
+            simulatedOnPort1 = true;
+        }
+    }
     QtSerialIo port(map, options.parity);
 
     MDItbl window(port, [&port] { return port.portMap().list(); });
+    if (simulatedOnPort1) {
+        // This session talks to the simulated drive whatever the port file
+        // says; the file itself changes only through the port dialog.
+        window.portSettings.PortNo = 1;
+        window.portSettings.OfflineMode = 0;
+        window.portSettings.SavePortSettings();
+    }
     window.show();
     return QApplication::exec();
 }

@@ -74,7 +74,7 @@ void MDItbl::MDIForm_Load()
     addChild(mon2, QRect(0, 370, 420, 300));
     alarm = new Alarm(link);
     addChild(alarm, QRect(430, 370, 300, 300));
-    prmWrit = new Prm_Writ(link);
+    prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
     addChild(prmWrit, QRect(740, 370, 420, 300));
     ioMon = new IOMon(link);
     addChild(ioMon, QRect(1170, 370, 260, 300));
@@ -200,6 +200,7 @@ bool MDItbl::makerMode() const { return mnuSystem1[1]->isChecked(); }
 void MDItbl::SetMakerMode(bool on)
 {
     mnuSystem1[1]->setChecked(on);
+    if (prmWrit) prmWrit->SetMakerMode(on);
     mon2->setMakerControlsVisible(on);
 }
 

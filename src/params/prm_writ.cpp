@@ -1,15 +1,346 @@
 #include "prm_writ.h"
 
+#include "app/numtext.h"
 #include "link/drivelink.h"
+#include "params/entrychecks.h"
+#include "params/helparea.h"
+#include "params/paramfile.h"
+#include "params/paramtext.h"
 
+#include <QFile>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
-Prm_Writ::Prm_Writ(DriveLink &link, QWidget *parent)
-    : ChildWindow(QStringLiteral("Prm_Writ"), QStringLiteral("Setting Parameters"), QString(), parent), m_link(link)
+namespace {
+
+const char *const IndexProperty = "paramIndex";
+const char *const TagProperty = "Tag";
+
+}  // namespace
+
+Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *parent)
+    : ChildWindow(QStringLiteral("Prm_Writ"), QStringLiteral("Setting Parameters"), QString(), parent),
+      DlogFile(this, QStringLiteral("Tavix-DRIVE parameter files(*.pxt)|*.pxt"), QStringLiteral("pxt")),
+      m_link(link),
+      m_makerMode(std::move(makerMode))
 {
-    for (int k = 0; k < ParamCount; ++k) {
-        TxtPrm[k] = new QLineEdit(QStringLiteral("0"), this);
-        TxtPrm[k]->setObjectName(QStringLiteral("TxtPrm(%1)").arg(k));
-        TxtPrm[k]->hide();
+    SSTabPrm = new QTabWidget(this);
+    SSTabPrm->setObjectName(QStringLiteral("SSTabPrm"));
+    SSTabPrm->setAccessibleName(QStringLiteral("Parameter blocks"));
+
+    // One row per parameter: its name, then its field. A field is as wide as
+    // eight hexadecimal digits or "-2000000" with room to spare.
+    const int fieldWidth = fontMetrics().horizontalAdvance(QStringLiteral("-20000000000"));
+    std::array<QGridLayout *, ParamBlockCount> grids{};
+    int nameWidth = 0;
+    for (int t = 0; t < ParamBlockCount; ++t) {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("SSTabPrmPage(%1)").arg(t));
+        auto *grid = grids[t] = new QGridLayout(page);
+        // Each field stays beside its name however wide the window is.
+        grid->setColumnStretch(2, 1);
+        grid->setHorizontalSpacing(12);
+        grid->setVerticalSpacing(4);
+        for (int i = 0; i < ParamBlockSize; ++i) {
+            const int k = t * ParamBlockSize + i;
+            TxtPrm[k] = new QLineEdit(QStringLiteral("0"), page);
+            QLineEdit *field = TxtPrm[k];
+            field->setObjectName(QStringLiteral("TxtPrm(%1)").arg(k));
+            field->setProperty(IndexProperty, k);
+            field->setProperty(TagProperty, ParamIsHex(k) ? QStringLiteral("H") : QString());
+            field->setFixedWidth(fieldWidth);
+            field->setAccessibleName(ParamSpokenName(k));
+            field->setAccessibleDescription(ParamHelp(k));
+            if (ParamIsHex(k)) field->setToolTip(QStringLiteral("Hexadecimal"));
+            field->installEventFilter(this);
+
+            LblMaxMin[k] = new QLabel(ParamName(k), page);
+            QLabel *label = LblMaxMin[k];
+            label->setObjectName(QStringLiteral("LblMaxMin(%1)").arg(k));
+            label->setBuddy(field);
+            // A name that ends in a line break would make its row taller and
+            // sit higher than the others: every name gets the field's height
+            // and starts where a one-line name would.
+            const int height = field->sizeHint().height();
+            label->setFixedHeight(height);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setContentsMargins(0, std::max(0, (height - label->fontMetrics().height()) / 2), 0, 0);
+
+            nameWidth = std::max(nameWidth, label->sizeHint().width());
+            grid->addWidget(label, i, 0);
+            grid->addWidget(field, i, 1);
+        }
+        grid->setRowStretch(ParamBlockSize, 1);
+        SSTabPrm->addTab(page, ParamTabCaption(t));
+    }
+    // The fields stand in one column on every tab.
+    for (QGridLayout *grid : grids) grid->setColumnMinimumWidth(0, nameWidth);
+    for (int k = 1; k < ParamCount; ++k) setTabOrder(TxtPrm[k - 1], TxtPrm[k]);
+
+    PictureSetu = new HelpArea(this);
+    PictureSetu->setObjectName(QStringLiteral("PictureSetu"));
+    QStringList helps;
+    for (int k = 0; k < UserParamCount; ++k) helps << ParamHelp(k);
+    PictureSetu->fitTexts(helps);
+
+    const QString fileCaptions[2] = {QStringLiteral("Open File"), QStringLiteral("Save File")};
+    const QString rwCaptions[2] = {QStringLiteral("Import Data"), QStringLiteral("Export Data")};
+    for (int i = 0; i < 2; ++i) {
+        CmdFile[i] = new QPushButton(fileCaptions[i], this);
+        CmdFile[i]->setObjectName(QStringLiteral("CmdFile(%1)").arg(i));
+        connect(CmdFile[i], &QPushButton::clicked, this, [this, i] { CmdFile_Click(i); });
+        CmdRW[i] = new QPushButton(rwCaptions[i], this);
+        CmdRW[i]->setObjectName(QStringLiteral("CmdRW(%1)").arg(i));
+        connect(CmdRW[i], &QPushButton::clicked, this, [this, i] { CmdRW_Click(i); });
+    }
+    // Nothing to write until the drive's parameters have been read once.
+    CmdRW[1]->setEnabled(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(CmdFile[0]);
+    buttons->addWidget(CmdFile[1]);
+    buttons->addStretch(1);
+    buttons->addWidget(CmdRW[0]);
+    buttons->addWidget(CmdRW[1]);
+
+    auto *column = new QVBoxLayout(this);
+    column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
+    column->addWidget(SSTabPrm);
+    column->addWidget(PictureSetu);
+    column->addLayout(buttons);
+
+    SetMakerMode(false);
+
+    m_link.setDecoder(QStringLiteral("R"), [this] { OnReplyR(); });
+    m_link.setDecoder(QStringLiteral("W"), [this] { OnReplyW(); });
+    m_link.addAbandonHandler([this] { restoreTransferButtons(); });
+
+    tellUser = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
+}
+
+bool Prm_Writ::isHexField(int k) const { return TxtPrm[k]->property(TagProperty).toString() == u"H"; }
+
+void Prm_Writ::SetMakerMode(bool on)
+{
+    for (int k = UserParamCount; k < ParamCount; ++k) {
+        TxtPrm[k]->setVisible(on);
+        LblMaxMin[k]->setVisible(on);
+    }
+}
+
+// --- focus, entry checks and the key rule ----------------------------------
+
+bool Prm_Writ::eventFilter(QObject *watched, QEvent *event)
+{
+    const QVariant index = watched->property(IndexProperty);
+    if (!index.isValid()) return ChildWindow::eventFilter(watched, event);
+    const int k = index.toInt();
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        // A context menu of the field does not leave it.
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_GotFocus(k);
+        break;
+    case QEvent::FocusOut:
+        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_LostFocus(k);
+        break;
+    case QEvent::KeyPress: {
+        const int code = KeyCodeOf(static_cast<QKeyEvent *>(event));
+        if (code != 0) {
+            TxtPrm_KeyDown(k, code);
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return ChildWindow::eventFilter(watched, event);
+}
+
+void Prm_Writ::TxtPrm_GotFocus(int k)
+{
+    // Printed where the last text ended, without clearing first.
+    if (k < UserParamCount) PictureSetu->Print(ParamHelp(k));
+}
+
+void Prm_Writ::TxtPrm_LostFocus(int k)
+{
+    if (k >= UserParamCount) return;  // the maker set keeps whatever is typed
+    QLineEdit *field = TxtPrm[k];
+    const QString checked =
+        isHexField(k) ? CheckRangeHex(field->text(), ParamRange(k)) : CheckRangeDec(field->text(), ParamRange(k));
+    if (checked != field->text()) field->setText(checked);
+    PictureSetu->Cls();
+}
+
+void Prm_Writ::TxtPrm_KeyDown(int k, int keyCode)
+{
+    const int count = m_makerMode() ? ParamCount : UserParamCount;
+    int next = k;
+    NextTxtIndex(next, keyCode, count);
+    if (next == k) return;
+    // Leave field k first (its check runs), so that switching the tab does
+    // not hand the focus to some other field on the way.
+    TxtPrm[k]->clearFocus();
+    QLineEdit *target = TxtPrm[next];
+    if (target->isHidden() || !target->isEnabled()) {
+        next = 0;
+        target = TxtPrm[0];
+    }
+    SSTabPrm->setCurrentIndex(next / ParamBlockSize);
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+// --- transfer ----------------------------------------------------------------
+
+void Prm_Writ::CmdRW_Click(int index)
+{
+    // The parameter and point table transfers share the block counter and the
+    // request slot: one at a time, and one sequence of this window at a time.
+    if (m_job != Job::Idle || !m_link.beginTransfer(QString::fromLatin1(TransferOwner))) {
+        if (tellUser)
+            tellUser(QStringLiteral("A transfer with the drive is already running.\n"
+                                    "Wait until it has finished, then try again."));
+        return;
+    }
+    CmdRW[index]->setEnabled(false);
+    m_link.state().XferIndex = 0;
+    if (index == 0) {
+        m_job = Job::Import;
+        MakeCmdR();
+    } else {
+        m_job = Job::Export;
+        MakeCmdW();
+    }
+}
+
+void Prm_Writ::MakeCmdR() { m_link.setCommandText(ReadRequestText(m_link.state().XferIndex), QStringLiteral("R")); }
+
+void Prm_Writ::MakeCmdW()
+{
+    const int block = m_link.state().XferIndex;
+    if (block >= ParamBlockCount) return;
+    QList<WriteField> fields;
+    for (int i = 0; i < ParamBlockSize; ++i) {
+        const int k = block * ParamBlockSize + i;
+        fields.append({TxtPrm[k]->text(), isHexField(k), ParamRange(k)});
+    }
+    m_link.setCommandText(WriteRequestText(block, fields), QStringLiteral("W"));
+}
+
+void Prm_Writ::MakeCmdFLASH() { m_link.setCommandText(QStringLiteral("FLASH"), QStringLiteral("FLASH")); }
+
+void Prm_Writ::OnReplyR()
+{
+    // A reply that comes when no read runs (late, after an abandoned one)
+    // neither fills fields nor starts a new chain.
+    if (m_job != Job::Import) return;
+    LinkState &s = m_link.state();
+    const int block = s.XferIndex;
+    if (block < ParamBlockCount) {
+        for (int i = 0; i < ParamBlockSize; ++i) {
+            const int k = block * ParamBlockSize + i;
+            TxtPrm[k]->setText(FieldText(s.ReplyField[i + 1], isHexField(k)));
+        }
+    }
+    if (block < ParamBlockCount - 1) {
+        ++s.XferIndex;
+        MakeCmdR();
+        return;
+    }
+    s.XferIndex = 0;
+    CmdRW[0]->setEnabled(true);
+    CmdRW[1]->setEnabled(true);
+    s.ReadDoneFlags |= ReadDone::Parameters;
+    m_job = Job::Idle;
+    m_link.endTransfer();
+}
+
+void Prm_Writ::OnReplyW()
+{
+    if (m_job != Job::Export) return;
+    LinkState &s = m_link.state();
+    // Maker mode decides at each reply: switched on during a write of four
+    // blocks, the write goes on to block 5. Switched off past block 3, the
+    // write ends rather than running beyond the last block.
+    const int last = m_makerMode() ? ParamBlockCount - 1 : UserParamCount / ParamBlockSize - 1;
+    if (s.XferIndex < last) {
+        ++s.XferIndex;
+        MakeCmdW();
+        return;
+    }
+    s.XferIndex = 0;
+    CmdRW[1]->setEnabled(true);
+    MakeCmdFLASH();
+    m_job = Job::Idle;
+    m_link.endTransfer();
+}
+
+void Prm_Writ::restoreTransferButtons()
+{
+    m_job = Job::Idle;
+    CmdRW[0]->setEnabled(true);
+    CmdRW[1]->setEnabled((m_link.state().ReadDoneFlags & ReadDone::Parameters) != 0);
+}
+
+// --- parameter file ------------------------------------------------------------
+
+void Prm_Writ::CmdFile_Click(int index)
+{
+    if (index == 0) openFile();
+    else saveFile();
+    CmdFile[index]->setFocus();
+}
+
+void Prm_Writ::openFile()
+{
+    for (;;) {
+        const std::optional<QString> path = DlogFile.ShowOpen();
+        if (!path) return;
+        QFile file(*path);
+        if (!file.open(QIODevice::ReadOnly)) return;
+        // One byte more than a record tells a longer file from a good one.
+        const QByteArray bytes = file.read(ParamFileSize + 1);
+        file.close();
+        const std::optional<ParamValues> values = DecodeParamFile(bytes);
+        if (!values) {
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + u'\r' + QStringLiteral("Invalid File"),
+                            QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("InvalidFileMessage"));
+            box.exec();
+            continue;
+        }
+        // No range check: a field's check runs when it is next left.
+        for (int k = 0; k < ParamCount; ++k) TxtPrm[k]->setText(FieldText((*values)[k], isHexField(k)));
+        return;
+    }
+}
+
+void Prm_Writ::saveFile()
+{
+    const std::optional<QString> path = DlogFile.ShowSave();
+    if (!path) return;
+    ParamValues values{};
+    for (int k = 0; k < ParamCount; ++k) values[k] = FieldValue(TxtPrm[k]->text(), isHexField(k));
+    // Written beside the file and put in its place only when complete, so a
+    // failed save leaves the old file as it was.
+    QSaveFile file(*path);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(EncodeParamFile(values)) == ParamFileSize &&
+                    file.commit();
+    if (!ok) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                        *path + u'\r' + QStringLiteral("The file could not be written: ") + file.errorString(),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("SaveFailedMessage"));
+        box.exec();
     }
 }

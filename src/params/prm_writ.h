@@ -1,23 +1,74 @@
 #pragma once
-// The "Setting Parameters" window.
+// The "Setting Parameters" window: the sixty parameter fields on six tabs of
+// ten, the help of the focused parameter, the transfer to and from the drive
+// and the parameter file.
 
 #include "app/childwindow.h"
+#include "app/dlogfile.h"
+#include "params/paramcatalogue.h"
 
 #include <array>
+#include <functional>
 
+class QLabel;
 class QLineEdit;
+class QPushButton;
+class QTabWidget;
 class DriveLink;
-
-inline constexpr int ParamCount = 60;
+class HelpArea;
 
 class Prm_Writ : public ChildWindow {
     Q_OBJECT
 public:
-    explicit Prm_Writ(DriveLink &link, QWidget *parent = nullptr);
+    // makerMode tells whether maker mode is on (the tick of the main window's
+    // password menu item); it is asked each time it matters.
+    Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *parent = nullptr);
 
+    QTabWidget *SSTabPrm;
     // The value of parameter k lives only in the text of its field.
     std::array<QLineEdit *, ParamCount> TxtPrm{};
+    std::array<QLabel *, ParamCount> LblMaxMin{};
+    HelpArea *PictureSetu;
+    std::array<QPushButton *, 2> CmdFile{};  // "Open File", "Save File"
+    std::array<QPushButton *, 2> CmdRW{};    // "Import Data", "Export Data"
+    ::DlogFile DlogFile;
+
+    // Shows or hides the maker set (fields and labels 40..59); their texts stay.
+    void SetMakerMode(bool on);
+
+    // Whether field k is hexadecimal: its tag is "H".
+    bool isHexField(int k) const;
+
+    void CmdRW_Click(int index);
+    void CmdFile_Click(int index);
+
+    // Request builders and reply decoders of the transfer.
+    void MakeCmdR();
+    void MakeCmdW();
+    void MakeCmdFLASH();
+    void OnReplyR();
+    void OnReplyW();
+
+    // What stops a transfer from starting now is said here (a message box by
+    // default).
+    std::function<void(const QString &)> tellUser;
+
+    static constexpr const char *TransferOwner = "Prm_Writ";
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    enum class Job { Idle, Import, Export };
+
+    void TxtPrm_GotFocus(int k);
+    void TxtPrm_LostFocus(int k);
+    void TxtPrm_KeyDown(int k, int keyCode);
+    void restoreTransferButtons();
+    void openFile();
+    void saveFile();
+
     DriveLink &m_link;
+    std::function<bool()> m_makerMode;
+    Job m_job = Job::Idle;
 };

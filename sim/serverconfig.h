@@ -1,0 +1,33 @@
+#pragma once
+// How the simulated drive is served on its pseudo-terminal.
+
+#include "faultconfig.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace sim {
+
+struct ServerConfig {
+    std::uint64_t seed = 1;
+    std::string nvPath;          // file that keeps the non-volatile memory; empty: memory only
+    std::string linkPath;        // a symbolic link to the pseudo-terminal, kept while it exists
+    bool paced = true;           // characters take the time of the line in both directions
+    int bitsPerSecond = 9600;
+    int bitsPerCharacter = 10;   // start bit, 8 data bits, stop bit
+    std::chrono::microseconds responseDelay{0};  // between the end of a request and its reply
+    std::string transcriptPath;  // a file of every request and reply; empty: none
+    bool transcriptInMemory = true;
+    FaultConfig faults;
+    // The drive's time; by default the steady clock since the server started.
+    std::function<std::chrono::microseconds()> modelClock;
+
+    std::chrono::nanoseconds characterTime() const
+    {
+        return std::chrono::nanoseconds(1'000'000'000LL * bitsPerCharacter / (bitsPerSecond > 0 ? bitsPerSecond : 9600));
+    }
+};
+
+}  // namespace sim

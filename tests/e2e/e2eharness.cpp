@@ -1,0 +1,124 @@
+#include "e2eharness.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTest>
+
+sim::ServerConfig E2eHarness::fastDrive()
+{
+    sim::ServerConfig c;
+    c.paced = false;
+    c.seed = 1;
+    c.transcriptInMemory = true;
+    return c;
+}
+
+E2eHarness::E2eHarness(sim::ServerConfig drive) : m_previousDir(QDir::currentPath())
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary directory");
+        return;
+    }
+    QDir::setCurrent(m_dir.path());
+    if (drive.linkPath.empty()) drive.linkPath = m_dir.filePath(QStringLiteral("drive")).toStdString();
+    m_drive = std::make_unique<sim::PtyServer>(std::move(drive));
+    std::string why;
+    if (!m_drive->start(&why)) {
+        m_error = QString::fromStdString(why);
+        return;
+    }
+    PortMap map;
+    map.setExplicit(1, QString::fromStdString(m_drive->devicePath()));
+    m_port = std::make_unique<QtSerialIo>(map, QSerialPort::EvenParity);
+    m_window = std::make_unique<MDItbl>(*m_port);
+    // A question or port message must never block a test.
+    m_window->link.askRetry = [] { return false; };
+    m_window->link.showPortError = [](OpenStatus, int) {};
+    m_window->link.showPortDialog = [] {};
+    m_window->show();
+}
+
+E2eHarness::~E2eHarness()
+{
+    m_window.reset();
+    m_port.reset();
+    if (m_drive) m_drive->stop();
+    m_drive.reset();
+    QDir::setCurrent(m_previousDir);
+}
+
+void E2eHarness::mark()
+{
+    if (m_drive) m_mark = m_drive->transcript().count();
+}
+
+bool E2eHarness::waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!pred()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+void E2eHarness::idle(int ms) { QTest::qWait(ms); }
+
+bool E2eHarness::seen(const std::function<bool(const sim::TranscriptEntry &)> &match) const
+{
+    for (const sim::TranscriptEntry &e : transcript())
+        if (match(e)) return true;
+    return false;
+}
+
+bool E2eHarness::waitForRequest(const QString &prefix, int timeoutMs)
+{
+    const std::string p = prefix.toStdString();
+    return waitUntil([&] {
+        return seen([&](const sim::TranscriptEntry &e) {
+            return e.kind == sim::TranscriptEntry::Kind::Request && e.text.starts_with(p);
+        });
+    }, timeoutMs);
+}
+
+bool E2eHarness::waitForRequest(const QRegularExpression &re, int timeoutMs)
+{
+    return waitUntil([&] {
+        return seen([&](const sim::TranscriptEntry &e) {
+            return e.kind == sim::TranscriptEntry::Kind::Request && re.match(QString::fromStdString(e.text)).hasMatch();
+        });
+    }, timeoutMs);
+}
+
+bool E2eHarness::waitForReply(const QString &prefix, int timeoutMs)
+{
+    const std::string p = prefix.toStdString();
+    return waitUntil([&] {
+        return seen([&](const sim::TranscriptEntry &e) {
+            return e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty() && e.text.starts_with(p);
+        });
+    }, timeoutMs);
+}
+
+std::vector<sim::TranscriptEntry> E2eHarness::transcript(bool sinceMark) const
+{
+    if (!m_drive) return {};
+    return m_drive->transcript().since(sinceMark ? m_mark : 0);
+}
+
+QStringList E2eHarness::requests(bool sinceMark) const
+{
+    QStringList out;
+    for (const sim::TranscriptEntry &e : transcript(sinceMark))
+        if (e.kind == sim::TranscriptEntry::Kind::Request) out << QString::fromStdString(e.text);
+    return out;
+}
+
+QStringList E2eHarness::replies(bool sinceMark) const
+{
+    QStringList out;
+    for (const sim::TranscriptEntry &e : transcript(sinceMark))
+        if (e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty()) out << QString::fromStdString(e.text);
+    return out;
+}

@@ -1,0 +1,75 @@
+#pragma once
+// End-to-end harness: the real program (MDItbl with a QtSerialIo) in this
+// process, its port 1 on the simulated drive served by a thread of its own,
+// in a fresh temporary current directory so that no port file leaks in or
+// out. Waits process Qt events and give up after a time limit.
+
+#include "app/mditbl.h"
+#include "link/qtserialio.h"
+#include "sim/ptyserver.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class E2eHarness {
+public:
+    // Answers at once, seed 1, transcript in memory, linked as "drive" in
+    // the temporary directory.
+    static sim::ServerConfig fastDrive();
+
+    explicit E2eHarness(sim::ServerConfig drive = fastDrive());
+    ~E2eHarness();
+    E2eHarness(const E2eHarness &) = delete;
+    E2eHarness &operator=(const E2eHarness &) = delete;
+
+    // False (with the reason) when the drive or the window could not start.
+    bool ok() const { return m_error.isEmpty(); }
+    const QString &error() const { return m_error; }
+
+    MDItbl &window() { return *m_window; }
+    DriveLink &link() { return m_window->link; }
+    sim::PtyServer &drive() { return *m_drive; }
+    QString workDir() const { return m_dir.path(); }
+
+    // Runs f on the drive model under the drive's lock.
+    template <class F>
+    auto withModel(F &&f)
+    {
+        return m_drive->withModel(std::forward<F>(f));
+    }
+    void setFaults(const sim::FaultConfig &faults) { m_drive->setFaults(faults); }
+    void clearFaults() { m_drive->setFaults({}); }
+
+    // Later waits and reads look only at what the drive saw after this.
+    void mark();
+    // Processes events until pred() holds; false when timeoutMs passed first.
+    bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000);
+    // A request (after the mark) whose text starts with prefix / matches re.
+    bool waitForRequest(const QString &prefix, int timeoutMs = 5000);
+    bool waitForRequest(const QRegularExpression &re, int timeoutMs = 5000);
+    // A reply that went out (not dropped) whose text starts with prefix.
+    bool waitForReply(const QString &prefix, int timeoutMs = 5000);
+    // Processes events for a while.
+    void idle(int ms);
+
+    // What the drive saw after the mark (or since the start).
+    std::vector<sim::TranscriptEntry> transcript(bool sinceMark = true) const;
+    QStringList requests(bool sinceMark = true) const;
+    QStringList replies(bool sinceMark = true) const;
+
+private:
+    bool seen(const std::function<bool(const sim::TranscriptEntry &)> &match) const;
+
+    QString m_error;
+    QString m_previousDir;
+    QTemporaryDir m_dir;
+    std::unique_ptr<sim::PtyServer> m_drive;
+    std::unique_ptr<QtSerialIo> m_port;
+    std::unique_ptr<MDItbl> m_window;
+    std::uint64_t m_mark = 0;
+};
