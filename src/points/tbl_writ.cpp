@@ -390,7 +390,7 @@ void Tbl_Writ::saveFile()
     if (WritePointFile(*path, m_pointData, &reason)) return;
     // Saying nothing would leave the user believing the table is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    *path + QStringLiteral("\rThe file could not be saved: ") + reason, QMessageBox::Ok, this);
+                    *path + QStringLiteral("\rThe file could not be written: ") + reason, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("SaveFailedMessage"));
     box.exec();
 }

@@ -85,6 +85,7 @@ private Q_SLOTS:
     void exportReadsGridAtEachStep();
     void transferEnds_data();
     void transferEnds();
+    void transferBeforePortOpens();
     void refusedWhileParametersTransfer();
     void saveAndOpen();
     void openRefusesWrongLength_data();
@@ -304,6 +305,19 @@ void TstTblWrit::transferEnds()
     r.port.written.clear();
     reply(r.port, step);
     QVERIFY(requests(r.port).filter(QStringLiteral("TBL")).isEmpty());
+}
+
+void TstTblWrit::transferBeforePortOpens()
+{
+    TblRig r;
+    r.link.closePort();
+    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
+    QVERIFY(!r.rw(0));
+    // The port opens with "S" in the slot: the import is given up, not left hanging.
+    r.link.OpenPort();
+    QCOMPARE(requests(r.port), QStringList{"S"});
+    QVERIFY(r.rw(0));
+    QVERIFY(r.link.transferOwner().isEmpty());
 }
 
 void TstTblWrit::refusedWhileParametersTransfer()
