@@ -1,23 +1,13 @@
 #include "pointfile.h"
 
+#include "app/records.h"
+
 #include <QFile>
 #include <QSaveFile>
-#include <QtEndian>
 
-QByteArray EncodePointFile(const PointData &data)
-{
-    QByteArray bytes(PointFileSize, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i) qToLittleEndian<qint32>(data[i], bytes.data() + 4 * i);
-    return bytes;
-}
+QByteArray EncodePointFile(const PointData &data) { return EncodeRecord(data); }
 
-std::optional<PointData> DecodePointFile(QByteArrayView bytes)
-{
-    if (bytes.size() != PointFileSize) return std::nullopt;
-    PointData data{};
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = qFromLittleEndian<qint32>(bytes.data() + 4 * i);
-    return data;
-}
+std::optional<PointData> DecodePointFile(QByteArrayView bytes) { return DecodeRecord<qint32, PointCount * PointColumns>(bytes); }
 
 PointFileRead ReadPointFile(const QString &path)
 {
