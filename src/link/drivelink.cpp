@@ -48,7 +48,14 @@ void DriveLink::SendPending()
 
 void DriveLink::SendNext()
 {
-    if (m_s.PendingCmd.isEmpty()) PollRequest();
+    if (m_s.PendingCmd.isEmpty()) {
+        // A running transfer leaves its next request here at every turn.
+        // Without one, something replaced it (a button pressed within the
+        // same exchange, the port opening): the chain is broken and would
+        // hold its buttons disabled for good, so it is given up.
+        if (!m_transferOwner.isEmpty()) abandonTransfer();
+        PollRequest();
+    }
     SendPending();
 }
 

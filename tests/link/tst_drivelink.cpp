@@ -79,6 +79,7 @@ private Q_SLOTS:
     void partialReplyDroppedAtTimeout();
     void errReplyEndsTransfer();
     void secondTransferRefused();
+    void brokenTransferChainIsGivenUp();
     void offlineDropsEverything();
     void portErrors_data();
     void portErrors();
@@ -383,6 +384,26 @@ void TstDriveLink::secondTransferRefused()
     QVERIFY(!r.link.beginTransfer(QStringLiteral("params")));
     r.link.endTransfer();
     QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
+}
+
+void TstDriveLink::brokenTransferChainIsGivenUp()
+{
+    Rig r;
+    r.open();
+    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
+    r.link.setCommand("R;0", "R");
+    r.link.setCommand("SVON");  // a button in the same exchange takes the slot
+    reply(r.port, "S;0");
+    QCOMPARE(r.abandons, 0);
+    reply(r.port, "SVON");
+    QCOMPARE(r.abandons, 1);
+    QVERIFY(r.link.transferOwner().isEmpty());
+    QCOMPARE(requests(r.port), (QStringList{"SVON", "S"}));
+    // A chain that keeps its slot filled runs on untouched.
+    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
+    r.link.setCommand("R;0", "R");
+    reply(r.port, "S;0");
+    QCOMPARE(r.abandons, 1);
 }
 
 void TstDriveLink::offlineDropsEverything()
