@@ -183,9 +183,6 @@ void DriveLink::OpenPort()
         m_portLost = false;
         resetExchange();
         setPortStatus(m_port.describe());
-        // The opening "S" takes the slot: a transfer whose first request
-        // waited there for the port would never hear back.
-        if (!m_transferOwner.isEmpty()) abandonTransfer();
         MakeCmdS();
         SendPending();
         m_settings.SavePortSettings();

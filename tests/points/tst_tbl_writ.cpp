@@ -315,7 +315,8 @@ void TstTblWrit::transferBeforePortOpens()
     QVERIFY(!r.rw(0));
     // The port opens with "S" in the slot: the import is given up, not left hanging.
     r.link.OpenPort();
-    QCOMPARE(requests(r.port), QStringList{"S"});
+    reply(r.port, "S;0");
+    QCOMPARE(requests(r.port), (QStringList{"S", "S"}));
     QVERIFY(r.rw(0));
     QVERIFY(r.link.transferOwner().isEmpty());
 }
