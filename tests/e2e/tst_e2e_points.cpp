@@ -24,7 +24,9 @@ private:
 bool TstE2ePoints::importTable(E2eHarness &h)
 {
     Tbl_Writ *w = h.window().tblWrit;
-    // The port is open once the drive has answered.
+    // Only once the drive answers the poll (the port is open, the drive has
+    // booted) may the read begin, or its first request could go unanswered.
+    h.mark();
     if (!h.waitForReply(QStringLiteral("S;"))) return false;
     h.mark();
     w->CmdRW[0]->click();
