@@ -60,8 +60,8 @@ void MDItbl::MDIForm_Load()
     ReadPortFile(portSettings);
 
     // Child windows in their start-up order, each placed where it reads well.
-    tblWrit = new Tbl_Writ(link);
-    addChild(tblWrit, QRect(0, 0, 420, 360));
+    tblWrit = new Tbl_Writ(link, pointData);
+    addChild(tblWrit, QRect(QPoint(0, 0), Tbl_Writ::loadSize()));
     // The torque plot reads parameter 57 each time it is drawn; the waveform
     // window draws its plots before the parameter window exists.
     hMon = new HMon(link, wave, [this] {

@@ -1,8 +1,396 @@
 #include "tbl_writ.h"
 
+#include "app/twips.h"
 #include "link/drivelink.h"
+#include "params/entrychecks.h"
+#include "pointfile.h"
+#include "pointlayout.h"
+#include "pointrules.h"
 
-Tbl_Writ::Tbl_Writ(DriveLink &link, QWidget *parent)
-    : ChildWindow(QStringLiteral("Tbl_Writ"), QStringLiteral("Point Table"), QStringLiteral(""), parent), m_link(link)
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+
+const QString TransferName = QStringLiteral("Tbl_Writ");
+
+struct ColumnLook {
+    const char16_t *header;
+    const char16_t *tip;
+    const char16_t *initial;
+    int left;   // in the scrolled picture, twips
+    int width;
+};
+
+// abs/inc, travel, speed, acc/dec.
+constexpr std::array<ColumnLook, PointColumns> Columns{{
+    {u"abs/inc", u"0/1", u"0", 960, 720},
+    {u"Travel", u"-2000000 - 2000000[\u03BCm]", u"0", 1770, 1350},
+    {u"Speed", u"1 - 2500[mm/s]", u"1", 3210, 1050},
+    {u"Acc/Dec", u"1 - 9999[ms/0-3000rpm]", u"1", 4350, 1050},
+}};
+
+// Fixed places in the window, twips.
+constexpr int ViewLeft = 120;
+constexpr int ViewTop = 480;
+constexpr int ViewWidth = 5400;
+constexpr int ScrollWidth = 255;
+constexpr int HeaderTop = 180;
+constexpr int HeaderHeight = 255;
+constexpr int LabelLeft = 60;
+constexpr int LabelWidth = 840;
+constexpr int CmdHeight = 495;
+constexpr int ButtonTop = 60;
+constexpr int ButtonHeight = 375;
+
+const QColor OddRowColor(192, 192, 255);
+
+QString str(const char16_t *text) { return QString::fromUtf16(text); }
+
+}  // namespace
+
+Tbl_Writ::Tbl_Writ(DriveLink &link, PointData &pointData, QWidget *parent)
+    : ChildWindow(QStringLiteral("Tbl_Writ"), QStringLiteral("Point Table"), QString(), parent),
+      dlogFile(this, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt")),
+      m_link(link),
+      m_pointData(pointData)
 {
+    buildGrid();
+    buildButtons();
+    applyLayout(TblGeometry::LoadHeight);
+
+    m_link.setDecoder(QStringLiteral("TBLR"), [this] { OnReplyTBLR(); });
+    m_link.setDecoder(QStringLiteral("TBLW"), [this] { OnReplyTBLW(); });
+    // The time-out's Cancel, an "ERR" reply, a lost port or offline mode.
+    m_link.addAbandonHandler([this] { restoreRWButtons(); });
+
+    TimerTblMain.setObjectName(QStringLiteral("TimerTblMain"));
+    TimerTblMain.setInterval(200);
+    connect(&TimerTblMain, &QTimer::timeout, this, &Tbl_Writ::TimerTblMain_Timer);
+    TimerTblMain.start();
+}
+
+QSize Tbl_Writ::loadSize() { return Twips::size(TblGeometry::LoadWidth, TblGeometry::LoadHeight); }
+
+void Tbl_Writ::buildGrid()
+{
+    for (int c = 0; c < PointColumns; ++c) {
+        LblMaxMin[c] = new QLabel(str(Columns[c].header), this);
+        LblMaxMin[c]->setObjectName(QStringLiteral("LblMaxMin(%1)").arg(c));
+        LblMaxMin[c]->setAlignment(Qt::AlignCenter);
+        LblMaxMin[c]->setToolTip(str(Columns[c].tip));
+        LblMaxMin[c]->setGeometry(
+            Twips::rect(ViewLeft + Columns[c].left, HeaderTop, Columns[c].width, HeaderHeight));
+    }
+
+    PictWin = new QWidget(this);
+    PictWin->setObjectName(QStringLiteral("PictWin"));
+    PictScrl = new QWidget(PictWin);
+    PictScrl->setObjectName(QStringLiteral("PictScrl"));
+    PictScrl->setGeometry(Twips::rect(0, 0, ViewWidth, TblGeometry::ScrlHeight));
+
+    VScrlPict = new QScrollBar(Qt::Vertical, this);
+    VScrlPict->setObjectName(QStringLiteral("VScrlPict"));
+    VScrlPict->setAccessibleName(QStringLiteral("Points"));
+    VScrlPict->setSingleStep(TblGeometry::RowPitch);
+    connect(VScrlPict, &QScrollBar::valueChanged, this, [this](int value) { PictScrl->move(0, Twips::px(-value)); });
+    PictScrl->installEventFilter(this);
+
+    std::array<std::array<QLineEdit *, PointCount> *, PointColumns> columns{&TxtInc, &TxtLocate, &TxtSpd, &TxtKGJit};
+    static constexpr const char *FieldNames[PointColumns] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
+    for (int r = 0; r < PointCount; ++r) {
+        const QString point = QStringLiteral("POINT%1").arg(r);
+        LblPoint[r] = new QLabel(point, PictScrl);
+        LblPoint[r]->setObjectName(QStringLiteral("LblPoint(%1)").arg(r));
+        LblPoint[r]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        LblPoint[r]->setGeometry(Twips::rect(LabelLeft, PointRowTop(r), LabelWidth, TblGeometry::FieldHeight));
+        // Created row by row, so Tab walks along a point.
+        for (int c = 0; c < PointColumns; ++c) {
+            auto *edit = new QLineEdit(str(Columns[c].initial), PictScrl);
+            edit->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(FieldNames[c])).arg(r));
+            edit->setAccessibleName(point + QLatin1Char(' ') + str(Columns[c].header));
+            edit->setToolTip(str(Columns[c].tip));
+            edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            edit->setGeometry(Twips::rect(Columns[c].left, PointRowTop(r), Columns[c].width, TblGeometry::FieldHeight));
+            if (r % 2 == 1) {
+                QPalette pal = edit->palette();
+                pal.setColor(QPalette::Base, OddRowColor);
+                edit->setPalette(pal);
+            }
+            edit->installEventFilter(this);
+            (*columns[c])[r] = edit;
+            m_cells.insert(edit, {r, c});
+        }
+    }
+}
+
+void Tbl_Writ::buildButtons()
+{
+    PictCmd = new QWidget(this);
+    PictCmd->setObjectName(QStringLiteral("PictCmd"));
+    auto button = [this](const QString &caption, const QString &name, int left, int width) {
+        auto *b = new QPushButton(caption, PictCmd);
+        b->setObjectName(name);
+        b->setAccessibleName(caption);
+        b->setGeometry(Twips::rect(left, ButtonTop, width, ButtonHeight));
+        return b;
+    };
+    CmdRW[0] = button(QStringLiteral("Import Data"), QStringLiteral("CmdRW(0)"), 0, 1170);
+    CmdRW[1] = button(QStringLiteral("Export Data"), QStringLiteral("CmdRW(1)"), 1230, 1170);
+    CmdFile[0] = button(QStringLiteral("Open File"), QStringLiteral("CmdFile(0)"), 2550, 1050);
+    CmdFile[1] = button(QStringLiteral("Save File"), QStringLiteral("CmdFile(1)"), 3660, 1050);
+    CmdFlash = button(QStringLiteral("ﾌﾗｯｼｭ"), QStringLiteral("CmdFlash"), 4830, 825);
+    CmdFlash->setToolTip(QStringLiteral("RAM上ﾃﾞｰﾀをEEPROMに保存"));
+    const QString flashNote =
+        QStringLiteral("Export Data keeps the table in the drive's EEPROM by itself; this button does nothing more.");
+    CmdFlash->setStatusTip(flashNote);
+    CmdFlash->setAccessibleDescription(flashNote);
+    CmdRW[1]->setEnabled(false);
+    CmdFlash->setEnabled(false);
+    PictCmd->resize(Twips::px(ViewWidth + ScrollWidth), Twips::px(CmdHeight));
+
+    for (int i = 0; i < 2; ++i) {
+        connect(CmdRW[i], &QPushButton::clicked, this, [this, i] { CmdRW_Click(i); });
+        connect(CmdFile[i], &QPushButton::clicked, this, [this, i] { CmdFile_Click(i); });
+    }
+}
+
+QLineEdit *Tbl_Writ::field(int row, int column) const
+{
+    switch (column) {
+    case PointColumn::Inc:
+        return TxtInc[row];
+    case PointColumn::Locate:
+        return TxtLocate[row];
+    case PointColumn::Spd:
+        return TxtSpd[row];
+    default:
+        return TxtKGJit[row];
+    }
+}
+
+bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto it = m_cells.constFind(watched);
+    // The wheel scrolls the rows wherever the mouse stands over them.
+    if (event->type() == QEvent::Wheel && (watched == PictScrl || it != m_cells.cend()))
+        return QCoreApplication::sendEvent(VScrlPict, event);
+    if (it == m_cells.cend()) return ChildWindow::eventFilter(watched, event);
+    const Cell cell = *it;
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        ShowPointRow(cell.row);
+        break;
+    case QEvent::FocusOut: {
+        QLineEdit *edit = field(cell.row, cell.column);
+        const QString checked = CheckPointEntry(cell.column, edit->text());
+        if (checked != edit->text()) edit->setText(checked);
+        break;
+    }
+    case QEvent::KeyPress: {
+        const int key = KeyCodeOf(static_cast<QKeyEvent *>(event));
+        if (key == 0) break;
+        int row = cell.row;
+        NextTxtIndex(row, key, PointCount);
+        field(row, cell.column)->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    default:
+        break;
+    }
+    return ChildWindow::eventFilter(watched, event);
+}
+
+void Tbl_Writ::ShowPointRow(int row)
+{
+    VScrlPict->setValue(ShowPointRowValue(row, VScrlPict->value(), m_viewportHeight, VScrlPict->maximum()));
+}
+
+int Tbl_Writ::windowHeight() const
+{
+    // The window's height is that of its frame, title bar included, as the
+    // fixed parts of the layout (header labels, title bar, margins) assume.
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) return int(Twips::tw(frame->height()));
+    return int(Twips::tw(height()));
+}
+
+void Tbl_Writ::TimerTblMain_Timer()
+{
+    auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget());
+    if (frame) {
+        // Nothing to lay out while only the title shows.
+        if (frame->isMinimized()) return;
+        if (!frame->isMaximized()) {
+            const int w = Twips::px(HoldToMinimum(int(Twips::tw(frame->width())), TblGeometry::MinWidth));
+            const int h = Twips::px(HoldToMinimum(int(Twips::tw(frame->height())), TblGeometry::MinHeight));
+            if (w != frame->width() || h != frame->height()) frame->resize(w, h);
+        }
+    }
+    const int height = windowHeight();
+    if (height == m_rememberedHeight) return;
+    applyLayout(height);
+    m_rememberedHeight = height;
+}
+
+void Tbl_Writ::applyLayout(int windowHeight)
+{
+    const TblLayout l = LayoutTblMain(windowHeight, CmdHeight);
+    m_viewportHeight = l.viewportHeight;
+    PictWin->setGeometry(Twips::rect(ViewLeft, ViewTop, ViewWidth, l.viewportHeight));
+    VScrlPict->setGeometry(Twips::rect(ViewLeft + ViewWidth, ViewTop, ScrollWidth, l.viewportHeight));
+    // A switched-off scroll bar stays in its place, greyed.
+    VScrlPict->setEnabled(l.scrollOn);
+    VScrlPict->setMaximum(l.scrollMax);
+    PictCmd->move(Twips::px(ViewLeft), Twips::px(l.cmdTop));
+    if (l.largeStep) VScrlPict->setPageStep(*l.largeStep);
+}
+
+void Tbl_Writ::PointDataFromGrid()
+{
+    PointTexts texts;
+    for (int r = 0; r < PointCount; ++r)
+        for (int c = 0; c < PointColumns; ++c) texts[PointColumns * r + c] = field(r, c)->text();
+    m_pointData = PointDataFromTexts(texts);
+}
+
+void Tbl_Writ::PointDataToGrid()
+{
+    const PointTexts texts = PointDataToTexts(m_pointData);
+    for (int r = 0; r < PointCount; ++r)
+        for (int c = 0; c < PointColumns; ++c) field(r, c)->setText(texts[PointColumns * r + c]);
+}
+
+// --- transfer -------------------------------------------------------------
+
+void Tbl_Writ::CmdRW_Click(int index)
+{
+    if (!startTransfer()) return;
+    // Both directions share the point counter, so neither may start while
+    // the other runs.
+    CmdRW[0]->setEnabled(false);
+    CmdRW[1]->setEnabled(false);
+    m_link.state().XferIndex = 0;
+    if (index == 0) MakeCmdTBLR();
+    else MakeCmdTBLW();
+}
+
+bool Tbl_Writ::startTransfer()
+{
+    if (m_link.beginTransfer(TransferName)) return true;
+    const QString what = m_link.transferOwner() == u"Prm_Writ" ? QStringLiteral("The parameters are being transferred")
+                                                                : QStringLiteral("Another transfer is running");
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+                    what + QStringLiteral(" to or from the drive.\nStart the point table transfer when it has finished."),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("TransferBusyMessage"));
+    box.exec();
+    return false;
+}
+
+bool Tbl_Writ::ownsTransfer() const { return m_link.transferOwner() == TransferName; }
+
+void Tbl_Writ::restoreRWButtons()
+{
+    CmdRW[0]->setEnabled(true);
+    CmdRW[1]->setEnabled((m_link.state().ReadDoneFlags & ReadDone::PointTable) != 0);
+}
+
+void Tbl_Writ::MakeCmdTBLR() { m_link.setCommandText(TblrText(m_link.state().XferIndex), QStringLiteral("TBLR")); }
+
+void Tbl_Writ::MakeCmdTBLW()
+{
+    const int p = m_link.state().XferIndex;
+    std::array<QString, PointColumns> texts;
+    for (int c = 0; c < PointColumns; ++c) texts[c] = field(p, c)->text();
+    m_link.setCommandText(TblwText(p, texts), QStringLiteral("TBLW"));
+}
+
+void Tbl_Writ::MakeCmdFLASH() { m_link.setCommand("FLASH", QStringLiteral("FLASH")); }
+
+void Tbl_Writ::OnReplyTBLR()
+{
+    // A reply that no read of ours asked for changes nothing.
+    if (!ownsTransfer()) return;
+    LinkState &s = m_link.state();
+    const int p = s.XferIndex;
+    if (p >= PointCount) {
+        m_link.abandonTransfer();
+        return;
+    }
+    for (int c = 0; c < PointColumns; ++c) m_pointData[PointColumns * p + c] = s.ReplyField[c];
+    if (p < PointCount - 1) {
+        ++s.XferIndex;
+        MakeCmdTBLR();
+        return;
+    }
+    PointDataToGrid();
+    s.XferIndex = 0;
+    s.ReadDoneFlags |= ReadDone::PointTable;
+    m_link.endTransfer();
+    restoreRWButtons();
+    CmdFlash->setEnabled(true);
+}
+
+void Tbl_Writ::OnReplyTBLW()
+{
+    if (!ownsTransfer()) return;
+    LinkState &s = m_link.state();
+    if (s.XferIndex < PointCount - 1) {
+        ++s.XferIndex;
+        MakeCmdTBLW();
+        return;
+    }
+    s.XferIndex = 0;
+    MakeCmdFLASH();
+    m_link.endTransfer();
+    restoreRWButtons();
+}
+
+// --- file ---------------------------------------------------------------
+
+void Tbl_Writ::CmdFile_Click(int index)
+{
+    if (index == 0) openFile();
+    else saveFile();
+    CmdFile[index]->setFocus(Qt::OtherFocusReason);
+}
+
+void Tbl_Writ::openFile()
+{
+    for (;;) {
+        const std::optional<QString> path = dlogFile.ShowOpen();
+        if (!path) return;
+        const PointFileRead read = ReadPointFile(*path);
+        if (read.status == PointFileRead::Status::Failed) return;
+        if (read.status == PointFileRead::Status::Ok) {
+            m_pointData = read.data;
+            PointDataToGrid();
+            return;
+        }
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + QStringLiteral("\rInvalid File"),
+                        QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("InvalidFileMessage"));
+        box.exec();
+    }
+}
+
+void Tbl_Writ::saveFile()
+{
+    const std::optional<QString> path = dlogFile.ShowSave();
+    if (!path) return;
+    PointDataFromGrid();
+    QString reason;
+    if (WritePointFile(*path, m_pointData, &reason)) return;
+    // Saying nothing would leave the user believing the table is kept.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                    *path + QStringLiteral("\rThe file could not be written: ") + reason, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("SaveFailedMessage"));
+    box.exec();
 }

@@ -1,6 +1,6 @@
 #include "wavefile.h"
 
-#include <QtEndian>
+#include "app/records.h"
 
 WaveFileRecord MakeWaveFileRecord(const WaveState &wave, const CaptureSetup &setup)
 {
@@ -22,20 +22,11 @@ WaveFileRecord MakeWaveFileRecord(const WaveState &wave, const CaptureSetup &set
     return r;
 }
 
-QByteArray EncodeWaveFile(const WaveFileRecord &record)
-{
-    QByteArray bytes(WaveFileBytes, '\0');
-    for (int i = 0; i < WaveFileEntries; ++i)
-        qToLittleEndian<qint16>(record[static_cast<size_t>(i)], bytes.data() + 2 * i);
-    return bytes;
-}
+QByteArray EncodeWaveFile(const WaveFileRecord &record) { return EncodeRecord(record); }
 
 std::optional<WaveFileRecord> DecodeWaveFile(QByteArrayView bytes)
 {
-    if (bytes.size() != WaveFileBytes) return std::nullopt;
-    WaveFileRecord r{};
-    for (int i = 0; i < WaveFileEntries; ++i) r[static_cast<size_t>(i)] = qFromLittleEndian<qint16>(bytes.data() + 2 * i);
-    return r;
+    return DecodeRecord<qint16, WaveFileEntries>(bytes);
 }
 
 void LoadWaveSamples(WaveState &wave, const WaveFileRecord &record)

@@ -1,0 +1,37 @@
+#include "pointfile.h"
+
+#include "app/records.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+QByteArray EncodePointFile(const PointData &data) { return EncodeRecord(data); }
+
+std::optional<PointData> DecodePointFile(QByteArrayView bytes) { return DecodeRecord<qint32, PointCount * PointColumns>(bytes); }
+
+PointFileRead ReadPointFile(const QString &path)
+{
+    PointFileRead result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return result;
+    if (file.size() != PointFileSize) {
+        result.status = PointFileRead::Status::WrongLength;
+        return result;
+    }
+    // Read one byte more than a table holds: a file that grew meanwhile is
+    // refused rather than read in part.
+    const std::optional<PointData> data = DecodePointFile(file.read(PointFileSize + 1));
+    if (!data) return result;
+    result.status = PointFileRead::Status::Ok;
+    result.data = *data;
+    return result;
+}
+
+bool WritePointFile(const QString &path, const PointData &data, QString *error)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = EncodePointFile(data);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!ok && error) *error = file.errorString();
+    return ok;
+}

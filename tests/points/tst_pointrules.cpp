@@ -1,0 +1,201 @@
+#include "app/numtext.h"
+#include "points/pointfile.h"
+#include "points/pointlayout.h"
+#include "points/pointrules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+
+class TstPointRules : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void entryCheck_data();
+    void entryCheck();
+    void tblw_data();
+    void tblw();
+    void fileRead_data();
+    void fileRead();
+    void failedSaveKeepsOldFile();
+    void layout_data();
+    void layout();
+    void showPointRow_data();
+    void showPointRow();
+};
+
+void TstPointRules::entryCheck_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("speed 0") << 2 << "0" << "----";
+    QTest::newRow("speed 3000") << 2 << "3000" << " 2500";
+    QTest::newRow("speed -1 held to 0") << 2 << "-1" << "----";
+    QTest::newRow("speed 0.4 kept") << 2 << "0.4" << " .4";
+    QTest::newRow("speed dashes") << 2 << "----" << "----";
+    QTest::newRow("travel 2500000") << 1 << "2500000" << " 2000000";
+    QTest::newRow("travel -12") << 1 << "-12" << "-12";
+    QTest::newRow("travel 0 not dashed") << 1 << "0" << " 0";
+    QTest::newRow("travel beyond 32 bits") << 1 << "-99999999999" << "-2000000";
+    QTest::newRow("abs/inc 5") << 0 << "5" << " 1";
+    QTest::newRow("abs/inc x") << 0 << "x" << " 0";
+    QTest::newRow("acc/dec 10000") << 3 << "10000" << " 9999";
+    QTest::newRow("acc/dec empty") << 3 << "" << "----";
+}
+
+void TstPointRules::entryCheck()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QCOMPARE(CheckPointEntry(column, typed), shown);
+    QCOMPARE(CheckPointEntry(column, shown), shown);  // leaving the field again changes nothing
+}
+
+void TstPointRules::tblw_data()
+{
+    QTest::addColumn<int>("point");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("point 31") << 31 << QStringList{" 0", " 10000", "----", " 500"} << "TBLW;1F;0;2710;0;1F4;";
+    QTest::newRow("travel -500") << 2 << QStringList{"0", "-500", "1", "1"} << "TBLW;2;0;FFFFFE0C;1;1;";
+    QTest::newRow("negatives") << 31 << QStringList{"1", "-5", "100", "20"} << "TBLW;1F;1;FFFFFFFB;64;14;";
+    QTest::newRow("half to even") << 10 << QStringList{" .4", "2.5", "3.5", "-2.5"} << "TBLW;A;0;2;4;FFFFFFFE;";
+    QTest::newRow("beyond 32 bits held") << 0 << QStringList{"x", "99999999999", "-99999999999", "12abc"}
+                                         << "TBLW;0;0;7FFFFFFF;80000000;C;";
+}
+
+void TstPointRules::tblw()
+{
+    QFETCH(int, point);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, text);
+    QCOMPARE(TblwText(point, {texts[0], texts[1], texts[2], texts[3]}), text);
+    // A saved file holds the same numbers as the drive receives.
+    PointTexts grid;
+    std::copy(texts.cbegin(), texts.cend(), grid.begin());
+    const PointData data = PointDataFromTexts(grid);
+    QString fromData = QStringLiteral("TBLW;") + HexText(point) + QLatin1Char(';');
+    for (int c = 0; c < PointColumns; ++c) fromData += HexText(data[c]) + QLatin1Char(';');
+    QCOMPARE(fromData, text);
+}
+
+void TstPointRules::fileRead_data()
+{
+    // A length, or -1 for no file and -2 for a folder of the name.
+    QTest::addColumn<int>("length");
+    QTest::addColumn<int>("status");
+    const int ok = int(PointFileRead::Status::Ok), wrong = int(PointFileRead::Status::WrongLength),
+              failed = int(PointFileRead::Status::Failed);
+    QTest::newRow("512") << 512 << ok;
+    QTest::newRow("511") << 511 << wrong;
+    QTest::newRow("513") << 513 << wrong;
+    QTest::newRow("empty") << 0 << wrong;
+    QTest::newRow("missing") << -1 << failed;
+    QTest::newRow("folder") << -2 << failed;
+}
+
+void TstPointRules::fileRead()
+{
+    QFETCH(int, length);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.ptt"));
+    // All initial texts (0, 0, 1, 1), point 5 travel -1, point 9 speed 0.
+    QByteArray bytes = QByteArray("\0\0\0\0\0\0\0\0\x01\0\0\0\x01\0\0\0", 16).repeated(32);
+    bytes.replace(84, 4, "\xFF\xFF\xFF\xFF");
+    bytes.replace(16 * 9 + 8, 4, QByteArray(4, '\0'));
+    if (length == -2) QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("t.ptt")));
+    if (length >= 0) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes.leftJustified(length, '\0', true));
+    }
+    const PointFileRead read = ReadPointFile(path);
+    QCOMPARE(int(read.status), status);
+    if (status != int(PointFileRead::Status::Ok)) return;
+    const PointTexts texts = PointDataToTexts(read.data);
+    QCOMPARE(texts[4 * 5 + 1], QStringLiteral("-1"));
+    QCOMPARE(texts[4 * 9 + 2], QStringLiteral("----"));
+    QCOMPARE(texts[4 * 31 + 3], QStringLiteral(" 1"));
+    QCOMPARE(EncodePointFile(read.data), bytes);
+}
+
+void TstPointRules::failedSaveKeepsOldFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.ptt"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(2000, 'x'));
+    f.close();
+    PointData good{};
+    good[5] = -1;
+    // A longer file is cut, so it can be opened again.
+    QVERIFY(WritePointFile(path, good));
+    QCOMPARE(QFileInfo(path).size(), 512);
+    QString reason;
+    QVERIFY(!WritePointFile(dir.filePath(QStringLiteral("missing/t.ptt")), PointData{}, &reason));
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(ReadPointFile(path).data, good);
+}
+
+void TstPointRules::layout_data()
+{
+    QTest::addColumn<int>("windowHeight");
+    QTest::addColumn<int>("viewport");
+    QTest::addColumn<bool>("scrollOn");
+    QTest::addColumn<int>("cmdTop");
+    QTest::addColumn<int>("largeStep");  // -1: unchanged
+    // The button strip is 495 high.
+    QTest::newRow("load size") << 4935 << 3240 << true << 3840 << 2880;
+    QTest::newRow("minimum") << 3135 << 1440 << true << 2040 << 1080;
+    QTest::newRow("all rows fit exactly") << 13470 << 11775 << true << 12375 << 11415;
+    QTest::newRow("taller than the rows") << 13471 << 11775 << false << 12376 << 11415;
+    QTest::newRow("viewport one row") << 2055 << 360 << true << 960 << -1;
+    QTest::newRow("nothing left") << 1000 << 1 << true << -95 << -1;
+}
+
+void TstPointRules::layout()
+{
+    QFETCH(int, windowHeight);
+    QFETCH(int, viewport);
+    QFETCH(bool, scrollOn);
+    QFETCH(int, cmdTop);
+    QFETCH(int, largeStep);
+    const TblLayout l = LayoutTblMain(windowHeight, 495);
+    QCOMPARE(l.viewportHeight, viewport);
+    QCOMPARE(l.scrollOn, scrollOn);
+    QCOMPARE(l.scrollMax, 11775 - viewport);
+    QCOMPARE(l.cmdTop, cmdTop);
+    QCOMPARE(l.largeStep.value_or(-1), largeStep);
+}
+
+void TstPointRules::showPointRow_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("viewport");
+    QTest::addColumn<int>("result");
+    QTest::newRow("row 20 from the top") << 20 << 0 << 3240 << 7920 - 3240;
+    QTest::newRow("back to row 0") << 0 << 4680 << 3240 << 0;
+    QTest::newRow("visible row stays") << 3 << 0 << 3240 << 0;
+    QTest::newRow("last row held to max") << 31 << 0 << 3240 << 11775 - 3240;
+    QTest::newRow("row above comes to top") << 10 << 5000 << 3240 << 3600;
+    QTest::newRow("row at top edge stays") << 10 << 3600 << 3240 << 3600;
+    QTest::newRow("scroll bar off") << 31 << 0 << 11775 << 0;
+}
+
+void TstPointRules::showPointRow()
+{
+    QFETCH(int, row);
+    QFETCH(int, value);
+    QFETCH(int, viewport);
+    QFETCH(int, result);
+    QCOMPARE(ShowPointRowValue(row, value, viewport, 11775 - viewport), result);
+}
+
+QTEST_GUILESS_MAIN(TstPointRules)
+#include "tst_pointrules.moc"

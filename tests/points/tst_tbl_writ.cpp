@@ -1,0 +1,420 @@
+#include "app/childwindow.h"
+#include "app/twips.h"
+#include "linktestutil.h"
+#include "points/pointfile.h"
+#include "points/tbl_writ.h"
+#include "uitestutil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+
+const QStringList Initial{"0", "0", "1", "1"};
+
+// The window in a frame of its own inside an MDI area, on a link over the
+// in-memory port; the test drives the layout timer and answers the file dialog.
+struct TblRig {
+    QTemporaryDir dir;
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link{settings, port};
+    PointData data{};
+    QMdiArea area;
+    ChildFrame *frame = new ChildFrame;
+    Tbl_Writ *w;
+    QStringList asked;  // "open" or "save", each time the file dialog shows
+    QList<QString> choices;
+    int timeoutQuestions = 0;
+
+    TblRig()
+    {
+        QDir::setCurrent(dir.path());
+        w = new Tbl_Writ(link, data);
+        w->TimerTblMain.stop();
+        w->dlogFile.chooser = [this](bool save) -> std::optional<QString> {
+            asked << (save ? QStringLiteral("save") : QStringLiteral("open"));
+            if (choices.isEmpty()) return std::nullopt;
+            return dir.filePath(choices.takeFirst());
+        };
+        link.askRetry = [this] { return ++timeoutQuestions, false; };
+        frame->setWidget(w);
+        area.addSubWindow(frame);
+        area.resize(1300, 1000);
+        frame->setGeometry(QRect(QPoint(0, 0), Tbl_Writ::loadSize()));
+        area.show();
+        QApplication::setActiveWindow(&area);
+        w->TimerTblMain_Timer();
+        link.OpenPort();  // "S" is in flight
+        port.written.clear();
+    }
+    QString text(int row, int column) const { return w->field(row, column)->text(); }
+    QStringList row(int r) const { return {text(r, 0), text(r, 1), text(r, 2), text(r, 3)}; }
+    bool rw(int i) const { return w->CmdRW[i]->isEnabled(); }
+    void layoutAt(int heightTwips)
+    {
+        frame->resize(frame->width(), Twips::px(heightTwips));
+        w->TimerTblMain_Timer();
+    }
+    // Every point read as abs 0, travel 100 * p, speed p, time 2 * p.
+    void importAll()
+    {
+        QTest::mouseClick(w->CmdRW[0], Qt::LeftButton);
+        reply(port, "S;0");
+        auto hex = [](int v) { return QString::number(v, 16).toUpper(); };
+        for (int p = 0; p < PointCount; ++p)
+            reply(port, QStringLiteral("TBLR;0;%1;%2;%3").arg(hex(100 * p), hex(p), hex(2 * p)).toLatin1());
+        port.written.clear();
+    }
+};
+
+class TstTblWrit : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void controls();
+    void keys_data();
+    void keys();
+    void focusScrollsRowIntoView();
+    void viewportFollowsWindow();
+    void import();
+    void exportReadsGridAtEachStep();
+    void transferEnds_data();
+    void transferEnds();
+    void transferBeforePortOpens();
+    void refusedWhileParametersTransfer();
+    void saveAndOpen();
+    void openRefusesWrongLength_data();
+    void openRefusesWrongLength();
+};
+
+void TstTblWrit::controls()
+{
+    TblRig r;
+    const char *names[] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
+    const QStringList headers{"abs/inc", "Travel", "Speed", "Acc/Dec"};
+    const QStringList tips{"0/1", QString::fromUtf8("-2000000 - 2000000[\u03BCm]"), "1 - 2500[mm/s]",
+                           "1 - 9999[ms/0-3000rpm]"};
+    for (int c = 0; c < PointColumns; ++c) {
+        QCOMPARE(r.w->findChild<QLabel *>(QStringLiteral("LblMaxMin(%1)").arg(c))->text(), headers[c]);
+        for (int row = 0; row < PointCount; ++row) {
+            auto *f = r.w->findChild<QLineEdit *>(QStringLiteral("%1(%2)").arg(QLatin1String(names[c])).arg(row));
+            QVERIFY(f == r.w->field(row, c));
+            QCOMPARE(f->text(), Initial[c]);
+            QCOMPARE(f->toolTip(), tips[c]);
+            QCOMPARE(f->accessibleName(), QStringLiteral("POINT%1 %2").arg(row).arg(headers[c]));
+            QCOMPARE(f->palette().color(QPalette::Base) == QColor(192, 192, 255), row % 2 == 1);
+            QCOMPARE(f->geometry().top(), Twips::px(120 + 360 * row));
+        }
+    }
+    QCOMPARE(r.w->LblPoint[31]->text(), QStringLiteral("POINT31"));
+    QCOMPARE(r.frame->size(), Twips::size(6090, 4935));
+    QVERIFY(r.rw(0) && !r.rw(1) && !r.w->CmdFlash->isEnabled());
+    QCOMPARE(r.w->CmdFlash->text(), QStringLiteral("ﾌﾗｯｼｭ"));
+    QCOMPARE(r.w->CmdFlash->toolTip(), QStringLiteral("RAM上ﾃﾞｰﾀをEEPROMに保存"));
+}
+
+void TstTblWrit::keys_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("down") << 1 << 0 << "2500000" << int(Qt::Key_Down) << 1 << " 2000000";
+    QTest::newRow("enter") << 2 << 5 << "0" << int(Qt::Key_Return) << 6 << "----";
+    QTest::newRow("keypad enter") << 3 << 9 << "" << int(Qt::Key_Enter) << 10 << "----";
+    QTest::newRow("up wraps") << 1 << 0 << "-12" << int(Qt::Key_Up) << 31 << "-12";
+    QTest::newRow("down wraps") << 3 << 31 << "10000" << int(Qt::Key_Down) << 0 << " 9999";
+    QTest::newRow("right stays, unchecked") << 2 << 4 << "3000" << int(Qt::Key_Right) << 4 << "3000";
+}
+
+void TstTblWrit::keys()
+{
+    QFETCH(int, column);
+    QFETCH(int, from);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(int, to);
+    QFETCH(QString, shown);
+    TblRig r;
+    QLineEdit *start = r.w->field(from, column);
+    start->setFocus(Qt::MouseFocusReason);
+    start->selectAll();
+    QTest::keyClick(start, Qt::Key_Backspace);
+    QTest::keyClicks(start, typed);
+    QTest::keyClick(start, Qt::Key(key));
+    QVERIFY(r.w->field(to, column)->hasFocus());
+    QCOMPARE(start->text(), shown);
+    QCOMPARE(r.row(20), Initial);
+}
+
+void TstTblWrit::focusScrollsRowIntoView()
+{
+    TblRig r;
+    const int viewport = 4935 - 1200 - 495;
+    r.w->TxtSpd[20]->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(r.w->VScrlPict->value(), 360 * 22 - viewport);
+    // Row 20 is wholly inside the viewport, at its bottom.
+    const QRect field = r.w->TxtSpd[20]->geometry().translated(r.w->PictScrl->pos());
+    QVERIFY(field.top() >= 0 && field.bottom() < r.w->PictWin->height());
+    QVERIFY(r.w->PictWin->height() - field.bottom() < Twips::px(360));
+    r.w->TxtSpd[0]->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(r.w->PictScrl->y(), 0);
+    // The wheel scrolls over a field and over the labels.
+    for (QWidget *over : {static_cast<QWidget *>(r.w->TxtLocate[3]), r.w->PictScrl}) {
+        const int before = r.w->VScrlPict->value();
+        QWheelEvent down({5, 5}, over->mapToGlobal(QPoint(5, 5)), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &down);
+        QVERIFY(r.w->VScrlPict->value() > before);
+        QCOMPARE(r.w->PictScrl->y(), -Twips::px(r.w->VScrlPict->value()));
+    }
+}
+
+void TstTblWrit::viewportFollowsWindow()
+{
+    TblRig r;
+    // The window's height is its frame's: the buttons end inside it.
+    QCOMPARE(r.w->PictWin->height(), Twips::px(4935 - 1200 - 495));
+    QCOMPARE(r.w->VScrlPict->height(), r.w->PictWin->height());
+    QCOMPARE(r.w->VScrlPict->pageStep(), 4935 - 1200 - 495 - 360);
+    QCOMPARE(r.w->PictCmd->y(), Twips::px(4935 - 495 - 600));
+    QVERIFY(r.w->PictCmd->geometry().bottom() < r.w->height());
+    QVERIFY(r.w->PictCmd->y() > r.w->PictWin->geometry().bottom());
+
+    // Taller than all rows need: the viewport stops at the rows, scroll bar off.
+    r.w->TxtInc[31]->setFocus(Qt::MouseFocusReason);
+    r.layoutAt(14000);
+    QCOMPARE(r.w->PictWin->height(), Twips::px(11775));
+    QVERIFY(!r.w->VScrlPict->isEnabled());
+    QCOMPARE(r.w->PictScrl->y(), 0);
+    r.layoutAt(6000);
+    QCOMPARE(r.w->PictWin->height(), Twips::px(6000 - 1200 - 495));
+    QVERIFY(r.w->VScrlPict->isEnabled());
+
+    // Held to its minimum in the normal state; minimised, the layout waits.
+    r.frame->resize(200, 100);
+    r.w->TimerTblMain_Timer();
+    QCOMPARE(r.frame->size(), Twips::size(6090, 3135));
+    r.frame->showMinimized();
+    r.w->TimerTblMain_Timer();
+    QCOMPARE(r.w->PictWin->height(), Twips::px(3135 - 1200 - 495));
+}
+
+void TstTblWrit::import()
+{
+    TblRig r;
+    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
+    QVERIFY(!r.rw(0));
+    QVERIFY(r.port.written.isEmpty());  // waits for the reply in flight
+    reply(r.port, "S;0");
+    for (int p = 0; p < PointCount; ++p) {
+        QCOMPARE(requests(r.port).last(), QStringLiteral("TBLR;%1").arg(QString::number(p, 16).toUpper()));
+        if (p == 1) replyByChar(r.port, "TBLR;1;FFFE1C18;0;0");
+        else if (p == 2) reply(r.port, "TBLR;0;FFFF;64;1F4");
+        else reply(r.port, "TBLR;0;3;1;1");
+        if (p < PointCount - 1) QCOMPARE(r.row(1), Initial);  // the grid waits for the last point
+    }
+    QCOMPARE(requests(r.port).size(), 33);
+    QCOMPARE(requests(r.port).last(), QStringLiteral("S"));  // polling resumes
+    QCOMPARE(r.row(1), (QStringList{" 1", "-123880", "----", "----"}));
+    QCOMPARE(r.row(2), (QStringList{" 0", "-1", " 100", " 500"}));
+    QCOMPARE(r.data[4 * 1 + 1], -123880);
+    QVERIFY(r.rw(0) && r.rw(1) && r.w->CmdFlash->isEnabled());
+    QCOMPARE(r.link.state().ReadDoneFlags, quint8(1));
+    QCOMPARE(r.link.state().XferIndex, quint8(0));
+    QVERIFY(r.link.transferOwner().isEmpty());
+}
+
+void TstTblWrit::exportReadsGridAtEachStep()
+{
+    TblRig r;
+    r.importAll();
+    const QStringList row31{" 0", " 10000", "----", " 500"};
+    for (int c = 0; c < PointColumns; ++c) r.w->field(31, c)->setText(row31[c]);
+    r.w->TxtLocate[2]->setText(QStringLiteral("-500"));
+    QTest::mouseClick(r.w->CmdRW[1], Qt::LeftButton);
+    QVERIFY(!r.rw(0) && !r.rw(1));
+    reply(r.port, "S;0");
+    for (int p = 0; p < PointCount; ++p) {
+        if (p == 3) r.w->TxtKGJit[5]->setText(QStringLiteral("77"));  // edited while the export runs
+        reply(r.port, "TBLW");
+    }
+    const QStringList sent = requests(r.port);
+    QCOMPARE(sent.size(), 33);
+    QCOMPARE(sent[0], QStringLiteral("TBLW;0;0;0;0;0;"));
+    QCOMPARE(sent[2], QStringLiteral("TBLW;2;0;FFFFFE0C;2;4;"));
+    QCOMPARE(sent[5], QStringLiteral("TBLW;5;0;1F4;5;4D;"));
+    QCOMPARE(sent[31], QStringLiteral("TBLW;1F;0;2710;0;1F4;"));
+    QCOMPARE(sent[32], QStringLiteral("FLASH"));
+    QVERIFY(r.rw(0) && r.rw(1));
+    QVERIFY(r.link.transferOwner().isEmpty());
+    reply(r.port, "FLASH");
+    QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
+}
+
+void TstTblWrit::transferEnds_data()
+{
+    QTest::addColumn<bool>("readBefore");
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("how");
+    QTest::newRow("ERR during first import") << false << 0 << "err";
+    QTest::newRow("ERR during export") << true << 1 << "err";
+    QTest::newRow("time-out cancelled, import") << true << 0 << "timeout";
+    QTest::newRow("time-out cancelled, export") << true << 1 << "timeout";
+    QTest::newRow("offline") << false << 0 << "offline";
+    QTest::newRow("port lost") << true << 1 << "lost";
+}
+
+void TstTblWrit::transferEnds()
+{
+    QFETCH(bool, readBefore);
+    QFETCH(int, button);
+    QFETCH(QString, how);
+    TblRig r;
+    if (readBefore) r.importAll();
+    const QStringList rowBefore = r.row(3);
+    QTest::mouseClick(r.w->CmdRW[button], Qt::LeftButton);
+    reply(r.port, "S;0");
+    const char *step = button == 0 ? "TBLR;1;2;3;4" : "TBLW";
+    for (int p = 0; p < 5; ++p) reply(r.port, step);
+    r.port.written.clear();
+    if (how == u"err") {
+        reply(r.port, "ERR;3");
+        QCOMPARE(requests(r.port), QStringList{"S"});  // the poll goes on
+    } else if (how == u"timeout") {
+        for (int i = 0; i < 16; ++i) r.link.countTimeout();
+        QCOMPARE(r.timeoutQuestions, 1);
+    } else if (how == u"offline") {
+        r.link.dropAllOffline();
+    } else {
+        r.port.vanish(QStringLiteral("unplugged"));
+    }
+    QVERIFY(r.link.transferOwner().isEmpty());
+    QCOMPARE(r.link.state().XferIndex, quint8(0));
+    QVERIFY(r.rw(0));
+    QCOMPARE(r.rw(1), readBefore);
+    QCOMPARE(r.row(3), rowBefore);  // an abandoned read leaves the grid as it was
+    // A late reply of the abandoned transfer starts nothing.
+    r.port.written.clear();
+    reply(r.port, step);
+    QVERIFY(requests(r.port).filter(QStringLiteral("TBL")).isEmpty());
+}
+
+void TstTblWrit::transferBeforePortOpens()
+{
+    TblRig r;
+    r.link.closePort();
+    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
+    QVERIFY(!r.rw(0));
+    // The port opens with "S" in the slot: the import is given up, not left hanging.
+    r.link.OpenPort();
+    reply(r.port, "S;0");
+    QCOMPARE(requests(r.port), (QStringList{"S", "S"}));
+    QVERIFY(r.rw(0));
+    QVERIFY(r.link.transferOwner().isEmpty());
+}
+
+void TstTblWrit::refusedWhileParametersTransfer()
+{
+    TblRig r;
+    QVERIFY(r.link.beginTransfer(QStringLiteral("Prm_Writ")));
+    r.link.setCommand("R;2", QStringLiteral("R"));
+    ModalAnswerer answers;
+    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
+    QCOMPARE(answers.seen.size(), 1);
+    QCOMPARE(answers.seen[0].title, QStringLiteral("Point Table"));
+    QVERIFY(answers.seen[0].text.contains(QStringLiteral("parameters")));
+    QCOMPARE(r.link.state().PendingCmd, F("R;2"));
+    QVERIFY(r.rw(0));
+    // A reply the point table did not ask for changes nothing.
+    reply(r.port, "TBLR;1;2;3;4");
+    QCOMPARE(r.data, PointData{});
+    QCOMPARE(requests(r.port), QStringList{"R;2"});
+    r.link.endTransfer();
+    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
+    QCOMPARE(r.link.state().PendingCmd, F("TBLR;0"));
+}
+
+void TstTblWrit::saveAndOpen()
+{
+    TblRig r;
+    ModalAnswerer answers;
+    r.choices << QStringLiteral("a.ptt");
+    QTest::mouseClick(r.w->CmdFile[1], Qt::LeftButton);
+    QFile f(r.dir.filePath(QStringLiteral("a.ptt")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("\0\0\0\0\0\0\0\0\x01\0\0\0\x01\0\0\0", 16).repeated(32));
+    QVERIFY(r.w->CmdFile[1]->hasFocus());
+
+    // Opened values are shown unchecked; the check comes when the field is left.
+    PointData file{};
+    file[4 * 5 + 1] = -1;
+    file[4 * 2 + 2] = 3000;
+    QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
+    r.choices << QStringLiteral("b.ptt");
+    QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
+    QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
+    QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
+    QCOMPARE(r.data, file);
+    QVERIFY(r.w->CmdFile[0]->hasFocus());
+    r.w->TxtSpd[2]->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(r.w->TxtSpd[2], Qt::Key_Down);
+    QCOMPARE(r.text(2, 2), QStringLiteral(" 2500"));
+
+    // Cancelled dialogs and a missing file end silently; a failed save is told.
+    r.w->CmdFile_Click(0);
+    r.w->CmdFile_Click(1);
+    r.choices << QStringLiteral("missing.ptt") << QStringLiteral("none/c.ptt");
+    r.w->CmdFile_Click(0);
+    QVERIFY(answers.seen.isEmpty());
+    r.w->CmdFile_Click(1);
+    QCOMPARE(r.asked, (QStringList{"save", "open", "open", "save", "open", "save"}));
+    QCOMPARE(answers.seen.size(), 1);
+    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
+    QVERIFY(answers.seen[0].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\r')));
+    QCOMPARE(r.text(5, 1), QStringLiteral("-1"));
+}
+
+void TstTblWrit::openRefusesWrongLength_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("thenGood");
+    QTest::newRow("511, cancel") << 511 << false;
+    QTest::newRow("513, cancel") << 513 << false;
+    QTest::newRow("0, then a good one") << 0 << true;
+}
+
+void TstTblWrit::openRefusesWrongLength()
+{
+    QFETCH(int, length);
+    QFETCH(bool, thenGood);
+    TblRig r;
+    QFile bad(r.dir.filePath(QStringLiteral("bad.ptt")));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(QByteArray(length, '\x05'));
+    bad.close();
+    PointData good{};
+    good[4 * 3 + 1] = 42;
+    QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("good.ptt")), good));
+    r.choices << QStringLiteral("bad.ptt");
+    if (thenGood) r.choices << QStringLiteral("good.ptt");
+    ModalAnswerer answers;
+    r.w->CmdFile_Click(0);
+    QCOMPARE(answers.seen.size(), 1);
+    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
+    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\rInvalid File"));
+    QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(r.asked, (QStringList{"open", "open"}));  // the dialog comes again
+    QCOMPARE(r.text(3, 1), thenGood ? QStringLiteral(" 42") : QStringLiteral("0"));
+    QCOMPARE(r.data, thenGood ? good : PointData{});
+}
+
+QTEST_MAIN(TstTblWrit)
+#include "tst_tbl_writ.moc"
