@@ -14,7 +14,10 @@ struct Rig {
     QString tag = QStringLiteral("1");
     QString caption = QStringLiteral("ORVEX");
     std::unique_ptr<TitleBar> bar;
-    QStringList decoded;
+    QStringList decoded;         // each reply as its decoder saw it; "*" marks the catch-all
+    QStringList chain;           // the requests the "R" decoder builds, one a reply
+    QStringList duringQuestion;  // steps taken while the question is open
+    bool retryAnswer = true;
     int questions = 0;
     int portMessages = 0;
     int portDialogs = 0;
@@ -24,13 +27,18 @@ struct Rig {
     {
         link.setActiveTagSource([this] { return tag; });
         for (const char *kw : {"S", "VV", "R", "W", "ERR", "IO", "ALM", "MON", "T"})
-            link.setDecoder(QString::fromLatin1(kw), [this, kw] { decoded << QString::fromLatin1(kw); });
-        link.setCatchAll([this] { decoded << QStringLiteral("*") + link.state().CmdName; });
+            link.setDecoder(QString::fromLatin1(kw), [this] { seen(QString()); });
+        link.setDecoder(QStringLiteral("R"), [this] {
+            seen(QString());
+            if (!chain.isEmpty()) link.setCommandText(chain.takeFirst());
+        });
+        link.setCatchAll([this] { seen(QStringLiteral("*")); });
         link.setPollBuilder(QStringLiteral("2"), [this] { link.setCommand("VV;FFFF0000;FFFF0000;", "VV"); });
         link.setPollBuilder(QStringLiteral("4"), [this] { link.setCommand("MON;0", "MON"); });
         link.addAbandonHandler([this] { ++abandons; });
         link.askRetry = [this] {
             ++questions;
+            run(duringQuestion);
             return retryAnswer;
         };
         link.showPortError = [this](OpenStatus, int) { ++portMessages; };
@@ -39,6 +47,11 @@ struct Rig {
         bar->TimerDateTime.stop();
         bar->setCaption = [this](const QString &c) { caption = c; };
         bar->caption = [this] { return caption; };
+    }
+    void seen(const QString &mark)
+    {
+        const QByteArray &buf = link.state().RecvBuf;
+        decoded << mark + QString::fromLatin1(buf.mid(1, buf.size() - 2));
     }
     void tick(int n = 1)
     {
@@ -51,359 +64,233 @@ struct Rig {
         QCOMPARE(requests(port), QStringList{"S"});
         port.written.clear();
     }
-    bool retryAnswer = true;
+    // Steps: "<TEXT" a framed reply at once, ".TEXT" one character at a time,
+    // "~BYTES" raw bytes ('{' the start character, '}' and '$' the two end
+    // characters), "cmd TEXT" a request into the slot, "chain TEXT" the next
+    // request of the "R" decoder, "tick N", "=N" N requests written so far,
+    // "begin OWNER" / "!begin OWNER" a transfer starts / is refused, "end",
+    // "flood" a megabyte after a start character.
+    void run(const QStringList &steps)
+    {
+        for (const QString &s : steps) {
+            const QString arg = s.section(QLatin1Char(' '), 1);
+            if (s.startsWith(u'<')) reply(port, qPrintable(s.mid(1)));
+            else if (s.startsWith(u'.')) replyByChar(port, qPrintable(s.mid(1)));
+            else if (s.startsWith(u'~'))
+                port.inject(s.mid(1).toLatin1().replace('{', StxChar).replace('}', EotChar).replace('$', EtxChar));
+            else if (s.startsWith(u"cmd ")) link.setCommandText(arg);
+            else if (s.startsWith(u"chain ")) chain << arg;
+            else if (s.startsWith(u"tick ")) tick(arg.toInt());
+            else if (s.startsWith(u'=')) QCOMPARE(port.written.size(), s.mid(1).toInt());
+            else if (s.startsWith(u"begin ")) QVERIFY(link.beginTransfer(arg));
+            else if (s.startsWith(u"!begin ")) QVERIFY(!link.beginTransfer(arg));
+            else if (s == u"end") link.endTransfer();
+            else if (s == u"flood") {  // a reply that never ends stays within its bound
+                port.inject(QByteArray(1, StxChar) + QByteArray(1 << 20, 'A'));
+                QVERIFY(link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
+                QCOMPARE(link.state().InReply, quint8(0));
+            }
+            else QFAIL(qPrintable(QStringLiteral("unknown step ") + s));
+        }
+    }
 };
 
 class TstDriveLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void firstTickOpensPortAndSendsS();
-    void pollFollowsActiveTag_data();
-    void pollFollowsActiveTag();
-    void replyByCharacterDecodesOnceAndSendsOnce();
-    void flashHasNoDecoderButEndsExchange();
-    void emptyKeywordGoesToCatchAll();
-    void endCharacterOutsideReplyIsIgnored();
-    void strayCharactersAndSecondStart();
-    void buttonWaitsForReplyInFlight();
-    void laterButtonReplacesEarlier();
-    void jobRequestReplacesButton();
-    void timeoutOnSixteenthTick();
-    void silentTimeout_data();
-    void silentTimeout();
-    void silentTimeoutSendsWaitingRequest();
-    void questionTimeout_data();
-    void questionTimeout();
-    void lateReplyWhileQuestionOpen();
-    void ticksWhileQuestionOpenDoNothing();
-    void partialReplyDroppedAtTimeout();
-    void errReplyEndsTransfer();
-    void secondTransferRefused();
-    void brokenTransferChainIsGivenUp();
-    void offlineDropsEverything();
-    void portErrors_data();
-    void portErrors();
+    void exchange_data();
+    void exchange();
+    void timeout_data();
+    void timeout();
+    void opening_data();
+    void opening();
     void lostPortRetriedSilently();
-    void endlessReplyIsBounded();
+    void offlineDropsEverything();
     void lamps();
 };
 
-void TstDriveLink::firstTickOpensPortAndSendsS()
-{
-    Rig r;
-    r.settings.PortNo = 4;
-    r.tick();
-    QCOMPARE(r.port.lastOpenedPort, 4);
-    QCOMPARE(r.port.written, QList<QByteArray>{QByteArray("\x02S\x04")});
-    QCOMPARE(r.settings.SavedPortNo, qint16(4));
-    QCOMPARE(r.link.state().AwaitReply, quint8(1));
-    QCOMPARE(r.caption, QStringLiteral("ORVEX"));
-}
+const QString VV = QStringLiteral("VV;FFFF0000;FFFF0000;");
 
-void TstDriveLink::pollFollowsActiveTag_data()
+void TstDriveLink::exchange_data()
 {
     QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("I/O monitor") << "1" << QStringList{"S", "IO", "S", "IO"};
-    QTest::newRow("alarm display") << "0" << QStringList{"S", "ALM", "S", "ALM"};
-    QTest::newRow("status monitor") << "2" << QStringList{"S", "VV;FFFF0000;FFFF0000;", "S", "VV;FFFF0000;FFFF0000;"};
-    QTest::newRow("operation panel") << "4" << QStringList{"S", "MON;0", "S", "MON;0"};
-    QTest::newRow("no tag") << "" << QStringList{"S", "S", "S", "S"};
-    QTest::newRow("tag without builder") << "3" << QStringList{"S", "S", "S", "S"};
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("written");  // after the opening "S"
+    QTest::addColumn<QStringList>("decoded");
+    QTest::addColumn<int>("abandons");
+    // The poll alternates "S" with the active window's request; the opening
+    // "S" does not move the alternation.
+    const QStringList fourS(4, QStringLiteral("<S;0"));
+    const QStringList fourSeen(4, QStringLiteral("S;0"));
+    QTest::newRow("poll: I/O monitor") << "1" << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
+    QTest::newRow("poll: alarm display") << "0" << fourS << QStringList{"S", "ALM", "S", "ALM"} << fourSeen << 0;
+    QTest::newRow("poll: status monitor") << "2" << fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
+    QTest::newRow("poll: operation panel") << "4" << fourS << QStringList{"S", "MON;0", "S", "MON;0"} << fourSeen << 0;
+    QTest::newRow("poll: no tag") << "" << fourS << QStringList(4, "S") << fourSeen << 0;
+    QTest::newRow("poll: tag without builder") << "3" << fourS << QStringList(4, "S") << fourSeen << 0;
+    // Decoded once and answered once, whether the reply arrives at once or
+    // character by character, ended by either end character.
+    QTest::newRow("by character, then ETX") << "1" << QStringList{".S;8000;0;3;123", "=1", "~{S;1$", "=2"}
+                                            << QStringList{"S", "IO"} << QStringList{"S;8000;0;3;123", "S;1"} << 0;
+    QTest::newRow("FLASH ends the exchange") << "1" << QStringList{"<FLASH"} << QStringList{"S"} << QStringList() << 0;
+    QTest::newRow("empty keyword to the catch-all") << "1" << QStringList{"~{}", "<SVON"} << QStringList{"S", "IO"}
+                                                    << QStringList{"*", "*SVON"} << 0;
+    // One request stays in flight.
+    QTest::newRow("end character outside a reply") << "1" << QStringList{"<S;1", "~}$"} << QStringList{"S"}
+                                                   << QStringList{"S;1"} << 0;
+    QTest::newRow("noise and a second start") << "1" << QStringList{"~noise{VV;1}", "~{S;1{S;5}"}
+                                              << QStringList{"S", "IO"} << QStringList{"VV;1", "S;5"} << 0;
+    QTest::newRow("a lost reply's tail is no answer") << "1" << QStringList{"~{S;1", "tick 16", "~;2}", "=1", "<S;3"}
+                                                      << QStringList{"S", "S"} << QStringList{"S;3"} << 0;
+    QTest::newRow("endless reply dropped") << "1" << QStringList{"flood", "<S;2"} << QStringList{"S"}
+                                           << QStringList{"S;2"} << 0;
+    // The one slot: a button waits for the reply in flight, a later request
+    // replaces an earlier one, and a job's next request replaces a button.
+    QTest::newRow("button after the reply in flight")
+        << "2" << QStringList{"<S;0", "<S;0", "cmd ARST", "=2", "<VV;0", "<ARST"} << QStringList{"S", VV, "ARST", "S"}
+        << QStringList{"S;0", "S;0", "VV;0", "*ARST"} << 0;
+    QTest::newRow("later button replaces earlier") << "1" << QStringList{"cmd HCL", "cmd ARST", "<S;0"}
+                                                   << QStringList{"ARST"} << QStringList{"S;0"} << 0;
+    QTest::newRow("job request replaces a button")
+        << "1" << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
+        << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0", "R;1"} << 0;
+    // A lost "S" is declared on the 16th tick, silently; any reply restarts the count.
+    QTest::newRow("time-out on the 16th tick")
+        << "1" << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
+        << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
+    QTest::newRow("silent time-out sends what waits") << "1" << QStringList{"cmd ARST", "tick 16"}
+                                                      << QStringList{"ARST"} << QStringList() << 0;
+    // Transfers: an "ERR" reply ends one (and only one that runs); a chain
+    // whose slot a button took is given up; only one runs at a time.
+    QTest::newRow("ERR ends a transfer") << "1" << QStringList{"begin params", "<ERR;3", "begin points", "end", "<ERR;1"}
+                                         << QStringList{"S", "IO"} << QStringList{"ERR;3", "ERR;1"} << 1;
+    QTest::newRow("one transfer at a time") << "1" << QStringList{"begin points", "!begin params", "end", "begin params"}
+                                            << QStringList() << QStringList() << 0;
+    QTest::newRow("broken chain given up")
+        << "1" << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
+        << QStringList{"SVON", "S", "R;0"} << QStringList{"S;0", "*SVON", "S;0"} << 1;
 }
 
-void TstDriveLink::pollFollowsActiveTag()
+void TstDriveLink::exchange()
 {
     QFETCH(QString, tag);
-    QFETCH(QStringList, expected);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, decoded);
+    QFETCH(int, abandons);
     Rig r;
     r.tag = tag;
-    r.open();  // the opening "S" does not move the alternation
-    for (int i = 0; i < 4; ++i) reply(r.port, "S;0");
-    QCOMPARE(requests(r.port), expected);
-}
-
-void TstDriveLink::replyByCharacterDecodesOnceAndSendsOnce()
-{
-    Rig r;
     r.open();
-    int seen = 0;
-    r.link.setDecoder(QStringLiteral("S"), [&] {
-        if (++seen > 1) return;
-        const auto &f = r.link.state().ReplyField;
-        QCOMPARE(QList<int>({f[0], f[1], f[2], f[3]}), QList<int>({-32768, 0, 3, 291}));
-    });
-    replyByChar(r.port, "S;8000;0;3;123");
-    QCOMPARE(seen, 1);
-    QCOMPARE(r.link.state().CmdName, QStringLiteral("S"));
-    QCOMPARE(r.port.written.size(), 1);
-    // A reply ended by ETX is the same.
-    r.port.inject(QByteArray("\x02S;1\x03"));
-    QCOMPARE(seen, 2);
-    QCOMPARE(r.port.written.size(), 2);
-}
-
-void TstDriveLink::flashHasNoDecoderButEndsExchange()
-{
-    Rig r;
-    r.open();
-    reply(r.port, "FLASH");
-    QVERIFY(r.decoded.isEmpty());
-    QCOMPARE(r.port.written.size(), 1);
-}
-
-void TstDriveLink::emptyKeywordGoesToCatchAll()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("\x02\x04"));
-    reply(r.port, "SVON");
-    QCOMPARE(r.decoded, (QStringList{"*", "*SVON"}));
-}
-
-void TstDriveLink::endCharacterOutsideReplyIsIgnored()
-{
-    Rig r;
-    r.open();
-    reply(r.port, "S;1");
-    r.port.inject(QByteArray("\x04\x03"));
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.port.written.size(), 1);  // still one request in flight
-}
-
-void TstDriveLink::strayCharactersAndSecondStart()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("noise\x02VV;1"));
-    QVERIFY(r.link.state().RecvBuf.startsWith(StxChar));
-    r.port.inject(QByteArray("\x02S;5\x04"));
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.link.state().ReplyField[0], 5);
-}
-
-void TstDriveLink::buttonWaitsForReplyInFlight()
-{
-    // "ARST" pressed while a "VV" poll is in flight goes out right after the
-    // "VV" reply, before the next "S".
-    Rig r;
-    r.tag = QStringLiteral("2");
-    r.open();
-    reply(r.port, "S;0");
-    reply(r.port, "S;0");  // VV goes out
-    r.link.setCommand("ARST");
-    QCOMPARE(r.port.written.size(), 2);  // a button never writes
-    reply(r.port, "VV;0");
-    reply(r.port, "ARST");
-    QCOMPARE(requests(r.port), (QStringList{"S", "VV;FFFF0000;FFFF0000;", "ARST", "S"}));
-}
-
-void TstDriveLink::laterButtonReplacesEarlier()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("HCL");
-    r.link.setCommand("ARST");
-    reply(r.port, "S;0");
-    QCOMPARE(requests(r.port), QStringList{"ARST"});
-}
-
-void TstDriveLink::jobRequestReplacesButton()
-{
-    Rig r;
-    r.open();
-    r.link.setDecoder(QStringLiteral("R"), [&] {
-        if (r.link.state().XferIndex < 1) {
-            ++r.link.state().XferIndex;
-            r.link.setCommand("R;1", "R");
-        }
-    });
-    r.link.setCommand("R;0", "R");
-    reply(r.port, "S;0");
-    r.link.setCommand("TRST");  // pressed while the job runs
-    reply(r.port, "R;0");
-    reply(r.port, "R;1");
-    QCOMPARE(requests(r.port), (QStringList{"R;0", "R;1", "S"}));
-}
-
-void TstDriveLink::timeoutOnSixteenthTick()
-{
-    Rig r;
-    r.open();
-    r.tick(15);
-    QVERIFY(r.port.written.isEmpty());
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
+    r.run(steps);
+    QCOMPARE(requests(r.port), written);
+    QCOMPARE(r.decoded, decoded);
+    QCOMPARE(r.abandons, abandons);
     QCOMPARE(r.questions, 0);
-    // Any reply end restarts the count.
-    r.port.written.clear();
-    r.tick(10);
-    reply(r.port, "S;0");
-    r.tick(15);
-    QCOMPARE(r.port.written.size(), 1);
 }
 
-void TstDriveLink::silentTimeout_data()
-{
-    QTest::addColumn<QString>("lost");
-    for (const char *kw : {"S", "VV;FFFF0000;FFFF0000;", "IO", "MON;3", "RESET"}) QTest::newRow(kw) << kw;
-}
-
-void TstDriveLink::silentTimeout()
-{
-    QFETCH(QString, lost);
-    Rig r;
-    r.open();
-    r.link.state().StatusWord = 0x80000000u;
-    r.link.state().XferIndex = 3;
-    r.link.setCommandText(lost);
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.tick(16);
-    QCOMPARE(requests(r.port), QStringList{"S"});
-    QCOMPARE(r.questions, 0);
-    QCOMPARE(r.link.state().XferIndex, quint8(0));
-    QCOMPARE(r.link.state().StatusWord, 0u);
-}
-
-void TstDriveLink::silentTimeoutSendsWaitingRequest()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("ARST");
-    r.tick(16);
-    QCOMPARE(requests(r.port), QStringList{"ARST"});
-}
-
-void TstDriveLink::questionTimeout_data()
+void TstDriveLink::timeout_data()
 {
     QTest::addColumn<QString>("lost");
     QTest::addColumn<bool>("retry");
+    QTest::addColumn<QStringList>("during");  // steps while the question is open
+    QTest::addColumn<QStringList>("after");   // written after the lost request
+    QTest::addColumn<int>("questions");
+    // The poll requests and the reset are given up silently.
+    for (const QString &kw : {QStringLiteral("S"), VV, QStringLiteral("IO"), QStringLiteral("MON;3"), QStringLiteral("RESET")})
+        QTest::newRow(qPrintable(kw)) << kw << true << QStringList() << QStringList{"S"} << 0;
+    // Others ask: Retry writes the identical request, Cancel gives up and polls.
     for (const char *kw : {"R;2", "TRST", "ALM", "T;0;F;0"}) {
-        QTest::addRow("%s retry", kw) << kw << true;
-        QTest::addRow("%s cancel", kw) << kw << false;
+        QTest::addRow("%s retry", kw) << kw << true << QStringList() << QStringList{kw} << 1;
+        QTest::addRow("%s cancel", kw) << kw << false << QStringList() << QStringList{"S"} << 1;
     }
+    // A reply that comes while the question is open: nothing goes out until
+    // it closes, and then the exchange goes on instead of asking again.
+    QTest::newRow("late reply") << "W;0;1;2" << true << QStringList{"<W", "=1"} << QStringList{"S"} << 1;
+    // Ticks while the question is open neither count nor ask a second time.
+    QTest::newRow("ticks while asking") << "TRST" << false << QStringList{"tick 40", "=1"} << QStringList{"S"} << 1;
 }
 
-void TstDriveLink::questionTimeout()
+void TstDriveLink::timeout()
 {
     QFETCH(QString, lost);
     QFETCH(bool, retry);
+    QFETCH(QStringList, during);
+    QFETCH(QStringList, after);
+    QFETCH(int, questions);
     Rig r;
     r.open();
     r.link.setCommandText(lost);
     reply(r.port, "S;0");
-    const QByteArray sent = r.port.written.last();
-    r.port.written.clear();
+    r.link.state().StatusWord = 0x80000000u;
     r.link.state().XferIndex = 2;
     r.retryAnswer = retry;
+    r.duringQuestion = during;
     r.tick(16);
-    QCOMPARE(r.questions, 1);
-    if (retry) {
-        QCOMPARE(r.port.written, QList<QByteArray>{sent});  // the identical request
-        QCOMPARE(r.abandons, 0);
-        QCOMPARE(r.link.state().XferIndex, quint8(2));
-    } else {
-        QCOMPARE(requests(r.port), QStringList{"S"});
-        QCOMPARE(r.abandons, 1);
-        QCOMPARE(r.link.state().XferIndex, quint8(0));
+    QCOMPARE(requests(r.port), QStringList{lost} + after);
+    if (after.first() == lost) QCOMPARE(r.port.written.last(), r.port.written.first());
+    QCOMPARE(r.questions, questions);
+    QCOMPARE(r.abandons, questions && !retry ? 1 : 0);
+    QCOMPARE(r.link.state().XferIndex, quint8(questions && retry ? 2 : 0));
+    QCOMPARE(r.link.state().StatusWord, 0u);
+}
+
+void TstDriveLink::opening_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("asks");
+    QTest::newRow("opened") << int(OpenStatus::Ok) << false;
+    QTest::newRow("invalid") << int(OpenStatus::InvalidPort) << true;
+    QTest::newRow("in use") << int(OpenStatus::InUse) << true;
+    QTest::newRow("other") << int(OpenStatus::Other) << false;
+}
+
+void TstDriveLink::opening()
+{
+    QFETCH(int, status);
+    QFETCH(bool, asks);
+    Rig r;
+    r.settings.PortNo = 7;  // the saved pair stays port 1, online
+    r.port.nextOpen = {OpenStatus(status), QStringLiteral("why")};
+    r.tick();
+    QCOMPARE(r.port.lastOpenedPort, 7);
+    QCOMPARE(r.portMessages, asks ? 1 : 0);
+    QCOMPARE(r.portDialogs, asks ? 1 : 0);
+    QCOMPARE(r.settings.PortNo, qint16(asks ? 1 : 7));
+    if (status == int(OpenStatus::Ok)) {
+        QCOMPARE(r.port.written, QList<QByteArray>{QByteArray("\x02S\x04")});
+        QCOMPARE(r.settings.SavedPortNo, qint16(7));
+        QCOMPARE(r.caption, QStringLiteral("ORVEX"));
+        return;
     }
-}
-
-void TstDriveLink::lateReplyWhileQuestionOpen()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("W;0;1;2", "W");
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.link.askRetry = [&] {
-        // The reply arrives while the question is open: nothing may go out yet.
-        reply(r.port, "W");
-        [&] { QVERIFY(r.port.written.isEmpty()); }();
-        return true;
-    };
-    r.tick(16);
-    QCOMPARE(r.decoded.last(), QStringLiteral("W"));
-    // The exchange goes on rather than writing the answered request again.
+    QCOMPARE(r.settings.SavedPortNo, qint16(1));
+    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("why")));
+    r.tick();
+    QCOMPARE(r.port.openCount, 2);  // tried again at the next tick
+    r.port.nextOpen = {};
+    r.tick();
     QCOMPARE(requests(r.port), QStringList{"S"});
 }
 
-void TstDriveLink::ticksWhileQuestionOpenDoNothing()
+void TstDriveLink::lostPortRetriedSilently()
 {
     Rig r;
     r.open();
-    r.link.setCommand("TRST");
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.link.askRetry = [&] {
-        ++r.questions;
-        r.tick(40);  // the question stays open for four seconds
-        return false;
-    };
-    r.tick(16);
-    QCOMPARE(r.questions, 1);
-    QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::partialReplyDroppedAtTimeout()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("\x02S;1"));
-    r.tick(16);  // "S" again
-    r.port.written.clear();
-    // The tail of the lost reply must not pass for the answer.
-    r.port.inject(QByteArray(";2\x04"));
-    QVERIFY(r.decoded.isEmpty());
+    r.link.beginTransfer(QStringLiteral("points"));
+    r.port.vanish(QStringLiteral("unplugged"));
+    QCOMPARE(r.abandons, 1);
+    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("lost")));
+    r.port.nextOpen = {OpenStatus::InvalidPort, QStringLiteral("gone")};
+    r.tick(30);
+    QCOMPARE(r.portMessages + r.portDialogs, 0);
     QVERIFY(r.port.written.isEmpty());
-    reply(r.port, "S;3");
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.link.state().ReplyField[0], 3);
-}
-
-void TstDriveLink::errReplyEndsTransfer()
-{
-    Rig r;
-    r.open();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.state().XferIndex = 2;
-    reply(r.port, "ERR;3");
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.link.transferOwner().isEmpty());
-    QCOMPARE(r.link.state().XferIndex, quint8(0));
-    // Without a transfer an error reply abandons nothing.
-    reply(r.port, "ERR;1");
-    QCOMPARE(r.abandons, 1);
-}
-
-void TstDriveLink::secondTransferRefused()
-{
-    Rig r;
-    QVERIFY(r.link.beginTransfer(QStringLiteral("points")));
-    QVERIFY(!r.link.beginTransfer(QStringLiteral("params")));
-    r.link.endTransfer();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-}
-
-void TstDriveLink::brokenTransferChainIsGivenUp()
-{
-    Rig r;
-    r.open();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.setCommand("R;0", "R");
-    r.link.setCommand("SVON");  // a button in the same exchange takes the slot
-    reply(r.port, "S;0");
-    QCOMPARE(r.abandons, 0);
-    reply(r.port, "SVON");
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.link.transferOwner().isEmpty());
-    QCOMPARE(requests(r.port), (QStringList{"SVON", "S"}));
-    // A chain that keeps its slot filled runs on untouched.
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.setCommand("R;0", "R");
-    reply(r.port, "S;0");
-    QCOMPARE(r.abandons, 1);
+    r.port.nextOpen = {};
+    r.tick();
+    QCOMPARE(requests(r.port), QStringList{"S"});
+    // Once back, errors are reported again.
+    r.port.close();
+    r.port.nextOpen = {OpenStatus::InUse, QString()};
+    r.tick();
+    QCOMPARE(r.portMessages, 1);
 }
 
 void TstDriveLink::offlineDropsEverything()
@@ -434,69 +321,6 @@ void TstDriveLink::offlineDropsEverything()
     QCOMPARE(requests(r.port), QStringList{"S"});
 }
 
-void TstDriveLink::portErrors_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("asks");
-    QTest::newRow("invalid") << int(OpenStatus::InvalidPort) << true;
-    QTest::newRow("in use") << int(OpenStatus::InUse) << true;
-    QTest::newRow("other") << int(OpenStatus::Other) << false;
-}
-
-void TstDriveLink::portErrors()
-{
-    QFETCH(int, status);
-    QFETCH(bool, asks);
-    Rig r;
-    r.settings.PortNo = 7;  // the saved pair stays port 1, online
-    r.port.nextOpen = {OpenStatus(status), QStringLiteral("why")};
-    r.tick();
-    QCOMPARE(r.portMessages, asks ? 1 : 0);
-    QCOMPARE(r.portDialogs, asks ? 1 : 0);
-    QCOMPARE(r.settings.PortNo, qint16(asks ? 1 : 7));
-    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("why")));
-    r.tick();
-    QCOMPARE(r.port.openCount, 2);  // tried again at the next tick
-    r.port.nextOpen = {};
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::lostPortRetriedSilently()
-{
-    Rig r;
-    r.open();
-    r.link.beginTransfer(QStringLiteral("points"));
-    r.port.vanish(QStringLiteral("unplugged"));
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("lost")));
-    r.port.nextOpen = {OpenStatus::InvalidPort, QStringLiteral("gone")};
-    r.tick(30);
-    QCOMPARE(r.portMessages, 0);
-    QCOMPARE(r.portDialogs, 0);
-    QVERIFY(r.port.written.isEmpty());
-    r.port.nextOpen = {};
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
-    // Once back, errors are reported again.
-    r.port.close();
-    r.port.nextOpen = {OpenStatus::InUse, QString()};
-    r.tick();
-    QCOMPARE(r.portMessages, 1);
-}
-
-void TstDriveLink::endlessReplyIsBounded()
-{
-    Rig r;
-    r.open();
-    const QByteArray junk(1 << 20, 'A');
-    r.port.inject(QByteArray(1, StxChar) + junk);
-    QVERIFY(r.link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
-    QCOMPARE(r.link.state().InReply, quint8(0));
-    reply(r.port, "S;2");
-    QCOMPARE(r.decoded, QStringList{"S"});
-}
-
 void TstDriveLink::lamps()
 {
     Rig r;
@@ -516,16 +340,16 @@ void TstDriveLink::lamps()
     r.tick();
     QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(0, 255, 0));
     QCOMPARE(r.bar->ShpGreen->borderColor(), QColor(192, 255, 192));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(255, 0, 0));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::WindowText), QColor(Qt::black));
-
+    const auto svon = [&](QPalette::ColorRole role) { return r.bar->LblSVON->palette().color(role); };
+    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
+    QCOMPARE(svon(QPalette::WindowText), QColor(Qt::black));
     // Switching to offline darkens SVON one tick later.
     r.settings.OfflineMode = 1;
     r.tick();
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
     r.tick();
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(Qt::black));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(svon(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(svon(QPalette::WindowText), QColor(Qt::white));
 }
 
 QTEST_MAIN(TstDriveLink)

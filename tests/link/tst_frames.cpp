@@ -9,10 +9,7 @@ private Q_SLOTS:
     void hexFieldToLong();
     void splitReply_data();
     void splitReply();
-    void fewerFieldsKeepOlderValues();
-    void atMost257Fields();
-    void nextFieldReadsKeywordOfFramedRequest();
-    void frameCmd();
+    void framedRequest();
 };
 
 void TstFrames::hexFieldToLong_data()
@@ -52,13 +49,17 @@ void TstFrames::splitReply_data()
     QTest::addColumn<QList<int>>("fields");
     QTest::newRow("status") << QByteArray("\x02S;8000;0;3;123\x04") << "S" << QList<int>{-32768, 0, 3, 291};
     QTest::newRow("W") << QByteArray("\x02W;12;FFFF\x04") << "W" << QList<int>{18, -1};
-    QTest::newRow("trailing semicolon adds empty field")
-        << QByteArray("\x02W;1;\x04") << "W" << QList<int>{1, 0};
+    QTest::newRow("trailing semicolon adds empty field") << QByteArray("\x02W;1;\x04") << "W" << QList<int>{1, 0};
     QTest::newRow("end by ETX") << QByteArray("\x02VV;1\x03") << "VV" << QList<int>{1};
     QTest::newRow("keyword only") << QByteArray("\x02" "FLASH\x04") << "FLASH" << QList<int>{};
     QTest::newRow("empty keyword") << QByteArray("\x02\x04") << "" << QList<int>{};
-    QTest::newRow("control character ends fields")
-        << QByteArray("\x02T;1;2\x01;3\x04") << "T" << QList<int>{1, 2};
+    QTest::newRow("control character ends fields") << QByteArray("\x02T;1;2\x01;3\x04") << "T" << QList<int>{1, 2};
+    // Positions 0 to 256 are kept; the fields beyond are dropped, not wrapped in.
+    QByteArray longReply("\x02T");
+    QList<int> kept;
+    for (int i = 1; i <= 300; ++i) longReply += ';' + QByteArray::number(i, 16);
+    for (int i = 1; i <= ReplyFieldCount; ++i) kept << i;
+    QTest::newRow("300 fields") << longReply + '\x04' << "T" << kept;
 }
 
 void TstFrames::splitReply()
@@ -72,54 +73,28 @@ void TstFrames::splitReply()
     SplitReply(s);
     QCOMPARE(s.CmdName, keyword);
     for (int i = 0; i < fields.size(); ++i) QCOMPARE(s.ReplyField[i], fields[i]);
-    QCOMPARE(s.ReplyField[fields.size()], 77);  // untouched
+    // The positions a reply does not carry keep what earlier replies left.
+    if (fields.size() < ReplyFieldCount) QCOMPARE(s.ReplyField[fields.size()], 77);
     QCOMPARE(s.MoreFields, quint8(0));
 }
 
-void TstFrames::fewerFieldsKeepOlderValues()
+void TstFrames::framedRequest()
 {
-    LinkState s;
-    s.RecvBuf = QByteArray("\x02VV;1;2;3;4\x04");
-    SplitReply(s);
-    s.RecvBuf = QByteArray("\x02VV;9\x04");
-    SplitReply(s);
-    QCOMPARE(s.ReplyField[0], 9);
-    QCOMPARE(s.ReplyField[1], 2);
-    QCOMPARE(s.ReplyField[3], 4);
-}
-
-void TstFrames::atMost257Fields()
-{
-    LinkState s;
-    QByteArray reply("\x02T");
-    for (int i = 0; i < 300; ++i) reply += ';' + QByteArray::number(i + 1, 16);
-    reply += '\x04';
-    s.RecvBuf = reply;
-    SplitReply(s);
-    QCOMPARE(s.ReplyField[0], 1);
-    QCOMPARE(s.ReplyField[256], 257);  // the fields beyond are dropped, not wrapped in
-}
-
-void TstFrames::nextFieldReadsKeywordOfFramedRequest()
-{
+    const QByteArray r2 = FrameCmd("R;2");
+    QCOMPARE(r2, QByteArray("\x02R;2\x04"));  // exactly five characters
+    // The time-out reads the keyword of the request in flight.
     int pos = 2;
     quint8 more = 1;
-    QCOMPARE(NextField(QByteArray("\x02R;2\x04"), pos, more), QByteArrayView("R"));
+    QCOMPARE(NextField(r2, pos, more), QByteArrayView("R"));
     QCOMPARE(more, quint8(1));
     pos = 2;
-    QCOMPARE(NextField(QByteArray("\x02S\x04"), pos, more), QByteArrayView("S"));
+    QCOMPARE(NextField(FrameCmd("S"), pos, more), QByteArrayView("S"));
     QCOMPARE(more, quint8(0));
     // A text without end character ends its last field.
     pos = 2;
     more = 1;
     QCOMPARE(NextField(QByteArray("\x02" "ABC"), pos, more), QByteArrayView("ABC"));
     QCOMPARE(more, quint8(0));
-}
-
-void TstFrames::frameCmd()
-{
-    QCOMPARE(FrameCmd("R;2"), QByteArray("\x02R;2\x04"));
-    QCOMPARE(FrameCmd("R;2").size(), 5);
 }
 
 QTEST_GUILESS_MAIN(TstFrames)
