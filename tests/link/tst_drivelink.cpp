@@ -1,3 +1,6 @@
+// The link: frames, the receive steps, the one slot, the poll, the time-out,
+// the port and the status strip, driven through the in-memory port.
+
 #include "app/shape.h"
 #include "link/titlebar.h"
 #include "linktestutil.h"
@@ -66,10 +69,15 @@ struct Rig {
     }
     // Steps: "<TEXT" a framed reply at once, ".TEXT" one character at a time,
     // "~BYTES" raw bytes ('{' the start character, '}' and '$' the two end
-    // characters), "cmd TEXT" a request into the slot, "chain TEXT" the next
-    // request of the "R" decoder, "tick N", "=N" N requests written so far,
-    // "begin OWNER" / "!begin OWNER" a transfer starts / is refused, "end",
-    // "flood" a megabyte after a start character.
+    // characters), "flood" a megabyte after a start character, "cmd TEXT" a
+    // request into the slot, "chain TEXT" the next request of the "R"
+    // decoder, "tick N", "=N" N requests written so far, "begin OWNER" /
+    // "!begin OWNER" a transfer starts / is refused, "end" it ends; "sw HEX"
+    // the status word, "offline N", "close" the port dialog closes the port,
+    // "vanish" the port goes away, "open STATUS" how the next openings end,
+    // "caption TEXT", "strip TEXT" what the status strip says of the port
+    // contains TEXT, "asked N" port messages and dialogs so far, "dropped"
+    // the status word is clear and nothing waits in the slot.
     void run(const QStringList &steps)
     {
         for (const QString &s : steps) {
@@ -90,6 +98,15 @@ struct Rig {
                 QVERIFY(link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
                 QCOMPARE(link.state().InReply, quint8(0));
             }
+            else if (s.startsWith(u"sw ")) link.state().StatusWord = arg.toUInt(nullptr, 16);
+            else if (s.startsWith(u"offline ")) settings.OfflineMode = qint16(arg.toInt());
+            else if (s == u"close") link.closePort();
+            else if (s == u"vanish") port.vanish(QStringLiteral("unplugged"));
+            else if (s.startsWith(u"open ")) port.nextOpen = {OpenStatus(arg.toInt()), QStringLiteral("gone")};
+            else if (s.startsWith(u"caption ")) QCOMPARE(caption, arg);
+            else if (s.startsWith(u"strip ")) QVERIFY(bar->LblPort->text().contains(arg));
+            else if (s.startsWith(u"asked ")) QCOMPARE(portMessages + portDialogs, arg.toInt());
+            else if (s == u"dropped") QVERIFY(link.state().StatusWord == 0 && link.state().PendingCmd.isEmpty());
             else QFAIL(qPrintable(QStringLiteral("unknown step ") + s));
         }
     }
@@ -98,16 +115,104 @@ struct Rig {
 class TstDriveLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void hexFieldToLong_data();
+    void hexFieldToLong();
+    void splitReply_data();
+    void splitReply();
+    void framedRequest();
     void exchange_data();
     void exchange();
     void timeout_data();
     void timeout();
     void opening_data();
     void opening();
-    void lostPortRetriedSilently();
-    void offlineDropsEverything();
     void lamps();
 };
+
+void TstDriveLink::hexFieldToLong_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<int>("value");
+    QTest::newRow("FFFF is 16-bit") << QByteArray("FFFF") << -1;
+    QTest::newRow("0FFFF") << QByteArray("0FFFF") << 65535;
+    QTest::newRow("FFFFFFFF") << QByteArray("FFFFFFFF") << -1;
+    QTest::newRow("nine characters") << QByteArray("123456789") << 0;
+    QTest::newRow("stops at G") << QByteArray("12G4") << 18;
+    QTest::newRow("empty") << QByteArray("") << 0;
+    QTest::newRow("8000") << QByteArray("8000") << -32768;
+    QTest::newRow("7FFF") << QByteArray("7FFF") << 32767;
+    QTest::newRow("3E8") << QByteArray("3E8") << 1000;
+    QTest::newRow("08000") << QByteArray("08000") << 32768;
+    QTest::newRow("0000FFFF") << QByteArray("0000FFFF") << 65535;
+    QTest::newRow("FFFE1C18") << QByteArray("FFFE1C18") << -123880;
+    QTest::newRow("80000000") << QByteArray("80000000") << std::numeric_limits<int>::min();
+    QTest::newRow("lower case") << QByteArray("ff") << 255;
+    QTest::newRow("blanks skipped") << QByteArray(" 1 2") << 0x12;
+    QTest::newRow("junk behind 0000") << QByteArray("0G123") << 0;
+    QTest::newRow("junk in 32 bits") << QByteArray("1234G678") << 0x1234;
+}
+
+void TstDriveLink::hexFieldToLong()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(int, value);
+    QCOMPARE(HexFieldToLong(field), value);
+}
+
+void TstDriveLink::splitReply_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QList<int>>("fields");
+    QTest::newRow("status") << QByteArray("\x02S;8000;0;3;123\x04") << "S" << QList<int>{-32768, 0, 3, 291};
+    QTest::newRow("W") << QByteArray("\x02W;12;FFFF\x04") << "W" << QList<int>{18, -1};
+    QTest::newRow("trailing semicolon adds empty field") << QByteArray("\x02W;1;\x04") << "W" << QList<int>{1, 0};
+    QTest::newRow("end by ETX") << QByteArray("\x02VV;1\x03") << "VV" << QList<int>{1};
+    QTest::newRow("keyword only") << QByteArray("\x02" "FLASH\x04") << "FLASH" << QList<int>{};
+    QTest::newRow("empty keyword") << QByteArray("\x02\x04") << "" << QList<int>{};
+    QTest::newRow("control character ends fields") << QByteArray("\x02T;1;2\x01;3\x04") << "T" << QList<int>{1, 2};
+    // Positions 0 to 256 are kept; the fields beyond are dropped, not wrapped in.
+    QByteArray longReply("\x02T");
+    QList<int> kept;
+    for (int i = 1; i <= 300; ++i) longReply += ';' + QByteArray::number(i, 16);
+    for (int i = 1; i <= ReplyFieldCount; ++i) kept << i;
+    QTest::newRow("300 fields") << longReply + '\x04' << "T" << kept;
+}
+
+void TstDriveLink::splitReply()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, keyword);
+    QFETCH(QList<int>, fields);
+    LinkState s;
+    s.ReplyField.fill(77);
+    s.RecvBuf = reply;
+    SplitReply(s);
+    QCOMPARE(s.CmdName, keyword);
+    for (int i = 0; i < fields.size(); ++i) QCOMPARE(s.ReplyField[i], fields[i]);
+    // The positions a reply does not carry keep what earlier replies left.
+    if (fields.size() < ReplyFieldCount) QCOMPARE(s.ReplyField[fields.size()], 77);
+    QCOMPARE(s.MoreFields, quint8(0));
+}
+
+void TstDriveLink::framedRequest()
+{
+    const QByteArray r2 = FrameCmd("R;2");
+    QCOMPARE(r2, QByteArray("\x02R;2\x04"));  // exactly five characters
+    // The time-out reads the keyword of the request in flight.
+    int pos = 2;
+    quint8 more = 1;
+    QCOMPARE(NextField(r2, pos, more), QByteArrayView("R"));
+    QCOMPARE(more, quint8(1));
+    pos = 2;
+    QCOMPARE(NextField(FrameCmd("S"), pos, more), QByteArrayView("S"));
+    QCOMPARE(more, quint8(0));
+    // A text without end character ends its last field.
+    pos = 2;
+    more = 1;
+    QCOMPARE(NextField(QByteArray("\x02" "ABC"), pos, more), QByteArrayView("ABC"));
+    QCOMPARE(more, quint8(0));
+}
 
 const QString VV = QStringLiteral("VV;FFFF0000;FFFF0000;");
 
@@ -166,6 +271,20 @@ void TstDriveLink::exchange_data()
                                          << QStringList{"S", "IO"} << QStringList{"ERR;3", "ERR;1"} << 1;
     QTest::newRow("one transfer at a time") << "1" << QStringList{"begin points", "!begin params", "end", "begin params"}
                                             << QStringList() << QStringList() << 0;
+    // Offline: the port dialog closes the port (a transfer is abandoned);
+    // the caption turns within the tick, nothing is sent or opened, and a
+    // transfer started offline is abandoned too. Back online, "S" goes out.
+    const QString ok = QString::number(int(OpenStatus::Ok));
+    QTest::newRow("offline and back") << "1" << QStringList{
+        "sw 80000000", "begin params", "cmd R;0", "close", "offline 1", "cmd SVON", "tick 1",
+        "caption ORVEX (Offline Mode)", "dropped", "=0", "begin points", "tick 1", "offline 0", "tick 1", "caption ORVEX"}
+        << QStringList{"S"} << QStringList() << 2;
+    // A port that vanishes is retried on each tick without a message; once
+    // back, errors are reported again.
+    QTest::newRow("lost port retried silently") << "1" << QStringList{
+        "begin points", "vanish", "strip lost", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30",
+        "asked 0", "=0", "open " + ok, "tick 1", "=1", "close", "open " + QString::number(int(OpenStatus::InUse)),
+        "tick 1", "asked 2"} << QStringList{"S"} << QStringList() << 1;
     QTest::newRow("broken chain given up")
         << "1" << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
         << QStringList{"SVON", "S", "R;0"} << QStringList{"S;0", "*SVON", "S;0"} << 1;
@@ -268,56 +387,6 @@ void TstDriveLink::opening()
     QCOMPARE(r.port.openCount, 2);  // tried again at the next tick
     r.port.nextOpen = {};
     r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::lostPortRetriedSilently()
-{
-    Rig r;
-    r.open();
-    r.link.beginTransfer(QStringLiteral("points"));
-    r.port.vanish(QStringLiteral("unplugged"));
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("lost")));
-    r.port.nextOpen = {OpenStatus::InvalidPort, QStringLiteral("gone")};
-    r.tick(30);
-    QCOMPARE(r.portMessages + r.portDialogs, 0);
-    QVERIFY(r.port.written.isEmpty());
-    r.port.nextOpen = {};
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
-    // Once back, errors are reported again.
-    r.port.close();
-    r.port.nextOpen = {OpenStatus::InUse, QString()};
-    r.tick();
-    QCOMPARE(r.portMessages, 1);
-}
-
-void TstDriveLink::offlineDropsEverything()
-{
-    Rig r;
-    r.open();
-    r.link.state().StatusWord = 0x80000000u;
-    r.link.beginTransfer(QStringLiteral("params"));
-    r.link.setCommand("R;0", "R");
-    r.link.closePort();  // the port dialog closes the port at once
-    QCOMPARE(r.abandons, 1);
-    r.settings.OfflineMode = 1;
-    r.link.setCommand("SVON");
-    r.tick();
-    QCOMPARE(r.caption, QStringLiteral("ORVEX (Offline Mode)"));
-    QCOMPARE(r.link.state().StatusWord, 0u);
-    QVERIFY(r.link.state().PendingCmd.isEmpty());
-    QVERIFY(r.port.written.isEmpty());
-    QCOMPARE(r.port.openCount, 1);
-    // A transfer started offline is abandoned at the next tick.
-    r.link.beginTransfer(QStringLiteral("points"));
-    r.tick();
-    QCOMPARE(r.abandons, 2);
-    // Back online, the next tick opens the port and polls.
-    r.settings.OfflineMode = 0;
-    r.tick();
-    QCOMPARE(r.caption, QStringLiteral("ORVEX"));
     QCOMPARE(requests(r.port), QStringList{"S"});
 }
 
