@@ -2,6 +2,7 @@
 // line: framing, memory, capture, line timing, faults, bad input, the
 // transcript, the options and the orvex-drive-sim program.
 
+#include "framedline.h"
 #include "simtestutil.h"
 #include "sim/ptyserver.h"
 #include "sim/serverargs.h"
@@ -13,77 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
-#include <fcntl.h>
 #include <csignal>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace sim;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The program's end of the line, kept as plain as a terminal program's.
-class LineClient {
-public:
-    explicit LineClient(const std::string &path)
-    {
-        m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0) return;
-        termios tio {};
-        ::tcgetattr(m_fd, &tio);
-        ::cfmakeraw(&tio);
-        ::tcsetattr(m_fd, TCSANOW, &tio);
-    }
-    ~LineClient()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    bool ok() const { return m_fd >= 0; }
-    void send(const QByteArray &bytes) { [[maybe_unused]] auto n = ::write(m_fd, bytes.data(), bytes.size()); }
-    void ask(const std::string &text) { send("\x02" + QByteArray::fromStdString(text) + "\x04"); }
-    // Everything that arrives until an end character after a start
-    // character (or until the time is up); reads and their times are kept.
-    QByteArray reply(int timeoutMs = 2000)
-    {
-        QByteArray got;
-        reads.clear();
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            pollfd p{m_fd, POLLIN, 0};
-            if (::poll(&p, 1, 10) <= 0) continue;
-            char buf[65536];
-            const ssize_t n = ::read(m_fd, buf, sizeof buf);
-            if (n <= 0) {
-                if (n < 0 && errno == EAGAIN) continue;
-                break;  // the line is gone
-            }
-            got.append(buf, n);
-            reads.append(t.elapsed());
-            const qsizetype stx = got.lastIndexOf('\x02');
-            if (stx >= 0 && (got.indexOf('\x04', stx) >= 0 || got.indexOf('\x03', stx) >= 0)) break;
-        }
-        return got;
-    }
-    // The text of the last framed reply in what arrived.
-    static std::string text(const QByteArray &got)
-    {
-        const qsizetype stx = got.lastIndexOf('\x02');
-        if (stx < 0 || !(got.endsWith('\x04') || got.endsWith('\x03'))) return "<none>";
-        return got.mid(stx + 1, got.size() - stx - 2).toStdString();
-    }
-    std::string exchange(const std::string &request, int timeoutMs = 2000)
-    {
-        ask(request);
-        return text(reply(timeoutMs));
-    }
-    QList<qint64> reads;
-
-private:
-    int m_fd = -1;
-};
 
 ServerConfig quickConfig()
 {
@@ -129,13 +65,12 @@ void TstPtyServer::everyCatalogueRequestIsAnsweredAndWrittenDown()
     {
         PtyServer server(c);
         QVERIFY(server.start());
-        LineClient line(server.devicePath());
+        FramedLine line(QByteArray::fromStdString(server.devicePath()));
         QVERIFY(line.ok());
         for (const auto &[request, count] : catalogue) {
-            line.ask(request.toStdString());
-            const QByteArray got = line.reply();
-            QVERIFY2(got.startsWith('\x02') && got.endsWith('\x04') && got.count('\x02') == 1, qPrintable(request));
-            const ReadReply r = readReply(LineClient::text(got));
+            const ReadReply r = readReply(line.exchange(request.toLatin1()));
+            QVERIFY2(line.raw.startsWith('\x02') && line.raw.endsWith('\x04') && line.raw.count('\x02') == 1,
+                     qPrintable(request));
             QCOMPARE(r.keyword, request.section(QLatin1Char(';'), 0, 0));
             QCOMPARE(r.fields.size(), count);
         }
@@ -158,30 +93,42 @@ void TstPtyServer::captureAndMemoryOverTheLine()
     ModelClock clock;
     PtyServer server(clock.config());
     QVERIFY(server.start());
-    LineClient line(server.devicePath());
-    QCOMPARE(line.exchange("T;80;F;0"), std::string("T;0"));  // armed, trigger "Speed"
-    clock.pass(1000);  // the samples before the trigger are taken
-    QCOMPARE(line.exchange("SVON"), std::string("SVON"));
-    QCOMPARE(line.exchange("PJOG"), std::string("PJOG"));
+    FramedLine line(QByteArray::fromStdString(server.devicePath()));
+    // Armed with the trigger "Speed" and the status signal "Brake", it
+    // waits for the axis to move.
+    QCOMPARE(line.exchange("T;80;F;0"), QByteArray("T;0"));
     clock.pass(3000);
+    QCOMPARE(line.exchange("T;80;F;0"), QByteArray("T;0"));
+    QCOMPARE(line.exchange("SVON"), QByteArray("SVON"));
+    QCOMPARE(line.exchange("PJOG"), QByteArray("PJOG"));
+    clock.pass(3000);
+    QList<qint32> speeds;
+    QList<bool> brake;
     for (int b = 1; b <= 8; ++b) {
         const ReadReply r = readReply(line.exchange("T;80;F;0"));
         QCOMPARE(r.fields.size(), 33);
         QCOMPARE(r.fields[0], b);
+        for (int j = 0; j < 16; ++j) {
+            brake << (std::abs(r.fields[2 * j + 1]) > 9999);  // the status bit rides on the torque
+            speeds << r.fields[2 * j + 2];
+        }
     }
+    const int pre = WaveCapture::pretrigger(15);
+    QVERIFY(speeds[pre - 1] < WaveCapture::SpeedLevel && speeds[pre] >= WaveCapture::SpeedLevel);
+    QVERIFY(brake.first() && !brake.last());  // held before the servo is on, released while running
     // What is written and kept with FLASH reads back after a power cycle.
     Parameters p = FactoryParameters();
     for (int k = 0; k < ParameterCount; ++k) p[k] = std::max(ParameterRange(k).min, ParameterRange(k).max - k % 3);
     p[18] = -1234567;
-    for (int b = 0; b < 6; ++b) QCOMPARE(line.exchange(writeRequest(b, p)), "W;" + std::to_string(b));
-    QCOMPARE(line.exchange("TBLW;9;1;FFFFFC18;5DC;3E8;"), std::string("TBLW;9"));
-    QCOMPARE(line.exchange("FLASH"), std::string("FLASH"));
+    for (int b = 0; b < 6; ++b) QCOMPARE(line.exchange(writeRequest(b, p)), "W;" + QByteArray::number(b));
+    QCOMPARE(line.exchange("TBLW;9;1;FFFFFC18;5DC;3E8;"), QByteArray("TBLW;9"));
+    QCOMPARE(line.exchange("FLASH"), QByteArray("FLASH"));
     const quint64 before = server.transcript().count();
     server.powerCycle();
     QTRY_COMPARE(server.transcript().count(), before + 1);  // what was on the line is gone
     clock.pass(400);  // the drive starts up
     for (int b = 0; b < 6; ++b) {
-        const ReadReply r = readReply(line.exchange("R;" + std::to_string(b)));
+        const ReadReply r = readReply(line.exchange("R;" + QByteArray::number(b)));
         QCOMPARE(r.fields.size(), 11);
         for (int i = 0; i < 10; ++i) QCOMPARE(r.fields[i + 1], p[b * 10 + i]);
     }
@@ -192,17 +139,17 @@ void TstPtyServer::pacedExchangeTakesTheLineTime()
 {
     PtyServer server(ServerConfig{});  // paced by default
     QVERIFY(server.start());
-    LineClient line(server.devicePath());
+    FramedLine line(QByteArray::fromStdString(server.devicePath()));
     // Never faster than the line; the quickest of a few tries shows how
     // closely the line time is kept when the machine is not busy.
-    const std::string request = "VV;FFFF0000;FFFF0000;";
+    const QByteArray request = "VV;FFFF0000;FFFF0000;";
     double quickest = 1e9;
     double expected = 0;
     for (int i = 0; i < 3; ++i) {
         QElapsedTimer t;
         t.start();
-        line.ask(request);
-        const QByteArray got = line.reply();
+        line.exchange(request);
+        const QByteArray got = line.raw;
         const double ms = t.nsecsElapsed() / 1e6;
         expected = (request.size() + 2 + got.size()) * 10 * 1000.0 / 9600;
         QVERIFY(got.endsWith('\x04'));
@@ -222,17 +169,17 @@ void TstPtyServer::delayAndPieces()
     c.faults.splitGapMs = 60;
     PtyServer server(c);
     QVERIFY(server.start());
-    LineClient line(server.devicePath());
+    FramedLine line(QByteArray::fromStdString(server.devicePath()));
     QElapsedTimer t;
     t.start();
-    QCOMPARE(line.exchange("IO"), std::string("IO;1FFF003E"));
+    QCOMPARE(line.exchange("IO"), QByteArray("IO;1FFF003E"));
     QVERIFY(t.elapsed() >= 150 + 55);
     QVERIFY(line.reads.size() >= 2);
     QVERIFY(line.reads.last() - line.reads.first() >= 55);
     server.setResponseDelay(0us);
     server.setFaults({});
     t.restart();
-    QCOMPARE(line.exchange("IO"), std::string("IO;1FFF003E"));
+    QCOMPARE(line.exchange("IO"), QByteArray("IO;1FFF003E"));
     QVERIFY(t.elapsed() < 150);
 }
 
@@ -240,28 +187,28 @@ void TstPtyServer::megabyteWithoutEnd()
 {
     PtyServer server(quickConfig());
     QVERIFY(server.start());
-    LineClient line(server.devicePath());
+    FramedLine line(QByteArray::fromStdString(server.devicePath()));
     server.flood(1 << 20);
     QByteArray got;
     QElapsedTimer t;
     t.start();
-    while (got.size() < (1 << 20) && t.elapsed() < 10000) got += line.reply(100);
+    while (got.size() < (1 << 20) && t.elapsed() < 10000) got += (line.frame(100), line.raw);
     QCOMPARE(got.size(), qsizetype(1 << 20));
     QVERIFY(!got.contains('\x02') && !got.contains('\x04') && !got.contains('\x03'));
-    QCOMPARE(line.exchange("IO"), std::string("IO;1FFF003E"));  // and the drive goes on
+    QCOMPARE(line.exchange("IO"), QByteArray("IO;1FFF003E"));  // and the drive goes on
 }
 
 void TstPtyServer::badInputNeverStopsTheDrive()
 {
     PtyServer server(quickConfig());
     QVERIFY(server.start());
-    LineClient line(server.devicePath());
+    FramedLine line(QByteArray::fromStdString(server.devicePath()));
     line.send(QByteArray("garbage\x04\x03 more", 14));    // outside any request
     line.send("\x02" + QByteArray(5000, 'A'));             // a request that never ends
     line.send(QByteArray("\x00\xFF\x7F\x02\x02\x04", 6));  // binary, and an empty request
-    QCOMPARE(LineClient::text(line.reply()), std::string("ERR;1"));
-    QCOMPARE(line.exchange("S;;;"), std::string("ERR;1"));
-    QCOMPARE(line.exchange("S"), std::string("S;41;0;0;D7;0"));
+    QCOMPARE(line.frame(), QByteArray("ERR;1"));
+    QCOMPARE(line.exchange("S;;;"), QByteArray("ERR;1"));
+    QCOMPARE(line.exchange("S"), QByteArray("S;41;0;0;D7;0"));
 }
 
 void TstPtyServer::options_data()
@@ -306,7 +253,7 @@ void TstPtyServer::driveSimProgram()
     const QByteArray first = sim.readLine();
     QVERIFY2(first.startsWith("/dev/pts/") && first.trimmed().endsWith(link.toUtf8()), first.constData());
     {
-        LineClient line(link.toStdString());
+        FramedLine line(link.toUtf8());
         // A command on standard input raises an alarm; SIGUSR1 power-cycles
         // the drive, which clears the alarm and keeps its history.
         sim.write("alarm 4\n");
