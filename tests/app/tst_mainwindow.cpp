@@ -46,6 +46,15 @@ struct AppRig {
     }
 };
 
+// The one message box that was shown.
+void shownOnce(const ModalAnswerer &answer, const QString &title, const QString &text, QMessageBox::Icon icon)
+{
+    QCOMPARE(answer.seen.size(), 1);
+    QCOMPARE(answer.seen[0].title, title);
+    QCOMPARE(answer.seen[0].text, text);
+    QCOMPARE(answer.seen[0].icon, icon);
+}
+
 class TstMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -122,10 +131,7 @@ void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()
     QCOMPARE(requests(r.port).last(), QStringLiteral("ALM"));
     ModalAnswerer answer(QMessageBox::Cancel);
     r.tick(16);
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen[0].title, QStringLiteral("Error"));
-    QCOMPARE(answer.seen[0].text, QStringLiteral("It failed in the communication."));
-    QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
+    shownOnce(answer, QStringLiteral("Error"), QStringLiteral("It failed in the communication."), QMessageBox::Critical);
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
 }
 
@@ -149,9 +155,7 @@ void TstMainWindow::portMessages()
     r.port.nextOpen = {OpenStatus(status), QString()};
     ModalAnswerer answer;
     r.tick();
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen[0].title, QStringLiteral("CommPort"));
-    QCOMPARE(answer.seen[0].text, text);
+    shownOnce(answer, QStringLiteral("CommPort"), text, QMessageBox::Warning);
     QVERIFY(dialogShown);
 }
 
@@ -189,12 +193,8 @@ void TstMainWindow::password()
     else if (action == u"cancel") pw->CmdCancel->click();
     else r.app->frameOf(pw)->close();
     QCOMPARE(r.app->makerMode(), on);
-    QCOMPARE(answer.seen.size(), message ? 1 : 0);
-    if (message) {
-        QCOMPARE(answer.seen[0].text, QStringLiteral("Invalid Password"));
-        QCOMPARE(answer.seen[0].title, QStringLiteral("Error"));
-        QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
-    }
+    if (message) shownOnce(answer, QStringLiteral("Error"), QStringLiteral("Invalid Password"), QMessageBox::Critical);
+    else QVERIFY(answer.seen.isEmpty());
     QVERIFY(pw->TxtPassWord->text().isEmpty());
     QVERIFY(r.app->frameOf(pw)->isHidden());
     QCOMPARE(r.app->mnuSystem1[1]->isChecked(), on);

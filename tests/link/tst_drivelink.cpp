@@ -67,17 +67,19 @@ struct Rig {
         QCOMPARE(requests(port), QStringList{"S"});
         port.written.clear();
     }
-    // Steps: "<TEXT" a framed reply at once, ".TEXT" one character at a time,
-    // "~BYTES" raw bytes ('{' the start character, '}' and '$' the two end
-    // characters), "flood" a megabyte after a start character, "cmd TEXT" a
-    // request into the slot, "chain TEXT" the next request of the "R"
-    // decoder, "tick N", "=N" N requests written so far, "begin OWNER" /
-    // "!begin OWNER" a transfer starts / is refused, "end" it ends; "sw HEX"
-    // the status word, "offline N", "close" the port dialog closes the port,
-    // "vanish" the port goes away, "open STATUS" how the next openings end,
-    // "caption TEXT", "strip TEXT" what the status strip says of the port
-    // contains TEXT, "asked N" port messages and dialogs so far, "dropped"
-    // the status word is clear and nothing waits in the slot.
+    // Steps, one a string:
+    //   "<TEXT" a framed reply at once, ".TEXT" one character at a time,
+    //   "~BYTES" raw bytes ('{' the start character, '}' and '$' the two end
+    //   characters), "flood" a megabyte after a start character;
+    //   "tag T" the active window's tag (at first "1"), "cmd TEXT" a request
+    //   into the slot, "chain TEXT" the next request of the "R" decoder;
+    //   "tick N", "=N" N requests written so far;
+    //   "begin OWNER" / "!begin OWNER" a transfer starts / is refused, "end";
+    //   "sw HEX" the status word, "offline N", "close" the port dialog closes
+    //   the port, "vanish" the port goes away, "open STATUS" how the next
+    //   openings end; "caption TEXT", "strip TEXT" what the status strip says
+    //   of the port contains TEXT, "asked N" port messages and dialogs so far,
+    //   "dropped" the status word is clear and nothing waits in the slot.
     void run(const QStringList &steps)
     {
         for (const QString &s : steps) {
@@ -99,6 +101,7 @@ struct Rig {
                 QCOMPARE(link.state().InReply, quint8(0));
             }
             else if (s.startsWith(u"sw ")) link.state().StatusWord = arg.toUInt(nullptr, 16);
+            else if (s.startsWith(u"tag")) tag = arg;
             else if (s.startsWith(u"offline ")) settings.OfflineMode = qint16(arg.toInt());
             else if (s == u"close") link.closePort();
             else if (s == u"vanish") port.vanish(QStringLiteral("unplugged"));
@@ -218,7 +221,6 @@ const QString VV = QStringLiteral("VV;FFFF0000;FFFF0000;");
 
 void TstDriveLink::exchange_data()
 {
-    QTest::addColumn<QString>("tag");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("written");  // after the opening "S"
     QTest::addColumn<QStringList>("decoded");
@@ -227,78 +229,76 @@ void TstDriveLink::exchange_data()
     // "S" does not move the alternation.
     const QStringList fourS(4, QStringLiteral("<S;0"));
     const QStringList fourSeen(4, QStringLiteral("S;0"));
-    QTest::newRow("poll: I/O monitor") << "1" << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
-    QTest::newRow("poll: alarm display") << "0" << fourS << QStringList{"S", "ALM", "S", "ALM"} << fourSeen << 0;
-    QTest::newRow("poll: status monitor") << "2" << fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
-    QTest::newRow("poll: operation panel") << "4" << fourS << QStringList{"S", "MON;0", "S", "MON;0"} << fourSeen << 0;
-    QTest::newRow("poll: no tag") << "" << fourS << QStringList(4, "S") << fourSeen << 0;
-    QTest::newRow("poll: tag without builder") << "3" << fourS << QStringList(4, "S") << fourSeen << 0;
+    QTest::newRow("poll: I/O monitor") << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
+    QTest::newRow("poll: alarm display") << QStringList{"tag 0"} + fourS << QStringList{"S", "ALM", "S", "ALM"} << fourSeen << 0;
+    QTest::newRow("poll: status monitor") << QStringList{"tag 2"} + fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
+    QTest::newRow("poll: operation panel") << QStringList{"tag 4"} + fourS << QStringList{"S", "MON;0", "S", "MON;0"} << fourSeen << 0;
+    QTest::newRow("poll: no tag") << QStringList{"tag "} + fourS << QStringList(4, "S") << fourSeen << 0;
+    QTest::newRow("poll: tag without builder") << QStringList{"tag 3"} + fourS << QStringList(4, "S") << fourSeen << 0;
     // Decoded once and answered once, whether the reply arrives at once or
     // character by character, ended by either end character.
-    QTest::newRow("by character, then ETX") << "1" << QStringList{".S;8000;0;3;123", "=1", "~{S;1$", "=2"}
+    QTest::newRow("by character, then ETX") << QStringList{".S;8000;0;3;123", "=1", "~{S;1$", "=2"}
                                             << QStringList{"S", "IO"} << QStringList{"S;8000;0;3;123", "S;1"} << 0;
-    QTest::newRow("FLASH ends the exchange") << "1" << QStringList{"<FLASH"} << QStringList{"S"} << QStringList() << 0;
-    QTest::newRow("empty keyword to the catch-all") << "1" << QStringList{"~{}", "<SVON"} << QStringList{"S", "IO"}
+    QTest::newRow("FLASH ends the exchange") << QStringList{"<FLASH"} << QStringList{"S"} << QStringList() << 0;
+    QTest::newRow("empty keyword to the catch-all") << QStringList{"~{}", "<SVON"} << QStringList{"S", "IO"}
                                                     << QStringList{"*", "*SVON"} << 0;
     // One request stays in flight.
-    QTest::newRow("end character outside a reply") << "1" << QStringList{"<S;1", "~}$"} << QStringList{"S"}
+    QTest::newRow("end character outside a reply") << QStringList{"<S;1", "~}$"} << QStringList{"S"}
                                                    << QStringList{"S;1"} << 0;
-    QTest::newRow("noise and a second start") << "1" << QStringList{"~noise{VV;1}", "~{S;1{S;5}"}
+    QTest::newRow("noise and a second start") << QStringList{"~noise{VV;1}", "~{S;1{S;5}"}
                                               << QStringList{"S", "IO"} << QStringList{"VV;1", "S;5"} << 0;
-    QTest::newRow("a lost reply's tail is no answer") << "1" << QStringList{"~{S;1", "tick 16", "~;2}", "=1", "<S;3"}
+    QTest::newRow("a lost reply's tail is no answer") << QStringList{"~{S;1", "tick 16", "~;2}", "=1", "<S;3"}
                                                       << QStringList{"S", "S"} << QStringList{"S;3"} << 0;
-    QTest::newRow("endless reply dropped") << "1" << QStringList{"flood", "<S;2"} << QStringList{"S"}
+    QTest::newRow("endless reply dropped") << QStringList{"flood", "<S;2"} << QStringList{"S"}
                                            << QStringList{"S;2"} << 0;
     // The one slot: a button waits for the reply in flight, a later request
     // replaces an earlier one, and a job's next request replaces a button.
     QTest::newRow("button after the reply in flight")
-        << "2" << QStringList{"<S;0", "<S;0", "cmd ARST", "=2", "<VV;0", "<ARST"} << QStringList{"S", VV, "ARST", "S"}
+        << QStringList{"tag 2", "<S;0", "<S;0", "cmd ARST", "=2", "<VV;0", "<ARST"} << QStringList{"S", VV, "ARST", "S"}
         << QStringList{"S;0", "S;0", "VV;0", "*ARST"} << 0;
-    QTest::newRow("later button replaces earlier") << "1" << QStringList{"cmd HCL", "cmd ARST", "<S;0"}
+    QTest::newRow("later button replaces earlier") << QStringList{"cmd HCL", "cmd ARST", "<S;0"}
                                                    << QStringList{"ARST"} << QStringList{"S;0"} << 0;
     QTest::newRow("job request replaces a button")
-        << "1" << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
+        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
         << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0", "R;1"} << 0;
     // A lost "S" is declared on the 16th tick, silently; any reply restarts the count.
     QTest::newRow("time-out on the 16th tick")
-        << "1" << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
+        << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
         << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
-    QTest::newRow("silent time-out sends what waits") << "1" << QStringList{"cmd ARST", "tick 16"}
+    QTest::newRow("silent time-out sends what waits") << QStringList{"cmd ARST", "tick 16"}
                                                       << QStringList{"ARST"} << QStringList() << 0;
     // Transfers: an "ERR" reply ends one (and only one that runs); a chain
     // whose slot a button took is given up; only one runs at a time.
-    QTest::newRow("ERR ends a transfer") << "1" << QStringList{"begin params", "<ERR;3", "begin points", "end", "<ERR;1"}
+    QTest::newRow("ERR ends a transfer") << QStringList{"begin params", "<ERR;3", "begin points", "end", "<ERR;1"}
                                          << QStringList{"S", "IO"} << QStringList{"ERR;3", "ERR;1"} << 1;
-    QTest::newRow("one transfer at a time") << "1" << QStringList{"begin points", "!begin params", "end", "begin params"}
+    QTest::newRow("one transfer at a time") << QStringList{"begin points", "!begin params", "end", "begin params"}
                                             << QStringList() << QStringList() << 0;
     // Offline: the port dialog closes the port (a transfer is abandoned);
     // the caption turns within the tick, nothing is sent or opened, and a
     // transfer started offline is abandoned too. Back online, "S" goes out.
     const QString ok = QString::number(int(OpenStatus::Ok));
-    QTest::newRow("offline and back") << "1" << QStringList{
+    QTest::newRow("offline and back") << QStringList{
         "sw 80000000", "begin params", "cmd R;0", "close", "offline 1", "cmd SVON", "tick 1",
         "caption ORVEX (Offline Mode)", "dropped", "=0", "begin points", "tick 1", "offline 0", "tick 1", "caption ORVEX"}
         << QStringList{"S"} << QStringList() << 2;
     // A port that vanishes is retried on each tick without a message; once
     // back, errors are reported again.
-    QTest::newRow("lost port retried silently") << "1" << QStringList{
+    QTest::newRow("lost port retried silently") << QStringList{
         "begin points", "vanish", "strip lost", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30",
         "asked 0", "=0", "open " + ok, "tick 1", "=1", "close", "open " + QString::number(int(OpenStatus::InUse)),
         "tick 1", "asked 2"} << QStringList{"S"} << QStringList() << 1;
     QTest::newRow("broken chain given up")
-        << "1" << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
+        << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
         << QStringList{"SVON", "S", "R;0"} << QStringList{"S;0", "*SVON", "S;0"} << 1;
 }
 
 void TstDriveLink::exchange()
 {
-    QFETCH(QString, tag);
     QFETCH(QStringList, steps);
     QFETCH(QStringList, written);
     QFETCH(QStringList, decoded);
     QFETCH(int, abandons);
     Rig r;
-    r.tag = tag;
     r.open();
     r.run(steps);
     QCOMPARE(requests(r.port), written);
