@@ -267,10 +267,12 @@ void TstDriveLink::exchange_data()
         << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
     QTest::newRow("silent time-out sends what waits") << QStringList{"cmd ARST", "tick 16"}
                                                       << QStringList{"ARST"} << QStringList() << 0;
-    // Transfers: an "ERR" reply ends one (and only one that runs); a chain
-    // whose slot a button took is given up; only one runs at a time.
-    QTest::newRow("ERR ends a transfer") << QStringList{"begin params", "<ERR;3", "begin points", "end", "<ERR;1"}
-                                         << QStringList{"S", "IO"} << QStringList{"ERR;3", "ERR;1"} << 1;
+    // Transfers: an "ERR" reply ends one at once, even with a button waiting
+    // in the slot (and abandons nothing without one); a chain whose slot a
+    // button took is given up; only one runs at a time.
+    QTest::newRow("ERR ends a transfer")
+        << QStringList{"begin params", "cmd SVON", "<ERR;3", "begin points", "end", "<SVON", "<ERR;1"}
+        << QStringList{"SVON", "S", "IO"} << QStringList{"ERR;3", "*SVON", "ERR;1"} << 1;
     QTest::newRow("one transfer at a time") << QStringList{"begin points", "!begin params", "end", "begin params"}
                                             << QStringList() << QStringList() << 0;
     // Offline: the port dialog closes the port (a transfer is abandoned);
