@@ -25,18 +25,14 @@ struct AppRig {
     QTemporaryDir dir;
     MemoryPort port;
     std::unique_ptr<MDItbl> app;
-    int questions = 0;
     AppRig()
     {
         QDir::setCurrent(dir.path());
         app = std::make_unique<MDItbl>(port);
         app->titleBar->TimerDateTime.stop();
-        app->link.askRetry = [this] {
-            ++questions;
-            return false;
-        };
         app->show();
     }
+    void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
     void tick(int n = 1)
     {
         for (int i = 0; i < n; ++i) app->titleBar->TimerDateTime_Timer();
@@ -50,22 +46,29 @@ struct AppRig {
     }
 };
 
+// The one message box that was shown.
+void shownOnce(const ModalAnswerer &answer, const QString &title, const QString &text, QMessageBox::Icon icon)
+{
+    QCOMPARE(answer.seen.size(), 1);
+    QCOMPARE(answer.seen[0].title, title);
+    QCOMPARE(answer.seen[0].text, text);
+    QCOMPARE(answer.seen[0].icon, icon);
+}
+
 class TstMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void startUp();
-    void menus();
+    void startUpAndMenus();
     void closingChildMinimisesIt();
-    void pollFollowsActiveWindow();
-    void lostAlarmReplyAsks();
-    void passwordMenuTogglesMakerMode();
+    void pollFollowsActiveWindowAndLostAlarmAsks();
+    void portMessages_data();
+    void portMessages();
     void password_data();
     void password();
-    void passwordCloseBoxCancels();
     void aboutBox();
 };
 
-void TstMainWindow::startUp()
+void TstMainWindow::startUpAndMenus()
 {
     AppRig r;
     QCOMPARE(r.titles(), (QStringList{"Point Table", "Graphical Monitor", "Command Communication", "Status Display",
@@ -81,11 +84,6 @@ void TstMainWindow::startUp()
         return t;
     }();
     QCOMPARE(tags, (QStringList{"", "3", "4", "2", "0", "", "1", ""}));
-}
-
-void TstMainWindow::menus()
-{
-    AppRig r;
     QStringList top;
     for (QAction *a : r.app->menuBar()->actions()) top << a->text();
     QCOMPARE(top, (QStringList{"File(&F)", "Window(&W)", "System(&S)"}));
@@ -114,96 +112,96 @@ void TstMainWindow::closingChildMinimisesIt()
     QCOMPARE(r.app->mdiArea->currentSubWindow(), frame);
 }
 
-void TstMainWindow::pollFollowsActiveWindow()
+void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()
 {
     AppRig r;
     r.tick();
     for (int i = 0; i < 4; ++i) reply(r.port, "S;0");
-    r.app->mdiArea->setActiveSubWindow(r.app->frameOf(r.app->alarm));
+    r.activate(r.app->alarm);
     reply(r.port, "S;0");
     reply(r.port, "S;0");
-    r.app->mdiArea->setActiveSubWindow(r.app->frameOf(r.app->prmWrit));
+    r.activate(r.app->prmWrit);
     reply(r.port, "S;0");
     reply(r.port, "S;0");
     QCOMPARE(requests(r.port), (QStringList{"S", "S", "IO", "S", "IO", "S", "ALM", "S", "S"}));
-}
-
-void TstMainWindow::lostAlarmReplyAsks()
-{
-    AppRig r;
-    r.app->mdiArea->setActiveSubWindow(r.app->frameOf(r.app->alarm));
-    r.tick();
+    // An "ALM" that is never answered asks; Cancel goes back to "S".
+    r.activate(r.app->alarm);
     reply(r.port, "S;0");
-    reply(r.port, "S;0");  // ALM goes out and is never answered
+    reply(r.port, "S;0");
+    QCOMPARE(requests(r.port).last(), QStringLiteral("ALM"));
+    ModalAnswerer answer(QMessageBox::Cancel);
     r.tick(16);
-    QCOMPARE(r.questions, 1);
+    shownOnce(answer, QStringLiteral("Error"), QStringLiteral("It failed in the communication."), QMessageBox::Critical);
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
 }
 
-void TstMainWindow::passwordMenuTogglesMakerMode()
+void TstMainWindow::portMessages_data()
 {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no such port") << int(OpenStatus::InvalidPort) << QStringLiteral("COMM1\rポート番号が不正です");
+    QTest::newRow("in use") << int(OpenStatus::InUse)
+                            << QStringLiteral("COMM1\rこのポートは既に使用されています。\r"
+                                              "他のアプリケーションでポートを閉じてから\r設定し直して下さい。");
+}
+
+void TstMainWindow::portMessages()
+{
+    QFETCH(int, status);
+    QFETCH(QString, text);
     AppRig r;
-    ChildFrame *pw = r.app->frameOf(r.app->passWord);
-    QVERIFY(pw->isHidden());
-    r.app->mnuSystem1[1]->trigger();
-    QVERIFY(pw->isVisible());
-    QVERIFY(!r.app->makerMode());
-    r.app->SetMakerMode(true);
-    pw->hide();
-    QVERIFY(r.app->mnuSystem1[1]->isChecked());
-    // Ticked: the item switches maker mode off without showing the window.
-    r.app->mnuSystem1[1]->trigger();
-    QVERIFY(!r.app->makerMode());
-    QVERIFY(pw->isHidden());
-    r.app->mnuSystem1[1]->trigger();
-    QVERIFY(pw->isVisible());
+    bool dialogShown = false;
+    r.app->link.showPortDialog = [&] { dialogShown = true; };  // the dialog's own test drives it
+    r.port.nextOpen = {OpenStatus(status), QString()};
+    ModalAnswerer answer;
+    r.tick();
+    shownOnce(answer, QStringLiteral("CommPort"), text, QMessageBox::Warning);
+    QVERIFY(dialogShown);
 }
 
 void TstMainWindow::password_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("action");  // OK, Enter, Cancel or the close box
     QTest::addColumn<bool>("on");
-    QTest::newRow("right") << "KPZW" << false << true;
-    QTest::newRow("right by Enter") << "KPZW" << true << true;
-    QTest::newRow("lower case") << "kpzw" << false << false;
-    QTest::newRow("empty") << "" << false << false;
-    QTest::newRow("blank behind") << "KPZW " << true << false;
+    QTest::addColumn<bool>("message");
+    QTest::newRow("right") << "KPZW" << "ok" << true << false;
+    QTest::newRow("right by Enter") << "KPZW" << "enter" << true << false;
+    QTest::newRow("lower case") << "kpzw" << "ok" << false << true;
+    QTest::newRow("empty") << "" << "ok" << false << true;
+    QTest::newRow("blank behind") << "KPZW " << "enter" << false << true;
+    QTest::newRow("Cancel") << "KPZW" << "cancel" << false << false;
+    QTest::newRow("close box") << "KPZW" << "close" << false << false;
 }
 
 void TstMainWindow::password()
 {
     QFETCH(QString, typed);
-    QFETCH(bool, enter);
+    QFETCH(QString, action);
     QFETCH(bool, on);
+    QFETCH(bool, message);
     AppRig r;
-    r.app->mnuSystem1[1]->trigger();
     PassWord *pw = r.app->passWord;
+    QVERIFY(r.app->frameOf(pw)->isHidden());
+    r.app->mnuSystem1[1]->trigger();  // not ticked: shows the window
+    QVERIFY(r.app->frameOf(pw)->isVisible());
     QCOMPARE(pw->TxtPassWord->echoMode(), QLineEdit::Password);
     pw->TxtPassWord->setText(typed);
     ModalAnswerer answer;
-    if (enter) QTest::keyClick(pw->TxtPassWord, Qt::Key_Return);
-    else pw->CmdOK->click();
+    if (action == u"ok") pw->CmdOK->click();
+    else if (action == u"enter") QTest::keyClick(pw->TxtPassWord, Qt::Key_Return);
+    else if (action == u"cancel") pw->CmdCancel->click();
+    else r.app->frameOf(pw)->close();
     QCOMPARE(r.app->makerMode(), on);
-    QCOMPARE(answer.seen.size(), on ? 0 : 1);
-    if (!on) {
-        QCOMPARE(answer.seen[0].text, QStringLiteral("Invalid Password"));
-        QCOMPARE(answer.seen[0].title, QStringLiteral("Error"));
-        QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
-    }
+    if (message) shownOnce(answer, QStringLiteral("Error"), QStringLiteral("Invalid Password"), QMessageBox::Critical);
+    else QVERIFY(answer.seen.isEmpty());
     QVERIFY(pw->TxtPassWord->text().isEmpty());
     QVERIFY(r.app->frameOf(pw)->isHidden());
-}
-
-void TstMainWindow::passwordCloseBoxCancels()
-{
-    AppRig r;
-    r.app->mnuSystem1[1]->trigger();
-    r.app->passWord->TxtPassWord->setText(QStringLiteral("KPZW"));
-    r.app->frameOf(r.app->passWord)->close();
-    QVERIFY(r.app->frameOf(r.app->passWord)->isHidden());
+    QCOMPARE(r.app->mnuSystem1[1]->isChecked(), on);
+    // Ticked: the item switches maker mode off without showing the window.
+    if (on) r.app->mnuSystem1[1]->trigger();
     QVERIFY(!r.app->makerMode());
-    QVERIFY(r.app->passWord->TxtPassWord->text().isEmpty());
+    QVERIFY(r.app->frameOf(pw)->isHidden());
 }
 
 void TstMainWindow::aboutBox()

@@ -1,3 +1,7 @@
+// The port file and the port dialog, and the file dialog whose folder the
+// port file follows.
+
+#include "app/dlogfile.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "linktestutil.h"
@@ -34,17 +38,13 @@ private Q_SLOTS:
     void init();
     void readPortFile_data();
     void readPortFile();
-    void readMissingFile();
-    void writePortFile_data();
-    void writePortFile();
     void dialogActivation();
-    void dialogOk_data();
-    void dialogOk();
-    void dialogRejectsNumberWithoutRoom();
-    void dialogOfflineClosesPortAtOnce();
-    void cancelGoesBackToSavedSettings();
-    void enterClicksOk();
-    void closeBoxChangesNothing();
+    void dialog_data();
+    void dialog();
+    void qtFilter_data();
+    void qtFilter();
+    void chosenFile_data();
+    void chosenFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -58,19 +58,21 @@ void TstPortFile::init()
 
 void TstPortFile::readPortFile_data()
 {
-    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("content");  // null: no file
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("offline");
-    QTest::newRow("written by us") << QByteArray(" 3 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << 3 << 0;
-    QTest::newRow("port 4 offline") << QByteArray(" 4 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << 4 << 1;
-    QTest::newRow("commas") << QByteArray("7,1") << 7 << 1;
-    QTest::newRow("blank lines and blanks") << QByteArray("\n  9   \n\n 1\n") << 9 << 1;
-    QTest::newRow("only the port") << QByteArray("5") << 5 << 0;
-    QTest::newRow("empty") << QByteArray() << 1 << 0;
-    QTest::newRow("junk") << QByteArray("abc") << 1 << 0;
-    QTest::newRow("junk second") << QByteArray("3\nxyz") << 3 << 0;
-    QTest::newRow("no room in 16 bits") << QByteArray("99999\n1") << 1 << 0;
-    QTest::newRow("negative") << QByteArray("-2\n0") << -2 << 0;
+    QTest::addColumn<bool>("ours");  // exactly as the program writes these settings
+    QTest::newRow("port 3 online") << QByteArray(" 3 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << 3 << 0 << true;
+    QTest::newRow("port 12 offline") << QByteArray(" 12 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << 12 << 1 << true;
+    QTest::newRow("negative") << QByteArray("-2 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << -2 << 0 << true;
+    QTest::newRow("commas") << QByteArray("7,1") << 7 << 1 << false;
+    QTest::newRow("blank lines and blanks") << QByteArray("\n  9   \n\n 1\n") << 9 << 1 << false;
+    QTest::newRow("only the port") << QByteArray("5") << 5 << 0 << false;
+    QTest::newRow("no file") << QByteArray() << 1 << 0 << false;
+    QTest::newRow("empty") << QByteArray("") << 1 << 0 << false;
+    QTest::newRow("junk") << QByteArray("abc") << 1 << 0 << false;
+    QTest::newRow("junk second") << QByteArray("3\nxyz") << 3 << 0 << false;
+    QTest::newRow("no room in 16 bits") << QByteArray("99999\n1") << 1 << 0 << false;
 }
 
 void TstPortFile::readPortFile()
@@ -78,9 +80,11 @@ void TstPortFile::readPortFile()
     QFETCH(QByteArray, content);
     QFETCH(int, port);
     QFETCH(int, offline);
-    writeFile(content);
+    QFETCH(bool, ours);
+    if (!content.isNull()) writeFile(content);
     PortSettings s;
     s.PortNo = 9;
+    s.OfflineMode = 1;
     s.SavedPortNo = 9;
     ReadPortFile(s);
     QCOMPARE(int(s.PortNo), port);
@@ -88,42 +92,10 @@ void TstPortFile::readPortFile()
     // The saved pair is port 1, online, whatever the file holds.
     QCOMPARE(int(s.SavedPortNo), 1);
     QCOMPARE(int(s.SavedOffline), 0);
-}
-
-void TstPortFile::readMissingFile()
-{
-    PortSettings s;
-    s.PortNo = 6;
-    s.OfflineMode = 1;
-    ReadPortFile(s);
-    QCOMPARE(int(s.PortNo), 1);
-    QCOMPARE(int(s.OfflineMode), 0);
-}
-
-void TstPortFile::writePortFile_data()
-{
-    QTest::addColumn<int>("port");
-    QTest::addColumn<int>("offline");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("port 3 online") << 3 << 0 << QByteArray(" 3 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n");
-    QTest::newRow("port 12 offline") << 12 << 1 << QByteArray(" 12 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n");
-    QTest::newRow("negative") << -2 << 0 << QByteArray("-2 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n");
-}
-
-void TstPortFile::writePortFile()
-{
-    QFETCH(int, port);
-    QFETCH(int, offline);
-    QFETCH(QByteArray, bytes);
-    PortSettings s;
-    s.PortNo = qint16(port);
-    s.OfflineMode = qint16(offline);
+    if (!ours) return;
+    QFile::remove(PortFilePath());
     WritePortFile(s);
-    QCOMPARE(readFile(), bytes);
-    PortSettings back;
-    ReadPortFile(back);
-    QCOMPARE(int(back.PortNo), port);
-    QCOMPARE(int(back.OfflineMode), offline);
+    QCOMPARE(readFile(), content);
 }
 
 struct DialogRig {
@@ -152,95 +124,130 @@ void TstPortFile::dialogActivation()
     QVERIFY(!r.dialog.ChkOffLine->isChecked());
 }
 
-void TstPortFile::dialogOk_data()
+void TstPortFile::dialog_data()
 {
+    QTest::addColumn<QByteArray>("startFile");  // read at start; empty: none
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("tick");             // "Offline Mode"
+    QTest::addColumn<QString>("action");        // ok, enter, enter on tick, cancel, close
     QTest::addColumn<int>("port");
-    QTest::newRow("3.9 selects 3") << "3.9" << 3;
-    QTest::newRow("no digits selects 0") << "COM" << 0;
-    QTest::newRow("rounded down") << "-2.5" << -3;
-    QTest::newRow("leading number") << "5x" << 5;
-}
-
-void TstPortFile::dialogOk()
-{
-    QFETCH(QString, typed);
-    QFETCH(int, port);
-    DialogRig r;
-    r.dialog.show();
-    r.dialog.TxtPortNo->setText(typed);
-    r.dialog.CmdOKCancel[0]->click();
-    QCOMPARE(int(r.settings.PortNo), port);
-    QCOMPARE(int(r.settings.OfflineMode), 0);
-    QVERIFY(!r.dialog.isVisible());
-    QVERIFY(readFile().startsWith(PortFileNumber(port).toLatin1() + "\r\n 0 \r\n"));
-}
-
-void TstPortFile::dialogRejectsNumberWithoutRoom()
-{
-    DialogRig r;
-    r.dialog.show();
-    r.dialog.TxtPortNo->setText(QStringLiteral("40000"));
-    ModalAnswerer answer;
-    r.dialog.CmdOKCancel[0]->click();
-    QCOMPARE(answer.seen.size(), 1);
-    QVERIFY(r.dialog.isVisible());
-    QCOMPARE(int(r.settings.PortNo), 1);
-    QVERIFY(!QFile::exists(PortFilePath()));
-}
-
-void TstPortFile::dialogOfflineClosesPortAtOnce()
-{
-    DialogRig r;
-    r.port.open(1);
-    r.settings.PortNo = 2;
-    r.dialog.show();
-    r.dialog.ChkOffLine->setChecked(true);
-    r.dialog.CmdOKCancel[0]->click();
-    QVERIFY(!r.port.isOpen());
-    QCOMPARE(int(r.settings.OfflineMode), 1);
-    QCOMPARE(int(r.settings.SavedOffline), 1);
-    QCOMPARE(int(r.settings.SavedPortNo), 2);
-    QCOMPARE(readFile().split('\n').value(1), QByteArray(" 1 \r"));
-}
-
-void TstPortFile::cancelGoesBackToSavedSettings()
-{
+    QTest::addColumn<int>("offline");
+    QTest::addColumn<QByteArray>("file");       // its first two lines; empty: none written
+    QTest::addColumn<int>("messages");
+    QTest::newRow("3.9 selects 3") << QByteArray() << "3.9" << false << "ok" << 3 << 0 << QByteArray(" 3 \r\n 0 \r\n") << 0;
+    QTest::newRow("no digits selects 0") << QByteArray() << "COM" << false << "ok" << 0 << 0 << QByteArray(" 0 \r\n 0 \r\n") << 0;
+    QTest::newRow("rounded down") << QByteArray() << "-2.5" << false << "ok" << -3 << 0 << QByteArray("-3 \r\n 0 \r\n") << 0;
+    QTest::newRow("leading number") << QByteArray() << "5x" << false << "ok" << 5 << 0 << QByteArray(" 5 \r\n 0 \r\n") << 0;
+    QTest::newRow("Enter is OK") << QByteArray() << "6" << false << "enter" << 6 << 0 << QByteArray(" 6 \r\n 0 \r\n") << 0;
+    QTest::newRow("Enter on the tick is OK") << QByteArray() << "8" << false << "enter on tick" << 8 << 0
+                                             << QByteArray(" 8 \r\n 0 \r\n") << 0;
+    // Offline closes the port at once, and is saved as the pair to go back to.
+    QTest::newRow("offline") << QByteArray() << "2" << true << "ok" << 2 << 1 << QByteArray(" 2 \r\n 1 \r\n") << 0;
+    // The settings have no room for it: the dialog says so and stays.
+    QTest::newRow("no room") << QByteArray() << "40000" << false << "ok" << 1 << 0 << QByteArray() << 1;
+    QTest::newRow("close box changes nothing") << QByteArray() << "9" << false << "close" << 1 << 0 << QByteArray() << 0;
     // Started with port 4, offline: the saved pair stays port 1, online, so
     // Cancel switches to port 1, online, and writes that.
-    writeFile(" 4 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n");
+    QTest::newRow("cancel after port 4 offline") << QByteArray(" 4 \r\n 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n") << "7" << false
+                                                  << "cancel" << 1 << 0 << QByteArray(" 1 \r\n 0 \r\n") << 0;
+}
+
+void TstPortFile::dialog()
+{
+    QFETCH(QByteArray, startFile);
+    QFETCH(QString, typed);
+    QFETCH(bool, tick);
+    QFETCH(QString, action);
+    QFETCH(int, port);
+    QFETCH(int, offline);
+    QFETCH(QByteArray, file);
+    QFETCH(int, messages);
+    if (!startFile.isEmpty()) writeFile(startFile);
     DialogRig r;
     ReadPortFile(r.settings);
-    r.dialog.show();
-    r.dialog.CmdOKCancel[1]->click();
-    QCOMPARE(int(r.settings.PortNo), 1);
-    QCOMPARE(int(r.settings.OfflineMode), 0);
-    QCOMPARE(readFile(), QByteArray(" 1 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n"));
-}
-
-void TstPortFile::enterClicksOk()
-{
-    DialogRig r;
-    r.dialog.show();
-    r.dialog.TxtPortNo->setText(QStringLiteral("6"));
-    QTest::keyClick(r.dialog.TxtPortNo, Qt::Key_Return);
-    QCOMPARE(int(r.settings.PortNo), 6);
-    r.dialog.show();
-    r.dialog.TxtPortNo->setText(QStringLiteral("8"));
-    QTest::keyClick(r.dialog.ChkOffLine, Qt::Key_Enter);
-    QCOMPARE(int(r.settings.PortNo), 8);
-}
-
-void TstPortFile::closeBoxChangesNothing()
-{
-    DialogRig r;
+    QFile::remove(PortFilePath());
     r.port.open(1);
     r.dialog.show();
-    r.dialog.TxtPortNo->setText(QStringLiteral("9"));
-    r.dialog.close();
-    QCOMPARE(int(r.settings.PortNo), 1);
-    QVERIFY(r.port.isOpen());
-    QVERIFY(!QFile::exists(PortFilePath()));
+    r.dialog.TxtPortNo->setText(typed);
+    r.dialog.ChkOffLine->setChecked(tick);
+    ModalAnswerer answer;
+    if (action == u"ok") r.dialog.CmdOKCancel[0]->click();
+    else if (action == u"cancel") r.dialog.CmdOKCancel[1]->click();
+    else if (action == u"enter") QTest::keyClick(r.dialog.TxtPortNo, Qt::Key_Return);
+    else if (action == u"enter on tick") QTest::keyClick(r.dialog.ChkOffLine, Qt::Key_Enter);
+    else r.dialog.close();
+    QCOMPARE(answer.seen.size(), messages);
+    QCOMPARE(int(r.settings.PortNo), port);
+    QCOMPARE(int(r.settings.OfflineMode), offline);
+    QCOMPARE(int(r.settings.SavedPortNo), offline ? port : 1);
+    QCOMPARE(int(r.settings.SavedOffline), offline);
+    QCOMPARE(r.dialog.isVisible(), messages > 0);
+    // OK and Cancel close the port; the next tick opens the one chosen.
+    QCOMPARE(r.port.isOpen(), file.isEmpty());
+    if (file.isEmpty()) QVERIFY(!QFile::exists(PortFilePath()));
+    else QVERIFY2(readFile().startsWith(file), readFile().constData());
+}
+
+void TstPortFile::qtFilter_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("points") << "Tavix-DRIVE point table files(*.ptt)|*.ptt" << "Tavix-DRIVE point table files(*.ptt)";
+    QTest::newRow("pattern not in text") << "Waves|*.wvt" << "Waves (*.wvt)";
+    QTest::newRow("no bar") << "All (*)" << "All (*)";
+}
+
+void TstPortFile::qtFilter()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, qt);
+    QCOMPARE(DlogFile::qtFilter(filter), qt);
+}
+
+void TstPortFile::chosenFile_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("typed");  // null: the user cancels
+    QTest::addColumn<bool>("withExtensionExists");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("save bare name") << true << "sub/table" << false << "sub/table.ptt";
+    QTest::newRow("save with extension") << true << "sub/table.ptt" << false << "sub/table.ptt";
+    QTest::newRow("save other extension kept") << true << "sub/table.bak" << false << "sub/table.bak";
+    QTest::newRow("open bare finds extension") << false << "sub/table" << true << "sub/table.ptt";
+    QTest::newRow("open bare name missing") << false << "sub/table" << false << "sub/table";
+    QTest::newRow("open cancelled") << false << QString() << true << QString();
+    QTest::newRow("save cancelled") << true << QString() << false << QString();
+}
+
+void TstPortFile::chosenFile()
+{
+    QFETCH(bool, save);
+    QFETCH(QString, typed);
+    QFETCH(bool, withExtensionExists);
+    QFETCH(QString, result);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    if (withExtensionExists) {
+        QFile f(dir.filePath(QStringLiteral("sub/table.ptt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QDir::setCurrent(dir.path());
+    DlogFile dialog(nullptr, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt"));
+    QCOMPARE(dialog.initDir(), QDir::currentPath());
+    bool askedSave = !save;
+    dialog.chooser = [&](bool s) {
+        askedSave = s;
+        return typed.isNull() ? std::nullopt : std::optional<QString>(typed);
+    };
+    const std::optional<QString> chosen = save ? dialog.ShowSave() : dialog.ShowOpen();
+    QCOMPARE(askedSave, save);
+    // A cancel ends the operation silently: no name, the directory unchanged.
+    const QString full = result.isNull() ? QString() : QDir(dir.path()).absoluteFilePath(result);
+    QCOMPARE(chosen.value_or(QString()), full);
+    QCOMPARE(chosen.has_value(), !result.isNull());
+    QCOMPARE(dialog.FileName(), full);
+    // As with the system's dialog, the file's folder becomes the current directory.
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).absoluteFilePath(result.isNull() ? QString() : QStringLiteral("sub")));
 }
 
 QTEST_MAIN(TstPortFile)

@@ -1,112 +1,84 @@
-// The real program on a pseudo-terminal, answered by a small scripted peer.
+// The real program as a process, in a directory of its own: on a
+// pseudo-terminal answered by a small scripted peer, and with its own
+// simulated drive.
 
-#include <QElapsedTimer>
+#include "framedline.h"
+
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
-#include <unistd.h>
-
-class Peer {
-public:
-    Peer()
-    {
-        char name[256];
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0) m_name = QString::fromLocal8Bit(name);
-        fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    }
-    ~Peer()
-    {
-        if (m_master >= 0) ::close(m_master);
-        if (m_slave >= 0) ::close(m_slave);
-    }
-    const QString &device() const { return m_name; }
-
-    // The next request (without its frame), or an empty text after timeoutMs.
-    QByteArray request(int timeoutMs)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < timeoutMs) {
-            const qsizetype stx = m_buf.indexOf('\x02');
-            const qsizetype eot = stx < 0 ? -1 : m_buf.indexOf('\x04', stx);
-            if (eot >= 0) {
-                const QByteArray text = m_buf.mid(stx + 1, eot - stx - 1);
-                m_buf.remove(0, eot + 1);
-                return text;
-            }
-            pollfd p{m_master, POLLIN, 0};
-            if (::poll(&p, 1, 20) > 0) {
-                char chunk[256];
-                const ssize_t n = ::read(m_master, chunk, sizeof chunk);
-                if (n > 0) m_buf.append(chunk, n);
-            }
-        }
-        return {};
-    }
-    void reply(const QByteArray &text)
-    {
-        const QByteArray framed = '\x02' + text + '\x04';
-        QCOMPARE(::write(m_master, framed.constData(), framed.size()), ssize_t(framed.size()));
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_name;
-    QByteArray m_buf;
-};
 
 class TstPtyPeer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }  // no port file: port 1, online
+    void cleanup() { m_orvex.reset(); }                          // kills it if need be
     void pollsAndRecoversFromLostReply();
+    void simulateStartsOnlineAndPolls();
+
+private:
+    void start(const QStringList &args)
+    {
+        m_orvex = std::make_unique<QProcess>();
+        m_orvex->setWorkingDirectory(m_dir->path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_orvex->setProcessEnvironment(env);
+        m_orvex->start(QStringLiteral(ORVEX_BINARY), args);
+        QVERIFY(m_orvex->waitForStarted(5000));
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QProcess> m_orvex;
 };
 
 void TstPtyPeer::pollsAndRecoversFromLostReply()
 {
-    Peer peer;
-    QVERIFY(!peer.device().isEmpty());
-    QTemporaryDir cwd;  // no port file: port 1, online
-    QProcess orvex;
-    orvex.setWorkingDirectory(cwd.path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    orvex.setProcessEnvironment(env);
+    int master = -1;
+    int slave = -1;
+    char name[256];
+    QCOMPARE(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    FramedLine peer(master);
     QElapsedTimer sinceStart;
     sinceStart.start();
-    orvex.start(QStringLiteral(ORVEX_BINARY), {QStringLiteral("--port"), QStringLiteral("1=") + peer.device()});
-    QVERIFY(orvex.waitForStarted());
+    start({QStringLiteral("--port"), QStringLiteral("1=") + QString::fromLocal8Bit(name)});
 
-    QCOMPARE(peer.request(10000), QByteArray("S"));
+    QCOMPARE(peer.frame(10000), QByteArray("S"));
     qInfo("first request written %lld ms after the program was started", sinceStart.elapsed());
 
     // The I/O monitor is the active window: "S" alternates with "IO".
     QByteArrayList seen;
-    for (int i = 0; i < 6; ++i) {
-        peer.reply("S;0;0;0;64;0");
-        seen << peer.request(2000);
-    }
+    for (int i = 0; i < 6; ++i) seen << peer.exchange("S;0;0;0;64;0");
     QCOMPARE(seen, (QByteArrayList{"S", "IO", "S", "IO", "S", "IO"}));
 
     // A reply that never comes: "S" again after 16 ticks, without a question.
     QElapsedTimer lost;
     lost.start();
-    QCOMPARE(peer.request(5000), QByteArray("S"));
+    QCOMPARE(peer.frame(5000), QByteArray("S"));
     const qint64 ms = lost.elapsed();
     qInfo("lost reply declared after %lld ms", ms);
     QVERIFY2(ms >= 1400 && ms <= 2600, qPrintable(QString::number(ms)));
     // Polling resumes where it was: the time-out does not move the alternation.
-    peer.reply("S;0");
-    QCOMPARE(peer.request(2000), QByteArray("S"));
-    peer.reply("S;0");
-    QCOMPARE(peer.request(2000), QByteArray("IO"));
+    QCOMPARE(peer.exchange("S;0"), QByteArray("S"));
+    QCOMPARE(peer.exchange("S;0"), QByteArray("IO"));
+    ::close(slave);
+}
 
-    orvex.kill();
-    orvex.waitForFinished();
+void TstPtyPeer::simulateStartsOnlineAndPolls()
+{
+    const QString log = m_dir->filePath(QStringLiteral("drive.log"));
+    start({QStringLiteral("--simulate"), QStringLiteral("--sim-arg=--transcript=") + log});
+    const auto transcript = [&] {
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(transcript().count(" < S;") >= 3, 15000);
+    QVERIFY(transcript().contains(" > IO\n"));
+    m_orvex->terminate();
+    QVERIFY(m_orvex->waitForFinished(5000));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("cp.dat"))));  // it wrote no port file
 }
 
 QTEST_GUILESS_MAIN(TstPtyPeer)

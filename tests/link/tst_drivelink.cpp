@@ -1,3 +1,6 @@
+// The link: frames, the receive steps, the one slot, the poll, the time-out,
+// the port and the status strip, driven through the in-memory port.
+
 #include "app/shape.h"
 #include "link/titlebar.h"
 #include "linktestutil.h"
@@ -14,7 +17,10 @@ struct Rig {
     QString tag = QStringLiteral("1");
     QString caption = QStringLiteral("ORVEX");
     std::unique_ptr<TitleBar> bar;
-    QStringList decoded;
+    QStringList decoded;         // each reply as its decoder saw it; "*" marks the catch-all
+    QStringList chain;           // the requests the "R" decoder builds, one a reply
+    QStringList duringQuestion;  // steps taken while the question is open
+    bool retryAnswer = true;
     int questions = 0;
     int portMessages = 0;
     int portDialogs = 0;
@@ -24,13 +30,18 @@ struct Rig {
     {
         link.setActiveTagSource([this] { return tag; });
         for (const char *kw : {"S", "VV", "R", "W", "ERR", "IO", "ALM", "MON", "T"})
-            link.setDecoder(QString::fromLatin1(kw), [this, kw] { decoded << QString::fromLatin1(kw); });
-        link.setCatchAll([this] { decoded << QStringLiteral("*") + link.state().CmdName; });
+            link.setDecoder(QString::fromLatin1(kw), [this] { seen(QString()); });
+        link.setDecoder(QStringLiteral("R"), [this] {
+            seen(QString());
+            if (!chain.isEmpty()) link.setCommandText(chain.takeFirst());
+        });
+        link.setCatchAll([this] { seen(QStringLiteral("*")); });
         link.setPollBuilder(QStringLiteral("2"), [this] { link.setCommand("VV;FFFF0000;FFFF0000;", "VV"); });
         link.setPollBuilder(QStringLiteral("4"), [this] { link.setCommand("MON;0", "MON"); });
         link.addAbandonHandler([this] { ++abandons; });
         link.askRetry = [this] {
             ++questions;
+            run(duringQuestion);
             return retryAnswer;
         };
         link.showPortError = [this](OpenStatus, int) { ++portMessages; };
@@ -39,6 +50,11 @@ struct Rig {
         bar->TimerDateTime.stop();
         bar->setCaption = [this](const QString &c) { caption = c; };
         bar->caption = [this] { return caption; };
+    }
+    void seen(const QString &mark)
+    {
+        const QByteArray &buf = link.state().RecvBuf;
+        decoded << mark + QString::fromLatin1(buf.mid(1, buf.size() - 2));
     }
     void tick(int n = 1)
     {
@@ -51,399 +67,305 @@ struct Rig {
         QCOMPARE(requests(port), QStringList{"S"});
         port.written.clear();
     }
-    bool retryAnswer = true;
+    // Steps, one a string:
+    //   "<TEXT" a framed reply at once, ".TEXT" one character at a time,
+    //   "~BYTES" raw bytes ('{' the start character, '}' and '$' the two end
+    //   characters), "flood" a megabyte after a start character;
+    //   "tag T" the active window's tag (at first "1"), "cmd TEXT" a request
+    //   into the slot, "chain TEXT" the next request of the "R" decoder;
+    //   "tick N", "=N" N requests written so far;
+    //   "begin OWNER" / "!begin OWNER" a transfer starts / is refused, "end";
+    //   "sw HEX" the status word, "offline N", "close" the port dialog closes
+    //   the port, "vanish" the port goes away, "open STATUS" how the next
+    //   openings end; "caption TEXT", "strip TEXT" what the status strip says
+    //   of the port contains TEXT, "asked N" port messages and dialogs so far,
+    //   "dropped" the status word is clear and nothing waits in the slot.
+    void run(const QStringList &steps)
+    {
+        for (const QString &s : steps) {
+            const QString arg = s.section(QLatin1Char(' '), 1);
+            if (s.startsWith(u'<')) reply(port, qPrintable(s.mid(1)));
+            else if (s.startsWith(u'.')) replyByChar(port, qPrintable(s.mid(1)));
+            else if (s.startsWith(u'~'))
+                port.inject(s.mid(1).toLatin1().replace('{', StxChar).replace('}', EotChar).replace('$', EtxChar));
+            else if (s.startsWith(u"cmd ")) link.setCommandText(arg);
+            else if (s.startsWith(u"chain ")) chain << arg;
+            else if (s.startsWith(u"tick ")) tick(arg.toInt());
+            else if (s.startsWith(u'=')) QCOMPARE(port.written.size(), s.mid(1).toInt());
+            else if (s.startsWith(u"begin ")) QVERIFY(link.beginTransfer(arg));
+            else if (s.startsWith(u"!begin ")) QVERIFY(!link.beginTransfer(arg));
+            else if (s == u"end") link.endTransfer();
+            else if (s == u"flood") {  // a reply that never ends stays within its bound
+                port.inject(QByteArray(1, StxChar) + QByteArray(1 << 20, 'A'));
+                QVERIFY(link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
+                QCOMPARE(link.state().InReply, quint8(0));
+            }
+            else if (s.startsWith(u"sw ")) link.state().StatusWord = arg.toUInt(nullptr, 16);
+            else if (s.startsWith(u"tag")) tag = arg;
+            else if (s.startsWith(u"offline ")) settings.OfflineMode = qint16(arg.toInt());
+            else if (s == u"close") link.closePort();
+            else if (s == u"vanish") port.vanish(QStringLiteral("unplugged"));
+            else if (s.startsWith(u"open ")) port.nextOpen = {OpenStatus(arg.toInt()), QStringLiteral("gone")};
+            else if (s.startsWith(u"caption ")) QCOMPARE(caption, arg);
+            else if (s.startsWith(u"strip ")) QVERIFY(bar->LblPort->text().contains(arg));
+            else if (s.startsWith(u"asked ")) QCOMPARE(portMessages + portDialogs, arg.toInt());
+            else if (s == u"dropped") QVERIFY(link.state().StatusWord == 0 && link.state().PendingCmd.isEmpty());
+            else QFAIL(qPrintable(QStringLiteral("unknown step ") + s));
+        }
+    }
 };
 
 class TstDriveLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void firstTickOpensPortAndSendsS();
-    void pollFollowsActiveTag_data();
-    void pollFollowsActiveTag();
-    void replyByCharacterDecodesOnceAndSendsOnce();
-    void flashHasNoDecoderButEndsExchange();
-    void emptyKeywordGoesToCatchAll();
-    void endCharacterOutsideReplyIsIgnored();
-    void strayCharactersAndSecondStart();
-    void buttonWaitsForReplyInFlight();
-    void laterButtonReplacesEarlier();
-    void jobRequestReplacesButton();
-    void timeoutOnSixteenthTick();
-    void silentTimeout_data();
-    void silentTimeout();
-    void silentTimeoutSendsWaitingRequest();
-    void questionTimeout_data();
-    void questionTimeout();
-    void lateReplyWhileQuestionOpen();
-    void ticksWhileQuestionOpenDoNothing();
-    void partialReplyDroppedAtTimeout();
-    void errReplyEndsTransfer();
-    void secondTransferRefused();
-    void brokenTransferChainIsGivenUp();
-    void offlineDropsEverything();
-    void portErrors_data();
-    void portErrors();
-    void lostPortRetriedSilently();
-    void endlessReplyIsBounded();
+    void hexFieldToLong_data();
+    void hexFieldToLong();
+    void splitReply_data();
+    void splitReply();
+    void framedRequest();
+    void exchange_data();
+    void exchange();
+    void timeout_data();
+    void timeout();
+    void opening_data();
+    void opening();
     void lamps();
 };
 
-void TstDriveLink::firstTickOpensPortAndSendsS()
+void TstDriveLink::hexFieldToLong_data()
 {
-    Rig r;
-    r.settings.PortNo = 4;
-    r.tick();
-    QCOMPARE(r.port.lastOpenedPort, 4);
-    QCOMPARE(r.port.written, QList<QByteArray>{QByteArray("\x02S\x04")});
-    QCOMPARE(r.settings.SavedPortNo, qint16(4));
-    QCOMPARE(r.link.state().AwaitReply, quint8(1));
-    QCOMPARE(r.caption, QStringLiteral("ORVEX"));
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<int>("value");
+    QTest::newRow("FFFF is 16-bit") << QByteArray("FFFF") << -1;
+    QTest::newRow("0FFFF") << QByteArray("0FFFF") << 65535;
+    QTest::newRow("FFFFFFFF") << QByteArray("FFFFFFFF") << -1;
+    QTest::newRow("nine characters") << QByteArray("123456789") << 0;
+    QTest::newRow("stops at G") << QByteArray("12G4") << 18;
+    QTest::newRow("empty") << QByteArray("") << 0;
+    QTest::newRow("8000") << QByteArray("8000") << -32768;
+    QTest::newRow("7FFF") << QByteArray("7FFF") << 32767;
+    QTest::newRow("3E8") << QByteArray("3E8") << 1000;
+    QTest::newRow("08000") << QByteArray("08000") << 32768;
+    QTest::newRow("0000FFFF") << QByteArray("0000FFFF") << 65535;
+    QTest::newRow("FFFE1C18") << QByteArray("FFFE1C18") << -123880;
+    QTest::newRow("80000000") << QByteArray("80000000") << std::numeric_limits<int>::min();
+    QTest::newRow("lower case") << QByteArray("ff") << 255;
+    QTest::newRow("blanks skipped") << QByteArray(" 1 2") << 0x12;
+    QTest::newRow("junk behind 0000") << QByteArray("0G123") << 0;
+    QTest::newRow("junk in 32 bits") << QByteArray("1234G678") << 0x1234;
 }
 
-void TstDriveLink::pollFollowsActiveTag_data()
+void TstDriveLink::hexFieldToLong()
 {
-    QTest::addColumn<QString>("tag");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("I/O monitor") << "1" << QStringList{"S", "IO", "S", "IO"};
-    QTest::newRow("alarm display") << "0" << QStringList{"S", "ALM", "S", "ALM"};
-    QTest::newRow("status monitor") << "2" << QStringList{"S", "VV;FFFF0000;FFFF0000;", "S", "VV;FFFF0000;FFFF0000;"};
-    QTest::newRow("operation panel") << "4" << QStringList{"S", "MON;0", "S", "MON;0"};
-    QTest::newRow("no tag") << "" << QStringList{"S", "S", "S", "S"};
-    QTest::newRow("tag without builder") << "3" << QStringList{"S", "S", "S", "S"};
+    QFETCH(QByteArray, field);
+    QFETCH(int, value);
+    QCOMPARE(HexFieldToLong(field), value);
 }
 
-void TstDriveLink::pollFollowsActiveTag()
+void TstDriveLink::splitReply_data()
 {
-    QFETCH(QString, tag);
-    QFETCH(QStringList, expected);
-    Rig r;
-    r.tag = tag;
-    r.open();  // the opening "S" does not move the alternation
-    for (int i = 0; i < 4; ++i) reply(r.port, "S;0");
-    QCOMPARE(requests(r.port), expected);
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("keyword");
+    QTest::addColumn<QList<int>>("fields");
+    QTest::newRow("status") << QByteArray("\x02S;8000;0;3;123\x04") << "S" << QList<int>{-32768, 0, 3, 291};
+    QTest::newRow("W") << QByteArray("\x02W;12;FFFF\x04") << "W" << QList<int>{18, -1};
+    QTest::newRow("trailing semicolon adds empty field") << QByteArray("\x02W;1;\x04") << "W" << QList<int>{1, 0};
+    QTest::newRow("end by ETX") << QByteArray("\x02VV;1\x03") << "VV" << QList<int>{1};
+    QTest::newRow("keyword only") << QByteArray("\x02" "FLASH\x04") << "FLASH" << QList<int>{};
+    QTest::newRow("empty keyword") << QByteArray("\x02\x04") << "" << QList<int>{};
+    QTest::newRow("control character ends fields") << QByteArray("\x02T;1;2\x01;3\x04") << "T" << QList<int>{1, 2};
+    // Positions 0 to 256 are kept; the fields beyond are dropped, not wrapped in.
+    QByteArray longReply("\x02T");
+    QList<int> kept;
+    for (int i = 1; i <= 300; ++i) longReply += ';' + QByteArray::number(i, 16);
+    for (int i = 1; i <= ReplyFieldCount; ++i) kept << i;
+    QTest::newRow("300 fields") << longReply + '\x04' << "T" << kept;
 }
 
-void TstDriveLink::replyByCharacterDecodesOnceAndSendsOnce()
+void TstDriveLink::splitReply()
 {
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, keyword);
+    QFETCH(QList<int>, fields);
+    LinkState s;
+    s.ReplyField.fill(77);
+    s.RecvBuf = reply;
+    SplitReply(s);
+    QCOMPARE(s.CmdName, keyword);
+    for (int i = 0; i < fields.size(); ++i) QCOMPARE(s.ReplyField[i], fields[i]);
+    // The positions a reply does not carry keep what earlier replies left.
+    if (fields.size() < ReplyFieldCount) QCOMPARE(s.ReplyField[fields.size()], 77);
+    QCOMPARE(s.MoreFields, quint8(0));
+}
+
+void TstDriveLink::framedRequest()
+{
+    const QByteArray r2 = FrameCmd("R;2");
+    QCOMPARE(r2, QByteArray("\x02R;2\x04"));  // exactly five characters
+    // The time-out reads the keyword of the request in flight.
+    int pos = 2;
+    quint8 more = 1;
+    QCOMPARE(NextField(r2, pos, more), QByteArrayView("R"));
+    QCOMPARE(more, quint8(1));
+    pos = 2;
+    QCOMPARE(NextField(FrameCmd("S"), pos, more), QByteArrayView("S"));
+    QCOMPARE(more, quint8(0));
+    // A text without end character ends its last field.
+    pos = 2;
+    more = 1;
+    QCOMPARE(NextField(QByteArray("\x02" "ABC"), pos, more), QByteArrayView("ABC"));
+    QCOMPARE(more, quint8(0));
+}
+
+const QString VV = QStringLiteral("VV;FFFF0000;FFFF0000;");
+
+void TstDriveLink::exchange_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("written");  // after the opening "S"
+    QTest::addColumn<QStringList>("decoded");
+    QTest::addColumn<int>("abandons");
+    // The poll alternates "S" with the active window's request; the opening
+    // "S" does not move the alternation.
+    const QStringList fourS(4, QStringLiteral("<S;0"));
+    const QStringList fourSeen(4, QStringLiteral("S;0"));
+    QTest::newRow("poll: I/O monitor") << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
+    QTest::newRow("poll: alarm display") << QStringList{"tag 0"} + fourS << QStringList{"S", "ALM", "S", "ALM"} << fourSeen << 0;
+    QTest::newRow("poll: status monitor") << QStringList{"tag 2"} + fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
+    QTest::newRow("poll: operation panel") << QStringList{"tag 4"} + fourS << QStringList{"S", "MON;0", "S", "MON;0"} << fourSeen << 0;
+    QTest::newRow("poll: no tag") << QStringList{"tag "} + fourS << QStringList(4, "S") << fourSeen << 0;
+    QTest::newRow("poll: tag without builder") << QStringList{"tag 3"} + fourS << QStringList(4, "S") << fourSeen << 0;
+    // Decoded once and answered once, whether the reply arrives at once or
+    // character by character, ended by either end character.
+    QTest::newRow("by character, then ETX") << QStringList{".S;8000;0;3;123", "=1", "~{S;1$", "=2"}
+                                            << QStringList{"S", "IO"} << QStringList{"S;8000;0;3;123", "S;1"} << 0;
+    QTest::newRow("FLASH ends the exchange") << QStringList{"<FLASH"} << QStringList{"S"} << QStringList() << 0;
+    QTest::newRow("empty keyword to the catch-all") << QStringList{"~{}", "<SVON"} << QStringList{"S", "IO"}
+                                                    << QStringList{"*", "*SVON"} << 0;
+    // One request stays in flight.
+    QTest::newRow("end character outside a reply") << QStringList{"<S;1", "~}$"} << QStringList{"S"}
+                                                   << QStringList{"S;1"} << 0;
+    QTest::newRow("noise and a second start") << QStringList{"~noise{VV;1}", "~{S;1{S;5}"}
+                                              << QStringList{"S", "IO"} << QStringList{"VV;1", "S;5"} << 0;
+    QTest::newRow("a lost reply's tail is no answer") << QStringList{"~{S;1", "tick 16", "~;2}", "=1", "<S;3"}
+                                                      << QStringList{"S", "S"} << QStringList{"S;3"} << 0;
+    QTest::newRow("endless reply dropped") << QStringList{"flood", "<S;2"} << QStringList{"S"}
+                                           << QStringList{"S;2"} << 0;
+    // The one slot: a button waits for the reply in flight, a later request
+    // replaces an earlier one, and a job's next request replaces a button.
+    QTest::newRow("button after the reply in flight")
+        << QStringList{"tag 2", "<S;0", "<S;0", "cmd ARST", "=2", "<VV;0", "<ARST"} << QStringList{"S", VV, "ARST", "S"}
+        << QStringList{"S;0", "S;0", "VV;0", "*ARST"} << 0;
+    QTest::newRow("later button replaces earlier") << QStringList{"cmd HCL", "cmd ARST", "<S;0"}
+                                                   << QStringList{"ARST"} << QStringList{"S;0"} << 0;
+    QTest::newRow("job request replaces a button")
+        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
+        << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0", "R;1"} << 0;
+    // A lost "S" is declared on the 16th tick, silently; any reply restarts the count.
+    QTest::newRow("time-out on the 16th tick")
+        << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
+        << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
+    QTest::newRow("silent time-out sends what waits") << QStringList{"cmd ARST", "tick 16"}
+                                                      << QStringList{"ARST"} << QStringList() << 0;
+    // Transfers: an "ERR" reply ends one at once, even with a button waiting
+    // in the slot (and abandons nothing without one); a chain whose slot a
+    // button took is given up; only one runs at a time.
+    QTest::newRow("ERR ends a transfer")
+        << QStringList{"begin params", "cmd SVON", "<ERR;3", "begin points", "end", "<SVON", "<ERR;1"}
+        << QStringList{"SVON", "S", "IO"} << QStringList{"ERR;3", "*SVON", "ERR;1"} << 1;
+    QTest::newRow("one transfer at a time") << QStringList{"begin points", "!begin params", "end", "begin params"}
+                                            << QStringList() << QStringList() << 0;
+    // Offline: the port dialog closes the port (a transfer is abandoned);
+    // the caption turns within the tick, nothing is sent or opened, and a
+    // transfer started offline is abandoned too. Back online, "S" goes out.
+    const QString ok = QString::number(int(OpenStatus::Ok));
+    QTest::newRow("offline and back") << QStringList{
+        "sw 80000000", "begin params", "cmd R;0", "close", "offline 1", "cmd SVON", "tick 1",
+        "caption ORVEX (Offline Mode)", "dropped", "=0", "begin points", "tick 1", "offline 0", "tick 1", "caption ORVEX"}
+        << QStringList{"S"} << QStringList() << 2;
+    // A port that vanishes is retried on each tick without a message; once
+    // back, errors are reported again.
+    QTest::newRow("lost port retried silently") << QStringList{
+        "begin points", "vanish", "strip lost", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30",
+        "asked 0", "=0", "open " + ok, "tick 1", "=1", "close", "open " + QString::number(int(OpenStatus::InUse)),
+        "tick 1", "asked 2"} << QStringList{"S"} << QStringList() << 1;
+    QTest::newRow("broken chain given up")
+        << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
+        << QStringList{"SVON", "S", "R;0"} << QStringList{"S;0", "*SVON", "S;0"} << 1;
+}
+
+void TstDriveLink::exchange()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, decoded);
+    QFETCH(int, abandons);
     Rig r;
     r.open();
-    int seen = 0;
-    r.link.setDecoder(QStringLiteral("S"), [&] {
-        if (++seen > 1) return;
-        const auto &f = r.link.state().ReplyField;
-        QCOMPARE(QList<int>({f[0], f[1], f[2], f[3]}), QList<int>({-32768, 0, 3, 291}));
-    });
-    replyByChar(r.port, "S;8000;0;3;123");
-    QCOMPARE(seen, 1);
-    QCOMPARE(r.link.state().CmdName, QStringLiteral("S"));
-    QCOMPARE(r.port.written.size(), 1);
-    // A reply ended by ETX is the same.
-    r.port.inject(QByteArray("\x02S;1\x03"));
-    QCOMPARE(seen, 2);
-    QCOMPARE(r.port.written.size(), 2);
-}
-
-void TstDriveLink::flashHasNoDecoderButEndsExchange()
-{
-    Rig r;
-    r.open();
-    reply(r.port, "FLASH");
-    QVERIFY(r.decoded.isEmpty());
-    QCOMPARE(r.port.written.size(), 1);
-}
-
-void TstDriveLink::emptyKeywordGoesToCatchAll()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("\x02\x04"));
-    reply(r.port, "SVON");
-    QCOMPARE(r.decoded, (QStringList{"*", "*SVON"}));
-}
-
-void TstDriveLink::endCharacterOutsideReplyIsIgnored()
-{
-    Rig r;
-    r.open();
-    reply(r.port, "S;1");
-    r.port.inject(QByteArray("\x04\x03"));
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.port.written.size(), 1);  // still one request in flight
-}
-
-void TstDriveLink::strayCharactersAndSecondStart()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("noise\x02VV;1"));
-    QVERIFY(r.link.state().RecvBuf.startsWith(StxChar));
-    r.port.inject(QByteArray("\x02S;5\x04"));
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.link.state().ReplyField[0], 5);
-}
-
-void TstDriveLink::buttonWaitsForReplyInFlight()
-{
-    // "ARST" pressed while a "VV" poll is in flight goes out right after the
-    // "VV" reply, before the next "S".
-    Rig r;
-    r.tag = QStringLiteral("2");
-    r.open();
-    reply(r.port, "S;0");
-    reply(r.port, "S;0");  // VV goes out
-    r.link.setCommand("ARST");
-    QCOMPARE(r.port.written.size(), 2);  // a button never writes
-    reply(r.port, "VV;0");
-    reply(r.port, "ARST");
-    QCOMPARE(requests(r.port), (QStringList{"S", "VV;FFFF0000;FFFF0000;", "ARST", "S"}));
-}
-
-void TstDriveLink::laterButtonReplacesEarlier()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("HCL");
-    r.link.setCommand("ARST");
-    reply(r.port, "S;0");
-    QCOMPARE(requests(r.port), QStringList{"ARST"});
-}
-
-void TstDriveLink::jobRequestReplacesButton()
-{
-    Rig r;
-    r.open();
-    r.link.setDecoder(QStringLiteral("R"), [&] {
-        if (r.link.state().XferIndex < 1) {
-            ++r.link.state().XferIndex;
-            r.link.setCommand("R;1", "R");
-        }
-    });
-    r.link.setCommand("R;0", "R");
-    reply(r.port, "S;0");
-    r.link.setCommand("TRST");  // pressed while the job runs
-    reply(r.port, "R;0");
-    reply(r.port, "R;1");
-    QCOMPARE(requests(r.port), (QStringList{"R;0", "R;1", "S"}));
-}
-
-void TstDriveLink::timeoutOnSixteenthTick()
-{
-    Rig r;
-    r.open();
-    r.tick(15);
-    QVERIFY(r.port.written.isEmpty());
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
+    r.run(steps);
+    QCOMPARE(requests(r.port), written);
+    QCOMPARE(r.decoded, decoded);
+    QCOMPARE(r.abandons, abandons);
     QCOMPARE(r.questions, 0);
-    // Any reply end restarts the count.
-    r.port.written.clear();
-    r.tick(10);
-    reply(r.port, "S;0");
-    r.tick(15);
-    QCOMPARE(r.port.written.size(), 1);
 }
 
-void TstDriveLink::silentTimeout_data()
-{
-    QTest::addColumn<QString>("lost");
-    for (const char *kw : {"S", "VV;FFFF0000;FFFF0000;", "IO", "MON;3", "RESET"}) QTest::newRow(kw) << kw;
-}
-
-void TstDriveLink::silentTimeout()
-{
-    QFETCH(QString, lost);
-    Rig r;
-    r.open();
-    r.link.state().StatusWord = 0x80000000u;
-    r.link.state().XferIndex = 3;
-    r.link.setCommandText(lost);
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.tick(16);
-    QCOMPARE(requests(r.port), QStringList{"S"});
-    QCOMPARE(r.questions, 0);
-    QCOMPARE(r.link.state().XferIndex, quint8(0));
-    QCOMPARE(r.link.state().StatusWord, 0u);
-}
-
-void TstDriveLink::silentTimeoutSendsWaitingRequest()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("ARST");
-    r.tick(16);
-    QCOMPARE(requests(r.port), QStringList{"ARST"});
-}
-
-void TstDriveLink::questionTimeout_data()
+void TstDriveLink::timeout_data()
 {
     QTest::addColumn<QString>("lost");
     QTest::addColumn<bool>("retry");
+    QTest::addColumn<QStringList>("during");  // steps while the question is open
+    QTest::addColumn<QStringList>("after");   // written after the lost request
+    QTest::addColumn<int>("questions");
+    // The poll requests and the reset are given up silently.
+    for (const QString &kw : {QStringLiteral("S"), VV, QStringLiteral("IO"), QStringLiteral("MON;3"), QStringLiteral("RESET")})
+        QTest::newRow(qPrintable(kw)) << kw << true << QStringList() << QStringList{"S"} << 0;
+    // Others ask: Retry writes the identical request, Cancel gives up and polls.
     for (const char *kw : {"R;2", "TRST", "ALM", "T;0;F;0"}) {
-        QTest::addRow("%s retry", kw) << kw << true;
-        QTest::addRow("%s cancel", kw) << kw << false;
+        QTest::addRow("%s retry", kw) << kw << true << QStringList() << QStringList{kw} << 1;
+        QTest::addRow("%s cancel", kw) << kw << false << QStringList() << QStringList{"S"} << 1;
     }
+    // A reply that comes while the question is open: nothing goes out until
+    // it closes, and then the exchange goes on instead of asking again.
+    QTest::newRow("late reply") << "W;0;1;2" << true << QStringList{"<W", "=1"} << QStringList{"S"} << 1;
+    // Ticks while the question is open neither count nor ask a second time.
+    QTest::newRow("ticks while asking") << "TRST" << false << QStringList{"tick 40", "=1"} << QStringList{"S"} << 1;
 }
 
-void TstDriveLink::questionTimeout()
+void TstDriveLink::timeout()
 {
     QFETCH(QString, lost);
     QFETCH(bool, retry);
+    QFETCH(QStringList, during);
+    QFETCH(QStringList, after);
+    QFETCH(int, questions);
     Rig r;
     r.open();
     r.link.setCommandText(lost);
     reply(r.port, "S;0");
-    const QByteArray sent = r.port.written.last();
-    r.port.written.clear();
+    r.link.state().StatusWord = 0x80000000u;
     r.link.state().XferIndex = 2;
     r.retryAnswer = retry;
+    r.duringQuestion = during;
     r.tick(16);
-    QCOMPARE(r.questions, 1);
-    if (retry) {
-        QCOMPARE(r.port.written, QList<QByteArray>{sent});  // the identical request
-        QCOMPARE(r.abandons, 0);
-        QCOMPARE(r.link.state().XferIndex, quint8(2));
-    } else {
-        QCOMPARE(requests(r.port), QStringList{"S"});
-        QCOMPARE(r.abandons, 1);
-        QCOMPARE(r.link.state().XferIndex, quint8(0));
-    }
-}
-
-void TstDriveLink::lateReplyWhileQuestionOpen()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("W;0;1;2", "W");
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.link.askRetry = [&] {
-        // The reply arrives while the question is open: nothing may go out yet.
-        reply(r.port, "W");
-        [&] { QVERIFY(r.port.written.isEmpty()); }();
-        return true;
-    };
-    r.tick(16);
-    QCOMPARE(r.decoded.last(), QStringLiteral("W"));
-    // The exchange goes on rather than writing the answered request again.
-    QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::ticksWhileQuestionOpenDoNothing()
-{
-    Rig r;
-    r.open();
-    r.link.setCommand("TRST");
-    reply(r.port, "S;0");
-    r.port.written.clear();
-    r.link.askRetry = [&] {
-        ++r.questions;
-        r.tick(40);  // the question stays open for four seconds
-        return false;
-    };
-    r.tick(16);
-    QCOMPARE(r.questions, 1);
-    QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::partialReplyDroppedAtTimeout()
-{
-    Rig r;
-    r.open();
-    r.port.inject(QByteArray("\x02S;1"));
-    r.tick(16);  // "S" again
-    r.port.written.clear();
-    // The tail of the lost reply must not pass for the answer.
-    r.port.inject(QByteArray(";2\x04"));
-    QVERIFY(r.decoded.isEmpty());
-    QVERIFY(r.port.written.isEmpty());
-    reply(r.port, "S;3");
-    QCOMPARE(r.decoded, QStringList{"S"});
-    QCOMPARE(r.link.state().ReplyField[0], 3);
-}
-
-void TstDriveLink::errReplyEndsTransfer()
-{
-    Rig r;
-    r.open();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.state().XferIndex = 2;
-    reply(r.port, "ERR;3");
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.link.transferOwner().isEmpty());
-    QCOMPARE(r.link.state().XferIndex, quint8(0));
-    // Without a transfer an error reply abandons nothing.
-    reply(r.port, "ERR;1");
-    QCOMPARE(r.abandons, 1);
-}
-
-void TstDriveLink::secondTransferRefused()
-{
-    Rig r;
-    QVERIFY(r.link.beginTransfer(QStringLiteral("points")));
-    QVERIFY(!r.link.beginTransfer(QStringLiteral("params")));
-    r.link.endTransfer();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-}
-
-void TstDriveLink::brokenTransferChainIsGivenUp()
-{
-    Rig r;
-    r.open();
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.setCommand("R;0", "R");
-    r.link.setCommand("SVON");  // a button in the same exchange takes the slot
-    reply(r.port, "S;0");
-    QCOMPARE(r.abandons, 0);
-    reply(r.port, "SVON");
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.link.transferOwner().isEmpty());
-    QCOMPARE(requests(r.port), (QStringList{"SVON", "S"}));
-    // A chain that keeps its slot filled runs on untouched.
-    QVERIFY(r.link.beginTransfer(QStringLiteral("params")));
-    r.link.setCommand("R;0", "R");
-    reply(r.port, "S;0");
-    QCOMPARE(r.abandons, 1);
-}
-
-void TstDriveLink::offlineDropsEverything()
-{
-    Rig r;
-    r.open();
-    r.link.state().StatusWord = 0x80000000u;
-    r.link.beginTransfer(QStringLiteral("params"));
-    r.link.setCommand("R;0", "R");
-    r.link.closePort();  // the port dialog closes the port at once
-    QCOMPARE(r.abandons, 1);
-    r.settings.OfflineMode = 1;
-    r.link.setCommand("SVON");
-    r.tick();
-    QCOMPARE(r.caption, QStringLiteral("ORVEX (Offline Mode)"));
+    QCOMPARE(requests(r.port), QStringList{lost} + after);
+    if (after.first() == lost) QCOMPARE(r.port.written.last(), r.port.written.first());
+    QCOMPARE(r.questions, questions);
+    QCOMPARE(r.abandons, questions && !retry ? 1 : 0);
+    QCOMPARE(r.link.state().XferIndex, quint8(questions && retry ? 2 : 0));
     QCOMPARE(r.link.state().StatusWord, 0u);
-    QVERIFY(r.link.state().PendingCmd.isEmpty());
-    QVERIFY(r.port.written.isEmpty());
-    QCOMPARE(r.port.openCount, 1);
-    // A transfer started offline is abandoned at the next tick.
-    r.link.beginTransfer(QStringLiteral("points"));
-    r.tick();
-    QCOMPARE(r.abandons, 2);
-    // Back online, the next tick opens the port and polls.
-    r.settings.OfflineMode = 0;
-    r.tick();
-    QCOMPARE(r.caption, QStringLiteral("ORVEX"));
-    QCOMPARE(requests(r.port), QStringList{"S"});
 }
 
-void TstDriveLink::portErrors_data()
+void TstDriveLink::opening_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("asks");
+    QTest::newRow("opened") << int(OpenStatus::Ok) << false;
     QTest::newRow("invalid") << int(OpenStatus::InvalidPort) << true;
     QTest::newRow("in use") << int(OpenStatus::InUse) << true;
     QTest::newRow("other") << int(OpenStatus::Other) << false;
 }
 
-void TstDriveLink::portErrors()
+void TstDriveLink::opening()
 {
     QFETCH(int, status);
     QFETCH(bool, asks);
@@ -451,50 +373,23 @@ void TstDriveLink::portErrors()
     r.settings.PortNo = 7;  // the saved pair stays port 1, online
     r.port.nextOpen = {OpenStatus(status), QStringLiteral("why")};
     r.tick();
+    QCOMPARE(r.port.lastOpenedPort, 7);
     QCOMPARE(r.portMessages, asks ? 1 : 0);
     QCOMPARE(r.portDialogs, asks ? 1 : 0);
     QCOMPARE(r.settings.PortNo, qint16(asks ? 1 : 7));
+    if (status == int(OpenStatus::Ok)) {
+        QCOMPARE(r.port.written, QList<QByteArray>{QByteArray("\x02S\x04")});
+        QCOMPARE(r.settings.SavedPortNo, qint16(7));
+        QCOMPARE(r.caption, QStringLiteral("ORVEX"));
+        return;
+    }
+    QCOMPARE(r.settings.SavedPortNo, qint16(1));
     QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("why")));
     r.tick();
     QCOMPARE(r.port.openCount, 2);  // tried again at the next tick
     r.port.nextOpen = {};
     r.tick();
     QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::lostPortRetriedSilently()
-{
-    Rig r;
-    r.open();
-    r.link.beginTransfer(QStringLiteral("points"));
-    r.port.vanish(QStringLiteral("unplugged"));
-    QCOMPARE(r.abandons, 1);
-    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("lost")));
-    r.port.nextOpen = {OpenStatus::InvalidPort, QStringLiteral("gone")};
-    r.tick(30);
-    QCOMPARE(r.portMessages, 0);
-    QCOMPARE(r.portDialogs, 0);
-    QVERIFY(r.port.written.isEmpty());
-    r.port.nextOpen = {};
-    r.tick();
-    QCOMPARE(requests(r.port), QStringList{"S"});
-    // Once back, errors are reported again.
-    r.port.close();
-    r.port.nextOpen = {OpenStatus::InUse, QString()};
-    r.tick();
-    QCOMPARE(r.portMessages, 1);
-}
-
-void TstDriveLink::endlessReplyIsBounded()
-{
-    Rig r;
-    r.open();
-    const QByteArray junk(1 << 20, 'A');
-    r.port.inject(QByteArray(1, StxChar) + junk);
-    QVERIFY(r.link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
-    QCOMPARE(r.link.state().InReply, quint8(0));
-    reply(r.port, "S;2");
-    QCOMPARE(r.decoded, QStringList{"S"});
 }
 
 void TstDriveLink::lamps()
@@ -516,16 +411,16 @@ void TstDriveLink::lamps()
     r.tick();
     QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(0, 255, 0));
     QCOMPARE(r.bar->ShpGreen->borderColor(), QColor(192, 255, 192));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(255, 0, 0));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::WindowText), QColor(Qt::black));
-
+    const auto svon = [&](QPalette::ColorRole role) { return r.bar->LblSVON->palette().color(role); };
+    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
+    QCOMPARE(svon(QPalette::WindowText), QColor(Qt::black));
     // Switching to offline darkens SVON one tick later.
     r.settings.OfflineMode = 1;
     r.tick();
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
     r.tick();
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::Window), QColor(Qt::black));
-    QCOMPARE(r.bar->LblSVON->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QCOMPARE(svon(QPalette::Window), QColor(Qt::black));
+    QCOMPARE(svon(QPalette::WindowText), QColor(Qt::white));
 }
 
 QTEST_MAIN(TstDriveLink)

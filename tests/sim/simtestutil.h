@@ -15,10 +15,10 @@ struct ReadReply {
     QList<qint32> fields;  // each field as the program's HexFieldToLong reads it
 };
 
-inline ReadReply readReply(const std::string &text)
+inline ReadReply readReply(const QByteArray &text)
 {
     ReadReply r;
-    const QList<QByteArray> parts = QByteArray::fromStdString(text).split(';');
+    const QList<QByteArray> parts = text.split(';');
     r.keyword = QString::fromLatin1(parts.first());
     for (qsizetype i = 1; i < parts.size(); ++i) r.fields << HexFieldToLong(parts[i]);
     return r;
@@ -29,16 +29,18 @@ inline std::string ask(sim::DriveModel &m, const std::string &request)
     return m.handle(request).value_or("<no answer>");
 }
 
-inline ReadReply askRead(sim::DriveModel &m, const std::string &request) { return readReply(ask(m, request)); }
+inline ReadReply askRead(sim::DriveModel &m, const std::string &request)
+{
+    return readReply(QByteArray::fromStdString(ask(m, request)));
+}
 
 inline void runFor(sim::DriveModel &m, int ms) { m.advance(std::chrono::milliseconds(ms)); }
 
 // "W;b;..." with the ten values of block b taken from params.
-inline std::string writeRequest(int block, const sim::Parameters &params)
+inline QByteArray writeRequest(int block, const sim::Parameters &params)
 {
-    std::string r = "W;" + QByteArray::number(block, 16).toUpper().toStdString();
-    for (int i = 0; i < 10; ++i)
-        r += ";" + QByteArray::number(static_cast<quint32>(params[block * 10 + i]), 16).toUpper().toStdString();
+    QByteArray r = "W;" + QByteArray::number(block, 16).toUpper();
+    for (int i = 0; i < 10; ++i) r += ";" + QByteArray::number(static_cast<quint32>(params[block * 10 + i]), 16).toUpper();
     return r;
 }
 
