@@ -1,3 +1,6 @@
+// The point table window driven as a user drives it: the grid, its keys and
+// scrolling, the transfer through the in-memory port, and the file.
+
 #include "app/childwindow.h"
 #include "app/twips.h"
 #include "linktestutil.h"
@@ -79,17 +82,13 @@ private Q_SLOTS:
     void controls();
     void keys_data();
     void keys();
-    void focusScrollsRowIntoView();
-    void viewportFollowsWindow();
+    void viewportAndScrolling();
     void import();
     void exportReadsGridAtEachStep();
     void transferEnds_data();
     void transferEnds();
-    void transferBeforePortOpens();
     void refusedWhileParametersTransfer();
     void saveAndOpen();
-    void openRefusesWrongLength_data();
-    void openRefusesWrongLength();
 };
 
 void TstTblWrit::controls()
@@ -154,13 +153,22 @@ void TstTblWrit::keys()
     QCOMPARE(r.row(20), Initial);
 }
 
-void TstTblWrit::focusScrollsRowIntoView()
+void TstTblWrit::viewportAndScrolling()
 {
     TblRig r;
+    // The window's height is its frame's: the buttons end inside it.
     const int viewport = 4935 - 1200 - 495;
+    QCOMPARE(r.w->PictWin->height(), Twips::px(viewport));
+    QCOMPARE(r.w->VScrlPict->height(), r.w->PictWin->height());
+    QCOMPARE(r.w->VScrlPict->pageStep(), viewport - 360);
+    QCOMPARE(r.w->PictCmd->y(), Twips::px(4935 - 495 - 600));
+    QVERIFY(r.w->PictCmd->geometry().bottom() < r.w->height());
+    QVERIFY(r.w->PictCmd->y() > r.w->PictWin->geometry().bottom());
+
+    // Focus on row 20 scrolls it wholly inside the viewport, at its bottom;
+    // focus on row 0 brings the top back.
     r.w->TxtSpd[20]->setFocus(Qt::MouseFocusReason);
     QCOMPARE(r.w->VScrlPict->value(), 360 * 22 - viewport);
-    // Row 20 is wholly inside the viewport, at its bottom.
     const QRect field = r.w->TxtSpd[20]->geometry().translated(r.w->PictScrl->pos());
     QVERIFY(field.top() >= 0 && field.bottom() < r.w->PictWin->height());
     QVERIFY(r.w->PictWin->height() - field.bottom() < Twips::px(360));
@@ -175,18 +183,6 @@ void TstTblWrit::focusScrollsRowIntoView()
         QVERIFY(r.w->VScrlPict->value() > before);
         QCOMPARE(r.w->PictScrl->y(), -Twips::px(r.w->VScrlPict->value()));
     }
-}
-
-void TstTblWrit::viewportFollowsWindow()
-{
-    TblRig r;
-    // The window's height is its frame's: the buttons end inside it.
-    QCOMPARE(r.w->PictWin->height(), Twips::px(4935 - 1200 - 495));
-    QCOMPARE(r.w->VScrlPict->height(), r.w->PictWin->height());
-    QCOMPARE(r.w->VScrlPict->pageStep(), 4935 - 1200 - 495 - 360);
-    QCOMPARE(r.w->PictCmd->y(), Twips::px(4935 - 495 - 600));
-    QVERIFY(r.w->PictCmd->geometry().bottom() < r.w->height());
-    QVERIFY(r.w->PictCmd->y() > r.w->PictWin->geometry().bottom());
 
     // Taller than all rows need: the viewport stops at the rows, scroll bar off.
     r.w->TxtInc[31]->setFocus(Qt::MouseFocusReason);
@@ -267,9 +263,6 @@ void TstTblWrit::transferEnds_data()
     QTest::newRow("ERR during first import") << false << 0 << "err";
     QTest::newRow("ERR during export") << true << 1 << "err";
     QTest::newRow("time-out cancelled, import") << true << 0 << "timeout";
-    QTest::newRow("time-out cancelled, export") << true << 1 << "timeout";
-    QTest::newRow("offline") << false << 0 << "offline";
-    QTest::newRow("port lost") << true << 1 << "lost";
 }
 
 void TstTblWrit::transferEnds()
@@ -288,13 +281,9 @@ void TstTblWrit::transferEnds()
     if (how == u"err") {
         reply(r.port, "ERR;3");
         QCOMPARE(requests(r.port), QStringList{"S"});  // the poll goes on
-    } else if (how == u"timeout") {
+    } else {
         for (int i = 0; i < 16; ++i) r.link.countTimeout();
         QCOMPARE(r.timeoutQuestions, 1);
-    } else if (how == u"offline") {
-        r.link.dropAllOffline();
-    } else {
-        r.port.vanish(QStringLiteral("unplugged"));
     }
     QVERIFY(r.link.transferOwner().isEmpty());
     QCOMPARE(r.link.state().XferIndex, quint8(0));
@@ -305,20 +294,6 @@ void TstTblWrit::transferEnds()
     r.port.written.clear();
     reply(r.port, step);
     QVERIFY(requests(r.port).filter(QStringLiteral("TBL")).isEmpty());
-}
-
-void TstTblWrit::transferBeforePortOpens()
-{
-    TblRig r;
-    r.link.closePort();
-    QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
-    QVERIFY(!r.rw(0));
-    // The port opens with "S" in the slot: the import is given up, not left hanging.
-    r.link.OpenPort();
-    reply(r.port, "S;0");
-    QCOMPARE(requests(r.port), (QStringList{"S", "S"}));
-    QVERIFY(r.rw(0));
-    QVERIFY(r.link.transferOwner().isEmpty());
 }
 
 void TstTblWrit::refusedWhileParametersTransfer()
@@ -333,10 +308,6 @@ void TstTblWrit::refusedWhileParametersTransfer()
     QVERIFY(answers.seen[0].text.contains(QStringLiteral("parameters")));
     QCOMPARE(r.link.state().PendingCmd, F("R;2"));
     QVERIFY(r.rw(0));
-    // A reply the point table did not ask for changes nothing.
-    reply(r.port, "TBLR;1;2;3;4");
-    QCOMPARE(r.data, PointData{});
-    QCOMPARE(requests(r.port), QStringList{"R;2"});
     r.link.endTransfer();
     QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
     QCOMPARE(r.link.state().PendingCmd, F("TBLR;0"));
@@ -353,16 +324,25 @@ void TstTblWrit::saveAndOpen()
     QCOMPARE(f.readAll(), QByteArray("\0\0\0\0\0\0\0\0\x01\0\0\0\x01\0\0\0", 16).repeated(32));
     QVERIFY(r.w->CmdFile[1]->hasFocus());
 
+    // A file one byte too long is refused and the dialog comes again.
+    QFile bad(r.dir.filePath(QStringLiteral("bad.ptt")));
+    QVERIFY(bad.open(QIODevice::WriteOnly) && bad.write(QByteArray(513, '\x05')) == 513);
+    bad.close();
     // Opened values are shown unchecked; the check comes when the field is left.
     PointData file{};
     file[4 * 5 + 1] = -1;
     file[4 * 2 + 2] = 3000;
     QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
-    r.choices << QStringLiteral("b.ptt");
+    r.choices << QStringLiteral("bad.ptt") << QStringLiteral("b.ptt");
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
+    QCOMPARE(answers.seen.size(), 1);
+    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
+    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\rInvalid File"));
+    QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
     QCOMPARE(r.data, file);
+    QApplication::setActiveWindow(&r.area);  // back from the message box
     QVERIFY(r.w->CmdFile[0]->hasFocus());
     r.w->TxtSpd[2]->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(r.w->TxtSpd[2], Qt::Key_Down);
@@ -373,47 +353,13 @@ void TstTblWrit::saveAndOpen()
     r.w->CmdFile_Click(1);
     r.choices << QStringLiteral("missing.ptt") << QStringLiteral("none/c.ptt");
     r.w->CmdFile_Click(0);
-    QVERIFY(answers.seen.isEmpty());
+    QCOMPARE(answers.seen.size(), 1);
     r.w->CmdFile_Click(1);
-    QCOMPARE(r.asked, (QStringList{"save", "open", "open", "save", "open", "save"}));
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
-    QVERIFY(answers.seen[0].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\r')));
+    QCOMPARE(r.asked, (QStringList{"save", "open", "open", "open", "save", "open", "save"}));
+    QCOMPARE(answers.seen.size(), 2);
+    QCOMPARE(answers.seen[1].title, QStringLiteral("error"));
+    QVERIFY(answers.seen[1].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\r')));
     QCOMPARE(r.text(5, 1), QStringLiteral("-1"));
-}
-
-void TstTblWrit::openRefusesWrongLength_data()
-{
-    QTest::addColumn<int>("length");
-    QTest::addColumn<bool>("thenGood");
-    QTest::newRow("511, cancel") << 511 << false;
-    QTest::newRow("513, cancel") << 513 << false;
-    QTest::newRow("0, then a good one") << 0 << true;
-}
-
-void TstTblWrit::openRefusesWrongLength()
-{
-    QFETCH(int, length);
-    QFETCH(bool, thenGood);
-    TblRig r;
-    QFile bad(r.dir.filePath(QStringLiteral("bad.ptt")));
-    QVERIFY(bad.open(QIODevice::WriteOnly));
-    bad.write(QByteArray(length, '\x05'));
-    bad.close();
-    PointData good{};
-    good[4 * 3 + 1] = 42;
-    QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("good.ptt")), good));
-    r.choices << QStringLiteral("bad.ptt");
-    if (thenGood) r.choices << QStringLiteral("good.ptt");
-    ModalAnswerer answers;
-    r.w->CmdFile_Click(0);
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\rInvalid File"));
-    QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(r.asked, (QStringList{"open", "open"}));  // the dialog comes again
-    QCOMPARE(r.text(3, 1), thenGood ? QStringLiteral(" 42") : QStringLiteral("0"));
-    QCOMPARE(r.data, thenGood ? good : PointData{});
 }
 
 QTEST_MAIN(TstTblWrit)
