@@ -14,7 +14,6 @@
 #include "monitor/monitorwidgets.h"
 #include "wave/hmon.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,20 +24,15 @@ namespace {
 
 const QColor Red(255, 0, 0);
 const QColor Green(0, 255, 0);
+const QColor Black(Qt::black);
 
 // Rows of the status window (LblSS indexes).
 constexpr int RunRow = 14;
 constexpr int SvonRow = 6;
 constexpr int PointRow = 3;
 
-// How the panel is worked: by its button or by its function key.
-enum class By { Button, Key };
-
 // The harness with the port open and the drive answering.
-bool started(E2eHarness &h)
-{
-    return h.ok() && h.waitForReply(QStringLiteral("S;"));
-}
+bool started(E2eHarness &h) { return h.ok() && h.waitForReply(QStringLiteral("S;")); }
 
 bool backColour(const QWidget *w, const QColor &c) { return w->palette().color(QPalette::Window) == c; }
 
@@ -55,35 +49,32 @@ double drivePosition(E2eHarness &h)
     return model(h, [](sim::DriveModel &m) { return m.axis().position(); });
 }
 
-// Presses a panel control: its button, or its function key sent to the
-// control that has the focus (the panel sees the key first).
-void press(E2eHarness &h, By by, QPushButton *button, int key, Qt::KeyboardModifiers mods = {})
-{
-    if (by == By::Button) {
-        QTest::mouseClick(button, Qt::LeftButton);
-        return;
-    }
-    QTest::keyClick(h.window().commComm->TxtPNT, static_cast<Qt::Key>(key), mods);
-}
-
-void servo(E2eHarness &h, bool on)
-{
-    CommComm *p = h.window().commComm;
-    (on ? p->CmdON[0] : p->CmdOFF[0])->click();
-}
-
 bool driveServo(E2eHarness &h)
 {
     return model(h, [](sim::DriveModel &m) { return m.axis().servoOn(); });
 }
 
-// The harness started, the panel active and the servo on from its button.
+// A function key as the user types it, into the focused point box: the
+// panel sees it first.
+void key(E2eHarness &h, Qt::Key k, Qt::KeyboardModifiers mods = {})
+{
+    QTest::keyClick(h.window().commComm->TxtPNT, k, mods);
+}
+
+// The harness started, the panel active and the servo on from its button:
+// the drive's servo comes on, and the panel's lamp, the status row and the
+// strip say so.
 bool servoOnAtPanel(E2eHarness &h)
 {
     if (!started(h)) return false;
-    h.activate(h.window().commComm);
-    servo(h, true);
-    return h.waitUntil([&] { return driveServo(h) && lampLit(h.window().commComm->LblON[0]); });
+    MDItbl &w = h.window();
+    h.activate(w.commComm);
+    if (!h.waitUntil([&] { return rowText(h, SvonRow) == u": OFF" && lampLit(w.commComm->LblOFF[0]); })) return false;
+    QTest::mouseClick(w.commComm->CmdON[0], Qt::LeftButton);
+    return h.waitUntil([&] {
+        return driveServo(h) && lampLit(w.commComm->LblON[0]) && !lampLit(w.commComm->LblOFF[0]) &&
+               rowText(h, SvonRow) == u": ON" && backColour(w.titleBar->LblSVON, Red);
+    });
 }
 
 // Requests after the switch: the first two may have been built before it.
@@ -106,15 +97,11 @@ class TstE2eMonitors : public QObject {
 private Q_SLOTS:
     void activatingAWindowSwitchesThePoll_data();
     void activatingAWindowSwitchesThePoll();
-    void servoFromThePanel_data();
-    void servoFromThePanel();
     void jogFromThePanel_data();
     void jogFromThePanel();
-    void pointMove_data();
     void pointMove();
     void alarmFromTheDrive_data();
     void alarmFromTheDrive();
-    void statusStrip();
 };
 
 void TstE2eMonitors::activatingAWindowSwitchesThePoll_data()
@@ -151,65 +138,21 @@ void TstE2eMonitors::activatingAWindowSwitchesThePoll()
     const QRegularExpression re(request);
     QVERIFY2(h.waitUntil([&] { return alternates(h.requests(), re); }), qPrintable(h.requests().join(u' ')));
     if (!decoded.isEmpty()) {
-        const QString name = decoded.section(u'=', 0, 0);
-        const QString shows = decoded.section(u'=', 1);
-        auto *label = child->findChild<QLabel *>(name);
+        auto *label = child->findChild<QLabel *>(decoded.section(u'=', 0, 0));
         QVERIFY(label);
-        QVERIFY2(h.waitUntil([&] { return label->text() == shows; }), qPrintable(label->text()));
+        QVERIFY2(h.waitUntil([&] { return label->text() == decoded.section(u'=', 1); }), qPrintable(label->text()));
     }
-}
-
-void TstE2eMonitors::servoFromThePanel_data()
-{
-    QTest::addColumn<int>("by");
-    QTest::newRow("SVON and SVOFF buttons") << int(By::Button);
-    QTest::newRow("F1 and Shift+F1") << int(By::Key);
-}
-
-void TstE2eMonitors::servoFromThePanel()
-{
-    QFETCH(int, by);
-    E2eHarness h;
-    QVERIFY2(started(h), qPrintable(h.error()));
-    MDItbl &w = h.window();
-    h.activate(w.commComm);
-    QLabel *strip = w.titleBar->LblSVON;
-    QLabel *lamp = w.commComm->LblON[0];
-    QVERIFY(h.waitUntil([&] { return rowText(h, SvonRow) == u": OFF" && backColour(strip, Qt::black); }));
-    QVERIFY(!lampLit(lamp));
-
-    press(h, By(by), w.commComm->CmdON[0], Qt::Key_F1);
-    QVERIFY(h.waitForRequest(QStringLiteral("SVON")));
-    QVERIFY(h.waitUntil([&] { return driveServo(h); }));
-    QVERIFY(h.waitUntil([&] {
-        return rowText(h, SvonRow) == u": ON" && backColour(strip, Red) && lampLit(lamp) &&
-               !lampLit(w.commComm->LblOFF[0]);
-    }));
-    QCOMPARE(w.commComm->LblStr->text(), QStringLiteral("SVON"));
-    QVERIFY(h.waitUntil([&] { return w.commComm->LblRecv->text() == u"SVON"; }));
-
-    press(h, By(by), w.commComm->CmdOFF[0], Qt::Key_F1, Qt::ShiftModifier);
-    QVERIFY(h.waitUntil([&] { return !driveServo(h); }));
-    QVERIFY(h.waitUntil([&] {
-        return rowText(h, SvonRow) == u": OFF" && backColour(strip, Qt::black) && !lampLit(lamp) &&
-               lampLit(w.commComm->LblOFF[0]);
-    }));
-    QCOMPARE(w.commComm->LblRecv->text(), QStringLiteral("SVOFF"));
 }
 
 void TstE2eMonitors::jogFromThePanel_data()
 {
-    QTest::addColumn<int>("by");
-    QTest::addColumn<int>("direction");
-    QTest::newRow("+JOG button, JOG STOP button") << int(By::Button) << 1;
-    QTest::newRow("F7, Shift+F7") << int(By::Key) << 1;
-    QTest::newRow("-JOG button, JOG STOP button") << int(By::Button) << -1;
-    QTest::newRow("F8, Ctrl+F8") << int(By::Key) << -1;
+    QTest::addColumn<int>("direction");  // +JOG and JOG STOP by button; -JOG by F8, stopped by Ctrl+F8
+    QTest::newRow("+JOG button, JOG STOP button") << 1;
+    QTest::newRow("F8, Ctrl+F8") << -1;
 }
 
 void TstE2eMonitors::jogFromThePanel()
 {
-    QFETCH(int, by);
     QFETCH(int, direction);
     E2eHarness h;
     QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
@@ -220,8 +163,8 @@ void TstE2eMonitors::jogFromThePanel()
     QVERIFY(lampLit(p->LblOFF[7]));
 
     // Jog: the drive runs, the panel's value and lamps and the Run row follow.
-    press(h, By(by), p->CmdJOG[direction > 0 ? 0 : 1], direction > 0 ? Qt::Key_F7 : Qt::Key_F8);
-    QVERIFY(h.waitForRequest(QString::fromLatin1(direction > 0 ? "PJOG" : "NJOG")));
+    if (direction > 0) QTest::mouseClick(p->CmdJOG[0], Qt::LeftButton);
+    else key(h, Qt::Key_F8);
     QVERIFY(h.waitUntil([&] { return drivePosition(h) * direction > 1000; }));
     QVERIFY(h.waitUntil([&] { return p->LblMON->text().toLongLong() * direction > 1000; }));
     QVERIFY(h.waitUntil([&] {
@@ -237,42 +180,36 @@ void TstE2eMonitors::jogFromThePanel()
 
     // Stop: the axis comes to rest and everything says so.
     h.activate(p);
-    if (By(by) == By::Key)
-        press(h, By::Key, nullptr, direction > 0 ? Qt::Key_F7 : Qt::Key_F8,
-              direction > 0 ? Qt::ShiftModifier : Qt::ControlModifier);
-    else
-        press(h, By::Button, p->CmdJOG[2], 0);
+    if (direction > 0) QTest::mouseClick(p->CmdJOG[2], Qt::LeftButton);
+    else key(h, Qt::Key_F8, Qt::ControlModifier);
     QVERIFY(h.waitForRequest(QStringLiteral("JOGOFF")));
     QVERIFY(h.waitUntil([&] {
         return lampLit(p->LblOFF[7]) && !lampLit(p->LblON[jogLamp]) && rowText(h, RunRow) == u": OFF" &&
-               w.titleBar->ShpGreen->fillColor() == QColor(Qt::black);
+               w.titleBar->ShpGreen->fillColor() == Black;
     }));
     const double rest = drivePosition(h);
     QVERIFY(h.waitUntil([&] { return std::abs(p->LblMON->text().toLongLong() - drivePosition(h)) < 3; }));
     h.idle(150);
     QVERIFY(std::abs(drivePosition(h) - rest) < 50);
-}
 
-void TstE2eMonitors::pointMove_data()
-{
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("point");
-    QTest::addColumn<double>("travel");
-    QTest::newRow("point 1, forward") << "1" << 1 << 100000.0;
-    QTest::newRow("point 3, reverse") << "3" << 3 << -50000.0;
-    QTest::newRow("2.5 rounds to point 2") << "2.5" << 2 << 250000.0;
+    // Shift+F1: the servo goes off, and everything says so.
+    key(h, Qt::Key_F1, Qt::ShiftModifier);
+    QVERIFY(h.waitUntil([&] { return !driveServo(h); }));
+    QVERIFY(h.waitUntil([&] {
+        return rowText(h, SvonRow) == u": OFF" && backColour(w.titleBar->LblSVON, Black) && !lampLit(p->LblON[0]) &&
+               lampLit(p->LblOFF[0]);
+    }));
 }
 
 void TstE2eMonitors::pointMove()
 {
-    QFETCH(QString, typed);
-    QFETCH(int, point);
-    QFETCH(double, travel);
+    constexpr int point = 3;
+    constexpr double travel = -50000;  // the drive's point 3
     E2eHarness h;
     QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
     CommComm *p = h.window().commComm;
 
-    p->TxtPNT->setText(typed);
+    p->TxtPNT->setText(QString::number(point));
     QTest::mouseClick(p->CmdPNT, Qt::LeftButton);
     QVERIFY(h.waitUntil([&] { return model(h, [](sim::DriveModel &m) { return m.selectedPoint(); }) == point; }));
     QVERIFY(h.waitUntil([&] { return p->LblPnt->text() == QString::number(point); }));
@@ -280,7 +217,6 @@ void TstE2eMonitors::pointMove()
 
     // The start input moves the axis to the point.
     p->CmdON[2]->click();
-    QVERIFY(h.waitForRequest(QStringLiteral("STRON")));
     QVERIFY(h.waitUntil([&] { return rowText(h, RunRow) == u": ON"; }));
     QVERIFY(h.waitUntil([&] { return std::abs(drivePosition(h) - travel) < 25; }, 8000));
     QVERIFY(h.waitUntil([&] {
@@ -288,17 +224,12 @@ void TstE2eMonitors::pointMove()
                std::abs(p->LblMON->text().toLongLong() - travel) < 25;
     }));
     QVERIFY(lampLit(p->LblON[2]));
-    p->CmdOFF[2]->click();
-    QVERIFY(h.waitUntil([&] { return lampLit(p->LblOFF[2]); }));
-    QCOMPARE(p->LblPnt->text(), QString::number(point));
 }
 
 void TstE2eMonitors::alarmFromTheDrive_data()
 {
     QTest::addColumn<QList<int>>("bits");  // raised in this order
-    QTest::newRow("ROM error") << QList<int>{0};
     QTest::newRow("excessive deviation") << QList<int>{7};
-    QTest::newRow("OT error") << QList<int>{10};
     QTest::newRow("over load, then over current") << QList<int>{1, 6};
 }
 
@@ -307,8 +238,7 @@ void TstE2eMonitors::alarmFromTheDrive()
     QFETCH(QList<int>, bits);
     E2eHarness h;
     QVERIFY2(started(h), qPrintable(h.error()));
-    MDItbl &w = h.window();
-    Alarm *a = w.alarm;
+    Alarm *a = h.window().alarm;
     h.activate(a);
     QVERIFY(h.waitForReply(QStringLiteral("ALM")));
     for (int bit : bits) h.drive().raiseAlarm(bit);
@@ -316,84 +246,31 @@ void TstE2eMonitors::alarmFromTheDrive()
     // Each present alarm's cell turns red; the newest alarm heads the record.
     QVERIFY(h.waitUntil([&] {
         for (int bit : bits)
-            if (!a->present(bit) || !backColour(a->LblAlarm[bit], Red)) return false;
+            if (!backColour(a->LblAlarm[bit], Red)) return false;
         return true;
     }));
-    for (int k = 0; k < AlarmCount; ++k)
-        QCOMPARE(backColour(a->LblAlarm[k], Red), bits.contains(k));
-    for (int j = 0; j < bits.size(); ++j)
-        QCOMPARE(a->LblHist[j]->text(), AlarmCaptions()[bits[bits.size() - 1 - j]]);
+    for (int k = 0; k < AlarmCount; ++k) QCOMPARE(backColour(a->LblAlarm[k], Red), bits.contains(k));
+    for (int j = 0; j < bits.size(); ++j) QCOMPARE(a->LblHist[j]->text(), AlarmCaptions()[bits[bits.size() - 1 - j]]);
     QCOMPARE(a->LblHist[bits.size()]->text(), QString());
-    QVERIFY(h.waitUntil([&] { return rowText(h, 0) == u": ON"; }));
-
-    // The strip's ALM lamp blinks: lit and dark in turn.
-    Shape *lamp = w.titleBar->ShpRed;
-    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == Red; }, 2000));
-    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == QColor(Qt::black); }, 2000));
-    QVERIFY(h.waitUntil([&] { return lamp->fillColor() == Red; }, 2000));
 
     // Alarm Reset: the drive's alarms go, the cells turn grey, the record stays.
     QTest::mouseClick(a->CmdARST, Qt::LeftButton);
-    QVERIFY(h.waitForRequest(QStringLiteral("ARST")));
     QVERIFY(h.waitUntil([&] { return model(h, [](sim::DriveModel &m) { return m.alarms(); }) == 0; }));
     QVERIFY(h.waitUntil([&] {
         for (int bit : bits)
-            if (a->present(bit) || backColour(a->LblAlarm[bit], Red)) return false;
-        return rowText(h, 0) == u": OFF";
+            if (backColour(a->LblAlarm[bit], Red)) return false;
+        return true;
     }));
     QCOMPARE(a->LblHist[0]->text(), AlarmCaptions()[bits.last()]);
-    h.idle(600);  // a full blink period
-    QCOMPARE(lamp->fillColor(), QColor(Qt::black));
 
     // Record Clear: the drive's history and the lines empty.
     QTest::mouseClick(a->CmdHCL, Qt::LeftButton);
-    QVERIFY(h.waitForRequest(QStringLiteral("HCL")));
-    QVERIFY(h.waitUntil([&] {
-        return model(h, [](sim::DriveModel &m) { return m.alarmHistory()[0]; }) == 0U;
-    }));
+    QVERIFY(h.waitUntil([&] { return model(h, [](sim::DriveModel &m) { return m.alarmHistory()[0]; }) == 0U; }));
     QVERIFY(h.waitUntil([&] {
         for (QLabel *line : a->LblHist)
             if (!line->text().isEmpty()) return false;
         return true;
     }));
-}
-
-void TstE2eMonitors::statusStrip()
-{
-    E2eHarness h;
-    QVERIFY2(started(h), qPrintable(h.error()));
-    MDItbl &w = h.window();
-    TitleBar *bar = w.titleBar;
-    QVERIFY(h.waitUntil([&] {
-        return bar->LblMSEL->text() == MotorModelText(sim::DriveModel::MotorModel) &&
-               bar->LblROMV->text() == RomVersionText(sim::DriveModel::RomVersion, QLocale::system().decimalPoint());
-    }));
-    QCOMPARE(bar->LblROMV->text().remove(QLocale::system().decimalPoint()), QStringLiteral("215"));
-
-    QVERIFY(servoOnAtPanel(h));
-    w.commComm->CmdJOG[0]->click();
-    auto lit = [&] { return backColour(bar->LblSVON, Red) && bar->ShpGreen->fillColor() == Green; };
-    auto dark = [&] {
-        return backColour(bar->LblSVON, Qt::black) && bar->ShpGreen->fillColor() == QColor(Qt::black) &&
-               bar->ShpRed->fillColor() == QColor(Qt::black);
-    };
-    QVERIFY(h.waitUntil(lit));
-
-    // The drive falls silent: after the time-out the lamps go dark, while the
-    // model and version stay as the drive last told them.
-    sim::FaultConfig silent;
-    silent.dropRate = 1;
-    h.setFaults(silent);
-    QVERIFY(h.waitUntil(dark, 4000));
-    QCOMPARE(bar->LblMSEL->text(), MotorModelText(sim::DriveModel::MotorModel));
-    QVERIFY(h.link().portOpen());
-
-    // It speaks again: the lamps come back.
-    h.clearFaults();
-    QVERIFY(h.waitUntil(lit, 4000));
-    w.commComm->CmdJOG[2]->click();
-    QVERIFY(h.waitUntil([&] { return bar->ShpGreen->fillColor() == QColor(Qt::black); }));
-    QVERIFY(backColour(bar->LblSVON, Red));
 }
 
 QTEST_MAIN(TstE2eMonitors)
