@@ -3,14 +3,19 @@
 
 #include "app/mditbl.h"
 #include "app/numtext.h"
+#include "params/entrychecks.h"
+#include "params/paramtext.h"
 #include "link/memoryport.h"
 #include "link/titlebar.h"
+#include "monitor/commcomm.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -23,6 +28,9 @@ class TstRegress : public QObject {
 private Q_SLOTS:
     void displayFormOfExtremes_data();
     void displayFormOfExtremes();
+    void checkedEntryStaysInRange_data();
+    void checkedEntryStaysInRange();
+    void closingPanelWithSpeedHeld();
     void failedSaveIsTold_data();
     void failedSaveIsTold();
 };
@@ -50,6 +58,57 @@ void TstRegress::displayFormOfExtremes()
     QVERIFY(std::isfinite(ValText(shown)));
 }
 
+void TstRegress::checkedEntryStaysInRange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QString>("shown");
+    // Just below a half, shown as the half, which then rounded beyond the
+    // maximum: the field sent 2 for a range of 0/1.
+    QTest::newRow("below a half at the maximum") << "1.4999999999999998" << "0/1" << " 1";
+    QTest::newRow("below a half at the minimum") << "-1.4999999999999998" << "-1/5" << "-1";
+    QTest::newRow("below a half inside") << "2.4999999999999996" << "0/9" << " 2.5";
+    QTest::newRow("plain half at the maximum") << "1.5" << "0/1" << " 1";
+    QTest::newRow("clearly below a half") << "1.49" << "0/1" << " 1.49";
+}
+
+void TstRegress::checkedEntryStaysInRange()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, range);
+    QFETCH(QString, shown);
+    const QString checked = CheckRangeDec(typed, range);
+    QCOMPARE(checked, shown);
+    // A second check leaves it, and what goes to the drive lies within the range.
+    QCOMPARE(CheckRangeDec(checked, range), checked);
+    const qint32 sent = FieldValue(checked, false);
+    const QStringList limits = range.split(u'/');
+    QVERIFY(sent >= limits[0].toInt() && sent <= limits[1].toInt());
+}
+
+void TstRegress::closingPanelWithSpeedHeld()
+{
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link(settings, port);
+    auto *panel = new CommComm(link);
+    panel->show();
+    panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(panel));
+    auto *point = panel->findChild<QLineEdit *>(QStringLiteral("TxtPNT"));
+    QVERIFY(point);
+    point->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+    QApplication::sendEvent(point, &press);
+    QCOMPARE(link.state().PendingCmd, QByteArray("\x02HSON\x04"));
+    link.state().PendingCmd.clear();
+    // Closing the window hands the focus on as its controls go; the panel,
+    // half destroyed by then, used to be told and to release high speed
+    // through controls that no longer existed.
+    delete panel;
+    QVERIFY(link.state().PendingCmd.isEmpty());
+}
+
 void TstRegress::failedSaveIsTold_data()
 {
     QTest::addColumn<int>("window");
@@ -58,7 +117,7 @@ void TstRegress::failedSaveIsTold_data()
     QTest::newRow("point table") << 1 << "in/missing/folder.ptt";
     // The waveform window used to say nothing, as if the file had been kept.
     QTest::newRow("waveform") << 2 << "in/missing/folder.wvt";
-    QTest::newRow("waveform onto a folder") << 2 << "";
+    QTest::newRow("waveform onto a folder") << 2 << "taken.wvt";
 }
 
 void TstRegress::failedSaveIsTold()
@@ -70,6 +129,7 @@ void TstRegress::failedSaveIsTold()
     MemoryPort port;
     MDItbl app(port);
     app.titleBar->TimerDateTime.stop();
+    QDir(dir.path()).mkdir(QStringLiteral("taken.wvt"));
     const QString path = dir.filePath(name);
     DlogFile *dialogs[] = {&app.prmWrit->DlogFile, &app.tblWrit->dlogFile, &app.hMon->DlogFile};
     QPushButton *save[] = {app.prmWrit->CmdFile[1], app.tblWrit->CmdFile[1], app.hMon->CmdFile[1]};

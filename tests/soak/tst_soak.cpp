@@ -19,12 +19,17 @@
 #include "e2eharness.h"
 
 #include "link/titlebar.h"
+#include "monitor/alarm.h"
+#include "monitor/commcomm.h"
+#include "monitor/iomon.h"
+#include "monitor/mon2.h"
 #include "params/paramfile.h"
 #include "params/paramtext.h"
 #include "params/prm_writ.h"
 #include "points/pointfile.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
+#include "wave/picturebox.h"
 #include "wave/wavefile.h"
 
 #include <QComboBox>
@@ -38,6 +43,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <atomic>
+#include <utility>
 #include <thread>
 #include <unistd.h>
 
@@ -202,12 +208,9 @@ void TstSoak::act(E2eHarness &h)
         }
         break;
     case 6: {
-        static const std::array<QWidget *(*)(MDItbl &), 7> windows = {
-            [](MDItbl &a) -> QWidget * { return a.tblWrit; }, [](MDItbl &a) -> QWidget * { return a.hMon; },
-            [](MDItbl &a) -> QWidget * { return a.commComm; }, [](MDItbl &a) -> QWidget * { return a.mon2; },
-            [](MDItbl &a) -> QWidget * { return a.alarm; },    [](MDItbl &a) -> QWidget * { return a.prmWrit; },
-            [](MDItbl &a) -> QWidget * { return a.ioMon; }};
-        h.activate(windows[m_rng.bounded(int(windows.size()))](app));
+        const std::array<QWidget *, 7> windows = {app.tblWrit, app.hMon,    app.commComm, app.mon2,
+                                                  app.alarm,   app.prmWrit, app.ioMon};
+        h.activate(windows[m_rng.bounded(int(windows.size()))]);
         break;
     }
     case 7:
