@@ -399,5 +399,14 @@ void TstSoak::faultsForABoundedTime()
 #endif
 }
 
-QTEST_MAIN(TstSoak)
+int main(int argc, char **argv)
+{
+    // QtTest ends a test function after five minutes; a longer soak needs more.
+    if (qEnvironmentVariableIsEmpty("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", QByteArray::number((envInt("ORVEX_SOAK_SECONDS", 40) + 300) * 1000LL));
+    QApplication app(argc, argv);
+    TstSoak test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_soak.moc"
