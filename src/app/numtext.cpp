@@ -110,6 +110,9 @@ double ValText(QStringView text)
 QString StrText(double value)
 {
     if (std::isnan(value)) return QStringLiteral(" 0");
+    // An infinite value (a product that overflowed) shows as the largest
+    // number, as a reading of an overflowing text gives.
+    if (std::isinf(value)) value = std::copysign(std::numeric_limits<double>::max(), value);
     if (value == 0) return QStringLiteral(" 0");
     const bool negative = value < 0;
     const double magnitude = std::fabs(value);

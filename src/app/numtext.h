@@ -17,7 +17,8 @@ double ValText(QStringView text);
 
 // Decimal display form: a leading blank before zero or a positive number, "-"
 // before a negative one, no zero before the point of a fraction between -1 and
-// 1, at most 15 significant digits (" 0", " 12.5", "-.5").
+// 1, at most 15 significant digits (" 0", " 12.5", "-.5"). NaN shows " 0" and
+// an infinity the largest number.
 QString StrText(double value);
 
 // Hexadecimal display and wire form: upper case, no leading zeros, no prefix;

@@ -285,9 +285,16 @@ void CommComm::wireKeys()
     // control of the window passes its keys through the filter first.
     installEventFilter(this);
     for (QWidget *w : findChildren<QWidget *>()) w->installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
         if (m_speedKey != 0 && (now == nullptr || (now != this && !isAncestorOf(now)))) releaseHeldSpeed();
     });
+}
+
+CommComm::~CommComm()
+{
+    // The window's controls are destroyed after this window's own members,
+    // and handing their focus on would reach the watch above.
+    disconnect(m_focusWatch);
 }
 
 bool CommComm::event(QEvent *event)

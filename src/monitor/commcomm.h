@@ -22,6 +22,7 @@ class CommComm : public ChildWindow {
     Q_OBJECT
 public:
     explicit CommComm(DriveLink &link, QWidget *parent = nullptr);
+    ~CommComm() override;
 
     // The poll request while this window is active: "MON;" and the item.
     void MakeCmdMON();
@@ -100,4 +101,5 @@ private:
     bool m_pointKnown = false;
     qint32 m_point = 0;
     int m_speedKey = 0;  // the key holding "Speed" down (F9, Enter or Space); 0 when none
+    QMetaObject::Connection m_focusWatch;
 };

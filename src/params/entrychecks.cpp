@@ -23,14 +23,17 @@ Range readRange(QStringView range)
 
 QString CheckRangeDec(QStringView text, QStringView range)
 {
-    const double reading = ValText(text);
-    // Compared unclamped, so a reading beyond 32 bits lies above every maximum
-    // (or below every minimum).
-    const double v = RoundHalfEven(reading);
+    // The field will stand for what it shows: a reading just below a half
+    // ("1.4999999999999998") shows as the half (" 1.5"), which rounds up, so
+    // the shown form is what is held to the range, or the value sent could
+    // lie beyond it. Compared unclamped, so a reading beyond 32 bits lies
+    // above every maximum (or below every minimum).
+    const QString shown = StrText(ValText(text));
+    const double v = RoundHalfEven(ValText(shown));
     const Range r = readRange(range);
     if (v > r.max) return StrText(r.max);
     if (v < r.min) return StrText(r.min);
-    return StrText(reading);
+    return shown;
 }
 
 QString CheckRangeHex(QStringView text, QStringView range)

@@ -711,12 +711,13 @@ void HMon::saveFile()
     // Written beside the file and put in its place only when complete, so a
     // failed write leaves a good file as it was.
     QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly)) return;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return;
+    // Saying nothing would leave the user believing the waveform is kept.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                    *path + QStringLiteral("\rThe file could not be written: ") + file.errorString(), QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("SaveFailedMessage"));
+    box.exec();
 }
 
 void HMon::openFile()

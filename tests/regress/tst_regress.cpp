@@ -1,0 +1,152 @@
+// Faults found by the fuzz targets and the fault soak, each with the input
+// that showed it.
+
+#include "app/mditbl.h"
+#include "app/numtext.h"
+#include "params/entrychecks.h"
+#include "params/paramtext.h"
+#include "link/memoryport.h"
+#include "link/titlebar.h"
+#include "monitor/commcomm.h"
+#include "params/prm_writ.h"
+#include "points/tbl_writ.h"
+#include "wave/hmon.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <limits>
+
+class TstRegress : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void displayFormOfExtremes_data();
+    void displayFormOfExtremes();
+    void checkedEntryStaysInRange_data();
+    void checkedEntryStaysInRange();
+    void closingPanelWithSpeedHeld();
+    void failedSaveIsTold_data();
+    void failedSaveIsTold();
+};
+
+void TstRegress::displayFormOfExtremes_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("shown");
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr double max = std::numeric_limits<double>::max();
+    // An infinity used to end the program (no exponent to read in "inf").
+    QTest::newRow("plus infinity") << inf << " 1.79769313486232E+308";
+    QTest::newRow("minus infinity") << -inf << "-1.79769313486232E+308";
+    QTest::newRow("largest") << max << " 1.79769313486232E+308";
+    QTest::newRow("smallest subnormal") << std::numeric_limits<double>::denorm_min() << " 4.94065645841247E-324";
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << " 0";
+}
+
+void TstRegress::displayFormOfExtremes()
+{
+    QFETCH(double, value);
+    QFETCH(QString, shown);
+    QCOMPARE(StrText(value), shown);
+    // What is shown reads back as a finite number.
+    QVERIFY(std::isfinite(ValText(shown)));
+}
+
+void TstRegress::checkedEntryStaysInRange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QString>("shown");
+    // Just below a half, shown as the half, which then rounded beyond the
+    // maximum: the field sent 2 for a range of 0/1.
+    QTest::newRow("below a half at the maximum") << "1.4999999999999998" << "0/1" << " 1";
+    QTest::newRow("below a half at the minimum") << "-1.4999999999999998" << "-1/5" << "-1";
+    QTest::newRow("below a half inside") << "2.4999999999999996" << "0/9" << " 2.5";
+    QTest::newRow("plain half at the maximum") << "1.5" << "0/1" << " 1";
+    QTest::newRow("clearly below a half") << "1.49" << "0/1" << " 1.49";
+}
+
+void TstRegress::checkedEntryStaysInRange()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, range);
+    QFETCH(QString, shown);
+    const QString checked = CheckRangeDec(typed, range);
+    QCOMPARE(checked, shown);
+    // A second check leaves it, and what goes to the drive lies within the range.
+    QCOMPARE(CheckRangeDec(checked, range), checked);
+    const qint32 sent = FieldValue(checked, false);
+    const QStringList limits = range.split(u'/');
+    QVERIFY(sent >= limits[0].toInt() && sent <= limits[1].toInt());
+}
+
+void TstRegress::closingPanelWithSpeedHeld()
+{
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link(settings, port);
+    auto *panel = new CommComm(link);
+    panel->show();
+    panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(panel));
+    auto *point = panel->findChild<QLineEdit *>(QStringLiteral("TxtPNT"));
+    QVERIFY(point);
+    point->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_F9, Qt::NoModifier);
+    QApplication::sendEvent(point, &press);
+    QCOMPARE(link.state().PendingCmd, QByteArray("\x02HSON\x04"));
+    link.state().PendingCmd.clear();
+    // Closing the window hands the focus on as its controls go; the panel,
+    // half destroyed by then, used to be told and to release high speed
+    // through controls that no longer existed.
+    delete panel;
+    QVERIFY(link.state().PendingCmd.isEmpty());
+}
+
+void TstRegress::failedSaveIsTold_data()
+{
+    QTest::addColumn<int>("window");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("parameters") << 0 << "in/missing/folder.pxt";
+    QTest::newRow("point table") << 1 << "in/missing/folder.ptt";
+    // The waveform window used to say nothing, as if the file had been kept.
+    QTest::newRow("waveform") << 2 << "in/missing/folder.wvt";
+    QTest::newRow("waveform onto a folder") << 2 << "taken.wvt";
+}
+
+void TstRegress::failedSaveIsTold()
+{
+    QFETCH(int, window);
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    MemoryPort port;
+    MDItbl app(port);
+    app.titleBar->TimerDateTime.stop();
+    QDir(dir.path()).mkdir(QStringLiteral("taken.wvt"));
+    const QString path = dir.filePath(name);
+    DlogFile *dialogs[] = {&app.prmWrit->DlogFile, &app.tblWrit->dlogFile, &app.hMon->DlogFile};
+    QPushButton *save[] = {app.prmWrit->CmdFile[1], app.tblWrit->CmdFile[1], app.hMon->CmdFile[1]};
+    dialogs[window]->chooser = [path](bool) { return std::optional<QString>(path); };
+
+    QStringList told;
+    QTimer reader;
+    connect(&reader, &QTimer::timeout, this, [&told] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); box && box->isVisible()) {
+            told << box->objectName();
+            box->done(QMessageBox::Ok);
+        }
+    });
+    reader.start(5);
+    save[window]->click();
+    QCOMPARE(told, QStringList{QStringLiteral("SaveFailedMessage")});
+}
+
+QTEST_MAIN(TstRegress)
+#include "tst_regress.moc"
