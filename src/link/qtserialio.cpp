@@ -11,7 +11,14 @@
 QtSerialIo::QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent)
     : SerialIo(parent), m_map(std::move(map)), m_parity(parity)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { Q_EMIT bytesArrived(m_port.readAll()); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        // Taken through a small buffer: readAll() would hand over the port's
+        // whole 32 KB read chunk, to be allocated afresh for the next
+        // character, and at 9600 bit/s characters come one by one.
+        char chunk[512];
+        qint64 n;
+        while ((n = m_port.read(chunk, sizeof chunk)) > 0) Q_EMIT bytesArrived(QByteArray(chunk, n));
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialIo::onError);
 }
 
