@@ -20,7 +20,7 @@ void BenchReport::section(const QString &title, const QString &note)
 {
     std::printf("\n### %s\n", qPrintable(title));
     if (!note.isEmpty()) std::printf("%s\n", qPrintable(note));
-    std::printf("\n| figure | measured | target | met | load 1/5/15 min before → after |\n|---|---|---|---|---|\n");
+    std::printf("\n| figure | measured | target | met | load 1/5/15 min before → after, CPU idle between |\n|---|---|---|---|---|\n");
     std::fflush(stdout);
 }
 

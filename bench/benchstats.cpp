@@ -70,16 +70,27 @@ Load ReadLoad()
         l.five = parts[1].toDouble();
         l.fifteen = parts[2].toDouble();
     }
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (stat.open(QIODevice::ReadOnly)) {
+        // "cpu  user nice system idle iowait irq softirq steal ..."
+        const QList<QByteArray> f = stat.readLine().simplified().split(' ');
+        for (qsizetype i = 1; i < f.size() && i <= 8; ++i) l.totalTicks += f[i].toDouble();
+        l.idleTicks = f.value(4).toDouble() + f.value(5).toDouble();
+    }
     return l;
 }
 
 QString LoadText(const Load &before, const Load &after)
 {
-    return QStringLiteral("%1 %2 %3 → %4 %5 %6")
-        .arg(before.one, 0, 'f', 2)
-        .arg(before.five, 0, 'f', 2)
-        .arg(before.fifteen, 0, 'f', 2)
-        .arg(after.one, 0, 'f', 2)
-        .arg(after.five, 0, 'f', 2)
-        .arg(after.fifteen, 0, 'f', 2);
+    QString text = QStringLiteral("%1 %2 %3 → %4 %5 %6")
+                       .arg(before.one, 0, 'f', 2)
+                       .arg(before.five, 0, 'f', 2)
+                       .arg(before.fifteen, 0, 'f', 2)
+                       .arg(after.one, 0, 'f', 2)
+                       .arg(after.five, 0, 'f', 2)
+                       .arg(after.fifteen, 0, 'f', 2);
+    const double total = after.totalTicks - before.totalTicks;
+    if (total > 0)
+        text += QStringLiteral(", idle %1 %").arg(100 * (after.idleTicks - before.idleTicks) / total, 0, 'f', 0);
+    return text;
 }

@@ -55,11 +55,16 @@ LinkUse LinkUseOf(const std::vector<Exchange> &log, int first, int last, double 
 int FindRequest(const std::vector<Exchange> &log, const QByteArray &framedRequest, int from = 0);
 int FindReply(const std::vector<Exchange> &log, const QString &keyword, std::int32_t field0, int from = 0);
 
-// The 1, 5 and 15 minute load averages, as uptime shows them.
+// The 1, 5 and 15 minute load averages, as uptime shows them, and the
+// machine's CPU time so far (all CPUs, in ticks), idle and in total.
 struct Load {
     double one = 0;
     double five = 0;
     double fifteen = 0;
+    double idleTicks = 0;
+    double totalTicks = 0;
 };
 Load ReadLoad();
+// "9.59 9.51 8.77 → 9.70 9.53 8.78, idle 3 %": the load averages before and
+// after, and the share of the machine's CPU time that was idle in between.
 QString LoadText(const Load &before, const Load &after);
