@@ -1,15 +1,13 @@
 #include "inprocessbench.h"
 
 #include "benchreport.h"
+#include "pollwindows.h"
 
 #include "app/mditbl.h"
 #include "link/frames.h"
 #include "link/memoryport.h"
 #include "link/titlebar.h"
-#include "monitor/alarm.h"
-#include "monitor/commcomm.h"
 #include "monitor/iomon.h"
-#include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "sim/drivemodel.h"
@@ -170,14 +168,7 @@ void BenchTurnaroundInProcess(BenchReport &report, const InProcessOptions &o)
 
     MemoryRig rig;
     MDItbl &app = *rig.app;
-    const std::pair<QString, QWidget *> windows[] = {
-        {QStringLiteral("I/O monitor active (S, IO)"), app.ioMon},
-        {QStringLiteral("status monitor active (S, VV)"), app.mon2},
-        {QStringLiteral("alarm display active (S, ALM)"), app.alarm},
-        {QStringLiteral("waveform monitor active (S, T)"), app.hMon},
-        {QStringLiteral("operation panel active (S, MON)"), app.commComm},
-        {QStringLiteral("parameter window active (S, S)"), app.prmWrit},
-    };
+    const auto windows = PollWindows(app);
     std::vector<double> all;
     for (const auto &[name, window] : windows) {
         const Load before = ReadLoad();

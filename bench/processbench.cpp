@@ -300,7 +300,7 @@ void BenchPollingCpuProcess(BenchReport &report, const ProcessOptions &o)
 
     const double share = cpu / wall;
     report.add({QStringLiteral("CPU while polling at 9600 bit/s"),
-                QStringLiteral("%1 % of one core (%2 ms in %3 s, %4 threads; user %5 ms, system %6 ms; main "
+                QStringLiteral("%1 % of one core (%2 ms in %3 s, %4 thread(s); user %5 ms, system %6 ms; main "
                                "thread %7 wake-ups/s, %8 µs CPU each; %9 exchanges/s)")
                     .arg(share * 100, 0, 'f', 3)
                     .arg(cpu * 1e3, 0, 'f', 1)

@@ -1,15 +1,13 @@
 #include "ptybench.h"
 
 #include "benchreport.h"
+#include "pollwindows.h"
 #include "benchstats.h"
 
 #include "app/mditbl.h"
 #include "link/frames.h"
 #include "link/qtserialio.h"
-#include "monitor/alarm.h"
-#include "monitor/commcomm.h"
 #include "monitor/iomon.h"
-#include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "sim/ptyserver.h"
@@ -137,6 +135,17 @@ struct PtyRig {
     }
 };
 
+// False, with a figure that says so, when the drive or the program did not
+// start or the program does not poll.
+bool ready(PtyRig &rig, BenchReport &report)
+{
+    if (rig.error.isEmpty() && rig.polling()) return true;
+    report.add({QStringLiteral("program and simulated drive"),
+                QStringLiteral("could not start: ") + (rig.error.isEmpty() ? QStringLiteral("no polling") : rig.error),
+                QStringLiteral("runs"), false, {}});
+    return false;
+}
+
 }  // namespace
 
 void BenchPtyTurnaroundAndRate(BenchReport &report, const PtyOptions &o)
@@ -147,11 +156,7 @@ void BenchPtyTurnaroundAndRate(BenchReport &report, const PtyOptions &o)
                                   "notes for a reply (just before writing its last character) to the time it has "
                                   "woken to read the next request. I/O monitor active (\"S\" and \"IO\")."));
     PtyRig rig(false);
-    if (!rig.error.isEmpty() || !rig.polling()) {
-        report.add({QStringLiteral("pty rig"), QStringLiteral("could not start: ") + rig.error, QStringLiteral("runs"),
-                    false, {}});
-        return;
-    }
+    if (!ready(rig, report)) return;
     rig.runFor(1.0);  // warm-up
 
     // Several runs on the same program and drive: the machine's load comes
@@ -222,11 +227,7 @@ void BenchLinkEfficiency(BenchReport &report, const PtyOptions &o)
                                   "= line-rate time of every character exchanged ÷ time from the first request "
                                   "written to the end of the last reply, as the program saw them.")
                        .arg(characterSeconds * 1e3, 0, 'f', 4));
-    if (!rig.error.isEmpty() || !rig.polling()) {
-        report.add({QStringLiteral("paced rig"), QStringLiteral("could not start: ") + rig.error, QStringLiteral("runs"),
-                    false, {}});
-        return;
-    }
+    if (!ready(rig, report)) return;
     MDItbl &app = *rig.app;
 
     auto record = [&](const QString &name, const std::vector<LinkUse> &uses, const Load &before) {
@@ -318,20 +319,9 @@ void BenchPollingCpuInProcess(BenchReport &report, const PtyOptions &o)
                                   "thread CPU clock; the paced drive's thread is not counted. The 100 ms tick and "
                                   "all repaints (offscreen) are included."));
     PtyRig rig(true);
-    if (!rig.error.isEmpty() || !rig.polling()) {
-        report.add({QStringLiteral("paced rig"), QStringLiteral("could not start: ") + rig.error, QStringLiteral("runs"),
-                    false, {}});
-        return;
-    }
+    if (!ready(rig, report)) return;
     MDItbl &app = *rig.app;
-    const std::pair<QString, QWidget *> windows[] = {
-        {QStringLiteral("I/O monitor active (S, IO)"), app.ioMon},
-        {QStringLiteral("status monitor active (S, VV)"), app.mon2},
-        {QStringLiteral("alarm display active (S, ALM)"), app.alarm},
-        {QStringLiteral("waveform monitor active (S, T)"), app.hMon},
-        {QStringLiteral("operation panel active (S, MON)"), app.commComm},
-        {QStringLiteral("parameter window active (S, S)"), app.prmWrit},
-    };
+    const auto windows = PollWindows(app);
     for (const auto &[name, window] : windows) {
         rig.activate(window);
         rig.runFor(1.0);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <memory>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -46,6 +47,21 @@ struct Line {
     }
 };
 
+// A line with the program's port open on it, nothing yet read.
+struct OpenLine : Line {
+    PortMap map;
+    std::unique_ptr<QtSerialIo> port;
+    bool open()
+    {
+        if (device.isEmpty()) return false;
+        map.setExplicit(1, device);
+        port = std::make_unique<QtSerialIo>(map, QSerialPort::NoParity);
+        if (port->open(1).status != OpenStatus::Ok) return false;
+        drain();
+        return true;
+    }
+};
+
 QByteArray pattern(qsizetype size, char first)
 {
     QByteArray b(size, Qt::Uninitialized);
@@ -74,16 +90,11 @@ void TstQtSerialIo::requestIsOnTheLineAtOnce_data()
 void TstQtSerialIo::requestIsOnTheLineAtOnce()
 {
     QFETCH(QByteArray, request);
-    Line line;
-    QVERIFY(!line.device.isEmpty());
-    PortMap map;
-    map.setExplicit(1, line.device);
-    QtSerialIo port(map, QSerialPort::NoParity);
-    QCOMPARE(port.open(1).status, OpenStatus::Ok);
-    line.drain();
+    OpenLine line;
+    QVERIFY(line.open());
 
     // No event is processed between the write and the read.
-    port.write(request);
+    line.port->write(request);
     pollfd p{line.master, POLLIN, 0};
     QCOMPARE(::poll(&p, 1, 1000), 1);
     QByteArray seen = line.drain();
@@ -96,20 +107,15 @@ void TstQtSerialIo::requestIsOnTheLineAtOnce()
 
 void TstQtSerialIo::moreThanTheLineTakesArrivesInOrder()
 {
-    Line line;
-    QVERIFY(!line.device.isEmpty());
-    PortMap map;
-    map.setExplicit(1, line.device);
-    QtSerialIo port(map, QSerialPort::NoParity);
-    QCOMPARE(port.open(1).status, OpenStatus::Ok);
-    line.drain();
+    OpenLine line;
+    QVERIFY(line.open());
 
     // Far more than a pseudo-terminal holds; the short text after it must
     // not overtake what is still queued.
     const QByteArray big = pattern(300000, 'a');
     const QByteArray small("\x02S\x04");
-    port.write(big);
-    port.write(small);
+    line.port->write(big);
+    line.port->write(small);
     QByteArray seen;
     QElapsedTimer t;
     t.start();
