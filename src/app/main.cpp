@@ -6,6 +6,7 @@
 #include "sim/serverargs.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QMessageBox>
 #include <memory>
 
@@ -74,6 +75,11 @@ int main(int argc, char *argv[])
         window.portSettings.OfflineMode = 0;
         window.portSettings.SavePortSettings();
     }
-    window.show();
+    // Side by side where the screen allows; otherwise maximised, and the
+    // window area scrolls.
+    const QRect screen = window.screen()->availableGeometry();
+    const QSize wanted = window.preferredSize();
+    if (wanted.width() > screen.width() || wanted.height() > screen.height() - 40) window.showMaximized();
+    else window.show();
     return QApplication::exec();
 }

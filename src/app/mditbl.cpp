@@ -45,7 +45,9 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     MDIForm_Load();
     column->insertWidget(0, titleBar);
     column->addWidget(mdiArea, 1);
-    resize(1280, 860);
+    mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    resize(preferredSize());
 }
 
 MDItbl::~MDItbl() = default;
@@ -59,38 +61,75 @@ void MDItbl::MDIForm_Load()
     titleBar->caption = [this] { return windowTitle(); };
     ReadPortFile(portSettings);
 
-    // Child windows in their start-up order, each placed where it reads well.
+    // Child windows in their start-up order; arrangeWindows() places them.
     tblWrit = new Tbl_Writ(link, pointData);
-    addChild(tblWrit, QRect(QPoint(0, 0), Tbl_Writ::loadSize()));
+    addChild(tblWrit, Tbl_Writ::loadSize());
     // The torque plot reads parameter 57 each time it is drawn; the waveform
     // window draws its plots before the parameter window exists.
     hMon = new HMon(link, wave, [this] {
         return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
     });
-    addChild(hMon, QRect(430, 0, 420, 360));
+    addChild(hMon);
     commComm = new CommComm(link);
-    addChild(commComm, QRect(860, 0, 400, 360));
+    addChild(commComm);
     mon2 = new Mon2(link, *titleBar, *commComm);
-    addChild(mon2, QRect(0, 370, 420, 300));
+    addChild(mon2);
     alarm = new Alarm(link);
-    addChild(alarm, QRect(430, 370, 300, 300));
+    addChild(alarm);
     prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
-    addChild(prmWrit, QRect(740, 370, 420, 300));
+    addChild(prmWrit);
     ioMon = new IOMon(link);
-    addChild(ioMon, QRect(1170, 370, 260, 300));
+    addChild(ioMon);
 
     passWord = new PassWord;
-    ChildFrame *pwFrame = addChild(passWord, QRect(480, 200, 260, 140));
+    ChildFrame *pwFrame = addChild(passWord, QSize(260, 140));
     pwFrame->onCloseRequest = [this] { passWord->WinPassExit(); };
     passWord->hideWindow = [pwFrame] { pwFrame->hide(); };
     passWord->setMakerMode = [this](bool on) { SetMakerMode(on); };
     pwFrame->hide();
 
     wave.TrigPos = 15;
+    arrangeWindows();
     mdiArea->setActiveSubWindow(frameOf(ioMon));
 }
 
-ChildFrame *MDItbl::addChild(ChildWindow *child, const QRect &geometry)
+void MDItbl::arrangeWindows()
+{
+    // Three columns: operating the axis (panel over status and alarms), the
+    // scope over the I/O, and the two editors.
+    constexpr int gap = 4;
+    auto size = [this](QWidget *child) { return frameOf(child)->size(); };
+    auto place = [this](QWidget *child, int x, int y) { frameOf(child)->move(x, y); };
+
+    const int belowPanel = size(commComm).height() + gap;
+    place(commComm, 0, 0);
+    place(mon2, 0, belowPanel);
+    place(alarm, size(mon2).width() + gap, belowPanel);
+    const int col2 = qMax(size(commComm).width(), size(mon2).width() + gap + size(alarm).width()) + gap;
+    place(hMon, col2, 0);
+    place(ioMon, col2, size(hMon).height() + gap);
+    const int col3 = col2 + qMax(size(hMon).width(), size(ioMon).width()) + gap;
+    place(prmWrit, col3, 0);
+    place(tblWrit, col3, size(prmWrit).height() + gap);
+
+    QRect all;
+    for (QWidget *w : {static_cast<QWidget *>(commComm), static_cast<QWidget *>(mon2), static_cast<QWidget *>(alarm),
+                       static_cast<QWidget *>(hMon), static_cast<QWidget *>(ioMon), static_cast<QWidget *>(prmWrit),
+                       static_cast<QWidget *>(tblWrit)})
+        all |= frameOf(w)->geometry();
+    m_layoutSize = all.size();
+    const QSize pw = size(passWord);
+    frameOf(passWord)->move((all.width() - pw.width()) / 2, (all.height() - pw.height()) / 3);
+}
+
+QSize MDItbl::preferredSize() const
+{
+    // The arranged windows, plus the menu bar, the status strip and the frame.
+    const int chrome = menuBar()->sizeHint().height() + titleBar->sizeHint().height();
+    return m_layoutSize + QSize(4, chrome + 4);
+}
+
+ChildFrame *MDItbl::addChild(ChildWindow *child, QSize size)
 {
     auto *frame = new ChildFrame;
     frame->setWidget(child);
@@ -98,8 +137,8 @@ ChildFrame *MDItbl::addChild(ChildWindow *child, const QRect &geometry)
     frame->setObjectName(child->objectName() + QStringLiteral("Frame"));
     frame->setWindowTitle(child->windowTitle());
     mdiArea->addSubWindow(frame);
-    frame->setGeometry(geometry);
     frame->show();
+    frame->resize(size.isValid() ? size : frame->sizeHint());
     return frame;
 }
 

@@ -70,6 +70,9 @@ public:
     bool makerMode() const;
     void SetMakerMode(bool on);
 
+    // The size at which every child window shows whole, side by side.
+    QSize preferredSize() const;
+
     void mnuSystem1_Click(int index);
     void showAbout();
 
@@ -78,8 +81,11 @@ protected:
 
 private:
     void MDIForm_Load();
-    ChildFrame *addChild(ChildWindow *child, const QRect &geometry);
+    ChildFrame *addChild(ChildWindow *child, QSize size = QSize());
+    void arrangeWindows();
     void buildMenus();
     void fillWindowMenu();
     void connectLinkUi();
+
+    QSize m_layoutSize;
 };
