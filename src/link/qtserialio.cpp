@@ -4,13 +4,21 @@
 #include <QFileInfo>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <unistd.h>
 #endif
 
 QtSerialIo::QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent)
     : SerialIo(parent), m_map(std::move(map)), m_parity(parity)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [this] { Q_EMIT bytesArrived(m_port.readAll()); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        // Taken through a small buffer: readAll() would hand over the port's
+        // whole 32 KB read chunk, to be allocated afresh for the next
+        // character, and at 9600 bit/s characters come one by one.
+        char chunk[512];
+        qint64 n;
+        while ((n = m_port.read(chunk, sizeof chunk)) > 0) Q_EMIT bytesArrived(QByteArray(chunk, n));
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialIo::onError);
 }
 
@@ -65,7 +73,24 @@ void QtSerialIo::close()
 
 void QtSerialIo::write(const QByteArray &bytes)
 {
-    if (m_port.isOpen()) m_port.write(bytes);
+    if (!m_port.isOpen()) return;
+    qsizetype done = 0;
+#ifndef Q_OS_WIN
+    // QSerialPort only queues what it is given and writes it when the event
+    // loop next finds the port writable: a turn of the loop between a reply
+    // and the next request. A request is short and has the line to itself, so
+    // it goes to the device at once. Whatever the device does not take now,
+    // and everything behind bytes still queued, goes the queued way, so the
+    // order holds; errors of the device show when the queue is written.
+    if (m_port.bytesToWrite() == 0) {
+        ssize_t n;
+        do {
+            n = ::write(m_port.handle(), bytes.constData(), static_cast<size_t>(bytes.size()));
+        } while (n < 0 && errno == EINTR);
+        if (n > 0) done = n;
+    }
+#endif
+    if (done < bytes.size()) m_port.write(bytes.constData() + done, bytes.size() - done);
 }
 
 void QtSerialIo::onError(QSerialPort::SerialPortError error)

@@ -1,0 +1,28 @@
+#!/bin/sh
+# Instructions the program executes while polling a drive paced at 9600 bit/s:
+# a count that does not depend on how busy the machine is. Starts the
+# simulated drive and the program under callgrind, lets it settle, counts for
+# SECONDS (default 20) and prints the totals and the biggest inclusive costs.
+# Usage: bench/callgrind-polling.sh [build dir] [seconds]
+set -e
+build=${1:-build}
+seconds=${2:-20}
+dir=$(mktemp -d)
+trap 'kill $prog $drive 2>/dev/null; rm -rf "$dir"' EXIT
+"$build/sim/orvex-drive-sim" --link="$dir/drive" >/dev/null 2>&1 &
+drive=$!
+sleep 0.5
+(cd "$dir" && QT_QPA_PLATFORM=offscreen exec valgrind --tool=callgrind --callgrind-out-file="$dir/cg.out" \
+    "$OLDPWD/$build/src/orvex" --port 1="$dir/drive") >/dev/null 2>&1 &
+prog=$!
+sleep 30   # start-up under valgrind, then polling settles
+callgrind_control -z $prog >/dev/null 2>&1
+sleep "$seconds"
+callgrind_control -d $prog >/dev/null 2>&1
+sleep 2
+out=$(ls "$dir"/cg.out.* | head -1)
+total=$(callgrind_annotate "$out" | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1}')
+wakes=$(callgrind_annotate --inclusive=yes "$out" | awk '/DriveLink::receive\(QByteArrayView\)/ && /=>/ {gsub(/[(x),]/, "", $NF); print $NF; exit}')
+echo "instructions in $seconds s of polling: $total ($(( total / seconds )) a second)"
+[ -n "$wakes" ] && echo "deliveries of received bytes to the link: $wakes ($(( total / wakes )) instructions each)"
+callgrind_annotate --inclusive=yes "$out" | grep -E 'PROGRAM TOTALS|g_main_context_(prepare|check|dispatch)|readyRead|readAll|DriveLink::(receive|takeChar|dispatch)|drawWidget|TimerDateTime_Timer|OnReply' | head -20
