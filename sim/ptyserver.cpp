@@ -340,6 +340,7 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
     std::optional<std::string> reply;
     WirePlan plan;
     bool paced;
+    bool whole;
     std::chrono::nanoseconds characterTime;
     std::chrono::microseconds delay;
     {
@@ -348,6 +349,7 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
         reply = m_model.handle(request.text);
         if (reply) plan = m_shaper.shape(keywordOf(request.text), *reply, m_config.faults);
         paced = m_config.paced;
+        whole = m_config.wholeReplies;
         characterTime = m_config.characterTime();
         delay = m_config.responseDelay;
     }
@@ -371,6 +373,11 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
             continue;
         }
         // A character is there once its last bit is.
+        if (whole) {
+            t += characterTime * static_cast<long>(piece.bytes.size());
+            m_output.push_back({piece.bytes, t});
+            continue;
+        }
         for (char c : piece.bytes) {
             t += characterTime;
             m_output.push_back({std::string(1, c), t});

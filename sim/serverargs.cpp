@@ -30,6 +30,7 @@ const char *ServerArgsHelp()
 {
     return "  --link=PATH          make PATH a symbolic link to the pseudo-terminal\n"
            "  --pace / --no-pace   take 1.04 ms a character as at 9600 bit/s (default) or answer at once\n"
+           "  --whole-replies      paced, but hand each reply over in one piece when its last character is in\n"
            "  --delay=MS           wait this long before each reply\n"
            "  --seed=N             seed of everything random (default 1)\n"
            "  --nv-file=PATH       keep the drive's non-volatile memory in this file\n"
@@ -76,6 +77,8 @@ ServerArgs ParseServerArgs(const std::vector<std::string> &args)
             c.paced = true;
         } else if (name == "--no-pace" && !hasValue) {
             c.paced = false;
+        } else if (name == "--whole-replies" && !hasValue) {
+            c.wholeReplies = true;
         } else if (name == "--link") {
             if (!take() || value.empty()) return bad();
             c.linkPath = value;

@@ -15,6 +15,10 @@ struct ServerConfig {
     std::string nvPath;          // file that keeps the non-volatile memory; empty: memory only
     std::string linkPath;        // a symbolic link to the pseudo-terminal, kept while it exists
     bool paced = true;           // characters take the time of the line in both directions
+    // A paced reply reaches the program in one piece when its last character
+    // has arrived, as a USB serial adapter hands it over, rather than a
+    // character at a time.
+    bool wholeReplies = false;
     int bitsPerSecond = 9600;
     int bitsPerCharacter = 10;   // start bit, 8 data bits, stop bit
     std::chrono::microseconds responseDelay{0};  // between the end of a request and its reply

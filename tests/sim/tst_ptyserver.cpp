@@ -47,6 +47,7 @@ class TstPtyServer : public QObject {
 private Q_SLOTS:
     void everyCatalogueRequestIsAnsweredAndWrittenDown();
     void captureAndMemoryOverTheLine();
+    void pacedExchangeTakesTheLineTime_data();
     void pacedExchangeTakesTheLineTime();
     void delayAndPieces();
     void megabyteWithoutEnd();
@@ -135,9 +136,19 @@ void TstPtyServer::captureAndMemoryOverTheLine()
     QCOMPARE(readReply(line.exchange("TBLR;9")).fields, QList<qint32>({1, -1000, 1500, 1000}));
 }
 
+void TstPtyServer::pacedExchangeTakesTheLineTime_data()
+{
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("a character at a time") << false;
+    QTest::newRow("whole replies") << true;
+}
+
 void TstPtyServer::pacedExchangeTakesTheLineTime()
 {
-    PtyServer server(ServerConfig{});  // paced by default
+    QFETCH(bool, whole);
+    ServerConfig config;  // paced by default
+    config.wholeReplies = whole;
+    PtyServer server(config);
     QVERIFY(server.start());
     FramedLine line(QByteArray::fromStdString(server.devicePath()));
     // Never faster than the line; the quickest of a few tries shows how
@@ -153,6 +164,7 @@ void TstPtyServer::pacedExchangeTakesTheLineTime()
         const double ms = t.nsecsElapsed() / 1e6;
         expected = (request.size() + 2 + got.size()) * 10 * 1000.0 / 9600;
         QVERIFY(got.endsWith('\x04'));
+        if (whole) QCOMPARE(line.reads.size(), 1);
         QVERIFY2(ms >= expected * 0.98, qPrintable(QStringLiteral("%1 ms < %2 ms").arg(ms).arg(expected)));
         quickest = std::min(quickest, ms);
     }
@@ -217,6 +229,7 @@ void TstPtyServer::options_data()
     QTest::addColumn<QString>("effect");  // empty: refused
     QTest::newRow("none") << QStringList() << "paced";
     QTest::newRow("no pace, delay") << QStringList{"--no-pace", "--delay=25"} << "unpaced 25";
+    QTest::newRow("whole replies") << QStringList{"--whole-replies"} << "whole";
     QTest::newRow("separate value") << QStringList{"--seed", "99"} << "seed 99";
     QTest::newRow("drop list") << QStringList{"--drop=S,IO,"} << "drop S IO";
     QTest::newRow("rates") << QStringList{"--garble=0.5", "--stall=1", "--stall-ms=10"} << "garble stall";
@@ -235,7 +248,8 @@ void TstPtyServer::options()
     const ServerArgs parsed = ParseServerArgs(a);
     QCOMPARE(parsed.error.empty(), !effect.isEmpty());
     const ServerConfig &c = parsed.config;
-    if (effect == u"paced") QVERIFY(c.paced && c.responseDelay == 0us && !c.faults.any());
+    if (effect == u"paced") QVERIFY(c.paced && !c.wholeReplies && c.responseDelay == 0us && !c.faults.any());
+    if (effect == u"whole") QVERIFY(c.paced && c.wholeReplies);
     if (effect == u"unpaced 25") QVERIFY(!c.paced && c.responseDelay == 25ms);
     if (effect == u"seed 99") QCOMPARE(c.seed, 99ULL);
     if (effect == u"drop S IO") QCOMPARE(c.faults.dropKeywords, (std::set<std::string>{"S", "IO"}));
