@@ -18,6 +18,7 @@
 #include "wave/hmon.h"
 #include "wave/wavefile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPushButton>
 
@@ -84,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0) return 0;
     FuzzRig &r = FuzzRig::instance();
     MDItbl &app = r.app();
+    // The file dialog makes the chosen file's folder the current directory;
+    // the fuzzer reads its corpus by the paths it was given, perhaps relative.
+    struct KeepCurrentDir {
+        QString path = QDir::currentPath();
+        ~KeepCurrentDir() { QDir::setCurrent(path); }
+    } keepCurrentDir;
     const int kind = data[0] % 3;
     const bool exact = (data[0] & 0x80) == 0;
     static constexpr qsizetype Lengths[3] = {ParamFileSize, PointFileSize, WaveFileBytes};
