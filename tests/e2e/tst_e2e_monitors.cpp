@@ -82,8 +82,7 @@ class TstE2eMonitors : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void activatingAWindowSwitchesThePoll();
-    void jogFromThePanel();
-    void pointMove();
+    void panelMovesTheDrive();
     void alarmFromTheDrive();
 };
 
@@ -106,7 +105,7 @@ void TstE2eMonitors::activatingAWindowSwitchesThePoll()
     }
 }
 
-void TstE2eMonitors::jogFromThePanel()
+void TstE2eMonitors::panelMovesTheDrive()
 {
     E2eHarness h;
     QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
@@ -141,6 +140,23 @@ void TstE2eMonitors::jogFromThePanel()
     h.idle(150);
     QVERIFY(std::abs(drivePosition(h) - rest) < 50);
 
+    // Point 3 (absolute -50000) designated: the drive's point follows, the
+    // axis stays; the start input moves it there.
+    constexpr double travel = -50000;
+    p->TxtPNT->setText(QStringLiteral("3"));
+    QTest::mouseClick(p->CmdPNT, Qt::LeftButton);
+    QVERIFY(h.waitUntil([&] { return h.withModel([](sim::DriveModel &m) { return m.selectedPoint(); }) == 3; }));
+    QVERIFY(h.waitUntil([&] { return p->LblPnt->text() == u"3"; }));
+    QVERIFY(std::abs(drivePosition(h) - rest) < 50);
+    p->CmdON[2]->click();
+    QVERIFY(h.waitUntil([&] { return rowText(h, RunRow) == u": ON"; }));
+    QVERIFY(h.waitUntil([&] { return std::abs(drivePosition(h) - travel) < 25; }, 10000));
+    QVERIFY(h.waitUntil([&] {
+        return rowText(h, PointRow) == u": ON" && rowText(h, RunRow) == u": OFF" &&
+               std::abs(p->LblMON->text().toLongLong() - travel) < 25;
+    }));
+    QVERIFY(lampLit(p->LblON[2]));
+
     // Shift+F1: the servo goes off, and everything says so.
     QTest::keyClick(p->TxtPNT, Qt::Key_F1, Qt::ShiftModifier);
     QVERIFY(h.waitUntil([&] { return !driveServo(h); }));
@@ -148,31 +164,6 @@ void TstE2eMonitors::jogFromThePanel()
         return rowText(h, SvonRow) == u": OFF" && backColour(w.titleBar->LblSVON, Black) && !lampLit(p->LblON[0]) &&
                lampLit(p->LblOFF[0]);
     }));
-}
-
-void TstE2eMonitors::pointMove()
-{
-    constexpr int point = 3;
-    constexpr double travel = -50000;  // the drive's point 3
-    E2eHarness h;
-    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
-    CommComm *p = h.window().commComm;
-
-    p->TxtPNT->setText(QString::number(point));
-    QTest::mouseClick(p->CmdPNT, Qt::LeftButton);
-    QVERIFY(h.waitUntil([&] { return h.withModel([](sim::DriveModel &m) { return m.selectedPoint(); }) == point; }));
-    QVERIFY(h.waitUntil([&] { return p->LblPnt->text() == QString::number(point); }));
-    QVERIFY(std::abs(drivePosition(h)) < 50);  // designating does not move
-
-    // The start input moves the axis to the point.
-    p->CmdON[2]->click();
-    QVERIFY(h.waitUntil([&] { return rowText(h, RunRow) == u": ON"; }));
-    QVERIFY(h.waitUntil([&] { return std::abs(drivePosition(h) - travel) < 25; }, 8000));
-    QVERIFY(h.waitUntil([&] {
-        return rowText(h, PointRow) == u": ON" && rowText(h, RunRow) == u": OFF" &&
-               std::abs(p->LblMON->text().toLongLong() - travel) < 25;
-    }));
-    QVERIFY(lampLit(p->LblON[2]));
 }
 
 void TstE2eMonitors::alarmFromTheDrive()
