@@ -59,19 +59,11 @@ class TstWaveRules : public QObject {
 private Q_SLOTS:
     void tRequest_data();
     void tRequest();
-    void statusBitOfBlock1_data();
-    void statusBitOfBlock1();
-    void blockSlots_data();
-    void blockSlots();
-    void refusedBlocks_data();
-    void refusedBlocks();
+    void blocks_data();
+    void blocks();
     void numbers_data();
     void numbers();
-    void dragBands_data();
-    void dragBands();
     void fileRecord();
-    void grid_data();
-    void grid();
     void traceRows_data();
     void traceRows();
     void stepIsJoined();
@@ -100,81 +92,61 @@ void TstWaveRules::tRequest()
     QCOMPARE(TRequestText(w, {setup[4], setup[3], setup[5]}), text);
 }
 
-void TstWaveRules::statusBitOfBlock1_data()
-{
-    QTest::addColumn<QByteArray>("field");
-    QTest::addColumn<int>("torque");
-    QTest::addColumn<int>("flag");
-    QTest::newRow("D8F1") << QByteArray("D8F1") << -9999 << 0;
-    QTest::newRow("D8F0") << QByteArray("D8F0") << 0 << 1;
-    QTest::newRow("2710") << QByteArray("2710") << 0 << 1;
-    QTest::newRow("4E1F") << QByteArray("4E1F") << 9999 << 1;
-    QTest::newRow("270F") << QByteArray("270F") << 9999 << 0;
-}
-
-void TstWaveRules::statusBitOfBlock1()
-{
-    QFETCH(QByteArray, field);
-    QFETCH(int, torque);
-    QFETCH(int, flag);
-    WaveState w;
-    w.WaveFlag[0][0] = qint16(1 - flag);
-    QCOMPARE(store(w, "T", "T;1;" + field + ";0014" + QByteArray(";0;0").repeated(15)), BlockOutcome::Stored);
-    QCOMPARE(w.WaveData[0][0], (std::array<qint16, 2>{20, qint16(torque)}));
-    QCOMPARE(int(w.WaveFlag[0][0]), flag);
-}
-
-void TstWaveRules::blockSlots_data()
-{
-    QTest::addColumn<int>("block");
-    QTest::addColumn<int>("first");
-    QTest::newRow("block 1") << 1 << 0;
-    QTest::newRow("block 3") << 3 << 32;
-    QTest::newRow("block 8") << 8 << 112;
-}
-
-void TstWaveRules::blockSlots()
-{
-    QFETCH(int, block);
-    QFETCH(int, first);
-    WaveState w;
-    for (auto &slot : w.WaveData[0]) slot = {-7, -7};
-    QCOMPARE(store(w, "T", blockText(block, 100, 500)), BlockOutcome::Stored);
-    for (int slot = 0; slot < WaveSlots; ++slot) {
-        const bool mine = slot >= first && slot < first + WaveBlockSamples;
-        QCOMPARE(w.WaveData[0][slot], mine ? (std::array<qint16, 2>{qint16(500 + slot - first), qint16(100 + slot - first)})
-                                           : (std::array<qint16, 2>{-7, -7}));
-    }
-    QCOMPARE(w.WaveData[1][first], (std::array<qint16, 2>{0, 0}));  // only the upload buffer
-}
-
-void TstWaveRules::refusedBlocks_data()
+// A reply over the leftovers of a longer block 5: either block b's sixteen
+// samples land in slots 16 (b - 1) on, first and last as given, or nothing
+// changes at all.
+void TstWaveRules::blocks_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<BlockOutcome>("outcome");
+    QTest::addColumn<int>("first");         // slot of the block's first sample
+    QTest::addColumn<QList<int>>("sample");  // speed, torque, status of the first and the last
+    using L = QList<int>;
+    const QByteArray zeros = QByteArray(";0;0").repeated(15);
+    // The status bit rides on the torque as +-10000.
+    QTest::newRow("D8F1") << "T;1;D8F1;0014" + zeros << BlockOutcome::Stored << 0 << L{20, -9999, 0, 0, 0, 0};
+    QTest::newRow("D8F0") << "T;1;D8F0;0014" + zeros << BlockOutcome::Stored << 0 << L{20, 0, 1, 0, 0, 0};
+    QTest::newRow("2710") << "T;1;2710;0014" + zeros << BlockOutcome::Stored << 0 << L{20, 0, 1, 0, 0, 0};
+    QTest::newRow("4E1F") << "T;1;4E1F;0014" + zeros << BlockOutcome::Stored << 0 << L{20, 9999, 1, 0, 0, 0};
+    QTest::newRow("270F") << "T;1;270F;0014" + zeros << BlockOutcome::Stored << 0 << L{20, 9999, 0, 0, 0, 0};
+    QTest::newRow("block 3") << blockText(3, 100, 500) << BlockOutcome::Stored << 32 << L{500, 100, 0, 515, 115, 0};
+    QTest::newRow("block 8") << blockText(8, -5, 1) << BlockOutcome::Stored << 112 << L{1, -5, 0, 16, 10, 0};
     const QByteArray full = blockText(2, 1, 1);
-    QTest::newRow("block 0") << blockText(0, 1, 1) << BlockOutcome::NoData;
-    QTest::newRow("block 9") << blockText(9, 1, 1) << BlockOutcome::NoData;
-    QTest::newRow("armed, no data") << QByteArray("T;0") << BlockOutcome::NoData;
-    QTest::newRow("a sample short") << blockText(2, 1, 1, 15) << BlockOutcome::Refused;
-    QTest::newRow("last field missing") << full.left(full.lastIndexOf(';')) << BlockOutcome::Refused;
-    QTest::newRow("block number alone") << QByteArray("T;2") << BlockOutcome::Refused;
-    QTest::newRow("torque 10000 hex") << QByteArray(full).replace(";1;1;", ";10000;1;") << BlockOutcome::Refused;
-    QTest::newRow("speed 0FFFF") << QByteArray(full).replace(";1;1;", ";1;0FFFF;") << BlockOutcome::Refused;
-    QTest::newRow("extra fields are fine") << full + ";5" << BlockOutcome::Stored;
+    QTest::newRow("extra fields are fine") << full + ";5" << BlockOutcome::Stored << 16 << L{1, 1, 0, 16, 16, 0};
+    QTest::newRow("block 9") << blockText(9, 1, 1) << BlockOutcome::NoData << -1 << L{};
+    QTest::newRow("armed, no data") << QByteArray("T;0") << BlockOutcome::NoData << -1 << L{};
+    QTest::newRow("a sample short") << blockText(2, 1, 1, 15) << BlockOutcome::Refused << -1 << L{};
+    QTest::newRow("last field missing") << full.left(full.lastIndexOf(';')) << BlockOutcome::Refused << -1 << L{};
+    QTest::newRow("torque 10000 hex") << QByteArray(full).replace(";1;1;", ";10000;1;") << BlockOutcome::Refused << -1 << L{};
+    QTest::newRow("speed 0FFFF") << QByteArray(full).replace(";1;1;", ";1;0FFFF;") << BlockOutcome::Refused << -1 << L{};
 }
 
-void TstWaveRules::refusedBlocks()
+void TstWaveRules::blocks()
 {
     QFETCH(QByteArray, text);
     QFETCH(BlockOutcome, outcome);
-    // The leftovers of a longer block 5 stand where a short reply carries nothing.
+    QFETCH(int, first);
+    QFETCH(QList<int>, sample);
     WaveState w;
+    for (auto &slot : w.WaveData[0]) slot = {-7, -7};
+    w.WaveFlag[0].fill(7);
+    const WaveState before = w;
     QCOMPARE(store(w, blockText(5, 3000, 4000), text), outcome);
-    if (outcome != BlockOutcome::Stored) QVERIFY(w.WaveData == WaveState().WaveData && w.WaveFlag == WaveState().WaveFlag);
+    for (int slot = 0; slot < WaveSlots; ++slot) {
+        if (first < 0 || slot < first || slot > first + 15) {
+            QCOMPARE(w.WaveData[0][slot], before.WaveData[0][slot]);
+            QCOMPARE(w.WaveFlag[0][slot], before.WaveFlag[0][slot]);
+        } else if (slot == first || slot == first + 15) {
+            const int k = slot == first ? 0 : 3;
+            QCOMPARE(w.WaveData[0][slot], (std::array<qint16, 2>{qint16(sample[k]), qint16(sample[k + 1])}));
+            QCOMPARE(int(w.WaveFlag[0][slot]), sample[k + 2]);
+        }
+    }
+    QVERIFY(w.WaveData[1] == before.WaveData[1]);  // only the upload buffer
 }
 
-// One rule's result against the expected number, one row each.
+// One rule's result against the expected number, one row each: the plot
+// scales, the knobs, the markers and the grids.
 void TstWaveRules::numbers_data()
 {
     QTest::addColumn<double>("actual");
@@ -183,15 +155,11 @@ void TstWaveRules::numbers_data()
     // Torque: 100 % is R units of the motor type in parameter 57.
     QTest::newRow("torque 900, type 0") << px(900, WG::TorqueFactor(0, "0")) << 12.0;
     QTest::newRow("torque 900, type 5") << px(900, WG::TorqueFactor(0, "5")) << 112.0;
-    QTest::newRow("torque, empty text") << px(900, WG::TorqueFactor(0, "")) << 12.0;
-    QTest::newRow("torque, type 1.5") << px(900, WG::TorqueFactor(0, "1.5")) << 112.0;
     QTest::newRow("torque -900, type 0") << px(-900, WG::TorqueFactor(0, "0")) << -13.0;
-    const struct {
-        const char *type;
-        double pixels;  // 10000 units at position 3: 125000 / R
-    } types[] = {{"1", 1666},  {" 31", 1666}, {"2", 1574},  {"20", 1572}, {"21", 1453}, {"22", 1363},
-                 {"30", 1891}, {"32", 1614},  {"33", 1689}, {"34", 1773}, {"0", 1388}};
-    for (const auto &t : types) QTest::addRow("motor type %s", t.type) << px(10000, WG::TorqueFactor(3, t.type)) << t.pixels;
+    // 10000 units at position 3: 125000 / R, R from the motor type.
+    const std::pair<const char *, int> types[] = {{"2", 1574}, {"20", 1572}, {" 31", 1666}, {"0", 1388}};
+    for (const auto &[type, pixels] : types)
+        QTest::addRow("motor type %s", type) << px(10000, WG::TorqueFactor(3, type)) << double(pixels);
     QTest::newRow("y0 torque at -15") << double(WG::ZeroLineY(WG::ZeroMarkerTop(1, -15), WG::PlotTop[1])) << -8.0;
     // Knobs: Tops 390, 510, 720, 847.5; Lefts by the circle rule.
     const double tops[4] = {390, 510, 720, 847.5}, lefts[4] = {420, 532, 532, 403};
@@ -208,6 +176,36 @@ void TstWaveRules::numbers_data()
     QTest::newRow("trigger at 1837.5") << double(WG::TrigFromMarkerLeft(1837.5)) << 14.0;
     QTest::newRow("zero at 1387.5") << double(WG::ZeroFromMarkerTop(0, 1387.5)) << 0.0;
     QTest::newRow("zero at 3862.5") << double(WG::ZeroFromMarkerTop(1, 3862.5)) << 2.0;
+    // A drag moves a marker only while the mouse is within its band (-1: stays).
+    const auto moved = [](std::optional<double> top) { return top.value_or(-1.0); };
+    QTest::newRow("speed zero, top edge") << moved(WG::ZeroDragTop(0, 300, 45)) << 217.0;
+    QTest::newRow("speed zero, above") << moved(WG::ZeroDragTop(0, 300, 44)) << -1.0;
+    QTest::newRow("speed zero, bottom edge") << moved(WG::ZeroDragTop(0, 2500, 110)) << 2482.0;
+    QTest::newRow("speed zero, below") << moved(WG::ZeroDragTop(0, 2500, 111)) << -1.0;
+    QTest::newRow("torque zero, above its plot") << moved(WG::ZeroDragTop(1, 2600, 100)) << -1.0;
+    QTest::newRow("trigger, left edge") << moved(WG::TrigDragLeft(750, 123)) << 745.0;
+    QTest::newRow("trigger, beyond left") << moved(WG::TrigDragLeft(750, 122)) << -1.0;
+    QTest::newRow("trigger, right edge") << moved(WG::TrigDragLeft(3000, 128)) << 3000.0;
+    QTest::newRow("trigger, beyond right") << moved(WG::TrigDragLeft(3000, 129)) << -1.0;
+    QTest::newRow("knob, band start 450") << moved(WG::KnobDragTop(390, 60)) << 382.5;
+    QTest::newRow("knob, above the band") << moved(WG::KnobDragTop(390, 45)) << -1.0;
+    QTest::newRow("knob, band end 915") << moved(WG::KnobDragTop(847.5, 67.5)) << 847.5;
+    QTest::newRow("knob, below the band") << moved(WG::KnobDragTop(847.5, 75)) << -1.0;
+    // The grid pictures: 25-pixel divisions, the middle lines two pixels
+    // thick, a grey frame.
+    const QImage plot = WaveGridImage(249, 149), status = WaveGridImage(249, 50);
+    const auto colour = [](const QImage &g, int x, int y) { return double(g.pixel(x, y) | 0xFF000000u); };
+    const double black = qRgb(0, 0, 0), green = qRgb(0, 128, 0), frame = qRgb(192, 192, 192);
+    QTest::newRow("plot grid size") << double(plot.width() * 1000 + plot.height()) << 249149.0;
+    QTest::newRow("status grid size") << double(status.width() * 1000 + status.height()) << 249050.0;
+    QTest::newRow("division line x 25") << colour(plot, 25, 12) << green;
+    QTest::newRow("middle x 125, 126") << colour(plot, 126, 12) << green;
+    QTest::newRow("beside the middle") << colour(plot, 127, 12) << black;
+    QTest::newRow("middle y 75, 76") << colour(plot, 12, 76) << green;
+    QTest::newRow("above the middle") << colour(plot, 12, 74) << black;
+    QTest::newRow("frame right") << colour(plot, 248, 40) << frame;
+    QTest::newRow("frame bottom") << colour(plot, 40, 148) << frame;
+    QTest::newRow("status middle 25, 26") << colour(status, 12, 26) << green;
 }
 
 void TstWaveRules::numbers()
@@ -215,39 +213,6 @@ void TstWaveRules::numbers()
     QFETCH(double, actual);
     QFETCH(double, expected);
     QCOMPARE(actual, expected);
-}
-
-void TstWaveRules::dragBands_data()
-{
-    QTest::addColumn<int>("what");  // 0, 1 zero line of that plot; 2 trigger; 3 knob
-    QTest::addColumn<double>("at");
-    QTest::addColumn<double>("mouse");
-    QTest::addColumn<double>("moved");  // -1: stays
-    QTest::newRow("speed zero, top edge") << 0 << 300.0 << 45.0 << 217.0;
-    QTest::newRow("speed zero, above") << 0 << 300.0 << 44.0 << -1.0;
-    QTest::newRow("speed zero, bottom edge") << 0 << 2500.0 << 110.0 << 2482.0;
-    QTest::newRow("speed zero, below") << 0 << 2500.0 << 111.0 << -1.0;
-    QTest::newRow("torque zero, above its plot") << 1 << 2600.0 << 100.0 << -1.0;
-    QTest::newRow("trigger, left edge") << 2 << 750.0 << 123.0 << 745.0;
-    QTest::newRow("trigger, beyond left") << 2 << 750.0 << 122.0 << -1.0;
-    QTest::newRow("trigger, right edge") << 2 << 3000.0 << 128.0 << 3000.0;
-    QTest::newRow("trigger, beyond right") << 2 << 3000.0 << 129.0 << -1.0;
-    QTest::newRow("knob, band start 450") << 3 << 390.0 << 60.0 << 382.5;
-    QTest::newRow("knob, above the band") << 3 << 390.0 << 45.0 << -1.0;
-    QTest::newRow("knob, band end 915") << 3 << 847.5 << 67.5 << 847.5;
-    QTest::newRow("knob, below the band") << 3 << 847.5 << 75.0 << -1.0;
-}
-
-void TstWaveRules::dragBands()
-{
-    QFETCH(int, what);
-    QFETCH(double, at);
-    QFETCH(double, mouse);
-    QFETCH(double, moved);
-    const std::optional<double> r = what < 2 ? WG::ZeroDragTop(what, at, mouse)
-                                  : what == 2 ? WG::TrigDragLeft(at, mouse)
-                                              : WG::KnobDragTop(at, mouse);
-    QCOMPARE(r.value_or(-1.0), moved);
 }
 
 void TstWaveRules::fileRecord()
@@ -274,34 +239,6 @@ void TstWaveRules::fileRecord()
     QCOMPARE(quint8(bytes[780]), quint8(0xF1));  // -15, low byte first
 }
 
-void TstWaveRules::grid_data()
-{
-    constexpr QRgb Black = qRgb(0, 0, 0), Green = qRgb(0, 128, 0), Frame = qRgb(192, 192, 192);
-    QTest::addColumn<int>("height");
-    QTest::addColumn<QPoint>("at");
-    QTest::addColumn<uint>("colour");
-    QTest::newRow("division line x 25") << 149 << QPoint(25, 12) << uint(Green);
-    QTest::newRow("between lines") << 149 << QPoint(24, 12) << uint(Black);
-    QTest::newRow("middle x 125, 126") << 149 << QPoint(126, 12) << uint(Green);
-    QTest::newRow("beside the middle") << 149 << QPoint(127, 12) << uint(Black);
-    QTest::newRow("middle y 75, 76") << 149 << QPoint(12, 76) << uint(Green);
-    QTest::newRow("above the middle") << 149 << QPoint(12, 74) << uint(Black);
-    QTest::newRow("frame right") << 149 << QPoint(248, 40) << uint(Frame);
-    QTest::newRow("frame bottom") << 149 << QPoint(40, 148) << uint(Frame);
-    QTest::newRow("status middle 25, 26") << 50 << QPoint(12, 26) << uint(Green);
-    QTest::newRow("status frame bottom") << 50 << QPoint(40, 49) << uint(Frame);
-}
-
-void TstWaveRules::grid()
-{
-    QFETCH(int, height);
-    QFETCH(QPoint, at);
-    QFETCH(uint, colour);
-    const QImage g = WaveGridImage(249, height);
-    QCOMPARE(g.size(), QSize(249, height));
-    QCOMPARE(g.pixel(at) | 0xFF000000u, colour);
-}
-
 void TstWaveRules::traceRows_data()
 {
     QTest::addColumn<QList<int>>("setup");  // present, previous (every sample), dial, mode, zero line
@@ -311,7 +248,6 @@ void TstWaveRules::traceRows_data()
     QTest::newRow("zero data") << QList<int>{0, 0, 0, 0, 0} << QList<int>{75} << QList<int>{76};
     QTest::newRow("Present only") << QList<int>{0, 0, 0, 1, 0} << QList<int>{75} << QList<int>{};
     QTest::newRow("zero line +1 (1192)") << QList<int>{0, 0, 0, 0, 1} << QList<int>{79} << QList<int>{80};
-    QTest::newRow("zero line -1 (1042)") << QList<int>{0, 0, 0, 0, -1} << QList<int>{69} << QList<int>{70};
     QTest::newRow("zero line 15: below") << QList<int>{0, 0, 0, 0, 15} << QList<int>{} << QList<int>{};
     QTest::newRow("400 at 0: 2 px up") << QList<int>{400, 0, 0, 0, 0} << QList<int>{73} << QList<int>{76};
     QTest::newRow("400 at 3: 30 px up") << QList<int>{400, 400, 3, 0, 0} << QList<int>{45} << QList<int>{46};
