@@ -34,7 +34,6 @@ void TstE2eLink::survives_data()
     f.noiseLength = 40;
     f.splitGapMs = 30;
     QTest::newRow("noise, second starts, stray ends, pieces, 300 fields") << f << 500 << "";
-    QTest::newRow("power cycle") << sim::FaultConfig() << 0 << "power";
     QTest::newRow("the line goes and comes back") << sim::FaultConfig() << 0 << "vanish";
 }
 
@@ -54,7 +53,6 @@ void TstE2eLink::survives()
     QVERIFY(pollsSteadily(6000));
     h.setFaults(faults);
     if (event == u"flood") h.drive().flood(1 << 20);
-    if (event == u"power") h.drive().powerCycle();
     if (event == u"vanish") {
         h.drive().vanish(std::chrono::milliseconds(600));
         QVERIFY(h.waitUntil([&] { return !h.link().portOpen(); }, 3000));
