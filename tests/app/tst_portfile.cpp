@@ -38,11 +38,8 @@ private Q_SLOTS:
     void init();
     void readPortFile_data();
     void readPortFile();
-    void dialogActivation();
     void dialog_data();
     void dialog();
-    void qtFilter_data();
-    void qtFilter();
     void chosenFile_data();
     void chosenFile();
 
@@ -101,25 +98,6 @@ struct DialogRig {
     PortInp dialog{link, [] { return QList<PortEntry>{{1, "/dev/ttyS0", "built in"}, {3, "/dev/pts/7", "command line"}}; }};
 };
 
-void TstPortFile::dialogActivation()
-{
-    DialogRig r;
-    r.settings.PortNo = 3;
-    r.settings.OfflineMode = 1;
-    r.dialog.show();
-    QCOMPARE(r.dialog.TxtPortNo->text(), QStringLiteral("3"));
-    QVERIFY(r.dialog.ChkOffLine->isChecked());
-    QCOMPARE(r.dialog.LstPorts->topLevelItemCount(), 2);
-    QCOMPARE(r.dialog.LstPorts->currentItem()->text(1), QStringLiteral("/dev/pts/7"));
-    QCOMPARE(r.dialog.focusWidget(), r.dialog.TxtPortNo);
-    r.dialog.hide();
-    r.settings.PortNo = 1;
-    r.settings.OfflineMode = 0;
-    r.dialog.show();  // filled afresh at each activation
-    QCOMPARE(r.dialog.TxtPortNo->text(), QStringLiteral("1"));
-    QVERIFY(!r.dialog.ChkOffLine->isChecked());
-}
-
 void TstPortFile::dialog_data()
 {
     QTest::addColumn<QByteArray>("startFile");  // read at start; empty: none
@@ -160,7 +138,11 @@ void TstPortFile::dialog()
     ReadPortFile(r.settings);
     QFile::remove(PortFilePath());
     r.port.open(1);
-    r.dialog.show();
+    r.dialog.show();  // filled from the settings, the known ports listed
+    QCOMPARE(r.dialog.TxtPortNo->text(), QString::number(r.settings.PortNo));
+    QCOMPARE(r.dialog.ChkOffLine->isChecked(), r.settings.OfflineMode != 0);
+    QCOMPARE(r.dialog.LstPorts->topLevelItemCount(), 2);
+    QCOMPARE(r.dialog.focusWidget(), r.dialog.TxtPortNo);
     r.dialog.TxtPortNo->setText(typed);
     r.dialog.ChkOffLine->setChecked(tick);
     ModalAnswerer answer;
@@ -179,21 +161,6 @@ void TstPortFile::dialog()
     QCOMPARE(r.port.isOpen(), file.isEmpty());
     if (file.isEmpty()) QVERIFY(!QFile::exists(PortFilePath()));
     else QVERIFY2(readFile().startsWith(file), readFile().constData());
-}
-
-void TstPortFile::qtFilter_data()
-{
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("qt");
-    QTest::newRow("points") << "Tavix-DRIVE point table files(*.ptt)|*.ptt" << "Tavix-DRIVE point table files(*.ptt)";
-    QTest::newRow("pattern not in text") << "Waves|*.wvt" << "Waves (*.wvt)";
-}
-
-void TstPortFile::qtFilter()
-{
-    QFETCH(QString, filter);
-    QFETCH(QString, qt);
-    QCOMPARE(DlogFile::qtFilter(filter), qt);
 }
 
 void TstPortFile::chosenFile_data()
@@ -222,7 +189,10 @@ void TstPortFile::chosenFile()
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
     QDir::setCurrent(dir.path());
-    DlogFile dialog(nullptr, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt"));
+    const QString filter = QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt");
+    QCOMPARE(DlogFile::qtFilter(filter), QStringLiteral("Tavix-DRIVE point table files(*.ptt)"));
+    QCOMPARE(DlogFile::qtFilter(u"Waves|*.wvt"), QStringLiteral("Waves (*.wvt)"));  // pattern not in the text
+    DlogFile dialog(nullptr, filter, QStringLiteral("ptt"));
     QCOMPARE(dialog.initDir(), QDir::currentPath());
     bool askedSave = !save;
     dialog.chooser = [&](bool s) {
