@@ -191,7 +191,7 @@ void TstPortFile::chosenFile()
     QDir::setCurrent(dir.path());
     const QString filter = QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt");
     QCOMPARE(DlogFile::qtFilter(filter), QStringLiteral("Tavix-DRIVE point table files(*.ptt)"));
-    QCOMPARE(DlogFile::qtFilter(u"Waves|*.wvt"), QStringLiteral("Waves (*.wvt)"));  // pattern not in the text
+    QCOMPARE(DlogFile::qtFilter(QStringLiteral("Waves|*.wvt")), QStringLiteral("Waves (*.wvt)"));  // pattern not in the text
     DlogFile dialog(nullptr, filter, QStringLiteral("ptt"));
     QCOMPARE(dialog.initDir(), QDir::currentPath());
     bool askedSave = !save;
