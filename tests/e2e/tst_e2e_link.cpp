@@ -28,12 +28,10 @@ void TstE2eLink::survives_data()
     QTest::newRow("a reply stalls past the time-out") << f << 50 << "";
     f = {};
     f.garbleRate = 0.2;
-    QTest::newRow("garbled characters") << f << 800 << "";
-    f = {};
     f.noiseRate = f.doubleStartRate = f.strayEndRate = f.splitRate = f.oversizeRate = 1;
     f.noiseLength = 40;
     f.splitGapMs = 30;
-    QTest::newRow("noise, second starts, stray ends, pieces, 300 fields") << f << 500 << "";
+    QTest::newRow("garbled, noise, second starts, stray ends, pieces, 300 fields") << f << 800 << "";
     QTest::newRow("the line goes and comes back") << sim::FaultConfig() << 0 << "vanish";
 }
 

@@ -205,7 +205,6 @@ void TstDriveLink::exchange_data()
     const QStringList fourS(4, QStringLiteral("<S;0"));
     const QStringList fourSeen(4, QStringLiteral("S;0"));
     QTest::newRow("poll: I/O monitor") << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
-    QTest::newRow("poll: alarm display") << QStringList{"tag 0"} + fourS << QStringList{"S", "ALM", "S", "ALM"} << fourSeen << 0;
     QTest::newRow("poll: status monitor") << QStringList{"tag 2"} + fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
     QTest::newRow("poll: tag without builder") << QStringList{"tag 3"} + fourS << QStringList(4, "S") << fourSeen << 0;
     // Decoded once and answered once, whether the reply arrives at once or
