@@ -77,10 +77,9 @@ struct TblRig {
 class TstTblWrit : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void controls();
+    void controlsAndScrolling();
     void keys_data();
     void keys();
-    void viewportAndScrolling();
     void import();
     void exportReadsGridAtEachStep();
     void transferEnds_data();
@@ -89,7 +88,7 @@ private Q_SLOTS:
     void saveAndOpen();
 };
 
-void TstTblWrit::controls()
+void TstTblWrit::controlsAndScrolling()
 {
     TblRig r;
     const char *names[] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
@@ -106,46 +105,7 @@ void TstTblWrit::controls()
     }
     QCOMPARE(r.frame->size(), Twips::size(6090, 4935));
     QVERIFY(r.rw(0) && !r.rw(1) && !r.w->CmdFlash->isEnabled());
-}
 
-void TstTblWrit::keys_data()
-{
-    QTest::addColumn<int>("column");
-    QTest::addColumn<int>("from");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("to");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("down") << 1 << 0 << "2500000" << int(Qt::Key_Down) << 1 << " 2000000";
-    QTest::newRow("keypad enter") << 3 << 9 << "" << int(Qt::Key_Enter) << 10 << "----";
-    QTest::newRow("up wraps") << 1 << 0 << "-12" << int(Qt::Key_Up) << 31 << "-12";
-    QTest::newRow("down wraps") << 3 << 31 << "10000" << int(Qt::Key_Down) << 0 << " 9999";
-    QTest::newRow("right stays, unchecked") << 2 << 4 << "3000" << int(Qt::Key_Right) << 4 << "3000";
-}
-
-void TstTblWrit::keys()
-{
-    QFETCH(int, column);
-    QFETCH(int, from);
-    QFETCH(QString, typed);
-    QFETCH(int, key);
-    QFETCH(int, to);
-    QFETCH(QString, shown);
-    TblRig r;
-    QLineEdit *start = r.w->field(from, column);
-    start->setFocus(Qt::MouseFocusReason);
-    start->selectAll();
-    QTest::keyClick(start, Qt::Key_Backspace);
-    QTest::keyClicks(start, typed);
-    QTest::keyClick(start, Qt::Key(key));
-    QVERIFY(r.w->field(to, column)->hasFocus());
-    QCOMPARE(start->text(), shown);
-    QCOMPARE(r.row(20), Initial);
-}
-
-void TstTblWrit::viewportAndScrolling()
-{
-    TblRig r;
     // The window's height is its frame's: the buttons end inside it.
     const int viewport = 4935 - 1200 - 495;
     QCOMPARE(r.w->PictWin->height(), Twips::px(viewport));
@@ -186,6 +146,41 @@ void TstTblWrit::viewportAndScrolling()
     r.frame->showMinimized();
     r.w->TimerTblMain_Timer();
     QCOMPARE(r.w->PictWin->height(), Twips::px(3135 - 1200 - 495));
+}
+
+void TstTblWrit::keys_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("down") << 1 << 0 << "2500000" << int(Qt::Key_Down) << 1 << " 2000000";
+    QTest::newRow("keypad enter") << 3 << 9 << "" << int(Qt::Key_Enter) << 10 << "----";
+    QTest::newRow("up wraps") << 1 << 0 << "-12" << int(Qt::Key_Up) << 31 << "-12";
+    QTest::newRow("down wraps") << 3 << 31 << "10000" << int(Qt::Key_Down) << 0 << " 9999";
+    QTest::newRow("right stays, unchecked") << 2 << 4 << "3000" << int(Qt::Key_Right) << 4 << "3000";
+}
+
+void TstTblWrit::keys()
+{
+    QFETCH(int, column);
+    QFETCH(int, from);
+    QFETCH(QString, typed);
+    QFETCH(int, key);
+    QFETCH(int, to);
+    QFETCH(QString, shown);
+    TblRig r;
+    QLineEdit *start = r.w->field(from, column);
+    start->setFocus(Qt::MouseFocusReason);
+    start->selectAll();
+    QTest::keyClick(start, Qt::Key_Backspace);
+    QTest::keyClicks(start, typed);
+    QTest::keyClick(start, Qt::Key(key));
+    QVERIFY(r.w->field(to, column)->hasFocus());
+    QCOMPARE(start->text(), shown);
+    QCOMPARE(r.row(20), Initial);
 }
 
 void TstTblWrit::import()
