@@ -162,7 +162,6 @@ void TstDriveLink::splitReply_data()
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QList<int>>("fields");
     QTest::newRow("status") << QByteArray("\x02S;8000;0;3;123\x04") << "S" << QList<int>{-32768, 0, 3, 291};
-    QTest::newRow("W") << QByteArray("\x02W;12;FFFF\x04") << "W" << QList<int>{18, -1};
     QTest::newRow("trailing semicolon adds empty field") << QByteArray("\x02W;1;\x04") << "W" << QList<int>{1, 0};
     QTest::newRow("end by ETX") << QByteArray("\x02VV;1\x03") << "VV" << QList<int>{1};
     QTest::newRow("keyword only") << QByteArray("\x02" "FLASH\x04") << "FLASH" << QList<int>{};
@@ -204,7 +203,6 @@ void TstDriveLink::exchange_data()
     // "S" does not move the alternation.
     const QStringList fourS(4, QStringLiteral("<S;0"));
     const QStringList fourSeen(4, QStringLiteral("S;0"));
-    QTest::newRow("poll: I/O monitor") << fourS << QStringList{"S", "IO", "S", "IO"} << fourSeen << 0;
     QTest::newRow("poll: status monitor") << QStringList{"tag 2"} + fourS << QStringList{"S", VV, "S", VV} << fourSeen << 0;
     QTest::newRow("poll: tag without builder") << QStringList{"tag 3"} + fourS << QStringList(4, "S") << fourSeen << 0;
     // Decoded once and answered once, whether the reply arrives at once or
