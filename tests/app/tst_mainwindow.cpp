@@ -191,7 +191,7 @@ void TstMainWindow::aboutBox()
     Version about;
     QCOMPARE(about.LblVer->text(), expected);
     QCOMPARE(about.Label8->text(), QStringLiteral("PC Apprication Softwear"));  // as the drive's maker wrote it
-    QCOMPARE(about.Image1->pixmap().size(), QSize(118, 36));
+    QVERIFY(!about.Image1->pixmap().isNull());
 }
 
 QTEST_MAIN(TstMainWindow)
