@@ -90,7 +90,6 @@ void TstParamRules::entryChecks_data()
     QTest::newRow("beyond 32 bits") << "99999999999" << "0/99999" << false << " 99999";
     QTest::newRow("hex lower case") << "20a" << "0/1023" << true << "20A";
     QTest::newRow("hex 400 held") << "400" << "0/1023" << true << "3FF";
-    QTest::newRow("hex junk") << "XYZ" << "0/1023" << true << "0";
     QTest::newRow("hex leading zeros") << "0003" << "0/3" << true << "3";
     QTest::newRow("hex 32-bit negative is below") << "FFFFFFFF" << "0/7" << true << "0";
 }
