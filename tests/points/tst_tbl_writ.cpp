@@ -82,9 +82,8 @@ private Q_SLOTS:
     void keys();
     void import();
     void exportReadsGridAtEachStep();
-    void transferEnds_data();
-    void transferEnds();
-    void refusedWhileParametersTransfer();
+    void transferEndsAndRestarts_data();
+    void transferEndsAndRestarts();
     void saveAndOpen();
 };
 
@@ -235,7 +234,7 @@ void TstTblWrit::exportReadsGridAtEachStep()
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
 }
 
-void TstTblWrit::transferEnds_data()
+void TstTblWrit::transferEndsAndRestarts_data()
 {
     QTest::addColumn<bool>("readBefore");
     QTest::addColumn<int>("button");
@@ -243,7 +242,7 @@ void TstTblWrit::transferEnds_data()
     QTest::newRow("ERR during export") << true << 1;
 }
 
-void TstTblWrit::transferEnds()
+void TstTblWrit::transferEndsAndRestarts()
 {
     QFETCH(bool, readBefore);
     QFETCH(int, button);
@@ -266,11 +265,8 @@ void TstTblWrit::transferEnds()
     r.port.written.clear();
     reply(r.port, step);
     QVERIFY(requests(r.port).filter(QStringLiteral("TBL")).isEmpty());
-}
-
-void TstTblWrit::refusedWhileParametersTransfer()
-{
-    TblRig r;
+    // Refused while the parameters' transfer runs, with the slot left alone;
+    // afterwards the next one starts afresh.
     QVERIFY(r.link.beginTransfer(QStringLiteral("Prm_Writ")));
     r.link.setCommand("R;2", QStringLiteral("R"));
     ModalAnswerer answers;
