@@ -308,6 +308,7 @@ void TstTblWrit::saveAndOpen()
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
     QCOMPARE(r.data, file);
+    QApplication::setActiveWindow(&r.area);  // back from the message box
     r.w->TxtSpd[2]->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(r.w->TxtSpd[2], Qt::Key_Down);
     QCOMPARE(r.text(2, 2), QStringLiteral(" 2500"));
