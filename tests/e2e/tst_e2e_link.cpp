@@ -23,10 +23,6 @@ void TstE2eLink::survives_data()
     f.dropNext = 1;  // the flood stands in for the reply
     QTest::newRow("a reply lost in a megabyte without end") << f << 0 << "flood";
     f = {};
-    f.stallRate = 1;
-    f.stallMs = 2000;
-    QTest::newRow("a reply stalls past the time-out") << f << 50 << "";
-    f = {};
     f.garbleRate = 0.2;
     f.noiseRate = f.doubleStartRate = f.strayEndRate = f.splitRate = f.oversizeRate = 1;
     f.noiseLength = 40;
