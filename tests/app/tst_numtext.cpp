@@ -21,32 +21,21 @@ void TstNumText::valText_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
     QTest::newRow("leading number") << "12abc" << 12.0;
-    QTest::newRow("blank inside") << "1 2" << 12.0;
-    QTest::newRow("no digits") << "abc" << 0.0;
-    QTest::newRow("empty") << "" << 0.0;
     QTest::newRow("negative fraction") << "-3.5" << -3.5;
-    QTest::newRow("exponent") << "1e3" << 1000.0;
     QTest::newRow("D exponent") << "2D2" << 200.0;
     QTest::newRow("negative exponent") << "25E-1" << 2.5;
     QTest::newRow("exponent without digits") << "7e" << 7.0;
-    QTest::newRow("blanks around") << " -7 " << -7.0;
     QTest::newRow("tab and line feed") << "\t1\n5" << 15.0;
     QTest::newRow("carriage return stops") << "1\r5" << 1.0;
     QTest::newRow("second point stops") << "1.2.3" << 1.2;
-    QTest::newRow("point first") << ".5" << 0.5;
-    QTest::newRow("minus point") << "-.5" << -0.5;
     QTest::newRow("plus sign") << "+8" << 8.0;
     QTest::newRow("two signs") << "--5" << 0.0;
-    QTest::newRow("lone point") << "." << 0.0;
-    QTest::newRow("hex") << "&HFF" << 255.0;
-    QTest::newRow("hex lower case") << "&hff" << 255.0;
+    QTest::newRow("hex, lower case") << "&hff" << 255.0;
     QTest::newRow("hex four digits is 16 bit") << "&HFFFF" << -1.0;
     QTest::newRow("hex 8000") << "&H8000" << -32768.0;
     QTest::newRow("hex five digits is 32 bit") << "&H0FFFF" << 65535.0;
-    QTest::newRow("hex eight digits") << "&HFFFFFFFF" << -1.0;
     QTest::newRow("hex stops at non digit") << "&H1G" << 1.0;
     QTest::newRow("hex too long") << "&H123456789" << 0.0;
-    QTest::newRow("octal") << "&O17" << 15.0;
     QTest::newRow("octal 16 bit") << "&O177777" << -1.0;
     QTest::newRow("octal 32 bit") << "&O200000" << 65536.0;
     QTest::newRow("ampersand alone") << "&5" << 0.0;
@@ -68,23 +57,14 @@ void TstNumText::strText_data()
     QTest::addColumn<QString>("hex");  // the hexadecimal form of a whole number
     QTest::newRow("zero") << 0.0 << " 0" << "0";
     QTest::newRow("negative zero") << -0.0 << " 0" << "0";
-    QTest::newRow("100") << 100.0 << " 100" << "64";
-    QTest::newRow("1000") << 1000.0 << " 1000" << "3E8";
-    QTest::newRow("31") << 31.0 << " 31" << "1F";
     QTest::newRow("-500") << -500.0 << "-500" << "FFFFFE0C";
-    QTest::newRow("-1") << -1.0 << "-1" << "FFFFFFFF";
     QTest::newRow("int32 min") << -2147483648.0 << "-2147483648" << "80000000";
-    QTest::newRow("12.5") << 12.5 << " 12.5" << "";
-    QTest::newRow("0.5") << 0.5 << " .5" << "";
     QTest::newRow("-0.5") << -0.5 << "-.5" << "";
-    QTest::newRow("0.25") << 0.25 << " .25" << "";
     QTest::newRow("0.0001") << 0.0001 << " .0001" << "";
     QTest::newRow("small uses exponent") << 0.00001 << " 1E-05" << "";
     QTest::newRow("fifteen digits") << 123456789012345.0 << " 123456789012345" << "";
     QTest::newRow("large uses exponent") << 1e15 << " 1E+15" << "";
-    QTest::newRow("large mantissa") << -2.5e20 << "-2.5E+20" << "";
     QTest::newRow("rounded to 15 digits") << 0.1 + 0.2 << " .3" << "";
-    QTest::newRow("2500.4") << 2500.4 << " 2500.4" << "";
 }
 
 void TstNumText::strText()
@@ -100,19 +80,12 @@ void TstNumText::hexEntryToLong_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("value");
-    QTest::newRow("empty") << "" << 0;
-    QTest::newRow("3ff") << "3ff" << 1023;
     QTest::newRow("FFFFFFFF") << "FFFFFFFF" << -1;
     QTest::newRow("counts by last eight") << "1FFFFFFFF" << -1;
-    QTest::newRow("00012345") << "00012345" << 74565;
     QTest::newRow("behind 0000 up to 65535") << "FFFF" << 65535;
-    QTest::newRow("0003") << "0003" << 3;
     QTest::newRow("20a") << "20a" << 522;
     QTest::newRow("junk in last four is negative") << "XYZ" << -1;
-    QTest::newRow("blank in last four is negative") << "20A " << -1;
-    QTest::newRow("minus sign is negative") << "-5" << -1;
     QTest::newRow("32-bit stops at junk") << "1234567G" << 0x1234567;
-    QTest::newRow("32-bit skips blanks") << "1 234567" << 0x1234567;
     QTest::newRow("blanks count among the eight") << "12 34 567" << 0x234567;
     QTest::newRow("32-bit without digits") << "G2345678" << 0;
 }
@@ -132,9 +105,6 @@ void TstNumText::rounding_data()
     QTest::newRow("2.5") << 2.5 << 2 << 2;
     QTest::newRow("3.5") << 3.5 << 4 << 3;
     QTest::newRow("-2.5") << -2.5 << -2 << -3;
-    QTest::newRow("12.5") << 12.5 << 12 << 12;
-    QTest::newRow("13.5") << 13.5 << 14 << 13;
-    QTest::newRow("0.4") << 0.4 << 0 << 0;
     QTest::newRow("-0.4") << -0.4 << 0 << -1;
     QTest::newRow("held above") << 1e12 << std::numeric_limits<int>::max() << std::numeric_limits<int>::max();
     QTest::newRow("held below") << -1e12 << std::numeric_limits<int>::min() << std::numeric_limits<int>::min();
