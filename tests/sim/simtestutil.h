@@ -36,14 +36,6 @@ inline ReadReply askRead(sim::DriveModel &m, const std::string &request)
 
 inline void runFor(sim::DriveModel &m, int ms) { m.advance(std::chrono::milliseconds(ms)); }
 
-// "W;b;..." with the ten values of block b taken from params.
-inline QByteArray writeRequest(int block, const sim::Parameters &params)
-{
-    QByteArray r = "W;" + QByteArray::number(block, 16).toUpper();
-    for (int i = 0; i < 10; ++i) r += ";" + QByteArray::number(static_cast<quint32>(params[block * 10 + i]), 16).toUpper();
-    return r;
-}
-
 // Every request of the command catalogue with the number of fields of its
 // reply after the keyword (the reply keyword is the request's).
 inline QList<QPair<QString, int>> CatalogueRequests()
