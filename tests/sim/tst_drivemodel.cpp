@@ -32,7 +32,6 @@ void TstDriveModel::fieldWidths_data()
     QTest::addColumn<qint64>("readBack");  // as the program reads the text
     QTest::newRow("32767") << 32767LL << true << "7FFF" << 32767LL;
     QTest::newRow("32768 in five") << 32768LL << true << "08000" << 32768LL;
-    QTest::newRow("-1 of 16 bits") << -1LL << true << "FFFF" << -1LL;
     QTest::newRow("-32768 of 16 bits") << -32768LL << true << "8000" << -32768LL;
     QTest::newRow("-32769 of 16 bits widens") << -32769LL << true << "FFFF7FFF" << -32769LL;
     QTest::newRow("status word bit 31") << 0x80008100LL << false << "80008100" << qint64(qint32(0x80008100U));
@@ -148,12 +147,10 @@ void TstDriveModel::armedCapture()
 void TstDriveModel::faults_data()
 {
     QTest::addColumn<sim::FaultConfig>("faults");
-    QTest::addColumn<QString>("keyword");  // of the request
-    QTest::addColumn<QStringList>("notes");  // of three replies in turn
+    QTest::addColumn<QString>("note");
     QTest::addColumn<QString>("wire");       // what a reply sent puts on the line
     QTest::addColumn<int>("pauseMs");        // between its pieces
     const QString intact = QStringLiteral(R"(^\x02S;41;0;0;D7;0\x04$)");
-    const auto three = [](const char *note) { return QStringList(3, QString::fromLatin1(note)); };
     // Every reply faulted one way, with the setting beside the rate.
     const auto always = [](double FaultConfig::*rate, int FaultConfig::*setting = nullptr, int value = 0) {
         FaultConfig f;
@@ -161,44 +158,32 @@ void TstDriveModel::faults_data()
         if (setting) f.*setting = value;
         return f;
     };
-    FaultConfig dropS, dropTwo;
+    FaultConfig dropS;
     dropS.dropKeywords = {"S"};
-    dropTwo.dropNext = 2;
-    QTest::newRow("drop S") << dropS << "S" << three("dropped") << "" << 0;
-    QTest::newRow("drop the next two") << dropTwo << "S" << QStringList{"dropped", "dropped", ""}
-                                       << intact << 0;
-    QTest::newRow("garble") << always(&FaultConfig::garbleRate) << "S" << three("garbled")
+    QTest::newRow("drop S") << dropS << "dropped" << "" << 0;
+    QTest::newRow("garble") << always(&FaultConfig::garbleRate) << "garbled"
                             << R"(^\x02(?!S;41;0;0;D7;0\x04)[ -~]{13}\x04$)" << 0;
-    QTest::newRow("noise") << always(&FaultConfig::noiseRate, &FaultConfig::noiseLength, 5) << "S" << three("noise")
-                           << R"(^[ -~]{5}\x02S;41;0;0;D7;0\x04$)" << 0;
-    QTest::newRow("stray end") << always(&FaultConfig::strayEndRate) << "S" << three("stray end")
-                               << R"(^\x04\x03\x02S;41;0;0;D7;0\x04$)" << 0;
-    QTest::newRow("double start") << always(&FaultConfig::doubleStartRate) << "S" << three("double start")
-                                  << R"(^\x02[^\x02\x04]+\x02S;41;0;0;D7;0\x04$)" << 0;
-    QTest::newRow("oversize") << always(&FaultConfig::oversizeRate) << "S" << three("oversize") << R"(^\x02S(;\d){300}\x04$)" << 0;
-    QTest::newRow("split") << always(&FaultConfig::splitRate, &FaultConfig::splitGapMs, 60) << "S" << three("split") << intact << 60;
+    QTest::newRow("oversize") << always(&FaultConfig::oversizeRate) << "oversize" << R"(^\x02S(;\d){300}\x04$)" << 0;
+    QTest::newRow("split") << always(&FaultConfig::splitRate, &FaultConfig::splitGapMs, 60) << "split" << intact << 60;
 }
 
 void TstDriveModel::faults()
 {
     QFETCH(sim::FaultConfig, faults);
-    QFETCH(QString, keyword);
-    QFETCH(QStringList, notes);
+    QFETCH(QString, note);
     QFETCH(QString, wire);
     QFETCH(int, pauseMs);
     ReplyShaper shaper(1);
-    const std::string reply = *DriveModel().handle(keyword.toStdString());
-    for (const QString &note : notes) {
-        const WirePlan plan = shaper.shape(keyword.toStdString(), reply, faults);
-        QCOMPARE(QString::fromStdString(plan.note), note);
-        QCOMPARE(plan.dropped, note == u"dropped");
-        if (plan.dropped) continue;
-        const QString bytes = QString::fromLatin1(plan.bytes());
-        QVERIFY2(QRegularExpression(wire).match(bytes).hasMatch(), qPrintable(bytes.toLatin1().toPercentEncoding()));
-        QCOMPARE(plan.pieces.size() > 1, pauseMs > 0);
-        for (size_t i = 1; i < plan.pieces.size(); ++i)
-            QCOMPARE(plan.pieces[i].pauseBefore, std::chrono::microseconds(pauseMs * 1000));
-    }
+    const std::string reply = *DriveModel().handle("S");  // S;41;0;0;D7;0
+    const WirePlan plan = shaper.shape("S", reply, faults);
+    QCOMPARE(QString::fromStdString(plan.note), note);
+    QCOMPARE(plan.dropped, note == u"dropped");
+    if (plan.dropped) return;
+    const QString bytes = QString::fromLatin1(plan.bytes());
+    QVERIFY2(QRegularExpression(wire).match(bytes).hasMatch(), qPrintable(bytes.toLatin1().toPercentEncoding()));
+    QCOMPARE(plan.pieces.size() > 1, pauseMs > 0);
+    for (size_t i = 1; i < plan.pieces.size(); ++i)
+        QCOMPARE(plan.pieces[i].pauseBefore, std::chrono::microseconds(pauseMs * 1000));
 }
 
 QTEST_MAIN(TstDriveModel)
