@@ -51,7 +51,7 @@ void TstDriveModel::fieldWidths()
 // Each step of a scenario, on a fresh model:
 //   "REQ"             the request is answered with its own keyword
 //   "REQ=REPLY"       ... with exactly this reply ("-" for none)
-//   "REQ[i]=V"        field i of the reply (as the program reads it) is V
+//   "REQ[i]=V" / "~T" field i of the reply (as the program reads it) is V (within T); also "<V", ">V"
 //   "REQ[i]&M" / "!M" field i has every bit of M set / clear
 //   "+N" N ms pass; "alarm N" the drive raises alarm N; "power" off and on
 void TstDriveModel::scenario_data()
@@ -69,6 +69,10 @@ void TstDriveModel::scenario_data()
                                                      "ZSTRON=ERR;7", "SVOFF", "JOGOFF"};
     QTest::newRow("refused in emergency") << QStringList{"EMCON", "SVON=ERR;8", "NJOG=ERR;8", "EMCOFF"};
 
+    // A jog at the speed of parameter 20, 6 rpm a mm/s.
+    QTest::newRow("jog forward and stop") << QStringList{
+        "SVON", "PJOG", "+2000", "MON;4[1]=120~3", "S[0]&0x8000", "MON;0[1]>0",
+        "JOGOFF", "+2000", "MON;4[1]=0", "S[0]!0x8000", "S[0]&0x100"};
     QTest::newRow("zero set and teaching") << QStringList{
         "ZSET;3E8", "MON;0[1]=1000", "PNT;07", "TDIN", "TBLR;7=TBLR;0;3E8;0;0", "SVON", "PJOG", "+300",
         "ZSET;0=ERR;2", "ZSET;80000000=ERR;2"};
@@ -76,8 +80,9 @@ void TstDriveModel::scenario_data()
     // Working memory is lost at a power cycle or RESET; what FLASH kept is not.
     // The in-position width (parameter 1) is 20 at the factory.
     QTest::newRow("kept and lost") << QStringList{
-        "TBLW;A;0;FFE17B80;9C4;270F;", "FLASH", "TBLW;A;0;0;0;0;", "W;0;7530;4D;28;96;28;0;0;0;32;0", "R;0[2]=77",
-        "power", "S=-", "+400", "TBLR;A=TBLR;0;FFE17B80;9C4;270F", "R;0[2]=20"};
+        "TBLW;A;0;FFE17B80;9C4;270F;", "W;0;7530;4D;28;96;28;0;0;0;32;0", "FLASH", "TBLW;A;0;0;0;0;",
+        "W;0;7530;14;28;96;28;0;0;0;32;0", "R;0[2]=20", "power", "S=-", "+400",
+        "TBLR;A=TBLR;0;FFE17B80;9C4;270F", "R;0[2]=77"};
     QTest::newRow("RESET restarts without answer") << QStringList{
         "SVON", "TBLW;0;1;1;1;1;", "RESET=-", "S=-", "+300", "S[0]!0x80000000", "TBLR;0=TBLR;0;0;64;64"};
 
@@ -87,7 +92,7 @@ void TstDriveModel::scenario_data()
 void TstDriveModel::scenario()
 {
     QFETCH(QStringList, steps);
-    static const QRegularExpression check(QStringLiteral(R"(^(.*)\[(\d+)\]([=&!])(-?\w+)$)"));
+    static const QRegularExpression check(QStringLiteral(R"(^(.*)\[(\d+)\]([=<>&!])(-?\w+)(?:~(\d+))?$)"));
     DriveModel m;
     for (const QString &step : steps) {
         const QRegularExpressionMatch c = check.match(step);
@@ -101,7 +106,9 @@ void TstDriveModel::scenario()
             const qint64 got = askRead(m, c.captured(1).toStdString()).fields.value(c.captured(2).toInt(), -999999);
             const qint64 want = c.captured(4).toLongLong(nullptr, 0);
             const QChar op = c.captured(3).at(0);
-            const bool ok = op == u'=' ? got == want
+            const bool ok = op == u'=' ? std::abs(got - want) <= c.captured(5).toInt()
+                          : op == u'<' ? got < want
+                          : op == u'>' ? got > want
                           : op == u'&' ? (quint32(got) & want) == want
                                        : (quint32(got) & want) == 0;
             QVERIFY2(ok, qPrintable(step + QStringLiteral(" read ") + QString::number(got)));

@@ -11,17 +11,6 @@
 using namespace sim;
 using namespace std::chrono_literals;
 
-namespace {
-
-ServerConfig quickConfig()
-{
-    ServerConfig c;
-    c.paced = false;
-    return c;
-}
-
-}  // namespace
-
 class TstPtyServer : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -32,7 +21,9 @@ private Q_SLOTS:
 
 void TstPtyServer::everyRequestIsAnsweredAndBadInputRefused()
 {
-    PtyServer server(quickConfig());
+    ServerConfig unpaced;
+    unpaced.paced = false;
+    PtyServer server(unpaced);
     QVERIFY(server.start());
     FramedLine line(QByteArray::fromStdString(server.devicePath()));
     QVERIFY(line.ok());
