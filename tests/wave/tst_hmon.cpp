@@ -1,5 +1,5 @@
 // The waveform window driven as a user and a drive would: the set-up lists,
-// Run and Cancel, the upload through the link, the dials and markers by mouse
+// Run and Cancel, the upload through the link, the markers by mouse
 // and keyboard, and the waveform file.
 
 #include "app/mditbl.h"
