@@ -84,7 +84,6 @@ void TstParamRules::entryChecks_data()
     QTest::addColumn<bool>("hex");
     QTest::addColumn<QString>("result");
     QTest::newRow("below minimum") << "5" << "10/9999" << false << " 10";
-    QTest::newRow("negative limit") << "-3000000" << "-2000000/2000000" << false << "-2000000";
     QTest::newRow("rounds into range") << "2500.4" << "0/2500" << false << " 2500.4";
     QTest::newRow("rounds out of range") << "2501.5" << "0/2500" << false << " 2500";
     QTest::newRow("beyond 32 bits") << "99999999999" << "0/99999" << false << " 99999";
@@ -118,7 +117,6 @@ void TstParamRules::fieldValues_data()
     QTest::newRow("half to even up") << " 13.5" << false << 14 << " 14" << "E";
     QTest::newRow("beyond 32 bits held") << "99999999999" << false << 2147483647 << " 2147483647" << "7FFFFFFF";
     QTest::newRow("hex lower case, sent as shown") << "20a" << true << 522 << "20A" << "20a";
-    QTest::newRow("hex all ones") << "FFFFFFFF" << true << -1 << "FFFFFFFF" << "FFFFFFFF";
     QTest::newRow("hex leading zeros kept") << "0003" << true << 3 << "3" << "0003";
     // Half-typed entries would break a request apart: sent as checked.
     QTest::newRow("hex with separator") << "1;2" << true << -1 << "FFFFFFFF" << "A";
