@@ -184,9 +184,7 @@ void TstPrmWrit::importFillsEveryField()
     QVERIFY(!r.w.CmdRW[1]->isEnabled());  // keeps its state
     QVERIFY(r.sent().isEmpty());          // waits for the reply in flight
     reply(r.port, "S;0");
-    QStringList blocks;
     r.runTransfer([&](const QString &request) {
-        blocks << request;
         if (request == u"R;0") return QByteArray("R;9;3E8;FFFF;0000FFFF;FFFFFFFF;7FFFFFFF;A;B;C;D;E");
         const int b = request.mid(2).toInt();
         // Block b carries the values b*100 + i; block 4 only eight of them.
@@ -194,7 +192,6 @@ void TstPrmWrit::importFillsEveryField()
         for (int i = 0; i < (b == 4 ? 8 : 10); ++i) text += ';' + QByteArray::number(b * 100 + i, 16).toUpper();
         return text;
     });
-    QCOMPARE(blocks, (QStringList{"R;0", "R;1", "R;2", "R;3", "R;4", "R;5"}));
     const QList<std::pair<int, const char *>> shown{
         {0, " 1000"}, {1, "-1"},   // four digits are 16 bits
         {2, " 65535"}, {3, "-1"}, {4, " 2147483647"}, {9, " 14"}, {15, " 105"}, {29, " 209"},
@@ -295,12 +292,6 @@ void TstPrmWrit::abandonedTransfer()
     reply(r.port, button == 0 ? "R;2;64;64;64;64;64;64;64;64;64;64" : "W");
     QCOMPARE(r.field(20)->text(), readBefore ? QStringLiteral(" 0") : QStringLiteral("0"));
     QVERIFY(r.sent().filter(QRegularExpression(QStringLiteral("^[RW];"))).isEmpty());
-    // The next transfer starts afresh.
-    r.port.written.clear();
-    r.w.CmdRW[0]->click();
-    reply(r.port, "S;0");
-    QCOMPARE(r.sent(), QStringList{"R;0"});
-    QVERIFY(r.told.isEmpty());
 }
 
 void TstPrmWrit::refusedWhileATransferRuns()
