@@ -1,7 +1,8 @@
-// The operation panel and the three monitors against the simulated drive:
-// the poll follows the active window, the panel's commands change the
-// drive's state, and the lamps, rows and values follow what the drive says;
-// the point move from the panel is the point table's end-to-end test.
+// The operation panel and the three monitors against the simulated drive, in
+// one flow: the poll follows the active window, the panel's commands change
+// the drive's state, and the lamps, rows, values and alarm cells follow what
+// the drive says; the point move from the panel is the point table's
+// end-to-end test.
 
 #include "e2eharness.h"
 
@@ -47,22 +48,6 @@ bool driveServo(E2eHarness &h)
     return h.withModel([](sim::DriveModel &m) { return m.axis().servoOn(); });
 }
 
-// The harness started, the panel active and the servo on from its button:
-// the drive's servo comes on, and the panel's lamp, the status row and the
-// strip say so.
-bool servoOnAtPanel(E2eHarness &h)
-{
-    if (!started(h)) return false;
-    MDItbl &w = h.window();
-    h.activate(w.commComm);
-    if (!h.waitUntil([&] { return rowText(h, SvonRow) == u": OFF" && lampLit(w.commComm->LblOFF[0]); })) return false;
-    QTest::mouseClick(w.commComm->CmdON[0], Qt::LeftButton);
-    return h.waitUntil([&] {
-        return driveServo(h) && lampLit(w.commComm->LblON[0]) && !lampLit(w.commComm->LblOFF[0]) &&
-               rowText(h, SvonRow) == u": ON" && backColour(w.titleBar->LblSVON, Red);
-    });
-}
-
 // Requests after the switch: the first two may have been built before it.
 bool alternates(const QStringList &requests, const QRegularExpression &other)
 {
@@ -81,12 +66,10 @@ bool alternates(const QStringList &requests, const QRegularExpression &other)
 class TstE2eMonitors : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void activatingAWindowSwitchesThePoll();
-    void panelMovesTheDrive();
-    void alarmFromTheDrive();
+    void pollPanelAndAlarms();
 };
 
-void TstE2eMonitors::activatingAWindowSwitchesThePoll()
+void TstE2eMonitors::pollPanelAndAlarms()
 {
     E2eHarness h;
     QVERIFY2(started(h), qPrintable(h.error()));
@@ -103,14 +86,16 @@ void TstE2eMonitors::activatingAWindowSwitchesThePoll()
         const QRegularExpression re(QString::fromLatin1(request));
         QVERIFY2(h.waitUntil([&] { return alternates(h.requests(), re); }), qPrintable(h.requests().join(u' ')));
     }
-}
 
-void TstE2eMonitors::panelMovesTheDrive()
-{
-    E2eHarness h;
-    QVERIFY2(servoOnAtPanel(h), qPrintable(h.error()));
-    MDItbl &w = h.window();
+    // Servo on from the panel: the drive's servo comes on, and the panel's
+    // lamp, the status row and the strip say so.
     CommComm *p = w.commComm;
+    QVERIFY(h.waitUntil([&] { return rowText(h, SvonRow) == u": OFF" && lampLit(p->LblOFF[0]); }));
+    QTest::mouseClick(p->CmdON[0], Qt::LeftButton);
+    QVERIFY(h.waitUntil([&] {
+        return driveServo(h) && lampLit(p->LblON[0]) && !lampLit(p->LblOFF[0]) && rowText(h, SvonRow) == u": ON" &&
+               backColour(w.titleBar->LblSVON, Red);
+    }));
     QVERIFY(h.waitUntil([&] { return p->LblMON->text() == u"0"; }));
     QVERIFY(lampLit(p->LblOFF[7]));
 
@@ -132,14 +117,10 @@ void TstE2eMonitors::panelMovesTheDrive()
     QVERIFY(h.waitUntil([&] { return std::abs(p->LblMON->text().toLongLong() - drivePosition(h)) < 3; }));
     h.idle(150);
     QVERIFY(std::abs(drivePosition(h) - rest) < 50);
-}
 
-void TstE2eMonitors::alarmFromTheDrive()
-{
-    const QList<int> bits{1, 6};  // over load, then over current
-    E2eHarness h;
-    QVERIFY2(started(h), qPrintable(h.error()));
-    Alarm *a = h.window().alarm;
+    // Alarms raised in the drive: over load, then over current.
+    const QList<int> bits{1, 6};
+    Alarm *a = w.alarm;
     h.activate(a);
     QVERIFY(h.waitForReply(QStringLiteral("ALM")));
     for (int bit : bits) h.drive().raiseAlarm(bit);
