@@ -90,15 +90,6 @@ bool E2eHarness::waitForRequest(const QString &prefix, int timeoutMs)
     }, timeoutMs);
 }
 
-bool E2eHarness::waitForRequest(const QRegularExpression &re, int timeoutMs)
-{
-    return waitUntil([&] {
-        return seen([&](const sim::TranscriptEntry &e) {
-            return e.kind == sim::TranscriptEntry::Kind::Request && re.match(QString::fromStdString(e.text)).hasMatch();
-        });
-    }, timeoutMs);
-}
-
 bool E2eHarness::waitForReply(const QString &prefix, int timeoutMs)
 {
     const std::string p = prefix.toStdString();

@@ -49,9 +49,8 @@ public:
     void mark();
     // Processes events until pred() holds; false when timeoutMs passed first.
     bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000);
-    // A request (after the mark) whose text starts with prefix / matches re.
+    // A request (after the mark) whose text starts with prefix.
     bool waitForRequest(const QString &prefix, int timeoutMs = 5000);
-    bool waitForRequest(const QRegularExpression &re, int timeoutMs = 5000);
     // A reply that went out (not dropped) whose text starts with prefix.
     bool waitForReply(const QString &prefix, int timeoutMs = 5000);
     // Processes events for a while.

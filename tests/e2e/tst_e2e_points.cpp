@@ -5,6 +5,7 @@
 #include "monitor/commcomm.h"
 #include "points/tbl_writ.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -76,8 +77,9 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     QCOMPARE(shown, (QStringList{" 0", "-1500", " 2500", "----", " 1"}));
 
     // On the operation panel: point 5, servo on, start; the drive moves to
-    // the edited point.
+    // the edited point, and the panel's point and position follow.
     CommComm *panel = h.window().commComm;
+    h.activate(panel);
     panel->TxtPNT->setText(QStringLiteral("5"));
     const std::pair<QPushButton *, const char *> steps[] = {
         {panel->CmdPNT, "PNT;05"}, {panel->CmdON[0], "SVON"}, {panel->CmdON[2], "STRON"}, {panel->CmdOFF[2], "STROFF"}};
@@ -90,6 +92,7 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     QVERIFY(h.waitUntil([&] {
         return h.withModel([](sim::DriveModel &m) { return !m.axis().moving() && std::abs(m.axis().position() + 1500) < 2; });
     }, 15000));
+    QVERIFY(h.waitUntil([&] { return panel->LblPnt->text() == u"5" && panel->LblMON->text() == u"-1500"; }));
 }
 
 QTEST_MAIN(TstE2ePoints)
