@@ -4,6 +4,7 @@
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
+#include "app/useroptions.h"
 #include "app/version.h"
 #include "link/titlebar.h"
 #include "monitor/alarm.h"
@@ -16,10 +17,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
@@ -50,7 +54,12 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     resize(preferredSize());
 }
 
-MDItbl::~MDItbl() = default;
+MDItbl::~MDItbl()
+{
+    // Hidden while the link still lives: a key held on the panel is let go
+    // (and its stop queued) before the windows go.
+    hide();
+}
 
 void MDItbl::MDIForm_Load()
 {
@@ -71,6 +80,7 @@ void MDItbl::MDIForm_Load()
     });
     addChild(hMon);
     commComm = new CommComm(link);
+    commComm->setHoldToJog(mnuHoldToJog->isChecked());
     addChild(commComm);
     mon2 = new Mon2(link, *titleBar, *commComm);
     addChild(mon2);
@@ -163,7 +173,7 @@ void MDItbl::buildMenus()
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFile1 = mnuFile->addAction(QStringLiteral("Quit(&Q)"));
     mnuFile1->setObjectName(QStringLiteral("mnuFile1"));
-    connect(mnuFile1, &QAction::triggered, this, [] { QApplication::exit(0); });
+    connect(mnuFile1, &QAction::triggered, this, &MDItbl::endProgram);
 
     mnuWindow = menuBar()->addMenu(QStringLiteral("Window(&W)"));
     mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
@@ -179,6 +189,19 @@ void MDItbl::buildMenus()
         connect(mnuSystem1[i], &QAction::triggered, this, [this, i] { mnuSystem1_Click(i); });
     }
     mnuSystem1[1]->setCheckable(true);
+
+    mnuOptions = menuBar()->addMenu(QStringLiteral("Options(&O)"));
+    mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
+    mnuHoldToJog = mnuOptions->addAction(QStringLiteral("Hold to Jog"));
+    mnuHoldToJog->setObjectName(QStringLiteral("mnuHoldToJog"));
+    mnuHoldToJog->setCheckable(true);
+    mnuHoldToJog->setChecked(LoadUserOptions().holdToJog);
+    connect(mnuHoldToJog, &QAction::toggled, this, [this](bool on) {
+        if (commComm) commComm->setHoldToJog(on);
+        UserOptions options = LoadUserOptions();
+        options.holdToJog = on;
+        SaveUserOptions(options);
+    });
 }
 
 void MDItbl::fillWindowMenu()
@@ -270,7 +293,45 @@ void MDItbl::connectLinkUi()
 
 void MDItbl::closeEvent(QCloseEvent *event)
 {
-    // Ends the program at once: no question, nothing saved, nothing sent.
+    // No question and nothing saved; only a jog left running is stopped.
     event->accept();
-    QApplication::exit(0);
+    endProgram();
+}
+
+void MDItbl::endProgram()
+{
+    if (m_ending) return;  // a second close while the stops are answered
+    m_ending = true;
+    stopMotion();
+    if (exitProgram) exitProgram();
+}
+
+bool MDItbl::stopMotion()
+{
+    if (portSettings.OfflineMode != 0 || !link.portOpen()) return false;
+    const bool highSpeed = link.highSpeedOn() || commComm->highSpeedShown();
+    if (!link.jogStarted() && !commComm->jogShown() && !highSpeed) return false;
+
+    // A stop is never replaced in the slot, so both go out, "JOGOFF" first.
+    link.setCommand("JOGOFF");
+    if (highSpeed) link.setCommand("HSOFF");
+    link.setQuietTimeouts(true);
+    setEnabled(false);  // nothing else is queued meanwhile
+    QEventLoop wait;
+    QTimer check;
+    // A lost reply is given up by the link's time-out, which then sends the
+    // next stop; the bound only guards against a link that stopped turning.
+    QElapsedTimer since;
+    since.start();
+    connect(&check, &QTimer::timeout, &wait, [&] {
+        if (!link.stopOutstanding() || !link.portOpen() || since.elapsed() > 6000) wait.quit();
+    });
+    connect(&link, &DriveLink::replyDecoded, &wait, [&] {
+        if (!link.stopOutstanding()) wait.quit();
+    });
+    check.start(20);
+    wait.exec();
+    link.setQuietTimeouts(false);
+    setEnabled(true);
+    return true;
 }

@@ -9,6 +9,7 @@
 #include "points/pointdata.h"
 #include "wave/wavestate.h"
 
+#include <QApplication>
 #include <QMainWindow>
 #include <array>
 #include <functional>
@@ -61,6 +62,9 @@ public:
     QMenu *mnuWindow;
     QMenu *mnuSystem;
     std::array<QAction *, 3> mnuSystem1{};
+    // Beyond the drive's own menus: options kept between runs.
+    QMenu *mnuOptions;
+    QAction *mnuHoldToJog;
 
     // The frame of a child window inside the main area.
     ChildFrame *frameOf(QWidget *child) const;
@@ -76,6 +80,18 @@ public:
     void mnuSystem1_Click(int index);
     void showAbout();
 
+    // Quit and closing the main window end here. A jog or high speed left
+    // running is stopped first (see stopMotion), then the program ends.
+    void endProgram();
+    // While the port is open and the axis may still be jogging (this program
+    // started a jog or high speed and did not stop it, or the last status
+    // shows a jog), sends "JOGOFF" (and "HSOFF" with high speed on) and waits
+    // for their replies, at most for the link's time-out each and without the
+    // question. Returns at once otherwise. True when stops were sent.
+    bool stopMotion();
+    // Ends the event loop; tests replace it.
+    std::function<void()> exitProgram = [] { QApplication::exit(0); };
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -88,4 +104,5 @@ private:
     void connectLinkUi();
 
     QSize m_layoutSize;
+    bool m_ending = false;
 };

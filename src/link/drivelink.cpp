@@ -26,6 +26,11 @@ DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
 
 void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
 {
+    // A stop request is never dropped: what replaces it waits behind it.
+    const QByteArray framed = ::FrameCmd(text);
+    if (IsStopRequest(RequestKeyword(m_s.PendingCmd)) && m_s.PendingCmd != framed
+        && !m_heldStops.contains(m_s.PendingCmd))
+        m_heldStops.append(m_s.PendingCmd);
     m_s.PendingCmd = text.toByteArray();
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
     FrameCmd();
@@ -39,15 +44,47 @@ void DriveLink::MakeCmdIO() { setCommand("IO", QStringLiteral("IO")); }
 
 void DriveLink::SendPending()
 {
+    const QByteArray framed = m_s.PendingCmd;
+    m_s.PendingCmd.clear();
+    sendFramed(framed);
+}
+
+void DriveLink::sendFramed(const QByteArray &framed)
+{
     m_s.AwaitReply = 1;
     m_s.TimeoutTicks = 0;
-    m_s.LastCmd = m_s.PendingCmd;
-    m_s.PendingCmd.clear();
-    m_port.write(m_s.LastCmd);
+    m_s.LastCmd = framed;
+    const QByteArrayView keyword = RequestKeyword(framed);
+    if (keyword == "PJOG" || keyword == "NJOG") m_jogStarted = true;
+    else if (keyword == "JOGOFF") m_jogStarted = false;
+    else if (keyword == "HSON") m_highSpeedOn = true;
+    else if (keyword == "HSOFF") m_highSpeedOn = false;
+    m_port.write(framed);
+}
+
+bool DriveLink::sendWaiting()
+{
+    if (!m_heldStops.isEmpty()) {
+        sendFramed(m_heldStops.takeFirst());
+        return true;
+    }
+    if (m_s.PendingCmd.isEmpty()) return false;
+    SendPending();
+    return true;
+}
+
+bool DriveLink::stopOutstanding() const
+{
+    return !m_heldStops.isEmpty() || IsStopRequest(RequestKeyword(m_s.PendingCmd))
+        || (m_s.AwaitReply != 0 && IsStopRequest(RequestKeyword(m_s.LastCmd)));
 }
 
 void DriveLink::SendNext()
 {
+    if (!m_heldStops.isEmpty()) {
+        sendFramed(m_heldStops.takeFirst());
+        return;
+    }
     if (m_s.PendingCmd.isEmpty()) {
         // A running transfer leaves its next request here at every turn.
         // Without one, something replaced it (a button pressed within the
@@ -103,7 +140,7 @@ void DriveLink::takeChar(char c)
     m_s.AwaitReply = 0;
     m_s.InReply = 0;
     SplitReply(m_s);
-    dispatch();
+    dispatch(RequestKeyword(m_s.LastCmd));
     if (m_questionOpen) {
         // The lost reply came after all; the open question decides what is sent.
         m_lateReply = true;
@@ -113,7 +150,7 @@ void DriveLink::takeChar(char c)
     SendNext();
 }
 
-void DriveLink::dispatch()
+void DriveLink::dispatch(QByteArrayView answered)
 {
     const auto it = m_decoders.constFind(m_s.CmdName);
     if (it != m_decoders.cend()) {
@@ -122,8 +159,9 @@ void DriveLink::dispatch()
         m_catchAll();
     }
     // A drive that refuses a step of a transfer ends the transfer, as the
-    // time-out's Cancel does; otherwise its button would stay disabled.
-    if (m_s.CmdName == u"ERR" && !m_transferOwner.isEmpty()) abandonTransfer();
+    // time-out's Cancel does; otherwise its button would stay disabled. A
+    // refusal of a poll or a button's request leaves the transfer running.
+    if (m_s.CmdName == u"ERR" && !m_transferOwner.isEmpty() && IsTransferRequest(answered)) abandonTransfer();
     Q_EMIT replyDecoded();
 }
 
@@ -148,24 +186,27 @@ void DriveLink::LinkTimeout()
     m_s.RecvBuf.clear();
     m_s.InReply = 0;
 
-    if (!isSilentTimeout(m_s.CmdName)) {
+    if (!isSilentTimeout(m_s.CmdName) && !m_quietTimeouts) {
         m_uiBusy = m_questionOpen = true;
         m_lateReply = false;
         const bool retry = askRetry ? askRetry() : false;
         m_uiBusy = m_questionOpen = false;
         if (!m_port.isOpen()) return;  // closed or lost meanwhile: already reset
         if (retry) {
-            if (m_lateReply) {
-                SendNext();  // answered after all: go on rather than ask twice
-            } else {
-                m_s.PendingCmd = m_s.LastCmd;
-                SendPending();
-            }
+            // The lost request again; what the user queued meanwhile stays
+            // in the slot and goes out after its reply, before any poll.
+            if (m_lateReply) SendNext();  // answered after all: go on rather than ask twice
+            else sendFramed(m_s.LastCmd);
             return;
         }
         abandonTransfer();
-    } else if (!m_s.PendingCmd.isEmpty()) {
-        SendPending();
+        // The abandoned transfer's next request is no longer wanted; a
+        // command the user queued meanwhile goes out instead of "S".
+        if (IsTransferRequest(RequestKeyword(m_s.PendingCmd))) m_s.PendingCmd.clear();
+        m_s.XferIndex = 0;
+        m_s.AwaitReply = 0;
+        if (sendWaiting()) return;
+    } else if (sendWaiting()) {
         return;
     }
     m_s.XferIndex = 0;
@@ -204,7 +245,17 @@ void DriveLink::OpenPort()
 
 void DriveLink::closePort()
 {
-    if (m_port.isOpen()) m_port.close();
+    if (m_port.isOpen()) {
+        // A stop the user asked for still reaches the drive; its reply is
+        // not waited for.
+        for (const QByteArray &stop : std::as_const(m_heldStops)) m_port.write(stop);
+        if (IsStopRequest(RequestKeyword(m_s.PendingCmd))) {
+            m_port.write(m_s.PendingCmd);
+            m_s.PendingCmd.clear();
+        }
+        m_port.close();
+    }
+    m_heldStops.clear();
     m_portLost = false;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
@@ -217,6 +268,7 @@ void DriveLink::dropAllOffline()
     m_s.RecvBuf.clear();
     m_s.PendingCmd.clear();
     m_s.LastCmd.clear();
+    m_heldStops.clear();  // nothing can be sent: the drive is not on the line
     // A transfer started offline can never be answered.
     if (!m_transferOwner.isEmpty()) abandonTransfer();
     if (m_portStatus != u"Offline") setPortStatus(QStringLiteral("Offline"));

@@ -12,6 +12,7 @@
 
 #include <QByteArrayView>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -30,7 +31,8 @@ public:
     SerialIo &port() { return m_port; }
 
     // --- request builders -------------------------------------------------
-    // PendingCmd = the framed text, replacing whatever waited there. A
+    // PendingCmd = the framed text, replacing whatever waited there, except
+    // that a stop request it would replace is kept and goes out first. A
     // non-empty name also becomes CmdName.
     void setCommand(QByteArrayView text, const QString &cmdName = {});
     void setCommandText(const QString &text, const QString &cmdName = {}) { setCommand(text.toLatin1(), cmdName); }
@@ -73,6 +75,16 @@ public:
     // XferIndex = 0 and every editor restores its read and write buttons.
     void abandonTransfer();
 
+    // --- motion this program started -----------------------------------------
+    // A jog (PJOG or NJOG with no JOGOFF written since) and high speed (HSON
+    // with no HSOFF since), as far as requests written to the port tell.
+    bool jogStarted() const { return m_jogStarted; }
+    bool highSpeedOn() const { return m_highSpeedOn; }
+    // A stop request waits to be sent or its reply is still awaited.
+    bool stopOutstanding() const;
+    // Lost replies are given up without the question (the program is ending).
+    void setQuietTimeouts(bool quiet) { m_quietTimeouts = quiet; }
+
     // --- what the user is asked or told ------------------------------------
     // "It failed in the communication." with Retry (true) and Cancel (false).
     std::function<bool()> askRetry;
@@ -95,7 +107,14 @@ Q_SIGNALS:
     void replyDecoded();
 
 private:
-    void dispatch();
+    // Hands the split reply to its decoder; answered is the keyword of the
+    // request it answers.
+    void dispatch(QByteArrayView answered);
+    // Writes one framed request; it becomes LastCmd and is awaited.
+    void sendFramed(const QByteArray &framed);
+    // Sends a displaced stop request, else what waits in the slot; false
+    // when nothing waits.
+    bool sendWaiting();
     void onPortLost(const QString &reason);
     void resetExchange();
     void setPortStatus(const QString &text);
@@ -110,6 +129,12 @@ private:
     std::function<QString()> m_activeTag;
     std::vector<Handler> m_abandonHandlers;
     QString m_transferOwner;
+    // Stop requests that a later request would have replaced in the slot,
+    // oldest first; each goes out before the slot.
+    QList<QByteArray> m_heldStops;
+    bool m_jogStarted = false;
+    bool m_highSpeedOn = false;
+    bool m_quietTimeouts = false;
 
     bool m_uiBusy = false;        // a question or a port message is open
     bool m_questionOpen = false;  // "It failed in the communication." is open

@@ -90,3 +90,21 @@ QByteArray FrameCmd(QByteArrayView text)
     framed.append(EotChar);
     return framed;
 }
+
+QByteArrayView RequestKeyword(QByteArrayView framed)
+{
+    if (framed.isEmpty() || framed.front() != StxChar) return {};
+    qsizetype end = 1;
+    while (end < framed.size() && framed[end] != ';' && static_cast<unsigned char>(framed[end]) >= 32) ++end;
+    return framed.sliced(1, end - 1);
+}
+
+bool IsStopRequest(QByteArrayView keyword)
+{
+    return keyword == "JOGOFF" || keyword == "HSOFF" || keyword == "SVOFF" || keyword == "EMCON";
+}
+
+bool IsTransferRequest(QByteArrayView keyword)
+{
+    return keyword == "R" || keyword == "W" || keyword == "TBLR" || keyword == "TBLW" || keyword == "FLASH";
+}

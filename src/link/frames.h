@@ -24,3 +24,15 @@ void SplitReply(LinkState &s);
 
 // Wraps the command text in StxChar and EotChar.
 QByteArray FrameCmd(QByteArrayView text);
+
+// The keyword of a framed request: the text between StxChar and the first
+// ";" or control character ("R" for R;2, "JOGOFF" for JOGOFF).
+QByteArrayView RequestKeyword(QByteArrayView framed);
+
+// Requests that stop motion: the emergency stop, servo off, jog off and high
+// speed off. Such a request is never dropped: a later request does not
+// replace it in the slot, it goes out first.
+bool IsStopRequest(QByteArrayView keyword);
+
+// The requests of the parameter and point table transfers.
+bool IsTransferRequest(QByteArrayView keyword);

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,6 +91,9 @@ void CommComm::buildMonitor()
     for (const QString &item : MonitorItems()) CmbMON->addItem(item);
     CmbMON->setMaxVisibleItems(MonitorItemCount);
     CmbMON->setCurrentIndex(0);
+    // The list's pop-up exists from now on, so the function keys reach the
+    // panel while it is open too (see wireKeys).
+    CmbMON->view();
     LblMON = makeFieldLabel(Frame3, QStringLiteral("LblMON"), QStringLiteral("0"));
     LblMON->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     LblMON->setMinimumWidth(140);
@@ -149,7 +153,17 @@ void CommComm::buildJogGroup()
         CmdJOG[k]->setMinimumWidth(ButtonWidth);
         QLabel *lamp = makeLamp(Frame2, jogLamps[k].first, jogLamps[k].second);
         (k < 2 ? LblON[7 + k] : LblOFF[7]) = lamp;
-        connect(CmdJOG[k], &QPushButton::clicked, this, [this, k] { send(JogCommands()[k]); });
+        connect(CmdJOG[k], &QPushButton::clicked, this, [this, k] {
+            if (k == 2 || !m_holdToJog) send(JogCommands()[k]);  // a held jog acts on press and release
+        });
+        if (k < 2) {
+            connect(CmdJOG[k], &QPushButton::pressed, this, [this, k] {
+                if (m_holdToJog) jogDown(k, 0);
+            });
+            connect(CmdJOG[k], &QPushButton::released, this, [this, k] {
+                if (m_jogHeld == k && m_jogKey == 0) releaseHeldJog();
+            });
+        }
         grid->addWidget(new LampCell(lamp, CmdJOG[k], Frame2), k, 0);
     }
     Label9 = keyHint(Frame2, "Label9", QStringLiteral("[F7]"));
@@ -286,7 +300,7 @@ void CommComm::wireKeys()
     installEventFilter(this);
     for (QWidget *w : findChildren<QWidget *>()) w->installEventFilter(this);
     m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
-        if (m_speedKey != 0 && (now == nullptr || (now != this && !isAncestorOf(now)))) releaseHeldSpeed();
+        if (now == nullptr || (now != this && !isAncestorOf(now))) releaseHeld();
     });
 }
 
@@ -305,6 +319,12 @@ bool CommComm::event(QEvent *event)
     return ChildWindow::event(event);
 }
 
+void CommComm::hideEvent(QHideEvent *event)
+{
+    releaseHeld();  // minimised: nothing stays held without its key
+    ChildWindow::hideEvent(event);
+}
+
 bool CommComm::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
@@ -317,7 +337,7 @@ bool CommComm::eventFilter(QObject *watched, QEvent *event)
             }
             return functionKey(key);
         }
-        if (type != QEvent::ShortcutOverride && speedKey(watched, key)) return true;
+        if (type != QEvent::ShortcutOverride && (speedKey(watched, key) || heldJogKey(watched, key))) return true;
     }
     return ChildWindow::eventFilter(watched, event);
 }
@@ -335,6 +355,11 @@ bool CommComm::functionKey(QKeyEvent *event)
         } else if (!event->isAutoRepeat() && m_speedKey == event->key()) {
             releaseHeldSpeed();
         }
+        return true;
+    }
+    if (target.target == T::Jog && target.index < 2 && m_holdToJog) {
+        if (press && !event->isAutoRepeat()) jogDown(target.index, event->key());
+        else if (!press && !event->isAutoRepeat() && m_jogKey == event->key()) releaseHeldJog();
         return true;
     }
     if (!press) return true;
@@ -363,6 +388,51 @@ bool CommComm::speedKey(QObject *watched, QKeyEvent *event)
     releaseHeldSpeed();
     queueSendLine();  // the click that a completed press makes
     return true;
+}
+
+bool CommComm::heldJogKey(QObject *watched, QKeyEvent *event)
+{
+    const int key = event->key();
+    if (!m_holdToJog || !isEnterOrSpace(key)) return false;
+    if (event->type() == QEvent::KeyPress) {
+        const int index = watched == CmdJOG[0] ? 0 : watched == CmdJOG[1] ? 1 : -1;
+        if (index < 0) return false;
+        if (!event->isAutoRepeat()) jogDown(index, key);
+        return true;
+    }
+    if (m_jogKey != key) return watched == CmdJOG[0] || watched == CmdJOG[1];
+    if (!event->isAutoRepeat()) releaseHeldJog();
+    return true;
+}
+
+void CommComm::setHoldToJog(bool on)
+{
+    if (!on) releaseHeldJog();
+    m_holdToJog = on;
+}
+
+void CommComm::jogDown(int index, int key)
+{
+    if (m_jogHeld >= 0 && m_jogHeld != index) CmdJOG[m_jogHeld]->setDown(false);
+    m_jogHeld = index;
+    m_jogKey = key;
+    CmdJOG[index]->setDown(true);
+    send(JogCommands()[index]);
+}
+
+void CommComm::releaseHeldJog()
+{
+    if (m_jogHeld < 0) return;
+    CmdJOG[m_jogHeld]->setDown(false);
+    m_jogHeld = -1;
+    m_jogKey = 0;
+    send(JogCommands()[2]);
+}
+
+void CommComm::releaseHeld()
+{
+    if (m_speedKey != 0) releaseHeldSpeed();
+    releaseHeldJog();
 }
 
 void CommComm::speedDown()

@@ -34,6 +34,15 @@ public:
     // Written by the status reply decoder.
     void showLamps(const PanelLamps &lamps);
     void showPoint(qint32 point);
+    // What the last status reply said: a jog runs, high speed is on.
+    bool jogShown() const { return m_lamps.on[7] || m_lamps.on[8]; }
+    bool highSpeedShown() const { return m_lamps.on[6]; }
+
+    // Hold to jog: "+JOG" and "-JOG" (and F7, F8) jog while held, like the
+    // "Speed" key, and stop the jog when released, when the focus leaves the
+    // window and when it is minimised. Off, they jog on a click.
+    void setHoldToJog(bool on);
+    bool holdToJog() const { return m_holdToJog; }
 
     QLabel *Label1;
     QLabel *LblStr;
@@ -67,6 +76,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void buildSendRecv();
@@ -90,8 +100,14 @@ private:
     void speedUp();
     // A key that holds "Speed" is released when the focus leaves the window.
     void releaseHeldSpeed();
+    // A jog held in hold-to-jog mode starts, or stops with "JOGOFF".
+    void jogDown(int index, int key);
+    void releaseHeldJog();
+    // Everything held is let go: the focus left the window or it was hidden.
+    void releaseHeld();
     bool functionKey(QKeyEvent *event);
     bool speedKey(QObject *watched, QKeyEvent *event);
+    bool heldJogKey(QObject *watched, QKeyEvent *event);
 
     DriveLink &m_link;
     PanelLamps m_lamps;
@@ -101,5 +117,8 @@ private:
     bool m_pointKnown = false;
     qint32 m_point = 0;
     int m_speedKey = 0;  // the key holding "Speed" down (F9, Enter or Space); 0 when none
+    bool m_holdToJog = false;
+    int m_jogHeld = -1;  // the jog held down in hold-to-jog mode (0 "+JOG", 1 "-JOG"); -1 when none
+    int m_jogKey = 0;    // the key holding it (F7, F8, Enter or Space); 0 for the mouse
     QMetaObject::Connection m_focusWatch;
 };

@@ -4,11 +4,16 @@
 #include "link/titlebar.h"
 #include "linktestutil.h"
 #include "monitor/alarm.h"
+#include "monitor/commcomm.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "uitestutil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QMenuBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -22,11 +27,13 @@ struct AppRig {
     QTemporaryDir dir;
     MemoryPort port;
     std::unique_ptr<MDItbl> app;
+    int exits = 0;
     AppRig()
     {
         QDir::setCurrent(dir.path());
         app = std::make_unique<MDItbl>(port);
         app->titleBar->TimerDateTime.stop();
+        app->exitProgram = [this] { ++exits; };
         app->show();
     }
     void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
@@ -55,7 +62,11 @@ void shownOnce(const ModalAnswerer &answer, const QString &title, const QString 
 class TstMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void startUpAndClosingAChild();
+    void quitStopsAJog_data();
+    void quitStopsAJog();
+    void holdToJogIsKept();
     void pollFollowsActiveWindowAndLostAlarmAsks();
     void portMessages_data();
     void portMessages();
@@ -76,6 +87,70 @@ void TstMainWindow::startUpAndClosingAChild()
     frame->close();
     QVERIFY(frame->isMinimized());
     QVERIFY(r.titles().contains(QStringLiteral("Point Table")));
+}
+
+// Quitting (or closing the main window) while this program's jog or high
+// speed runs, or the status shows a jog, sends the stops and waits for
+// their replies, never asking; otherwise it ends at once.
+void TstMainWindow::quitStopsAJog_data()
+{
+    QTest::addColumn<QString>("before");  // a panel button clicked, "held" the Speed key held, or a status field 4
+    QTest::addColumn<bool>("answered");   // the drive answers the stops
+    QTest::addColumn<QStringList>("sent");
+    // The poll goes on until the program ends.
+    QTest::newRow("nothing runs") << "" << true << QStringList();
+    QTest::newRow("+JOG") << "CmdJOG(0)" << true << QStringList{"JOGOFF", "S"};
+    QTest::newRow("jog already stopped") << "CmdJOG(2)" << true << QStringList();
+    QTest::newRow("status shows -JOG") << "4" << true << QStringList{"JOGOFF", "IO"};
+    QTest::newRow("high speed held") << "held" << true << QStringList{"JOGOFF", "HSOFF", "S"};
+    QTest::newRow("drive silent") << "CmdJOG(1)" << false << QStringList{"JOGOFF", "S"};
+}
+
+void TstMainWindow::quitStopsAJog()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, answered);
+    QFETCH(QStringList, sent);
+    AppRig r;
+    r.tick();
+    reply(r.port, "S;0");
+    if (before == u"held") QTest::mousePress(r.app->commComm->CmdON[6], Qt::LeftButton);
+    else if (before.size() > 1) r.app->findChild<QPushButton *>(before)->click();
+    // The button's request goes out and is answered; a poll is in flight.
+    reply(r.port, qPrintable(QStringLiteral("S;0;0;0;0;") + (before.size() == 1 ? before : QStringLiteral("0"))));
+    reply(r.port, "IO;0");
+    const qsizetype start = r.port.written.size();
+    MDItbl *app = r.app.get();
+    r.port.onWrite = [&r, app, answered](const QByteArray &w) {
+        const QByteArray keyword = w.mid(1, w.size() - 2);
+        if (answered) QTimer::singleShot(5, app, [&r, keyword] { reply(r.port, keyword.constData()); });
+    };
+    QTimer::singleShot(5, app, [&r] { reply(r.port, "S;0"); });
+    r.app->titleBar->TimerDateTime.start();  // the time-out counts
+    ModalAnswerer noQuestion;
+    QElapsedTimer took;
+    took.start();
+    r.app->mnuFile1->trigger();
+    QCOMPARE(r.exits, 1);
+    QVERIFY(noQuestion.seen.isEmpty());
+    QCOMPARE(requests(r.port).mid(start), sent);
+    QVERIFY(took.elapsed() < (sent.isEmpty() ? 50 : answered ? 1000 : 2500));
+}
+
+void TstMainWindow::holdToJogIsKept()
+{
+    QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("orvex"), QStringLiteral("orvex")).clear();
+    {
+        AppRig r;
+        QCOMPARE(r.app->menuBar()->actions().indexOf(r.app->mnuOptions->menuAction()),
+                 r.app->menuBar()->actions().indexOf(r.app->mnuSystem->menuAction()) + 1);
+        QVERIFY(!r.app->mnuHoldToJog->isChecked() && !r.app->commComm->holdToJog());
+        r.app->mnuHoldToJog->trigger();
+        QVERIFY(r.app->commComm->holdToJog());
+    }
+    AppRig again;
+    QVERIFY(again.app->mnuHoldToJog->isChecked() && again.app->commComm->holdToJog());
+    again.app->mnuHoldToJog->trigger();
 }
 
 void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()

@@ -228,18 +228,33 @@ void TstDriveLink::exchange_data()
     QTest::newRow("job request replaces a button")
         << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
         << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0", "R;1"} << 0;
+    // A stop is never replaced: what would replace it waits behind it, a
+    // job's next request too; the same stop twice goes out once.
+    QTest::newRow("stop not replaced by a button")
+        << QStringList{"cmd JOGOFF", "cmd JOGOFF", "cmd STRON", "cmd SVOFF", "<S;0", "<JOGOFF", "<SVOFF"}
+        << QStringList{"JOGOFF", "SVOFF", "S"} << QStringList{"S;0", "*JOGOFF", "*SVOFF"} << 0;
+    QTest::newRow("stop before the job's next request")
+        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd HSOFF", "<R;0", "<HSOFF", "<R;1"}
+        << QStringList{"R;0", "HSOFF", "R;1", "S"} << QStringList{"S;0", "R;0", "*HSOFF", "R;1"} << 0;
+    // A stop waiting when the port closes is written before it closes; one
+    // waiting when the port vanished goes out right after the opening "S".
+    QTest::newRow("stop written before the port closes") << QStringList{"cmd EMCON", "cmd STRON", "close"}
+                                                         << QStringList{"EMCON"} << QStringList() << 0;
+    QTest::newRow("stop after the port comes back") << QStringList{"cmd JOGOFF", "vanish", "tick 1", "<S;0"}
+                                                    << QStringList{"S", "JOGOFF"} << QStringList{"S;0"} << 0;
     // A lost "S" is declared on the 16th tick, silently; any reply restarts the count.
     QTest::newRow("time-out on the 16th tick")
         << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
         << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
     QTest::newRow("silent time-out sends what waits") << QStringList{"cmd ARST", "tick 16"}
                                                       << QStringList{"ARST"} << QStringList() << 0;
-    // Transfers: an "ERR" reply ends one at once, even with a button waiting
-    // in the slot (and abandons nothing without one); a chain whose slot a
-    // button took is given up; only one runs at a time.
+    // Transfers: an "ERR" that answers the transfer's own request ends it at
+    // once, even with a button waiting in the slot; one that answers a poll
+    // leaves it running; a chain whose slot a button took is given up; only
+    // one runs at a time.
     QTest::newRow("ERR ends a transfer")
-        << QStringList{"begin params", "cmd SVON", "<ERR;3", "begin points", "end", "<SVON", "<ERR;1"}
-        << QStringList{"SVON", "S", "IO"} << QStringList{"ERR;3", "*SVON", "ERR;1"} << 1;
+        << QStringList{"begin params", "cmd R;0", "<ERR;3", "cmd SVON", "<ERR;1", "begin points", "end", "<SVON", "<ERR;1"}
+        << QStringList{"R;0", "SVON", "S", "IO"} << QStringList{"ERR;3", "ERR;1", "*SVON", "ERR;1"} << 1;
     QTest::newRow("one transfer at a time") << QStringList{"begin points", "!begin params", "end", "begin params"}
                                             << QStringList() << QStringList() << 0;
     // Offline: the port dialog closes the port (a transfer is abandoned);
@@ -279,30 +294,51 @@ void TstDriveLink::exchange()
 void TstDriveLink::timeout_data()
 {
     QTest::addColumn<QString>("lost");
+    QTest::addColumn<QStringList>("before");  // steps while the reply is awaited
     QTest::addColumn<bool>("retry");
     QTest::addColumn<QStringList>("during");  // steps while the question is open
+    QTest::addColumn<QStringList>("then");    // steps once it is answered
     QTest::addColumn<QStringList>("after");   // written after the lost request
     QTest::addColumn<int>("questions");
+    const QStringList none;
     // The poll requests and the reset are given up silently.
     for (const QString &kw : {QStringLiteral("S"), VV, QStringLiteral("IO"), QStringLiteral("MON;3"), QStringLiteral("RESET")})
-        QTest::newRow(qPrintable(kw)) << kw << true << QStringList() << QStringList{"S"} << 0;
+        QTest::newRow(qPrintable(kw)) << kw << none << true << none << none << QStringList{"S"} << 0;
+    QTest::newRow("silent, stop waiting") << "MON;0" << QStringList{"cmd HSOFF", "cmd STRON"} << true << none << none
+                                          << QStringList{"HSOFF"} << 0;
     // Others ask: Retry writes the identical request, Cancel gives up and polls.
     for (const char *kw : {"R;2", "TRST", "ALM", "T;0;F;0"}) {
-        QTest::addRow("%s retry", kw) << kw << true << QStringList() << QStringList{kw} << 1;
-        QTest::addRow("%s cancel", kw) << kw << false << QStringList() << QStringList{"S"} << 1;
+        QTest::addRow("%s retry", kw) << kw << none << true << none << none << QStringList{kw} << 1;
+        QTest::addRow("%s cancel", kw) << kw << none << false << none << none << QStringList{"S"} << 1;
     }
+    // A jog stopped while the reply is lost stops: after the lost request
+    // again (Retry), or instead of the poll (Cancel), even when a transfer
+    // is given up; the transfer's own next request is not sent.
+    QTest::newRow("jog stop, retry") << "PJOG" << QStringList{"cmd JOGOFF"} << true << none << QStringList{"<PJOG"}
+                                     << QStringList{"PJOG", "JOGOFF"} << 1;
+    QTest::newRow("jog stop, cancel") << "PJOG" << QStringList{"cmd JOGOFF"} << false << none
+                                      << QStringList{"<JOGOFF"} << QStringList{"JOGOFF", "S"} << 1;
+    QTest::newRow("button, cancel") << "TRST" << QStringList{"cmd ARST"} << false << none << none
+                                    << QStringList{"ARST"} << 1;
+    QTest::newRow("transfer and stop, cancel") << "R;2" << QStringList{"begin params", "chain R;3", "cmd SVOFF"}
+                                               << false << QStringList{"<R;2"} << none << QStringList{"SVOFF"} << 1;
+    QTest::newRow("transfer's next, cancel") << "R;2" << QStringList{"begin params", "chain R;3"} << false
+                                             << QStringList{"<R;2"} << none << QStringList{"S"} << 1;
     // A reply that comes while the question is open: nothing goes out until
     // it closes, and then the exchange goes on instead of asking again.
-    QTest::newRow("late reply") << "W;0;1;2" << true << QStringList{"<W", "=1"} << QStringList{"S"} << 1;
+    QTest::newRow("late reply") << "W;0;1;2" << none << true << QStringList{"<W", "=1"} << none << QStringList{"S"} << 1;
     // Ticks while the question is open neither count nor ask a second time.
-    QTest::newRow("ticks while asking") << "TRST" << false << QStringList{"tick 40", "=1"} << QStringList{"S"} << 1;
+    QTest::newRow("ticks while asking") << "TRST" << none << false << QStringList{"tick 40", "=1"} << none
+                                        << QStringList{"S"} << 1;
 }
 
 void TstDriveLink::timeout()
 {
     QFETCH(QString, lost);
+    QFETCH(QStringList, before);
     QFETCH(bool, retry);
     QFETCH(QStringList, during);
+    QFETCH(QStringList, then);
     QFETCH(QStringList, after);
     QFETCH(int, questions);
     Rig r;
@@ -313,12 +349,15 @@ void TstDriveLink::timeout()
     r.link.state().XferIndex = 2;
     r.retryAnswer = retry;
     r.duringQuestion = during;
+    r.run(before);
     r.tick(16);
+    r.run(then);
     QCOMPARE(requests(r.port), QStringList{lost} + after);
-    if (after.first() == lost) QCOMPARE(r.port.written.last(), r.port.written.first());
+    if (after.first() == lost) QCOMPARE(r.port.written.at(1), r.port.written.first());
     QCOMPARE(r.questions, questions);
     QCOMPARE(r.abandons, questions && !retry ? 1 : 0);
-    QCOMPARE(r.link.state().XferIndex, quint8(questions && retry ? 2 : 0));
+    // The poll restarts from the start of a transfer unless something else goes on.
+    QCOMPARE(r.link.state().XferIndex, quint8((questions ? retry : after.first() != u"S") ? 2 : 0));
     QCOMPARE(r.link.state().StatusWord, 0u);
 }
 

@@ -11,6 +11,7 @@
 #include "monitor/monitorrules.h"
 #include "monitor/monitorwidgets.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -142,6 +143,8 @@ private Q_SLOTS:
     void speedHeld_data();
     void speedHeld();
     void heldF9IsReleasedWhenFocusLeaves();
+    void holdToJog_data();
+    void holdToJog();
     void decoders_data();
     void decoders();
     void ioRowWritesOnlyOnChange();
@@ -215,6 +218,7 @@ void TstMonitor::commands_data()
     QTest::newRow("Shift+F3 in list box") << S{"Shift+F3@CmbMON"} << queued("STROFF");
     QTest::newRow("Ctrl+F4") << S{"Ctrl+F4@CmbMON"} << queued("ZSTROFF");
     QTest::newRow("F8 on the window") << S{"F8@CommComm"} << queued("NJOG");
+    QTest::newRow("F2 in the open list") << S{"F2@list"} << queued("EMCON");
     QTest::newRow("Shift+F8") << S{"Shift+F8@TxtPNT"} << queued("JOGOFF");
     QTest::newRow("F10 does nothing") << S{"F10@TxtPNT"} << queued("");
     QTest::newRow("reset on") << S{"CmdON(5)"} << queued("RSTON", "ﾘｾｯﾄｵﾝ");
@@ -234,7 +238,15 @@ void TstMonitor::commands()
     for (const QString &a : actions) {
         if (a.contains(u'@')) {
             const QKeyCombination k = QKeySequence::fromString(a.section(u'@', 0, 0))[0];
-            QWidget *target = r.control(a.section(u'@', 1));
+            QWidget *target = nullptr;
+            if (a.endsWith(u"@list")) {  // the monitor list dropped down, its items have the keys
+                r.comm.show();
+                r.comm.CmbMON->showPopup();
+                QVERIFY(r.comm.CmbMON->view()->isVisible());
+                target = r.comm.CmbMON->view();
+            } else {
+                target = r.control(a.section(u'@', 1));
+            }
             sendKey(target, QEvent::KeyPress, k.key(), k.keyboardModifiers());
             sendKey(target, QEvent::KeyRelease, k.key(), k.keyboardModifiers());
             // The focused control never sees the key.
@@ -306,6 +318,61 @@ void TstMonitor::heldF9IsReleasedWhenFocusLeaves()
     QTRY_COMPARE(r.pending(), QStringLiteral("HSOFF"));
     r.send({"HSON"});
     QCOMPARE(requests(r.port), (QStringList{"HSON", "HSON", "HSOFF"}));
+}
+
+// With hold to jog on, "+JOG" and "-JOG" jog while held, by the mouse, F7
+// and F8, or Enter and Space on the button, and stop when let go, when the
+// window is hidden (minimised) or loses the focus.
+void TstMonitor::holdToJog_data()
+{
+    QTest::addColumn<int>("key");  // 0: the mouse
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("end");  // "release", "hide" or "focus"
+    QTest::newRow("mouse on +JOG") << 0 << 0 << "release";
+    QTest::newRow("F8") << int(Qt::Key_F8) << 1 << "release";
+    QTest::newRow("Space on -JOG") << int(Qt::Key_Space) << 1 << "release";
+    QTest::newRow("Enter on +JOG") << int(Qt::Key_Return) << 0 << "release";
+    QTest::newRow("F7, minimised") << int(Qt::Key_F7) << 0 << "hide";
+    QTest::newRow("F7, focus leaves") << int(Qt::Key_F7) << 0 << "focus";
+}
+
+void TstMonitor::holdToJog()
+{
+    QFETCH(int, key);
+    QFETCH(int, button);
+    QFETCH(QString, end);
+    Rig r;
+    r.comm.setHoldToJog(true);
+    r.comm.show();
+    r.comm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.comm));
+    QPushButton *jog = r.comm.CmdJOG[button];
+    jog->setFocus();
+    const QString start = button == 0 ? QStringLiteral("PJOG") : QStringLiteral("NJOG");
+    if (key) sendKey(jog, QEvent::KeyPress, key);
+    else QTest::mousePress(jog, Qt::LeftButton);
+    QCOMPARE(r.pending(), start);
+    QVERIFY(jog->isDown());
+    r.send({"S;0"});  // the drive gets the jog while it is held
+    if (key) sendKey(jog, QEvent::KeyPress, key, {}, true);  // a repeat starts nothing again
+    QCOMPARE(r.pending(), QString());
+    QLineEdit elsewhere;
+    if (end == u"hide") {
+        r.comm.hide();
+    } else if (end == u"focus") {
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    } else if (key) {
+        sendKey(jog, QEvent::KeyRelease, key);
+    } else {
+        QTest::mouseRelease(jog, Qt::LeftButton);  // its click queues nothing more
+    }
+    QTRY_COMPARE(r.pending(), QStringLiteral("JOGOFF"));
+    QVERIFY(!jog->isDown());
+    if (key) sendKey(jog, QEvent::KeyRelease, key);  // a late release stops nothing twice
+    r.send({"PJOG"});
+    QCOMPARE(requests(r.port), (QStringList{start, "JOGOFF"}));
 }
 
 // Replies in turn, and what the four windows and the status strip show
