@@ -5,6 +5,7 @@
 #include "linktestutil.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
+#include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "uitestutil.h"
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 // The main window on an in-memory port, in a fresh current directory, with
 // the tick driven by the test.
@@ -72,6 +74,7 @@ private Q_SLOTS:
     void portMessages();
     void password_data();
     void password();
+    void makerModeStatusRows();
 };
 
 void TstMainWindow::startUpAndClosingAChild()
@@ -239,6 +242,27 @@ void TstMainWindow::password()
     QVERIFY(r.app->frameOf(pw)->isHidden());
     QVERIFY(makerField->isHidden() && r.app->prmWrit->LblMaxMin[45]->isHidden());
     QCOMPARE(makerField->text(), QStringLiteral("m45"));
+}
+
+void TstMainWindow::makerModeStatusRows()
+{
+    // The status display's dump row and raw values are the maker's: hidden at
+    // start, shown with maker mode, hidden again without; the rest stays.
+    AppRig r;
+    const Mon2 *m = r.app->mon2;
+    QList<QWidget *> maker{m->Label7, m->Label8, m->TxtAdr[0], m->TxtAdr[1], m->Label9, m->Label10, m->Label11,
+                           m->LblDt[6], m->LblDt[7], m->LblDt[8]};
+    for (int i = 0; i < 4; ++i) maker << m->LblDmp1[i] << m->LblDmp2[i];
+    const QList<QWidget *> always{m->LblDt[5], m->LblDt[9], m->Label12, m->CmdTRST};
+    const auto shown = [m](const QList<QWidget *> &controls) {
+        return std::count_if(controls.begin(), controls.end(), [m](QWidget *c) { return c->isVisibleTo(m); });
+    };
+    for (int step = 0; step < 3; ++step) {
+        const bool on = step == 1;
+        if (step > 0) r.app->SetMakerMode(on);
+        QCOMPARE(shown(maker), on ? maker.size() : 0);
+        QCOMPARE(shown(always), always.size());
+    }
 }
 
 QTEST_MAIN(TstMainWindow)

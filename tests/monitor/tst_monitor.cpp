@@ -228,6 +228,7 @@ void TstMonitor::commands_data()
     // Never a clamped or wrapped zero.
     QTest::newRow("zero set beyond 32 bits") << S{"TxtZSET=9e99", "CmdZSET"} << queued("") + S{"LblRecv=" + ErrorText(3)};
     QTest::newRow("peak torque reset") << S{"CmdTRST"} << S{"pending=TRST", "LblStr="};
+    QTest::newRow("record clear") << S{"CmdHCL"} << S{"pending=HCL", "LblStr="};
 }
 
 void TstMonitor::commands()
@@ -268,6 +269,8 @@ void TstMonitor::speedHeld_data()
     QTest::addColumn<int>("key");  // 0: the mouse, pressed and released within one exchange
     QTest::newRow("mouse") << 0;
     QTest::newRow("F9") << int(Qt::Key_F9);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+    QTest::newRow("Space") << int(Qt::Key_Space);
 }
 
 void TstMonitor::speedHeld()

@@ -8,6 +8,10 @@
 #include "params/paramtext.h"
 #include "resources/strings.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
 
 class TstParamRules : public QObject {
@@ -15,7 +19,7 @@ class TstParamRules : public QObject {
 private Q_SLOTS:
     void catalogue_data();
     void catalogue();
-    void catalogueShape();
+    void catalogueEdges();
     void entryChecks_data();
     void entryChecks();
     void fieldValues_data();
@@ -26,47 +30,48 @@ private Q_SLOTS:
 
 void TstParamRules::catalogue_data()
 {
-    // The entries that are easy to "tidy" by mistake: the drive's typos, the
-    // invisible line breaks in some names, the ideographic space and the
-    // widest range; the maker set's empty ranges and helps are checked for
-    // every entry below. A help "*" is not compared.
+    // The drive's catalogue, whole, in catalogue.json: every name, range and
+    // help down to the last character (the typos, the blanks at line ends,
+    // the invisible CR LF at the end of some names, the ideographic space),
+    // and which entries are hexadecimal. The maker set has no range and no
+    // help, and no string of its own under the user set's numbers.
     QTest::addColumn<int>("k");
     QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("hex");
     QTest::addColumn<QString>("range");
     QTest::addColumn<QString>("help");
-    QTest::newRow("05 typo") << 5 << "05:Speed Loop Differenrial Gain" << "0/9999" << "*";
-    QTest::newRow("17 widest") << 17 << "17:Forward Soft OT" << "-2000000/2000000" << "*";
-    QTest::newRow("27 blank and line feed behind") << 27 << "27:Over Ride" << "1/100" << "  The override of the rotational speed is set. (1-100%) \n";
-    QTest::newRow("28 cut short") << 28 << "28:Input Filter Time" << "0/99" << "  The time for soft low-pass filter to be  ";
-    QTest::newRow("29 maker only") << 29 << "29:" << "0/1" << "  Parameter that only maker uses. (must be not changed)\n";
-    QTest::newRow("31 line break") << 31 << "31:Standard speed\r\n" << "1/2500" << "*";
-    QTest::newRow("34 ideographic space") << 34 << "34:" << "0/0" << QString::fromUtf16(u"\u3000");
-    QTest::newRow("42 maker line break") << 42 << "42:Rotator Angle Correction\r\n" << "" << "";
+    QFile file(QFINDTESTDATA("catalogue.json"));
+    QVERIFY2(file.open(QIODevice::ReadOnly), "catalogue.json not found");
+    QJsonParseError error;
+    const QJsonArray rows = QJsonDocument::fromJson(file.readAll(), &error).array();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+    QCOMPARE(rows.size(), ParamCount);
+    for (int k = 0; k < ParamCount; ++k) {
+        const QJsonObject row = rows[k].toObject();
+        QCOMPARE(row["k"].toInt(-1), k);
+        QTest::addRow("%02d", k) << k << row["name"].toString() << row["hex"].toBool() << row["range"].toString()
+                                 << row["help"].toString();
+    }
 }
 
 void TstParamRules::catalogue()
 {
     QFETCH(int, k);
     QFETCH(QString, name);
+    QFETCH(bool, hex);
     QFETCH(QString, range);
     QFETCH(QString, help);
     QCOMPARE(ParamName(k), name);
     QCOMPARE(ParamSpokenName(k), QString(name).remove(QStringLiteral("\r\n")));
+    QCOMPARE(ParamIsHex(k), hex);
     QCOMPARE(ParamRange(k), range);
-    if (help != u"*") QCOMPARE(ParamHelp(k), help);
+    QCOMPARE(ParamHelp(k), help);
+    QCOMPARE(LoadResString(600 + k), range);
+    QCOMPARE(LoadResString(500 + k), help);
 }
 
-void TstParamRules::catalogueShape()
+void TstParamRules::catalogueEdges()
 {
-    // Every name carries its own number, so no row has slipped; the user set
-    // has a range and a help in the string table, and the maker set none.
-    for (int k = 0; k < ParamCount; ++k) {
-        QVERIFY2(ParamName(k).startsWith(QStringLiteral("%1:").arg(k, 2, 10, QLatin1Char('0'))), qPrintable(ParamName(k)));
-        QCOMPARE(ParamIsHex(k), k >= 30 && k != 31 && k != 32 && k != 33 && k < 40);
-        QCOMPARE(LoadResString(600 + k), k < UserParamCount ? ParamRange(k) : QString());
-        QCOMPARE(LoadResString(500 + k), k < UserParamCount ? ParamHelp(k) : QString());
-        QCOMPARE(ParamRange(k).isEmpty() || ParamHelp(k).isEmpty(), k >= UserParamCount);
-    }
     // The point table's column ranges follow the parameters' in the string table.
     const QStringList pointRanges{LoadResString(700), LoadResString(701), LoadResString(702), LoadResString(703)};
     QCOMPARE(pointRanges, (QStringList{"0/1", "-2000000/2000000", "0/2500", "0/9999"}));

@@ -109,6 +109,8 @@ private Q_SLOTS:
     void markers_data();
     void markers();
     void trigDragTo1880();
+    void dials_data();
+    void dials();
     void saveAfterStart();
     void loadTwice();
     void loadHeldToRanges();
@@ -169,6 +171,8 @@ void TstHMon::markers_data()
     QTest::newRow("drag 5 steps down") << L{0, 0, 15} << S{"M1:33.5"} << L{0, 5, 15} << "Picture1(1)";
     QTest::newRow("right with 15") << L{0, 0, 15} << S{"T>"} << L{0, 0, 17} << "TxtDummy1";
     QTest::newRow("left with 0 stays") << L{0, 0, 0} << S{"T<"} << L{0, 0, 0} << "TxtDummy1";
+    QTest::newRow("Right key at 30 stays") << L{0, 0, 30} << S{"R"} << L{0, 0, 30} << "TxtDummy1";
+    QTest::newRow("Left key at 0 stays") << L{0, 0, 0} << S{"L"} << L{0, 0, 0} << "TxtDummy1";
 }
 
 void TstHMon::markers()
@@ -225,6 +229,67 @@ void TstHMon::trigDragTo1880()
     mouse(r.w->LblTrgView, QEvent::MouseButtonRelease, {8, 8}, Qt::LeftButton, Qt::NoButton);
     QCOMPARE(r.wave.TrigPos, qint16(15));
     QCOMPARE(r.w->trigMarkerLeft(), 1875.0);
+}
+
+void TstHMon::dials_data()
+{
+    // Actions: Up / Down keys to the focused control; drag:y,y.. moves the
+    // knob with the left button held, y px within it each time, and lets go;
+    // caption:i clicks position caption i; title clicks the dial's title;
+    // away gives the focus to Run.
+    QTest::addColumn<int>("dial");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<int>("end");
+    using S = QStringList;
+    QTest::newRow("Up at 0 stays, redrawn") << 0 << 0 << S{"Up"} << 0;
+    QTest::newRow("Down at 3 stays, redrawn") << 1 << 3 << S{"Down"} << 3;
+    // Each move counts from where the last one left the knob: Tops 472.5,
+    // 555, 637.5; the fourth lands beyond 915 and is ignored.
+    QTest::newRow("drag to 2") << 1 << 0 << S{"drag:10,10,10,40"} << 2;
+    QTest::newRow("caption 0.5, no plot redrawn") << 2 << 0 << S{"caption:11"} << 3;
+    QTest::newRow("title takes the keys") << 2 << 1 << S{"away", "title", "Down"} << 2;
+}
+
+void TstHMon::dials()
+{
+    QFETCH(int, dial);
+    QFETCH(int, start);
+    QFETCH(QStringList, actions);
+    QFETCH(int, end);
+    WaveRig r;
+    HMon &w = *r.w;
+    r.wave.DialPos[dial] = qint16(start);
+    w.PlaceKnob(dial);
+    // A capture the plots do not show yet: only a redraw brings it in.
+    for (auto &slot : r.wave.WaveData[1]) slot = {400, 900};
+    const QImage stale[2] = {w.Picture1[0]->picture(), w.Picture1[1]->picture()};
+    for (const QString &a : actions) {
+        const QString arg = a.section(u':', 1);
+        if (a == u"Up" || a == u"Down") {
+            QTest::keyClick(QApplication::focusWidget(), a == u"Up" ? Qt::Key_Up : Qt::Key_Down);
+        } else if (a.startsWith(u"drag")) {
+            QList<QPointF> moves;
+            for (const QString &y : arg.split(u',')) moves << QPointF(4, y.toDouble());
+            dragThrough(w.LblDial[dial], moves);
+        } else if (a.startsWith(u"caption")) {
+            click(w.LblTumamiIchi[arg.toInt()]);
+        } else if (a == u"title") {
+            click(w.LblTumamiTitle[dial]);
+        } else {
+            w.CmdRun->setFocus();
+        }
+    }
+    QCOMPARE(r.wave.DialPos[dial], qint16(end));
+    QCOMPARE(QApplication::focusWidget(), w.PicDial[dial]);
+    QCOMPARE(w.knobTop(dial), WG::KnobTop(end));
+    QCOMPARE(w.knobLeft(dial), WG::KnobLeft(WG::KnobTop(end), true));
+    // The dial's own plot is drawn afresh at its scale; no other plot is touched.
+    for (int c = 0; c < 2; ++c) {
+        const QImage shown = w.Picture1[c]->picture();
+        w.DrawTrace(c);
+        QVERIFY2(shown == (c == dial ? w.Picture1[c]->picture() : stale[c]), qPrintable(QString::number(c)));
+    }
 }
 
 void TstHMon::saveAfterStart()
