@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,6 +34,25 @@ void setFlags(int fd, bool nonBlocking)
 }
 
 std::string systemError(const char *what) { return std::string(what) + ": " + std::strerror(errno); }
+
+// The line as the server opens it and as every client finds it: raw (no echo,
+// no line editing, no character translated, as a serial line), 8 bits,
+// 9600 bit/s. Set whole, so that nothing a client set stays, such as CLOCAL,
+// IGNPAR, INPCK, HUPCL, CMSPAR or VMIN 0.
+void setLine(int slave)
+{
+    termios tio {};
+    ::tcgetattr(slave, &tio);  // the control characters
+    tio.c_iflag = 0;
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag = CS8 | CREAD;
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    ::cfsetispeed(&tio, B9600);
+    ::cfsetospeed(&tio, B9600);
+    ::tcsetattr(slave, TCSANOW, &tio);
+}
 
 std::string keywordOf(const std::string &text) { return text.substr(0, text.find(';')); }
 
@@ -85,13 +106,7 @@ bool PtyServer::openPty(std::string *error)
         if (error) *error = systemError("openpty");
         return false;
     }
-    // Raw: no echo, no line editing, no character translated, as a serial line.
-    termios tio {};
-    ::tcgetattr(slave, &tio);
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B9600);
-    ::cfsetospeed(&tio, B9600);
-    ::tcsetattr(slave, TCSANOW, &tio);
+    setLine(slave);
     setFlags(master, true);
     setFlags(slave, false);
     char name[256] = {};
@@ -101,10 +116,21 @@ bool PtyServer::openPty(std::string *error)
         ::close(slave);
         return false;
     }
+    // Every open and close of the pseudo-terminal by a client, a killed one's
+    // too, shows here (the server's own open came before).
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0 || ::inotify_add_watch(watch, name, IN_OPEN | IN_CLOSE) < 0) {
+        if (error) *error = systemError("inotify");
+        if (watch >= 0) ::close(watch);
+        ::close(master);
+        ::close(slave);
+        return false;
+    }
     if (!m_config.linkPath.empty()) {
         ::unlink(m_config.linkPath.c_str());
         if (::symlink(name, m_config.linkPath.c_str()) != 0) {
             if (error) *error = systemError(("symlink " + m_config.linkPath).c_str());
+            ::close(watch);
             ::close(master);
             ::close(slave);
             return false;
@@ -117,6 +143,8 @@ bool PtyServer::openPty(std::string *error)
         // the program closes and reopens it.
         m_slave = slave;
         m_slavePath = name;
+        m_watch = watch;
+        m_clients = 0;
     }
     if (onOpened) onOpened(name);
     return true;
@@ -127,7 +155,8 @@ void PtyServer::closePty()
     std::lock_guard lock(m_mutex);
     if (m_master >= 0) ::close(m_master);
     if (m_slave >= 0) ::close(m_slave);
-    m_master = m_slave = -1;
+    if (m_watch >= 0) ::close(m_watch);
+    m_master = m_slave = m_watch = -1;
     if (!m_config.linkPath.empty()) {
         struct stat st {};
         if (::lstat(m_config.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(m_config.linkPath.c_str());
@@ -392,6 +421,36 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
     m_pendingReply.note = plan.note;
 }
 
+void PtyServer::watchClients(Clock::time_point now)
+{
+    alignas(inotify_event) char buffer[4096];
+    bool closed = false;
+    ssize_t n;
+    while ((n = ::read(m_watch, buffer, sizeof buffer)) > 0) {
+        for (ssize_t i = 0; i < n;) {
+            const auto *e = reinterpret_cast<const inotify_event *>(buffer + i);
+            if (e->mask & IN_OPEN) ++m_clients;
+            if (e->mask & IN_CLOSE) {
+                m_clients = std::max(m_clients - 1, 0);
+                closed = true;
+            }
+            i += static_cast<ssize_t>(sizeof *e + e->len);
+        }
+    }
+    if (!closed || m_clients > 0) return;
+    // The last client has gone, and the server's descriptor keeps what it
+    // left: one that was killed could not undo its settings (asked for again,
+    // they change nothing, since a pseudo-terminal keeps no parity, and
+    // tcsetattr fails with EINVAL), its exclusive mode (the next open but
+    // root's fails with EBUSY) or a suspended output. A serial port opens as
+    // first set up, without what arrived while it was closed.
+    setLine(m_slave);
+    ::ioctl(m_slave, TIOCNXCL);
+    ::tcflow(m_slave, TCOON);
+    ::tcflush(m_slave, TCIFLUSH);
+    m_transcript->add(TranscriptEntry::Kind::Event, seconds(now), "pseudo-terminal let go, set up afresh");
+}
+
 bool PtyServer::writeDue(Clock::time_point now)
 {
     while (!m_output.empty() && m_output.front().notBefore <= now) {
@@ -456,11 +515,13 @@ void PtyServer::serve()
             deadline = std::min(deadline, m_requests.front().complete);
         if (m_vanished) deadline = std::min(deadline, m_backAt);
 
-        pollfd fds[2] = {{m_wakeRead, POLLIN, 0}, {m_master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0}};
+        pollfd fds[3] = {{m_wakeRead, POLLIN, 0},
+                         {m_master, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0},
+                         {m_watch, POLLIN, 0}};
         const auto wait = std::max(deadline - now, Clock::duration::zero());
         const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
         const timespec timeout{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-        const int ready = ::ppoll(fds, m_master >= 0 ? 2 : 1, &timeout, nullptr);
+        const int ready = ::ppoll(fds, m_master >= 0 ? 3 : 1, &timeout, nullptr);
         if (ready <= 0) continue;
         if (fds[0].revents & POLLIN) {
             char drain[64];
@@ -468,6 +529,7 @@ void PtyServer::serve()
             }
         }
         if (m_master >= 0 && (fds[1].revents & POLLIN)) readLine(Clock::now());
+        if (m_master >= 0 && (fds[2].revents & POLLIN)) watchClients(Clock::now());
     }
 }
 

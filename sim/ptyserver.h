@@ -84,6 +84,8 @@ private:
     bool openPty(std::string *error);
     void closePty();
     void readLine(Clock::time_point now);
+    // Sets the line up afresh when its last client has gone.
+    void watchClients(Clock::time_point now);
     void takeCharacter(char c, Clock::time_point arrived);
     void answer(const Request &request, Clock::time_point now);
     // Writes what is due; true when the line takes no more for now.
@@ -102,6 +104,8 @@ private:
 
     int m_master = -1;
     int m_slave = -1;
+    int m_watch = -1;   // inotify: the clients' opens and closes of the slave
+    int m_clients = 0;  // how many have it open
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     std::string m_slavePath;

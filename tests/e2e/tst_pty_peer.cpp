@@ -1,8 +1,9 @@
 // The real program as a process, in a directory of its own: on a
-// pseudo-terminal answered by a small scripted peer, and with its own
-// simulated drive.
+// pseudo-terminal answered by a small scripted peer, with its own simulated
+// drive, and killed on a drive that outlives it.
 
 #include "framedline.h"
+#include "sim/ptyserver.h"
 
 #include <QFile>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QTest>
 
 #include <pty.h>
+#include <sys/ioctl.h>
 
 class TstPtyPeer : public QObject {
     Q_OBJECT
@@ -18,6 +20,7 @@ private Q_SLOTS:
     void cleanup() { m_orvex.reset(); }                          // kills it if need be
     void pollsAndRecoversFromLostReply();
     void simulateStartsOnlineAndPolls();
+    void driveOutlivesKilledPrograms();
 
 private:
     void start(const QStringList &args)
@@ -79,6 +82,38 @@ void TstPtyPeer::simulateStartsOnlineAndPolls()
     m_orvex->terminate();
     QVERIFY(m_orvex->waitForFinished(5000));
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("cp.dat"))));  // it wrote no port file
+}
+
+void TstPtyPeer::driveOutlivesKilledPrograms()
+{
+    sim::ServerConfig config;
+    config.paced = false;
+    config.linkPath = m_dir->filePath(QStringLiteral("drive")).toStdString();
+    sim::PtyServer drive(config);
+    QVERIFY(drive.start());
+    const QByteArray device = QByteArray::fromStdString(drive.devicePath());
+    const auto repliesSince = [&](std::uint64_t mark) {
+        const auto t = drive.transcript().since(mark);
+        return std::count_if(t.begin(), t.end(), [](const auto &e) { return e.kind == sim::TranscriptEntry::Kind::Reply; });
+    };
+    const auto exclusive = [&] {
+        const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY);
+        int on = -1;
+        ::ioctl(fd, TIOCGEXCL, &on);
+        ::close(fd);
+        return on;
+    };
+    // Each program opens the line exclusively and with even parity, and is
+    // killed while it polls, leaving its settings and its exclusive mode
+    // behind: the next one polls all the same.
+    for (int i = 0; i < 4; ++i) {
+        const std::uint64_t mark = drive.transcript().count();
+        start({QStringLiteral("--port"), QStringLiteral("1=") + QString::fromLocal8Bit(device)});
+        QTRY_VERIFY_WITH_TIMEOUT(repliesSince(mark) >= 3, 10000);
+        m_orvex->kill();
+        QVERIFY(m_orvex->waitForFinished(5000));
+        QTRY_COMPARE(exclusive(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstPtyPeer)
