@@ -8,7 +8,8 @@
 namespace sim {
 
 struct FaultConfig {
-    std::set<std::string> dropKeywords;  // requests with these keywords get no reply
+    std::set<std::string> dropKeywords;    // requests with these keywords get no reply
+    std::set<std::string> refuseKeywords;  // requests with these keywords are answered "ERR;1"
     double dropRate = 0;        // a reply is not sent
     int dropNext = 0;           // the next this many replies are not sent
     double garbleRate = 0;      // each character of a reply is replaced by another printable one
@@ -24,7 +25,7 @@ struct FaultConfig {
 
     bool any() const
     {
-        return !dropKeywords.empty() || dropRate > 0 || dropNext > 0 || garbleRate > 0 || noiseRate > 0 ||
+        return !dropKeywords.empty() || !refuseKeywords.empty() || dropRate > 0 || dropNext > 0 || garbleRate > 0 || noiseRate > 0 ||
                splitRate > 0 || stallRate > 0 || doubleStartRate > 0 || strayEndRate > 0 || oversizeRate > 0;
     }
 };

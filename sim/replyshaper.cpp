@@ -56,6 +56,10 @@ WirePlan ReplyShaper::shape(std::string_view requestKeyword, const std::string &
     }
 
     std::string body = reply;
+    if (faults.refuseKeywords.count(std::string(requestKeyword))) {
+        body = "ERR;1";
+        addNote(plan.note, "refused");
+    }
     if (chance(faults.oversizeRate)) {
         body = oversizeReply(reply.substr(0, reply.find(';')));
         addNote(plan.note, "oversize");

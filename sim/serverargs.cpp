@@ -36,6 +36,7 @@ const char *ServerArgsHelp()
            "  --nv-file=PATH       keep the drive's non-volatile memory in this file\n"
            "  --transcript=PATH    write every request and reply with its time to this file\n"
            "  --drop=KW[,KW...]    never answer requests with these keywords\n"
+           "  --refuse=KW[,KW...]  answer requests with these keywords \"ERR;1\"\n"
            "  --drop-rate=P        leave a reply out with probability P\n"
            "  --garble=P           replace each reply character with probability P\n"
            "  --noise=P            send noise before a reply with probability P (--noise-length=N)\n"
@@ -94,12 +95,13 @@ ServerArgs ParseServerArgs(const std::vector<std::string> &args)
             unsigned ms = 0;
             if (!take() || !number(value, ms)) return bad();
             c.responseDelay = std::chrono::milliseconds(ms);
-        } else if (name == "--drop") {
+        } else if (name == "--drop" || name == "--refuse") {
             if (!take()) return bad();
+            std::set<std::string> &keywords = name == "--drop" ? f.dropKeywords : f.refuseKeywords;
             std::size_t from = 0;
             while (from <= value.size()) {
                 const std::size_t comma = std::min(value.find(',', from), value.size());
-                if (comma > from) f.dropKeywords.insert(value.substr(from, comma - from));
+                if (comma > from) keywords.insert(value.substr(from, comma - from));
                 from = comma + 1;
             }
         } else if (name == "--noise-length" || name == "--split-gap" || name == "--stall-ms") {

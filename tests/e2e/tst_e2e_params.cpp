@@ -62,9 +62,21 @@ void TstE2eParams::editsSurviveAPowerCycleAndAFile()
     const QList<std::pair<int, QString>> edits{{0, " 12345"}, {2, " 12.5"}, {17, "-123456"}, {30, "20A"},
                                                {38, "FFF"},   {45, " 2048"}, {58, " 250"}};
     for (const auto &[k, text] : edits) w.TxtPrm[k]->setText(text);
+    // Every poll is refused meanwhile: only a refusal of its own requests
+    // would end the write.
+    sim::FaultConfig refusePolls;
+    refusePolls.refuseKeywords = {"S", "IO"};
+    h.setFaults(refusePolls);
+    h.mark();
+    QVERIFY(h.waitUntil([&] {
+        const auto t = h.transcript();
+        return std::any_of(t.begin(), t.end(), [](const sim::TranscriptEntry &e) { return e.note == "refused"; });
+    }));
     h.mark();
     w.CmdRW[1]->click();
     QVERIFY(h.waitForReply(QStringLiteral("FLASH")));
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^W;|^FLASH"))).size(), 7);
+    h.clearFaults();
 
     h.drive().powerCycle();
     for (QLineEdit *f : w.TxtPrm) f->setText(QStringLiteral("0"));

@@ -95,6 +95,7 @@ void TstPtyServer::options_data()
     QTest::newRow("no pace, delay") << QStringList{"--no-pace", "--delay=25"} << "unpaced 25";
     QTest::newRow("whole replies") << QStringList{"--whole-replies"} << "whole";
     QTest::newRow("drop list") << QStringList{"--drop=S,IO,"} << "drop S IO";
+    QTest::newRow("refuse list") << QStringList{"--refuse=S,IO"} << "refuse S IO";
     QTest::newRow("rates") << QStringList{"--garble=0.5", "--stall=1", "--stall-ms=10"} << "garble stall";
     QTest::newRow("rate above 1") << QStringList{"--garble=2"} << "";
     QTest::newRow("unknown") << QStringList{"--frobnicate"} << "";
@@ -113,6 +114,7 @@ void TstPtyServer::options()
     if (effect == u"whole") QVERIFY(c.paced && c.wholeReplies);
     if (effect == u"unpaced 25") QVERIFY(!c.paced && c.responseDelay == 25ms);
     if (effect == u"drop S IO") QCOMPARE(c.faults.dropKeywords, (std::set<std::string>{"S", "IO"}));
+    if (effect == u"refuse S IO") QCOMPARE(c.faults.refuseKeywords, (std::set<std::string>{"S", "IO"}));
     if (effect == u"garble stall") QVERIFY(c.faults.garbleRate == 0.5 && c.faults.stallRate == 1 && c.faults.stallMs == 10);
 }
 
