@@ -1,5 +1,6 @@
 #include "prm_writ.h"
 
+#include "app/messagelines.h"
 #include "app/numtext.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
@@ -313,8 +314,9 @@ void Prm_Writ::openFile()
         file.close();
         const std::optional<ParamValues> values = DecodeParamFile(bytes);
         if (!values) {
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + u'\r' + QStringLiteral("Invalid File"),
-                            QMessageBox::Ok, this);
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                            MessageLines(*path + u'\r' + QStringLiteral("Invalid File")), QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
             box.setObjectName(QStringLiteral("InvalidFileMessage"));
             box.exec();
             continue;
@@ -338,8 +340,10 @@ void Prm_Writ::saveFile()
                     file.commit();
     if (!ok) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                        *path + u'\r' + QStringLiteral("The file could not be written: ") + file.errorString(),
+                        MessageLines(*path + u'\r' + QStringLiteral("The file could not be written: ") +
+                                     file.errorString()),
                         QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.setObjectName(QStringLiteral("SaveFailedMessage"));
         box.exec();
     }

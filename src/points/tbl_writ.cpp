@@ -1,5 +1,6 @@
 #include "tbl_writ.h"
 
+#include "app/messagelines.h"
 #include "app/twips.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
@@ -374,8 +375,9 @@ void Tbl_Writ::openFile()
             PointDataToGrid();
             return;
         }
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + QStringLiteral("\rInvalid File"),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                        MessageLines(*path + QStringLiteral("\rInvalid File")), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.setObjectName(QStringLiteral("InvalidFileMessage"));
         box.exec();
     }
@@ -390,7 +392,9 @@ void Tbl_Writ::saveFile()
     if (WritePointFile(*path, m_pointData, &reason)) return;
     // Saying nothing would leave the user believing the table is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    *path + QStringLiteral("\rThe file could not be written: ") + reason, QMessageBox::Ok, this);
+                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + reason), QMessageBox::Ok,
+                    this);
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("SaveFailedMessage"));
     box.exec();
 }

@@ -1,5 +1,6 @@
 #include "hmon.h"
 
+#include "app/messagelines.h"
 #include "app/shape.h"
 #include "app/twips.h"
 #include "link/drivelink.h"
@@ -714,8 +715,9 @@ void HMon::saveFile()
     if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return;
     // Saying nothing would leave the user believing the waveform is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    *path + QStringLiteral("\rThe file could not be written: ") + file.errorString(), QMessageBox::Ok,
-                    this);
+                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + file.errorString()),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("SaveFailedMessage"));
     box.exec();
 }
@@ -729,7 +731,9 @@ void HMon::openFile()
         if (!info.exists()) return;
         if (info.size() != WaveFileBytes) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                            *path + QLatin1Char('\r') + QStringLiteral("Invalid File"), QMessageBox::Ok, this);
+                            MessageLines(*path + QLatin1Char('\r') + QStringLiteral("Invalid File")), QMessageBox::Ok,
+                            this);
+            box.setTextFormat(Qt::PlainText);
             box.setObjectName(QStringLiteral("InvalidFileMessage"));
             box.exec();
             continue;

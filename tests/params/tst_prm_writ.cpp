@@ -340,7 +340,7 @@ void TstPrmWrit::files()
     r.w.CmdFile[0]->click();
     QCOMPARE(answer.seen.size(), 1);
     QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answer.seen[0].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\rInvalid File"));
+    QCOMPARE(answer.seen[0].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\nInvalid File"));
     QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
     const QStringList shown{r.field(0)->text(), r.field(2)->text(), r.field(12)->text(), r.field(38)->text(),
                             r.field(59)->text()};
@@ -356,7 +356,7 @@ void TstPrmWrit::files()
     r.choices << blocker + QStringLiteral("/set.pxt");
     r.w.CmdFile[1]->click();
     QCOMPARE(answer.seen.size(), 2);
-    QVERIFY(answer.seen[1].text.startsWith(blocker + QStringLiteral("/set.pxt\r")));
+    QVERIFY(answer.seen[1].text.startsWith(blocker + QStringLiteral("/set.pxt\n")));
     QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"bad.pxt", "plain", "set.pxt"}));
 }
 

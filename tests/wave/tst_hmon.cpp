@@ -345,7 +345,7 @@ void TstHMon::refusedFiles()
     QCOMPARE(answer.seen.size(), messages);
     if (messages) {
         QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
-        QCOMPARE(answer.seen[0].text, path + QStringLiteral("\rInvalid File"));
+        QCOMPARE(answer.seen[0].text, path + QStringLiteral("\nInvalid File"));
         QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
     }
     QCOMPARE(asked, 1 + messages);  // after the message the open dialog comes back
