@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -166,7 +167,12 @@ void TstMainWindow::password()
     QVERIFY(r.app->frameOf(pw)->isHidden());
     r.app->mnuSystem1[1]->trigger();  // not ticked: shows the window
     QVERIFY(r.app->frameOf(pw)->isVisible());
-    pw->TxtPassWord->setText(typed);
+    QTest::keyClicks(pw->TxtPassWord, typed);
+    // One "*" for every character, whatever the style.
+    for (const QString &style : QStyleFactory::keys()) {
+        QApplication::setStyle(style);
+        QCOMPARE(pw->TxtPassWord->displayText(), QString(typed.size(), u'*'));
+    }
     ModalAnswerer answer;
     if (action == u"ok") pw->CmdOK->click();
     else if (action == u"enter") QTest::keyClick(pw->TxtPassWord, Qt::Key_Return);
