@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <utility>
 
 namespace WG = WaveGeometry;
 
@@ -554,6 +555,7 @@ bool HMon::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
     case QEvent::MouseButtonRelease:
         return mouseEvent(watched, static_cast<QMouseEvent *>(event));
@@ -650,11 +652,16 @@ bool HMon::mouseEvent(QObject *watched, QMouseEvent *e)
         return true;
     }
     if (watched == ImgEdje || watched == ImgWave) {
-        if (isClick(e, static_cast<QWidget *>(watched))) {
+        // A double-click is one click: its second press comes as a
+        // double-click event, and the release after it steps no further.
+        const bool doubleClicked = e->type() == QEvent::MouseButtonDblClick;
+        if (pressed || doubleClicked) m_secondPressOn = doubleClicked ? watched : nullptr;
+        const bool second = leftReleased && std::exchange(m_secondPressOn, nullptr) == watched;
+        if (!second && isClick(e, static_cast<QWidget *>(watched))) {
             if (watched == ImgEdje) ImgEdje_Click();
             else ImgWave_Click();
         }
-        return pressed || leftReleased;
+        return pressed || doubleClicked || leftReleased;
     }
     return false;
 }
