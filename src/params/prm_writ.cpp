@@ -147,11 +147,10 @@ bool Prm_Writ::eventFilter(QObject *watched, QEvent *event)
     const int k = index.toInt();
     switch (event->type()) {
     case QEvent::FocusIn:
-        // A context menu of the field does not leave it.
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_GotFocus(k);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) TxtPrm_GotFocus(k);
         break;
     case QEvent::FocusOut:
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_LostFocus(k);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) TxtPrm_LostFocus(k);
         break;
     case QEvent::KeyPress: {
         const int code = KeyCodeOf(static_cast<QKeyEvent *>(event));

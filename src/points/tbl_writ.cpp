@@ -187,9 +187,10 @@ bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
     const Cell cell = *it;
     switch (event->type()) {
     case QEvent::FocusIn:
-        ShowPointRow(cell.row);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) ShowPointRow(cell.row);
         break;
     case QEvent::FocusOut: {
+        if (!FocusMoves(static_cast<QFocusEvent *>(event))) break;
         QLineEdit *edit = field(cell.row, cell.column);
         const QString checked = CheckPointEntry(cell.column, edit->text());
         if (checked != edit->text()) edit->setText(checked);
