@@ -9,6 +9,7 @@
 #include "params/paramtext.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -306,11 +307,16 @@ void Prm_Writ::openFile()
     for (;;) {
         const std::optional<QString> path = DlogFile.ShowOpen();
         if (!path) return;
-        QFile file(*path);
-        if (!file.open(QIODevice::ReadOnly)) return;
-        // One byte more than a record tells a longer file from a good one.
-        const QByteArray bytes = file.read(ParamFileSize + 1);
-        file.close();
+        QByteArray bytes;
+        // A pipe, socket or device is no parameter file and is never opened:
+        // opening a pipe waits for a writer.
+        const QFileInfo info(*path);
+        if (info.isFile() || info.isDir() || !info.exists()) {
+            QFile file(*path);
+            if (!file.open(QIODevice::ReadOnly)) return;
+            // One byte more than a record tells a longer file from a good one.
+            bytes = file.read(ParamFileSize + 1);
+        }
         const std::optional<ParamValues> values = DecodeParamFile(bytes);
         if (!values) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
@@ -322,6 +328,7 @@ void Prm_Writ::openFile()
         }
         // No range check: a field's check runs when it is next left.
         for (int k = 0; k < ParamCount; ++k) TxtPrm[k]->setText(FieldText((*values)[k], isHexField(k)));
+        DlogFile.commit();
         return;
     }
 }
@@ -337,13 +344,15 @@ void Prm_Writ::saveFile()
     QSaveFile file(*path);
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(EncodeParamFile(values)) == ParamFileSize &&
                     file.commit();
-    if (!ok) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                        MessageLines(*path + u'\r' + QStringLiteral("The file could not be written: ") +
-                                     file.errorString()),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.setObjectName(QStringLiteral("SaveFailedMessage"));
-        box.exec();
+    if (ok) {
+        DlogFile.commit();
+        return;
     }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                    MessageLines(*path + u'\r' + QStringLiteral("The file could not be written: ") +
+                                 file.errorString()),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("SaveFailedMessage"));
+    box.exec();
 }

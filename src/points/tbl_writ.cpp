@@ -374,6 +374,7 @@ void Tbl_Writ::openFile()
         if (read.status == PointFileRead::Status::Ok) {
             m_pointData = read.data;
             PointDataToGrid();
+            dlogFile.commit();
             return;
         }
         QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
@@ -390,7 +391,10 @@ void Tbl_Writ::saveFile()
     if (!path) return;
     PointDataFromGrid();
     QString reason;
-    if (WritePointFile(*path, m_pointData, &reason)) return;
+    if (WritePointFile(*path, m_pointData, &reason)) {
+        dlogFile.commit();
+        return;
+    }
     // Saying nothing would leave the user believing the table is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
                     MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + reason), QMessageBox::Ok,

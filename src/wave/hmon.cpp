@@ -719,7 +719,10 @@ void HMon::saveFile()
     // Written beside the file and put in its place only when complete, so a
     // failed write leaves a good file as it was.
     QSaveFile file(*path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return;
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+        DlogFile.commit();
+        return;
+    }
     // Saying nothing would leave the user believing the waveform is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
                     MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + file.errorString()),
@@ -736,7 +739,9 @@ void HMon::openFile()
         if (!path) return;
         const QFileInfo info(*path);
         if (!info.exists()) return;
-        if (info.size() != WaveFileBytes) {
+        // A pipe, socket or device is refused unopened: opening a pipe waits
+        // for a writer.
+        if (!info.isFile() || info.size() != WaveFileBytes) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
                             MessageLines(*path + QLatin1Char('\r') + QStringLiteral("Invalid File")), QMessageBox::Ok,
                             this);
@@ -751,6 +756,7 @@ void HMon::openFile()
         const std::optional<WaveFileRecord> record = DecodeWaveFile(file.read(WaveFileBytes + 1));
         if (!record) return;
         loadRecord(*record);
+        DlogFile.commit();
         return;
     }
 }

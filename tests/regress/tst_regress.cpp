@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -123,6 +124,11 @@ void TstRegress::failedSaveIsTold_data()
     // The waveform window used to say nothing, as if the file had been kept.
     QTest::newRow("waveform") << 2 << "in/missing/folder.wvt";
     QTest::newRow("waveform onto a folder") << 2 << "taken.wvt";
+    // The current directory followed the name chosen, and the next dialog
+    // opened in /proc.
+    QTest::newRow("parameters into /proc") << 0 << "/proc/kept.pxt";
+    QTest::newRow("point table into /proc") << 1 << "/proc/kept.ptt";
+    QTest::newRow("waveform into /proc") << 2 << "/proc/kept.wvt";
 }
 
 void TstRegress::failedSaveIsTold()
@@ -135,10 +141,12 @@ void TstRegress::failedSaveIsTold()
     MDItbl app(port);
     app.titleBar->TimerDateTime.stop();
     QDir(dir.path()).mkdir(QStringLiteral("taken.wvt"));
-    const QString path = dir.filePath(name);
+    QDir(dir.path()).mkdir(QStringLiteral("kept"));
+    const QString good = dir.filePath(QStringLiteral("kept/good"));
+    QStringList paths{QDir(dir.path()).filePath(name), good};
     DlogFile *dialogs[] = {&app.prmWrit->DlogFile, &app.tblWrit->dlogFile, &app.hMon->DlogFile};
     QPushButton *save[] = {app.prmWrit->CmdFile[1], app.tblWrit->CmdFile[1], app.hMon->CmdFile[1]};
-    dialogs[window]->chooser = [path](bool) { return std::optional<QString>(path); };
+    dialogs[window]->chooser = [&paths](bool) { return std::optional<QString>(paths.takeFirst()); };
 
     QStringList told;
     QTimer reader;
@@ -151,6 +159,11 @@ void TstRegress::failedSaveIsTold()
     reader.start(5);
     save[window]->click();
     QCOMPARE(told, QStringList{QStringLiteral("SaveFailedMessage")});
+    // Only a file written moves the current directory, where the port file goes.
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).absolutePath());
+    save[window]->click();
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(QDir::currentPath(), QFileInfo(good).absolutePath());
 }
 
 void TstRegress::contextMenuLeavesNoField_data()
