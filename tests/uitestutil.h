@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 
@@ -42,5 +43,6 @@ private:
 
     QTimer m_timer;
     QMessageBox::StandardButton m_answer;
-    QMessageBox *m_last = nullptr;
+    // Cleared when the box goes, so that a next box at the same address counts.
+    QPointer<QMessageBox> m_last;
 };

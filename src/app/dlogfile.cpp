@@ -2,7 +2,34 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QMimeDatabase>
+
+namespace {
+
+// Icons and type names from the names alone. The standard provider guesses the
+// type of a file whose extension does not tell it by reading the file, on the
+// program's thread, for every file of the folder shown: in /proc or /sys a
+// single read can block for good, and opening a named pipe waits for a writer.
+class NameOnlyIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo &info) const override
+    {
+        return QFileIconProvider::icon(info.isDir() ? Folder : File);
+    }
+    QString type(const QFileInfo &info) const override
+    {
+        // Folders, drives, pipes and devices are told apart by their status
+        // alone; only a plain file would be read.
+        if (!info.isFile()) return QFileIconProvider::type(info);
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+};
+
+}  // namespace
 
 DlogFile::DlogFile(QWidget *owner, const QString &filter, const QString &defaultExtension)
     : m_owner(owner), m_filter(filter), m_extension(defaultExtension), m_initDir(QDir::currentPath())
@@ -29,7 +56,12 @@ std::optional<QString> DlogFile::show(bool save)
     if (chooser) {
         chosen = chooser(save);
     } else {
+        NameOnlyIconProvider icons;  // outlives the dialog that uses it
         QFileDialog dialog(m_owner);
+        // Qt's own dialog: a system one would bring icons and types of its own.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::DontUseCustomDirectoryIcons);
+        dialog.setIconProvider(&icons);
         dialog.setNameFilter(qtFilter(m_filter));
         dialog.setDefaultSuffix(m_extension);
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -54,8 +86,12 @@ std::optional<QString> DlogFile::show(bool save)
         if (save || (!info.exists() && withExtension.exists())) info = withExtension;
     }
     m_fileName = info.absoluteFilePath();
-    // As with the system's dialog, the chosen file's folder becomes the
-    // current directory (the port file follows it).
-    QDir::setCurrent(info.absolutePath());
     return m_fileName;
+}
+
+void DlogFile::commit()
+{
+    // As with the system's dialog, the folder of a file read or written
+    // becomes the current directory (the port file follows it).
+    if (!m_fileName.isEmpty()) QDir::setCurrent(QFileInfo(m_fileName).absolutePath());
 }

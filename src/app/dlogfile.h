@@ -2,6 +2,8 @@
 // The file dialog of a file-keeping window: its filter, the directory the
 // window was loaded in, a question before overwriting, a default extension for
 // a name typed without one, and a cancel that ends the operation silently.
+// The dialog never opens a file it lists: icons and types come from the names
+// alone, so a folder of pipes or of pseudo-files cannot stall the program.
 
 #include <QString>
 #include <functional>
@@ -24,6 +26,10 @@ public:
     std::optional<QString> ShowSave();
     // The last file chosen, with its full path.
     const QString &FileName() const { return m_fileName; }
+    // Called once the chosen file has been read or written: its folder becomes
+    // the current directory (where the port file is kept). A failed or
+    // refused file leaves the current directory where it was.
+    void commit();
 
     // Replaces the dialog (tests script the user's choice here).
     std::function<std::optional<QString>(bool save)> chooser;

@@ -1,6 +1,7 @@
 #include "mditbl.h"
 
 #include "app/childwindow.h"
+#include "app/messagelines.h"
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
@@ -283,7 +284,7 @@ void MDItbl::connectLinkUi()
         } else {
             lines << QStringLiteral("ポート番号が不正です");
         }
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("CommPort"), lines.join(QLatin1Char('\r')),
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("CommPort"), MessageLines(lines.join(QLatin1Char('\r'))),
                         QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("PortErrorMessage"));
         box.exec();

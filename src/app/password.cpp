@@ -15,6 +15,10 @@ PassWord::PassWord(QWidget *parent)
     TxtPassWord = new QLineEdit(this);
     TxtPassWord->setObjectName(QStringLiteral("TxtPassWord"));
     TxtPassWord->setEchoMode(QLineEdit::Password);
+    // "*" for every character typed, shown at once, whatever the style: the
+    // styles' own mask is a dot, and some show the last character a moment.
+    TxtPassWord->setStyleSheet(
+        QStringLiteral("QLineEdit { lineedit-password-character: 42; lineedit-password-mask-delay: 0; }"));
     TxtPassWord->setAccessibleName(Label1->text());
     Label1->setBuddy(TxtPassWord);
     CmdOK = new QPushButton(QStringLiteral("OK"), this);

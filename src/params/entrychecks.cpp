@@ -2,6 +2,7 @@
 
 #include "app/numtext.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 
 namespace {
@@ -44,6 +45,8 @@ QString CheckRangeHex(QStringView text, QStringView range)
     if (v < r.min) return HexText(RoundToLong(r.min));
     return HexText(v);
 }
+
+bool FocusMoves(const QFocusEvent *event) { return event->reason() != Qt::PopupFocusReason; }
 
 int KeyCodeOf(const QKeyEvent *event)
 {

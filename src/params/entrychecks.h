@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 
+class QFocusEvent;
 class QKeyEvent;
 
 // Decimal field: the typed text read leniently; within "min/max" (compared
@@ -14,6 +15,11 @@ QString CheckRangeDec(QStringView text, QStringView range);
 // Hexadecimal field: the typed text read as a hexadecimal entry, held to the
 // decimal range "min/max" and shown in hexadecimal.
 QString CheckRangeHex(QStringView text, QStringView range);
+
+// Whether a focus event takes the focus into or out of a field for good. A
+// context menu opening on the field, and closing again, leaves the field where
+// it was: its check does not run.
+bool FocusMoves(const QFocusEvent *event);
 
 // Key codes of the key rule.
 namespace KeyCode {

@@ -1,5 +1,6 @@
 #include "prm_writ.h"
 
+#include "app/messagelines.h"
 #include "app/numtext.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
@@ -8,6 +9,7 @@
 #include "params/paramtext.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -146,11 +148,10 @@ bool Prm_Writ::eventFilter(QObject *watched, QEvent *event)
     const int k = index.toInt();
     switch (event->type()) {
     case QEvent::FocusIn:
-        // A context menu of the field does not leave it.
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_GotFocus(k);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) TxtPrm_GotFocus(k);
         break;
     case QEvent::FocusOut:
-        if (static_cast<QFocusEvent *>(event)->reason() != Qt::PopupFocusReason) TxtPrm_LostFocus(k);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) TxtPrm_LostFocus(k);
         break;
     case QEvent::KeyPress: {
         const int code = KeyCodeOf(static_cast<QKeyEvent *>(event));
@@ -306,21 +307,28 @@ void Prm_Writ::openFile()
     for (;;) {
         const std::optional<QString> path = DlogFile.ShowOpen();
         if (!path) return;
-        QFile file(*path);
-        if (!file.open(QIODevice::ReadOnly)) return;
-        // One byte more than a record tells a longer file from a good one.
-        const QByteArray bytes = file.read(ParamFileSize + 1);
-        file.close();
+        QByteArray bytes;
+        // A pipe, socket or device is no parameter file and is never opened:
+        // opening a pipe waits for a writer.
+        const QFileInfo info(*path);
+        if (info.isFile() || info.isDir() || !info.exists()) {
+            QFile file(*path);
+            if (!file.open(QIODevice::ReadOnly)) return;
+            // One byte more than a record tells a longer file from a good one.
+            bytes = file.read(ParamFileSize + 1);
+        }
         const std::optional<ParamValues> values = DecodeParamFile(bytes);
         if (!values) {
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + u'\r' + QStringLiteral("Invalid File"),
-                            QMessageBox::Ok, this);
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                            MessageLines(*path + u'\r' + QStringLiteral("Invalid File")), QMessageBox::Ok, this);
+            box.setTextFormat(Qt::PlainText);
             box.setObjectName(QStringLiteral("InvalidFileMessage"));
             box.exec();
             continue;
         }
         // No range check: a field's check runs when it is next left.
         for (int k = 0; k < ParamCount; ++k) TxtPrm[k]->setText(FieldText((*values)[k], isHexField(k)));
+        DlogFile.commit();
         return;
     }
 }
@@ -336,11 +344,15 @@ void Prm_Writ::saveFile()
     QSaveFile file(*path);
     const bool ok = file.open(QIODevice::WriteOnly) && file.write(EncodeParamFile(values)) == ParamFileSize &&
                     file.commit();
-    if (!ok) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                        *path + u'\r' + QStringLiteral("The file could not be written: ") + file.errorString(),
-                        QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("SaveFailedMessage"));
-        box.exec();
+    if (ok) {
+        DlogFile.commit();
+        return;
     }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                    MessageLines(*path + u'\r' + QStringLiteral("The file could not be written: ") +
+                                 file.errorString()),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("SaveFailedMessage"));
+    box.exec();
 }

@@ -3,6 +3,7 @@
 #include "app/records.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 QByteArray EncodePointFile(const PointData &data) { return EncodeRecord(data); }
@@ -12,6 +13,13 @@ std::optional<PointData> DecodePointFile(QByteArrayView bytes) { return DecodeRe
 PointFileRead ReadPointFile(const QString &path)
 {
     PointFileRead result;
+    // A pipe, socket or device is no table and is never opened: opening a
+    // pipe waits for a writer.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir()) {
+        result.status = PointFileRead::Status::WrongLength;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return result;
     if (file.size() != PointFileSize) {

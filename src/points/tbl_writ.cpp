@@ -1,5 +1,6 @@
 #include "tbl_writ.h"
 
+#include "app/messagelines.h"
 #include "app/twips.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
@@ -186,9 +187,10 @@ bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
     const Cell cell = *it;
     switch (event->type()) {
     case QEvent::FocusIn:
-        ShowPointRow(cell.row);
+        if (FocusMoves(static_cast<QFocusEvent *>(event))) ShowPointRow(cell.row);
         break;
     case QEvent::FocusOut: {
+        if (!FocusMoves(static_cast<QFocusEvent *>(event))) break;
         QLineEdit *edit = field(cell.row, cell.column);
         const QString checked = CheckPointEntry(cell.column, edit->text());
         if (checked != edit->text()) edit->setText(checked);
@@ -372,10 +374,12 @@ void Tbl_Writ::openFile()
         if (read.status == PointFileRead::Status::Ok) {
             m_pointData = read.data;
             PointDataToGrid();
+            dlogFile.commit();
             return;
         }
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"), *path + QStringLiteral("\rInvalid File"),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
+                        MessageLines(*path + QStringLiteral("\rInvalid File")), QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
         box.setObjectName(QStringLiteral("InvalidFileMessage"));
         box.exec();
     }
@@ -387,10 +391,15 @@ void Tbl_Writ::saveFile()
     if (!path) return;
     PointDataFromGrid();
     QString reason;
-    if (WritePointFile(*path, m_pointData, &reason)) return;
+    if (WritePointFile(*path, m_pointData, &reason)) {
+        dlogFile.commit();
+        return;
+    }
     // Saying nothing would leave the user believing the table is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    *path + QStringLiteral("\rThe file could not be written: ") + reason, QMessageBox::Ok, this);
+                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + reason), QMessageBox::Ok,
+                    this);
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("SaveFailedMessage"));
     box.exec();
 }

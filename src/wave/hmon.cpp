@@ -1,5 +1,6 @@
 #include "hmon.h"
 
+#include "app/messagelines.h"
 #include "app/shape.h"
 #include "app/twips.h"
 #include "link/drivelink.h"
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSignalBlocker>
+#include <utility>
 
 namespace WG = WaveGeometry;
 
@@ -553,6 +555,7 @@ bool HMon::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
     case QEvent::MouseButtonRelease:
         return mouseEvent(watched, static_cast<QMouseEvent *>(event));
@@ -649,11 +652,16 @@ bool HMon::mouseEvent(QObject *watched, QMouseEvent *e)
         return true;
     }
     if (watched == ImgEdje || watched == ImgWave) {
-        if (isClick(e, static_cast<QWidget *>(watched))) {
+        // A double-click is one click: its second press comes as a
+        // double-click event, and the release after it steps no further.
+        const bool doubleClicked = e->type() == QEvent::MouseButtonDblClick;
+        if (pressed || doubleClicked) m_secondPressOn = doubleClicked ? watched : nullptr;
+        const bool second = leftReleased && std::exchange(m_secondPressOn, nullptr) == watched;
+        if (!second && isClick(e, static_cast<QWidget *>(watched))) {
             if (watched == ImgEdje) ImgEdje_Click();
             else ImgWave_Click();
         }
-        return pressed || leftReleased;
+        return pressed || doubleClicked || leftReleased;
     }
     return false;
 }
@@ -711,11 +719,15 @@ void HMon::saveFile()
     // Written beside the file and put in its place only when complete, so a
     // failed write leaves a good file as it was.
     QSaveFile file(*path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return;
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+        DlogFile.commit();
+        return;
+    }
     // Saying nothing would leave the user believing the waveform is kept.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    *path + QStringLiteral("\rThe file could not be written: ") + file.errorString(), QMessageBox::Ok,
-                    this);
+                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + file.errorString()),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.setObjectName(QStringLiteral("SaveFailedMessage"));
     box.exec();
 }
@@ -727,9 +739,13 @@ void HMon::openFile()
         if (!path) return;
         const QFileInfo info(*path);
         if (!info.exists()) return;
-        if (info.size() != WaveFileBytes) {
+        // A pipe, socket or device is refused unopened: opening a pipe waits
+        // for a writer.
+        if (!info.isFile() || info.size() != WaveFileBytes) {
             QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                            *path + QLatin1Char('\r') + QStringLiteral("Invalid File"), QMessageBox::Ok, this);
+                            MessageLines(*path + QLatin1Char('\r') + QStringLiteral("Invalid File")), QMessageBox::Ok,
+                            this);
+            box.setTextFormat(Qt::PlainText);
             box.setObjectName(QStringLiteral("InvalidFileMessage"));
             box.exec();
             continue;
@@ -740,6 +756,7 @@ void HMon::openFile()
         const std::optional<WaveFileRecord> record = DecodeWaveFile(file.read(WaveFileBytes + 1));
         if (!record) return;
         loadRecord(*record);
+        DlogFile.commit();
         return;
     }
 }

@@ -137,4 +137,6 @@ private:
     std::array<double, 3> m_knobTop{};
     int m_edgePicture = 0;
     int m_wavePicture = 0;
+    // The image whose double-click is under way, until its button comes up.
+    QObject *m_secondPressOn = nullptr;
 };

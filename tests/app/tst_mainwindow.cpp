@@ -1,5 +1,6 @@
 #include "app/childwindow.h"
 #include "app/mditbl.h"
+#include "app/messagelines.h"
 #include "app/password.h"
 #include "link/titlebar.h"
 #include "linktestutil.h"
@@ -19,6 +20,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -70,6 +72,8 @@ private Q_SLOTS:
     void quitStopsAJog();
     void holdToJogIsKept();
     void pollFollowsActiveWindowAndLostAlarmAsks();
+    void messageLines_data();
+    void messageLines();
     void portMessages_data();
     void portMessages();
     void password_data();
@@ -173,14 +177,32 @@ void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
 }
 
+void TstMainWindow::messageLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("carriage return") << "a.ptt\rInvalid File" << "a.ptt\nInvalid File";
+    QTest::newRow("both, once") << "a\r\nb" << "a\nb";
+    QTest::newRow("line feed stays, blank line kept") << "a\n\r\rb" << "a\n\n\nb";
+    QTest::newRow("at the ends") << "\ra b\r" << "\na b\n";
+    QTest::newRow("nothing else changes") << "C:\\x <b>" << "C:\\x <b>";
+}
+
+void TstMainWindow::messageLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(MessageLines(text), shown);
+}
+
 void TstMainWindow::portMessages_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no such port") << int(OpenStatus::InvalidPort) << QStringLiteral("COMM1\rポート番号が不正です");
+    QTest::newRow("no such port") << int(OpenStatus::InvalidPort) << QStringLiteral("COMM1\nポート番号が不正です");
     QTest::newRow("in use") << int(OpenStatus::InUse)
-                            << QStringLiteral("COMM1\rこのポートは既に使用されています。\r"
-                                              "他のアプリケーションでポートを閉じてから\r設定し直して下さい。");
+                            << QStringLiteral("COMM1\nこのポートは既に使用されています。\n"
+                                              "他のアプリケーションでポートを閉じてから\n設定し直して下さい。");
 }
 
 void TstMainWindow::portMessages()
@@ -223,7 +245,12 @@ void TstMainWindow::password()
     QVERIFY(r.app->frameOf(pw)->isHidden());
     r.app->mnuSystem1[1]->trigger();  // not ticked: shows the window
     QVERIFY(r.app->frameOf(pw)->isVisible());
-    pw->TxtPassWord->setText(typed);
+    QTest::keyClicks(pw->TxtPassWord, typed);
+    // One "*" for every character, whatever the style.
+    for (const QString &style : QStyleFactory::keys()) {
+        QApplication::setStyle(style);
+        QCOMPARE(pw->TxtPassWord->displayText(), QString(typed.size(), u'*'));
+    }
     ModalAnswerer answer;
     if (action == u"ok") pw->CmdOK->click();
     else if (action == u"enter") QTest::keyClick(pw->TxtPassWord, Qt::Key_Return);

@@ -5,14 +5,20 @@
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "linktestutil.h"
+#include "namedpipe.h"
 #include "uitestutil.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/inotify.h>
 
 namespace {
 
@@ -29,6 +35,32 @@ QByteArray readFile()
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The names of the files of a folder opened while it lives.
+class OpenedFiles {
+public:
+    explicit OpenedFiles(const QString &dir) : m_fd(inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(dir).constData(), IN_OPEN);
+    }
+    ~OpenedFiles() { ::close(m_fd); }
+    QStringList names() const
+    {
+        QStringList out;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < n;) {
+                const auto *e = reinterpret_cast<const inotify_event *>(buffer + at);
+                if (e->len > 0 && !(e->mask & IN_ISDIR)) out << QString::fromLocal8Bit(e->name);
+                at += ssize_t(sizeof(inotify_event) + e->len);
+            }
+        }
+        return out;
+    }
+
+private:
+    int m_fd;
+};
+
 }  // namespace
 
 class TstPortFile : public QObject {
@@ -41,6 +73,7 @@ private Q_SLOTS:
     void dialog();
     void chosenFile_data();
     void chosenFile();
+    void dialogOpensNoFile();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -202,8 +235,50 @@ void TstPortFile::chosenFile()
     QCOMPARE(chosen.value_or(QString()), full);
     QCOMPARE(chosen.has_value(), !result.isNull());
     QCOMPARE(dialog.FileName(), full);
-    // As with the system's dialog, the file's folder becomes the current directory.
+    // The file's folder becomes the current directory once the file has been
+    // read or written, not when it is chosen.
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).absolutePath());
+    dialog.commit();
     QCOMPARE(QDir::currentPath(), QDir(dir.path()).absoluteFilePath(result.isNull() ? QString() : QStringLiteral("sub")));
+}
+
+void TstPortFile::dialogOpensNoFile()
+{
+    // A folder like /proc: names that do not tell what the files hold, and a
+    // pipe nobody writes to.
+    QTemporaryDir dir;
+    NamedPipe pipe(dir.filePath(QStringLiteral("pipe.ptt")));
+    QVERIFY(pipe.made());
+    for (const char *name : {"table.ptt", "status"}) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("#!/bin/sh\n") > 0);
+    }
+    const OpenedFiles opened(dir.path());
+    DlogFile dialog(nullptr, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt"));
+    dialog.setInitDir(dir.path());
+
+    // The program goes on while the folder is listed; Escape closes the dialog.
+    QElapsedTimer clock;
+    clock.start();
+    int ticks = 0;
+    bool listed = false;
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+        ++ticks;
+        auto *shown = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!shown) return;
+        const auto *model = shown->findChild<QFileSystemModel *>();
+        listed = model && model->rowCount(model->index(dir.path())) > 0;
+        if ((listed && ticks > 10) || clock.elapsed() > 5000) QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    user.start(10);
+    QVERIFY(!dialog.ShowOpen());
+    QVERIFY(listed);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    const QStringList names = opened.names();
+    QVERIFY2(names.isEmpty(), qPrintable(names.join(u' ')));
+    QVERIFY(!pipe.opened());
+    QCOMPARE(QDir::currentPath(), m_dir->path());  // a cancel moves nothing
 }
 
 QTEST_MAIN(TstPortFile)

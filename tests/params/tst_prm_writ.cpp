@@ -3,6 +3,7 @@
 
 #include "link/drivelink.h"
 #include "linktestutil.h"
+#include "namedpipe.h"
 #include "params/helparea.h"
 #include "params/paramfile.h"
 #include "params/prm_writ.h"
@@ -332,16 +333,19 @@ void TstPrmWrit::files()
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), EncodeParamFile(expected));
 
-    // One byte too long: told, and the dialog comes again. The opened file
-    // shows hexadecimal or decimal forms, unchecked until the field is left.
+    // A pipe (never opened) and a file one byte too long: each told, and the
+    // dialog comes again. The opened file shows hexadecimal or decimal forms,
+    // unchecked until the field is left.
+    const NamedPipe pipe(r.dir.filePath(QStringLiteral("pipe.pxt")));
     const QString bad = r.file(QStringLiteral("bad.pxt"), QByteArray(241, '\x01'));
     for (QLineEdit *field : r.w.TxtPrm) field->setText(QStringLiteral("9"));
-    r.choices << bad << path;
+    r.choices << r.dir.filePath(QStringLiteral("pipe.pxt")) << bad << path;
     r.w.CmdFile[0]->click();
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answer.seen[0].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\rInvalid File"));
-    QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
+    QVERIFY(pipe.made() && !pipe.opened());
+    QCOMPARE(answer.seen.size(), 2);
+    QCOMPARE(answer.seen[1].title, QStringLiteral("error"));
+    QCOMPARE(answer.seen[1].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\nInvalid File"));
+    QCOMPARE(answer.seen[1].icon, QMessageBox::Critical);
     const QStringList shown{r.field(0)->text(), r.field(2)->text(), r.field(12)->text(), r.field(38)->text(),
                             r.field(59)->text()};
     QCOMPARE(shown, (QStringList{" 0", " 5", " 12", "10", "-1"}));
@@ -355,8 +359,8 @@ void TstPrmWrit::files()
     const QString blocker = r.file(QStringLiteral("plain"), "keep");
     r.choices << blocker + QStringLiteral("/set.pxt");
     r.w.CmdFile[1]->click();
-    QCOMPARE(answer.seen.size(), 2);
-    QVERIFY(answer.seen[1].text.startsWith(blocker + QStringLiteral("/set.pxt\r")));
+    QCOMPARE(answer.seen.size(), 3);
+    QVERIFY(answer.seen[2].text.startsWith(blocker + QStringLiteral("/set.pxt\n")));
     QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"bad.pxt", "plain", "set.pxt"}));
 }
 

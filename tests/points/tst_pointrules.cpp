@@ -5,6 +5,7 @@
 #include "points/pointfile.h"
 #include "points/pointlayout.h"
 #include "points/pointrules.h"
+#include "namedpipe.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -85,6 +86,9 @@ void TstPointRules::file()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("t.ptt"));
     QCOMPARE(ReadPointFile(path).status, PointFileRead::Status::Failed);  // no such file
+    const NamedPipe pipe(dir.filePath(QStringLiteral("pipe.ptt")));  // refused unopened
+    QCOMPARE(ReadPointFile(dir.filePath(QStringLiteral("pipe.ptt"))).status, PointFileRead::Status::WrongLength);
+    QVERIFY(pipe.made() && !pipe.opened());
     for (int length : {511, 513, 512}) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes.leftJustified(length, '\0', true)) == length);

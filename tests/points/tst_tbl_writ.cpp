@@ -262,7 +262,7 @@ void TstTblWrit::saveAndOpen()
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
     QCOMPARE(answers.seen.size(), 1);
     QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\rInvalid File"));
+    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\nInvalid File"));
     QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
@@ -277,7 +277,7 @@ void TstTblWrit::saveAndOpen()
     r.w->CmdFile_Click(1);
     QCOMPARE(answers.seen.size(), 2);
     QCOMPARE(answers.seen[1].title, QStringLiteral("error"));
-    QVERIFY(answers.seen[1].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\r')));
+    QVERIFY(answers.seen[1].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\n')));
     QCOMPARE(r.text(5, 1), QStringLiteral("-1"));
 }
 

@@ -1,6 +1,7 @@
-// Faults found by the fuzz targets and the fault soak, each with the input
-// that showed it.
+// Faults found by the fuzz targets, the fault soak and reviews, each with the
+// input that showed it.
 
+#include "app/childwindow.h"
 #include "app/mditbl.h"
 #include "app/numtext.h"
 #include "params/entrychecks.h"
@@ -13,9 +14,12 @@
 #include "wave/hmon.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -33,6 +37,8 @@ private Q_SLOTS:
     void closingPanelWithSpeedHeld();
     void failedSaveIsTold_data();
     void failedSaveIsTold();
+    void contextMenuLeavesNoField_data();
+    void contextMenuLeavesNoField();
 };
 
 void TstRegress::displayFormOfExtremes_data()
@@ -118,6 +124,11 @@ void TstRegress::failedSaveIsTold_data()
     // The waveform window used to say nothing, as if the file had been kept.
     QTest::newRow("waveform") << 2 << "in/missing/folder.wvt";
     QTest::newRow("waveform onto a folder") << 2 << "taken.wvt";
+    // The current directory followed the name chosen, and the next dialog
+    // opened in /proc.
+    QTest::newRow("parameters into /proc") << 0 << "/proc/kept.pxt";
+    QTest::newRow("point table into /proc") << 1 << "/proc/kept.ptt";
+    QTest::newRow("waveform into /proc") << 2 << "/proc/kept.wvt";
 }
 
 void TstRegress::failedSaveIsTold()
@@ -130,10 +141,12 @@ void TstRegress::failedSaveIsTold()
     MDItbl app(port);
     app.titleBar->TimerDateTime.stop();
     QDir(dir.path()).mkdir(QStringLiteral("taken.wvt"));
-    const QString path = dir.filePath(name);
+    QDir(dir.path()).mkdir(QStringLiteral("kept"));
+    const QString good = dir.filePath(QStringLiteral("kept/good"));
+    QStringList paths{QDir(dir.path()).filePath(name), good};
     DlogFile *dialogs[] = {&app.prmWrit->DlogFile, &app.tblWrit->dlogFile, &app.hMon->DlogFile};
     QPushButton *save[] = {app.prmWrit->CmdFile[1], app.tblWrit->CmdFile[1], app.hMon->CmdFile[1]};
-    dialogs[window]->chooser = [path](bool) { return std::optional<QString>(path); };
+    dialogs[window]->chooser = [&paths](bool) { return std::optional<QString>(paths.takeFirst()); };
 
     QStringList told;
     QTimer reader;
@@ -146,6 +159,56 @@ void TstRegress::failedSaveIsTold()
     reader.start(5);
     save[window]->click();
     QCOMPARE(told, QStringList{QStringLiteral("SaveFailedMessage")});
+    // Only a file written moves the current directory, where the port file goes.
+    QCOMPARE(QDir::currentPath(), QDir(dir.path()).absolutePath());
+    save[window]->click();
+    QCOMPARE(told.size(), 1);
+    QCOMPARE(QDir::currentPath(), QFileInfo(good).absolutePath());
+}
+
+void TstRegress::contextMenuLeavesNoField_data()
+{
+    QTest::addColumn<int>("window");  // 0 parameters, 1 point table
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("checked");
+    // The point table checked its field as the menu opened.
+    QTest::newRow("parameter 02") << 0 << "5" << " 10";
+    QTest::newRow("speed of point 0") << 1 << "3000" << " 2500";
+}
+
+void TstRegress::contextMenuLeavesNoField()
+{
+    QFETCH(int, window);
+    QFETCH(QString, typed);
+    QFETCH(QString, checked);
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    MemoryPort port;
+    MDItbl app(port);
+    app.titleBar->TimerDateTime.stop();
+    app.show();
+    QApplication::setActiveWindow(&app);
+    QVERIFY(QTest::qWaitForWindowActive(&app));
+    QWidget *windows[] = {app.prmWrit, app.tblWrit};
+    QLineEdit *fields[][2] = {{app.prmWrit->TxtPrm[2], app.prmWrit->TxtPrm[3]},
+                              {app.tblWrit->TxtSpd[0], app.tblWrit->TxtSpd[1]}};
+    QLineEdit *field = fields[window][0];
+    app.mdiArea->setActiveSubWindow(app.frameOf(windows[window]));
+    field->setFocus(Qt::MouseFocusReason);
+    QVERIFY(field->hasFocus());
+    field->setText(typed);
+    // A right click opens the field's menu, which takes the focus a while.
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(2, 2), field->mapToGlobal(QPoint(2, 2)));
+    QApplication::sendEvent(field, &rightClick);
+    QWidget *menu = QApplication::activePopupWidget();
+    QVERIFY(menu);
+    QCOMPARE(field->text(), typed);
+    menu->close();
+    QVERIFY(field->hasFocus());
+    QCOMPARE(field->text(), typed);
+    // Leaving the field for the next one checks it.
+    fields[window][1]->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(field->text(), checked);
 }
 
 QTEST_MAIN(TstRegress)

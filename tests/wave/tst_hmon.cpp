@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 namespace WG = WaveGeometry;
 
@@ -106,6 +107,8 @@ class TstHMon : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void cancelAfterBlock5ThenBlock8Alone();
+    void imagesStep_data();
+    void imagesStep();
     void markers_data();
     void markers();
     void trigDragTo1880();
@@ -151,6 +154,38 @@ void TstHMon::cancelAfterBlock5ThenBlock8Alone()
     QCOMPARE(r.squares(), (QList<int>{0, 1, 2, 3}));
     QVERIFY(w.PictYomitorichu->isHidden());
     QCOMPARE(r.present(0, 40), QList<int>{53});  // 3020 at 0.0075: 22 px up
+}
+
+void TstHMon::imagesStep_data()
+{
+    // Gestures on the edge image (E) or the display mode image (W): c a click,
+    // d a double-click. The pictures shown after each.
+    QTest::addColumn<QString>("gestures");
+    QTest::addColumn<QList<int>>("pictures");
+    QTest::newRow("four clicks round the edges") << "Ecccc" << QList<int>{111, 112, 113, 110};
+    QTest::newRow("a double-click is one click") << "Edcd" << QList<int>{111, 112, 113};
+    QTest::newRow("display modes") << "Wdc" << QList<int>{121, 120};
+}
+
+void TstHMon::imagesStep()
+{
+    QFETCH(QString, gestures);
+    QFETCH(QList<int>, pictures);
+    WaveRig r;
+    const bool edge = gestures.startsWith(u'E');
+    QWidget *image = edge ? r.w->ImgEdje : r.w->ImgWave;
+    // Through the window, as the system delivers them: a double-click's
+    // second press comes as a double-click event.
+    QWindow *window = r.w->windowHandle();
+    const QPoint at = image->mapTo(r.w.get(), QPoint(5, 5));
+    QList<int> shown;
+    for (QChar g : gestures.mid(1)) {
+        if (g == u'd') QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+        else QTest::mouseClick(window, Qt::LeftButton, {}, at);
+        shown << (edge ? r.w->edgePicture() : r.w->wavePicture());
+    }
+    QCOMPARE(shown, pictures);
+    QCOMPARE((edge ? r.w->CmbEdje : r.w->CmbWave)->currentIndex(), pictures.constLast() % 10);
 }
 
 void TstHMon::markers_data()
@@ -410,7 +445,7 @@ void TstHMon::refusedFiles()
     QCOMPARE(answer.seen.size(), messages);
     if (messages) {
         QCOMPARE(answer.seen[0].title, QStringLiteral("error"));
-        QCOMPARE(answer.seen[0].text, path + QStringLiteral("\rInvalid File"));
+        QCOMPARE(answer.seen[0].text, path + QStringLiteral("\nInvalid File"));
         QCOMPARE(answer.seen[0].icon, QMessageBox::Critical);
     }
     QCOMPARE(asked, 1 + messages);  // after the message the open dialog comes back
