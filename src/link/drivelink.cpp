@@ -2,6 +2,8 @@
 
 #include "frames.h"
 
+#include <utility>
+
 namespace {
 
 bool isSilentTimeout(const QString &keyword)
@@ -18,8 +20,9 @@ DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
 {
     connect(&m_port, &SerialIo::bytesArrived, this, [this](const QByteArray &b) { receive(b); });
     connect(&m_port, &SerialIo::lost, this, &DriveLink::onPortLost);
-    // The FLASH reply only ends the exchange.
-    setDecoder(QStringLiteral("FLASH"), {});
+    // The FLASH reply only ends the exchange; the transfers' replies go to
+    // their jobs, and one that comes late changes nothing.
+    for (const char *keyword : {"FLASH", "R", "W", "TBLR", "TBLW"}) setDecoder(QString::fromLatin1(keyword), {});
     setPollBuilder(QStringLiteral("0"), [this] { MakeCmdALM(); });
     setPollBuilder(QStringLiteral("1"), [this] { MakeCmdIO(); });
 }
@@ -34,6 +37,14 @@ void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
     m_s.PendingCmd = text.toByteArray();
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
     FrameCmd();
+    // A client's request that was waiting will not go out now.
+    if (QPointer<LinkClient> replaced = std::exchange(m_pendingClient, nullptr)) replaced->lost();
+}
+
+void DriveLink::setClientCommand(LinkClient *client, const QString &text, const QString &cmdName)
+{
+    setCommandText(text, cmdName);
+    m_pendingClient = client;
 }
 
 void DriveLink::FrameCmd() { m_s.PendingCmd = ::FrameCmd(m_s.PendingCmd); }
@@ -45,12 +56,14 @@ void DriveLink::MakeCmdIO() { setCommand("IO", QStringLiteral("IO")); }
 void DriveLink::SendPending()
 {
     const QByteArray framed = m_s.PendingCmd;
+    LinkClient *client = std::exchange(m_pendingClient, nullptr);
     m_s.PendingCmd.clear();
-    sendFramed(framed);
+    sendFramed(framed, client);
 }
 
-void DriveLink::sendFramed(const QByteArray &framed)
+void DriveLink::sendFramed(const QByteArray &framed, LinkClient *client)
 {
+    m_inFlightClient = client;
     m_s.AwaitReply = 1;
     m_s.TimeoutTicks = 0;
     m_s.LastCmd = framed;
@@ -71,6 +84,14 @@ bool DriveLink::sendWaiting()
     if (m_s.PendingCmd.isEmpty()) return false;
     SendPending();
     return true;
+}
+
+void DriveLink::withdraw(LinkClient *client)
+{
+    if (m_pendingClient == client) {
+        m_pendingClient = nullptr;
+        m_s.PendingCmd.clear();
+    }
 }
 
 bool DriveLink::stopOutstanding() const
@@ -152,11 +173,22 @@ void DriveLink::takeChar(char c)
 
 void DriveLink::dispatch(QByteArrayView answered)
 {
-    const auto it = m_decoders.constFind(m_s.CmdName);
-    if (it != m_decoders.cend()) {
-        if (*it) (*it)();
-    } else if (m_catchAll) {
-        m_catchAll();
+    m_answered = answered.toByteArray();
+    // A client's reply is the client's, but an "ERR" is shown wherever it
+    // comes from.
+    const QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr);
+    const bool refusal = m_s.CmdName == u"ERR";
+    if (!client || refusal) {
+        const auto it = m_decoders.constFind(m_s.CmdName);
+        if (it != m_decoders.cend()) {
+            if (*it) (*it)();
+        } else if (m_catchAll) {
+            m_catchAll();
+        }
+    }
+    if (client) {
+        if (refusal) client->refused(m_s.ReplyField[0]);
+        else client->replied();
     }
     // A drive that refuses a step of a transfer ends the transfer, as the
     // time-out's Cancel does; otherwise its button would stay disabled. A
@@ -196,18 +228,20 @@ void DriveLink::LinkTimeout()
             // The lost request again; what the user queued meanwhile stays
             // in the slot and goes out after its reply, before any poll.
             if (m_lateReply) SendNext();  // answered after all: go on rather than ask twice
-            else sendFramed(m_s.LastCmd);
+            else sendFramed(m_s.LastCmd, m_inFlightClient);
             return;
         }
         abandonTransfer();
+        loseClients();
         // The abandoned transfer's next request is no longer wanted; a
         // command the user queued meanwhile goes out instead of "S".
         if (IsTransferRequest(RequestKeyword(m_s.PendingCmd))) m_s.PendingCmd.clear();
         m_s.XferIndex = 0;
         m_s.AwaitReply = 0;
         if (sendWaiting()) return;
-    } else if (sendWaiting()) {
-        return;
+    } else {
+        if (QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr)) client->lost();
+        if (sendWaiting()) return;
     }
     m_s.XferIndex = 0;
     m_s.AwaitReply = 0;
@@ -259,6 +293,7 @@ void DriveLink::closePort()
     m_portLost = false;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
+    loseClients();
     setPortStatus(QString());
 }
 
@@ -271,6 +306,7 @@ void DriveLink::dropAllOffline()
     m_heldStops.clear();  // nothing can be sent: the drive is not on the line
     // A transfer started offline can never be answered.
     if (!m_transferOwner.isEmpty()) abandonTransfer();
+    loseClients();
     if (m_portStatus != u"Offline") setPortStatus(QStringLiteral("Offline"));
 }
 
@@ -279,6 +315,7 @@ void DriveLink::onPortLost(const QString &reason)
     m_portLost = true;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
+    loseClients();
     setPortStatus(QStringLiteral("COM%1 lost (%2), retrying").arg(m_settings.PortNo).arg(reason));
 }
 
@@ -294,18 +331,40 @@ void DriveLink::setDecoder(const QString &keyword, Handler decoder) { m_decoders
 
 void DriveLink::setPollBuilder(const QString &tag, Handler builder) { m_pollBuilders.insert(tag, std::move(builder)); }
 
-bool DriveLink::beginTransfer(const QString &owner)
+bool DriveLink::beginTransfer(const QString &owner, LinkClient *job)
 {
     if (!m_transferOwner.isEmpty() && m_transferOwner != owner) return false;
     m_transferOwner = owner;
+    m_transferJob = job;
     return true;
 }
 
 void DriveLink::abandonTransfer()
 {
-    m_transferOwner.clear();
+    const QPointer<LinkClient> job = m_transferJob;
+    endTransfer();
     m_s.XferIndex = 0;
+    if (job) job->lost();
     for (const Handler &h : m_abandonHandlers) h();
+}
+
+void DriveLink::loseClients()
+{
+    const QPointer<LinkClient> inFlight = std::exchange(m_inFlightClient, nullptr);
+    const QPointer<LinkClient> pending = std::exchange(m_pendingClient, nullptr);
+    if (pending) m_s.PendingCmd.clear();  // a job's request goes nowhere now
+    if (inFlight) inFlight->lost();
+    if (pending) pending->lost();
+}
+
+void DriveLink::tick()
+{
+    if (m_settings.OfflineMode != 0) {
+        dropAllOffline();
+        return;
+    }
+    countTimeout();
+    if (!portOpen()) OpenPort();
 }
 
 void DriveLink::setPortStatus(const QString &text)

@@ -14,9 +14,28 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <vector>
+
+// One who sends requests of its own through the link (a job): the replies
+// to them come to it instead of to their keywords' decoders, and it hears
+// when one of them will never be answered.
+class LinkClient : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Its request was answered; the reply is split in the link's state.
+    virtual void replied() = 0;
+    // Its request was answered "ERR" with this code (the reply has also been
+    // shown as every "ERR" is).
+    virtual void refused(qint32 code) = 0;
+    // Its request will not be answered: the lost reply was given up, the
+    // port went away, was closed or went offline, or another request took
+    // its place in the slot before it went out.
+    virtual void lost() = 0;
+};
 
 class DriveLink : public QObject {
     Q_OBJECT
@@ -36,6 +55,11 @@ public:
     // non-empty name also becomes CmdName.
     void setCommand(QByteArrayView text, const QString &cmdName = {});
     void setCommandText(const QString &text, const QString &cmdName = {}) { setCommand(text.toLatin1(), cmdName); }
+    // The same for a client's request: its reply goes to the client.
+    void setClientCommand(LinkClient *client, const QString &text, const QString &cmdName);
+    // The client's request waiting in the slot is taken back (the reply to
+    // one in flight still reaches it, to be ignored).
+    void withdraw(LinkClient *client);
     void FrameCmd();
     void MakeCmdS();
     void MakeCmdALM();
@@ -52,6 +76,9 @@ public:
     void receive(QByteArrayView bytes);
 
     // --- the 100 ms tick ----------------------------------------------------
+    // The link's part of the tick: offline, everything is dropped; online,
+    // the time-out counts and a closed port is opened.
+    void tick();
     // Online: count towards the time-out and declare a lost reply.
     void countTimeout();
     // Offline: the status word is cleared and nothing waits or is collected.
@@ -69,8 +96,13 @@ public:
 
     // --- transfers (the parameter and the point table transfers share
     // XferIndex and the slot, so only one may run) ---------------------------
-    bool beginTransfer(const QString &owner);
-    void endTransfer() { m_transferOwner.clear(); }
+    // A job that holds the transfer hears through lost() when it is abandoned.
+    bool beginTransfer(const QString &owner, LinkClient *job = nullptr);
+    void endTransfer()
+    {
+        m_transferOwner.clear();
+        m_transferJob = nullptr;
+    }
     const QString &transferOwner() const { return m_transferOwner; }
     // XferIndex = 0 and every editor restores its read and write buttons.
     void abandonTransfer();
@@ -82,6 +114,8 @@ public:
     bool highSpeedOn() const { return m_highSpeedOn; }
     // A stop request waits to be sent or its reply is still awaited.
     bool stopOutstanding() const;
+    // The keyword of the request that the last reply answered.
+    const QByteArray &answeredKeyword() const { return m_answered; }
     // Lost replies are given up without the question (the program is ending).
     void setQuietTimeouts(bool quiet) { m_quietTimeouts = quiet; }
 
@@ -110,8 +144,11 @@ private:
     // Hands the split reply to its decoder; answered is the keyword of the
     // request it answers.
     void dispatch(QByteArrayView answered);
-    // Writes one framed request; it becomes LastCmd and is awaited.
-    void sendFramed(const QByteArray &framed);
+    // Writes one framed request; it becomes LastCmd and is awaited, its
+    // reply going to client when there is one.
+    void sendFramed(const QByteArray &framed, LinkClient *client = nullptr);
+    // The clients whose requests wait or are in flight will get no answer.
+    void loseClients();
     // Sends a displaced stop request, else what waits in the slot; false
     // when nothing waits.
     bool sendWaiting();
@@ -129,6 +166,10 @@ private:
     std::function<QString()> m_activeTag;
     std::vector<Handler> m_abandonHandlers;
     QString m_transferOwner;
+    QPointer<LinkClient> m_transferJob;
+    QPointer<LinkClient> m_pendingClient;   // whose request waits in the slot
+    QPointer<LinkClient> m_inFlightClient;  // whose request is LastCmd
+    QByteArray m_answered;
     // Stop requests that a later request would have replaced in the slot,
     // oldest first; each goes out before the slot.
     QList<QByteArray> m_heldStops;

@@ -118,16 +118,9 @@ void TitleBar::TimerDateTime_Timer()
     if (++s.BlinkPhase > 4) s.BlinkPhase = 0;
     paintLamps();
 
-    const bool offline = m_link.settings().OfflineMode != 0;
-    const QString &wanted = offline ? OfflineCaption : OnlineCaption;
-    if (offline) {
-        if (caption && setCaption && caption() != wanted) setCaption(wanted);
-        m_link.dropAllOffline();
-    } else {
-        m_link.countTimeout();
-        if (caption && setCaption && caption() != wanted) setCaption(wanted);
-        if (!m_link.portOpen()) m_link.OpenPort();
-    }
+    const QString &wanted = m_link.settings().OfflineMode != 0 ? OfflineCaption : OnlineCaption;
+    if (caption && setCaption && caption() != wanted) setCaption(wanted);
+    m_link.tick();
 }
 
 void TitleBar::paintLamps()

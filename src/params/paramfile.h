@@ -2,7 +2,7 @@
 // The parameter file: sixty signed 32-bit little-endian values, parameter 00
 // first, 240 bytes, no header. Any other length is not a parameter file.
 
-#include "params/paramcatalogue.h"
+#include "drive/drivedata.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,8 +10,6 @@
 #include <optional>
 
 inline constexpr int ParamFileSize = 4 * ParamCount;
-
-using ParamValues = std::array<qint32, ParamCount>;
 
 QByteArray EncodeParamFile(const ParamValues &values);
 // The values of a parameter file; nothing when the length is not 240 bytes.

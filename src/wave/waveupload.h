@@ -3,6 +3,7 @@
 // carries the capture set-up, and the "T" reply that carries one block of
 // sixteen samples.
 
+#include "drive/drivedata.h"
 #include "link/linkstate.h"
 #include "wave/wavestate.h"
 
@@ -16,12 +17,6 @@ inline constexpr int WaveBlocks = 8;
 // Fields a block needs: the block number, then torque and speed per sample.
 inline constexpr int WaveBlockFields = 1 + 2 * WaveBlockSamples;
 
-// The list positions of the capture set-up.
-struct CaptureSetup {
-    int trig = 0;    // trigger source: Speed, Torque, Status, Manual
-    int edge = 0;    // Forward Up, Forward Down, Reverse Up, Reverse Down
-    int status = 0;  // Brake, Trq.Lmt., Spd.Lmt., Exes.Devi., InPos
-};
 
 // The code field of the request: bits 0-1 trigger source, bit 2 always 0,
 // bits 3-4 edge, bits 5-6 time base, bit 7 the run bit.

@@ -1,0 +1,72 @@
+#include "drivejob.h"
+
+DriveJob::DriveJob(DriveLink &link, const QString &transferName, QObject *parent)
+    : LinkClient(parent), m_link(link), m_transferName(transferName)
+{
+}
+
+bool DriveJob::start()
+{
+    if (m_running) return false;
+    if (!m_transferName.isEmpty()) {
+        if (!m_link.beginTransfer(m_transferName, this)) return false;
+        m_holdsTransfer = true;
+        m_link.state().XferIndex = 0;
+    }
+    m_running = true;
+    m_ending = Ending::None;
+    m_errorCode = 0;
+    m_step = 0;
+    begin();
+    return true;
+}
+
+void DriveJob::cancel() { finish(Ending::Cancelled); }
+
+QString DriveJob::endingText(Ending ending, qint32 errorCode)
+{
+    switch (ending) {
+    case Ending::Done: return QStringLiteral("done");
+    case Ending::Refused: return QStringLiteral("refused: ERR;%1").arg(errorCode);
+    case Ending::GivenUp: return QStringLiteral("given up");
+    case Ending::Cancelled: return QStringLiteral("cancelled");
+    case Ending::None: break;
+    }
+    return QStringLiteral("running");
+}
+
+void DriveJob::send(const QString &text, const QString &keyword) { m_link.setClientCommand(this, text, keyword); }
+
+void DriveJob::advance()
+{
+    ++m_step;
+    Q_EMIT progressed(m_step, m_steps);
+}
+
+void DriveJob::releaseTransfer()
+{
+    if (!m_holdsTransfer) return;
+    m_holdsTransfer = false;
+    if (m_link.transferOwner() == m_transferName) m_link.endTransfer();
+}
+
+void DriveJob::finish(Ending ending, qint32 errorCode)
+{
+    if (!m_running) return;
+    m_running = false;
+    m_ending = ending;
+    m_errorCode = errorCode;
+    if (ending != Ending::Done) m_link.withdraw(this);
+    if (m_holdsTransfer) m_link.state().XferIndex = 0;
+    releaseTransfer();
+    Q_EMIT finished(ending);
+}
+
+void DriveJob::replied()
+{
+    if (m_running) take();
+}
+
+void DriveJob::refused(qint32 code) { finish(Ending::Refused, code); }
+
+void DriveJob::lost() { finish(Ending::GivenUp); }

@@ -1,0 +1,74 @@
+#pragma once
+// A job: one multi-step exchange with the drive over the link (reading or
+// writing the parameters or the point table, a capture, a query). It builds
+// its requests into the link's slot, takes their replies, tells how far it
+// has come and ends once: done, refused by the drive ("ERR;code"), given up
+// (a lost reply answered Cancel or given up quietly, the port lost or closed,
+// offline) or cancelled. Whatever the ending, the link is left so that the
+// poll or another job goes on from it. A job that holds the transfer runs
+// alone: the parameter and point table transfers share the block counter.
+
+#include "link/drivelink.h"
+
+#include <QString>
+
+class DriveJob : public LinkClient {
+    Q_OBJECT
+public:
+    enum class Ending { None, Done, Refused, GivenUp, Cancelled };
+    Q_ENUM(Ending)
+
+    // A non-empty transferName makes the job hold the link's transfer while
+    // it runs.
+    DriveJob(DriveLink &link, const QString &transferName, QObject *parent = nullptr);
+
+    // Builds the first request into the slot; false (and nothing done) while
+    // another transfer runs or this job does.
+    bool start();
+    // Ends the job now: a request of its own still waiting is taken back, the
+    // reply to one in flight is ignored.
+    void cancel();
+
+    bool running() const { return m_running; }
+    Ending ending() const { return m_ending; }
+    qint32 errorCode() const { return m_errorCode; }  // of a refusal
+    int step() const { return m_step; }
+    int steps() const { return m_steps; }
+    const QString &transferName() const { return m_transferName; }
+
+    // "done", "refused: ERR;3", "given up", "cancelled".
+    static QString endingText(Ending ending, qint32 errorCode = 0);
+
+Q_SIGNALS:
+    void progressed(int step, int steps);
+    void finished(DriveJob::Ending ending);
+
+protected:
+    DriveLink &link() { return m_link; }
+    // The first request; steps are counted from 0.
+    virtual void begin() = 0;
+    // The reply to the job's last request, split in the link's state.
+    virtual void take() = 0;
+
+    void send(const QString &text, const QString &keyword);
+    void setSteps(int n) { m_steps = n; }
+    void advance();
+    void finish(Ending ending, qint32 errorCode = 0);
+    // The transfer is given back before the job's last reply (the write's
+    // FLASH goes out as the transfer ends, and another may start meanwhile).
+    void releaseTransfer();
+
+private:
+    void replied() override;
+    void refused(qint32 code) override;
+    void lost() override;
+
+    DriveLink &m_link;
+    QString m_transferName;
+    bool m_holdsTransfer = false;
+    bool m_running = false;
+    Ending m_ending = Ending::None;
+    qint32 m_errorCode = 0;
+    int m_step = 0;
+    int m_steps = 0;
+};

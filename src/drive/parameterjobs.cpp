@@ -1,0 +1,93 @@
+#include "parameterjobs.h"
+
+namespace {
+const QString TransferName = QStringLiteral("Prm_Writ");
+}
+
+QList<WriteField> BlockFields(const ParameterSet &set, int block)
+{
+    QList<WriteField> fields;
+    for (int i = 0; i < ParamBlockSize; ++i) {
+        const int k = block * ParamBlockSize + i;
+        fields.append({FieldText(set.values[k], ParamIsHex(k)), ParamIsHex(k), ParamRange(k)});
+    }
+    return fields;
+}
+
+// --- read ------------------------------------------------------------------------
+
+ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+
+void ReadParametersJob::begin()
+{
+    setSteps(ParamBlockCount);
+    send(ReadRequestText(0), QStringLiteral("R"));
+}
+
+void ReadParametersJob::take()
+{
+    LinkState &s = link().state();
+    const int block = s.XferIndex;
+    if (block < ParamBlockCount) {
+        for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = s.ReplyField[i + 1];
+        Q_EMIT blockRead(block);
+    }
+    advance();
+    if (block < ParamBlockCount - 1) {
+        ++s.XferIndex;
+        send(ReadRequestText(s.XferIndex), QStringLiteral("R"));
+        return;
+    }
+    s.ReadDoneFlags |= ReadDone::Parameters;
+    finish(Ending::Done);
+}
+
+// --- write -----------------------------------------------------------------------
+
+WriteParametersJob::WriteParametersJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+
+void WriteParametersJob::setSource(const ParameterSet &set)
+{
+    m_source = set;
+    blockFields = [this](int block) { return BlockFields(m_source, block); };
+    lastBlock = [this] { return m_source.writeBlocks - 1; };
+}
+
+void WriteParametersJob::begin()
+{
+    m_flashing = false;
+    setSteps(lastBlock() + 2);  // the blocks and FLASH
+    sendBlock();
+}
+
+void WriteParametersJob::sendBlock()
+{
+    const int block = link().state().XferIndex;
+    if (block >= ParamBlockCount) return;
+    send(WriteRequestText(block, blockFields(block)), QStringLiteral("W"));
+}
+
+void WriteParametersJob::take()
+{
+    advance();
+    if (m_flashing) {
+        finish(Ending::Done);
+        return;
+    }
+    LinkState &s = link().state();
+    // The last block is asked at each reply: maker mode switched on during a
+    // write of four blocks goes on to block 5; switched off past block 3,
+    // the write ends rather than running on.
+    const int last = lastBlock();
+    setSteps(last + 2);
+    if (s.XferIndex < last) {
+        ++s.XferIndex;
+        sendBlock();
+        return;
+    }
+    s.XferIndex = 0;
+    m_flashing = true;
+    Q_EMIT blocksWritten();
+    send(QStringLiteral("FLASH"), QStringLiteral("FLASH"));
+    releaseTransfer();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// Reading and writing the drive's parameters: "R;0".."R;5" read the six
+// blocks of ten; "W" writes the blocks one by one, then "FLASH" keeps them.
+
+#include "drive/drivedata.h"
+#include "drive/drivejob.h"
+#include "params/paramtext.h"
+
+#include <functional>
+
+class ReadParametersJob : public DriveJob {
+    Q_OBJECT
+public:
+    explicit ReadParametersJob(DriveLink &link, QObject *parent = nullptr);
+
+    // The values read so far; all sixty once done.
+    const ParameterSet &result() const { return m_result; }
+
+Q_SIGNALS:
+    // A block's ten values are in result().
+    void blockRead(int block);
+
+protected:
+    void begin() override;
+    void take() override;
+
+private:
+    ParameterSet m_result;
+};
+
+class WriteParametersJob : public DriveJob {
+    Q_OBJECT
+public:
+    explicit WriteParametersJob(DriveLink &link, QObject *parent = nullptr);
+
+    // What a block sends, asked when its request is built: the ten fields'
+    // texts (a hexadecimal one goes out as typed, a decimal one rounded).
+    std::function<QList<WriteField>(int block)> blockFields;
+    // The last block to write, asked at each reply: 3 for the user's set, 5
+    // with the maker's.
+    std::function<int()> lastBlock;
+    // Writes a set: its values, as many blocks as it covers.
+    void setSource(const ParameterSet &set);
+
+Q_SIGNALS:
+    // The last block is written: "FLASH" goes out and the transfer ends.
+    void blocksWritten();
+
+protected:
+    void begin() override;
+    void take() override;
+
+private:
+    void sendBlock();
+
+    ParameterSet m_source;
+    bool m_flashing = false;
+};
+
+// The fields of block b of a set, as a window would hold them.
+QList<WriteField> BlockFields(const ParameterSet &set, int block);
