@@ -9,7 +9,8 @@ bool DriveJob::start()
 {
     if (m_running) return false;
     if (!m_transferName.isEmpty()) {
-        if (!m_link.beginTransfer(m_transferName, this)) return false;
+        // One transfer at a time, whoever started it, this window included.
+        if (!m_link.transferOwner().isEmpty() || !m_link.beginTransfer(m_transferName, this)) return false;
         m_holdsTransfer = true;
         m_link.state().XferIndex = 0;
     }

@@ -1,9 +1,5 @@
 #include "parameterjobs.h"
 
-namespace {
-const QString TransferName = QStringLiteral("Prm_Writ");
-}
-
 QList<WriteField> BlockFields(const ParameterSet &set, int block)
 {
     QList<WriteField> fields;
@@ -16,7 +12,7 @@ QList<WriteField> BlockFields(const ParameterSet &set, int block)
 
 // --- read ------------------------------------------------------------------------
 
-ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent) : DriveJob(link, QLatin1String(ParametersTransfer), parent) {}
 
 void ReadParametersJob::begin()
 {
@@ -44,7 +40,10 @@ void ReadParametersJob::take()
 
 // --- write -----------------------------------------------------------------------
 
-WriteParametersJob::WriteParametersJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+WriteParametersJob::WriteParametersJob(DriveLink &link, QObject *parent)
+    : DriveJob(link, QLatin1String(ParametersTransfer), parent)
+{
+}
 
 void WriteParametersJob::setSource(const ParameterSet &set)
 {

@@ -8,6 +8,9 @@
 
 #include <functional>
 
+// The name under which the parameter transfer holds the link.
+inline constexpr char ParametersTransfer[] = "Prm_Writ";
+
 class ReadParametersJob : public DriveJob {
     Q_OBJECT
 public:

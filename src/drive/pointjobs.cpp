@@ -2,13 +2,12 @@
 
 #include "points/pointrules.h"
 
-namespace {
-const QString TransferName = QStringLiteral("Tbl_Writ");
-}
-
 // --- read ------------------------------------------------------------------------
 
-ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent)
+    : DriveJob(link, QLatin1String(PointTableTransfer), parent)
+{
+}
 
 void ReadPointTableJob::begin()
 {
@@ -38,7 +37,10 @@ void ReadPointTableJob::take()
 
 // --- write -----------------------------------------------------------------------
 
-WritePointTableJob::WritePointTableJob(DriveLink &link, QObject *parent) : DriveJob(link, TransferName, parent) {}
+WritePointTableJob::WritePointTableJob(DriveLink &link, QObject *parent)
+    : DriveJob(link, QLatin1String(PointTableTransfer), parent)
+{
+}
 
 void WritePointTableJob::setSource(const PointTable &table)
 {

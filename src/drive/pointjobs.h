@@ -8,6 +8,9 @@
 #include <array>
 #include <functional>
 
+// The name under which the point table transfer holds the link.
+inline constexpr char PointTableTransfer[] = "Tbl_Writ";
+
 class ReadPointTableJob : public DriveJob {
     Q_OBJECT
 public:

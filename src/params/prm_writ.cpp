@@ -2,6 +2,7 @@
 
 #include "app/messagelines.h"
 #include "app/numtext.h"
+#include "drive/parameterjobs.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
 #include "params/helparea.h"
@@ -122,8 +123,6 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
 
     SetMakerMode(false);
 
-    m_link.setDecoder(QStringLiteral("R"), [this] { OnReplyR(); });
-    m_link.setDecoder(QStringLiteral("W"), [this] { OnReplyW(); });
     m_link.addAbandonHandler([this] { restoreTransferButtons(); });
 
     tellUser = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
@@ -207,88 +206,64 @@ void Prm_Writ::CmdRW_Click(int index)
 {
     // The parameter and point table transfers share the block counter and the
     // request slot: one at a time, and one sequence of this window at a time.
-    if (m_job != Job::Idle || !m_link.beginTransfer(QString::fromLatin1(TransferOwner))) {
+    DriveJob *job = index == 0 ? importJob() : exportJob();
+    if (!job->start()) {
+        delete job;
         if (tellUser)
             tellUser(QStringLiteral("A transfer with the drive is already running.\n"
                                     "Wait until it has finished, then try again."));
         return;
     }
     CmdRW[index]->setEnabled(false);
-    m_link.state().XferIndex = 0;
-    if (index == 0) {
-        m_job = Job::Import;
-        MakeCmdR();
-    } else {
-        m_job = Job::Export;
-        MakeCmdW();
-    }
 }
 
-void Prm_Writ::MakeCmdR() { m_link.setCommandText(ReadRequestText(m_link.state().XferIndex), QStringLiteral("R")); }
-
-void Prm_Writ::MakeCmdW()
+DriveJob *Prm_Writ::importJob()
 {
-    const int block = m_link.state().XferIndex;
-    if (block >= ParamBlockCount) return;
-    QList<WriteField> fields;
-    for (int i = 0; i < ParamBlockSize; ++i) {
-        const int k = block * ParamBlockSize + i;
-        fields.append({TxtPrm[k]->text(), isHexField(k), ParamRange(k)});
-    }
-    m_link.setCommandText(WriteRequestText(block, fields), QStringLiteral("W"));
-}
-
-void Prm_Writ::MakeCmdFLASH() { m_link.setCommandText(QStringLiteral("FLASH"), QStringLiteral("FLASH")); }
-
-void Prm_Writ::OnReplyR()
-{
-    // A reply that comes when no read runs (late, after an abandoned one)
-    // neither fills fields nor starts a new chain.
-    if (m_job != Job::Import) return;
-    LinkState &s = m_link.state();
-    const int block = s.XferIndex;
-    if (block < ParamBlockCount) {
+    auto *job = new ReadParametersJob(m_link, this);
+    // Each block's fields are filled as its reply comes.
+    connect(job, &ReadParametersJob::blockRead, this, [this, job](int block) {
         for (int i = 0; i < ParamBlockSize; ++i) {
             const int k = block * ParamBlockSize + i;
-            TxtPrm[k]->setText(FieldText(s.ReplyField[i + 1], isHexField(k)));
+            TxtPrm[k]->setText(FieldText(job->result().values[k], isHexField(k)));
         }
-    }
-    if (block < ParamBlockCount - 1) {
-        ++s.XferIndex;
-        MakeCmdR();
-        return;
-    }
-    s.XferIndex = 0;
-    CmdRW[0]->setEnabled(true);
-    CmdRW[1]->setEnabled(true);
-    s.ReadDoneFlags |= ReadDone::Parameters;
-    m_job = Job::Idle;
-    m_link.endTransfer();
+    });
+    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
+        if (ending == DriveJob::Ending::Done) {
+            CmdRW[0]->setEnabled(true);
+            CmdRW[1]->setEnabled(true);
+        } else {
+            restoreTransferButtons();
+        }
+        job->deleteLater();
+    });
+    return job;
 }
 
-void Prm_Writ::OnReplyW()
+DriveJob *Prm_Writ::exportJob()
 {
-    if (m_job != Job::Export) return;
-    LinkState &s = m_link.state();
+    auto *job = new WriteParametersJob(m_link, this);
+    // Each block is built from its fields as they read when it goes out.
+    job->blockFields = [this](int block) {
+        QList<WriteField> fields;
+        for (int i = 0; i < ParamBlockSize; ++i) {
+            const int k = block * ParamBlockSize + i;
+            fields.append({TxtPrm[k]->text(), isHexField(k), ParamRange(k)});
+        }
+        return fields;
+    };
     // Maker mode decides at each reply: switched on during a write of four
-    // blocks, the write goes on to block 5. Switched off past block 3, the
-    // write ends rather than running beyond the last block.
-    const int last = m_makerMode() ? ParamBlockCount - 1 : UserParamCount / ParamBlockSize - 1;
-    if (s.XferIndex < last) {
-        ++s.XferIndex;
-        MakeCmdW();
-        return;
-    }
-    s.XferIndex = 0;
-    CmdRW[1]->setEnabled(true);
-    MakeCmdFLASH();
-    m_job = Job::Idle;
-    m_link.endTransfer();
+    // blocks, the write goes on to block 5.
+    job->lastBlock = [this] { return (m_makerMode() ? ParamCount : UserParamCount) / ParamBlockSize - 1; };
+    connect(job, &WriteParametersJob::blocksWritten, this, [this] { CmdRW[1]->setEnabled(true); });
+    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
+        if (ending != DriveJob::Ending::Done) restoreTransferButtons();
+        job->deleteLater();
+    });
+    return job;
 }
 
 void Prm_Writ::restoreTransferButtons()
 {
-    m_job = Job::Idle;
     CmdRW[0]->setEnabled(true);
     CmdRW[1]->setEnabled((m_link.state().ReadDoneFlags & ReadDone::Parameters) != 0);
 }

@@ -5,6 +5,7 @@
 
 #include "app/childwindow.h"
 #include "app/dlogfile.h"
+#include "drive/parameterjobs.h"
 #include "params/paramcatalogue.h"
 
 #include <array>
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class DriveJob;
 class DriveLink;
 class HelpArea;
 
@@ -42,33 +44,26 @@ public:
     void CmdRW_Click(int index);
     void CmdFile_Click(int index);
 
-    // Request builders and reply decoders of the transfer.
-    void MakeCmdR();
-    void MakeCmdW();
-    void MakeCmdFLASH();
-    void OnReplyR();
-    void OnReplyW();
-
     // What stops a transfer from starting now is said here (a message box by
     // default).
     std::function<void(const QString &)> tellUser;
 
-    static constexpr const char *TransferOwner = "Prm_Writ";
+    static constexpr const char *TransferOwner = ParametersTransfer;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Job { Idle, Import, Export };
-
     void TxtPrm_GotFocus(int k);
     void TxtPrm_LostFocus(int k);
     void TxtPrm_KeyDown(int k, int keyCode);
     void restoreTransferButtons();
+    // The jobs of "Import Data" and "Export Data", one for each press.
+    DriveJob *importJob();
+    DriveJob *exportJob();
     void openFile();
     void saveFile();
 
     DriveLink &m_link;
     std::function<bool()> m_makerMode;
-    Job m_job = Job::Idle;
 };

@@ -2,6 +2,8 @@
 
 #include "app/messagelines.h"
 #include "app/twips.h"
+#include "drive/parameterjobs.h"
+#include "drive/pointjobs.h"
 #include "link/drivelink.h"
 #include "params/entrychecks.h"
 #include "pointfile.h"
@@ -20,7 +22,6 @@
 
 namespace {
 
-const QString TransferName = QStringLiteral("Tbl_Writ");
 
 struct ColumnLook {
     const char16_t *header;
@@ -67,8 +68,6 @@ Tbl_Writ::Tbl_Writ(DriveLink &link, PointData &pointData, QWidget *parent)
     buildButtons();
     applyLayout(TblGeometry::LoadHeight);
 
-    m_link.setDecoder(QStringLiteral("TBLR"), [this] { OnReplyTBLR(); });
-    m_link.setDecoder(QStringLiteral("TBLW"), [this] { OnReplyTBLW(); });
     // The time-out's Cancel, an "ERR" reply, a lost port or offline mode.
     m_link.addAbandonHandler([this] { restoreRWButtons(); });
 
@@ -273,30 +272,29 @@ void Tbl_Writ::PointDataToGrid()
 
 void Tbl_Writ::CmdRW_Click(int index)
 {
-    if (!startTransfer()) return;
+    DriveJob *job = index == 0 ? importJob() : exportJob();
+    if (!job->start()) {
+        delete job;
+        tellTransferBusy();
+        return;
+    }
     // Both directions share the point counter, so neither may start while
     // the other runs.
     CmdRW[0]->setEnabled(false);
     CmdRW[1]->setEnabled(false);
-    m_link.state().XferIndex = 0;
-    if (index == 0) MakeCmdTBLR();
-    else MakeCmdTBLW();
 }
 
-bool Tbl_Writ::startTransfer()
+void Tbl_Writ::tellTransferBusy()
 {
-    if (m_link.beginTransfer(TransferName)) return true;
-    const QString what = m_link.transferOwner() == u"Prm_Writ" ? QStringLiteral("The parameters are being transferred")
-                                                                : QStringLiteral("Another transfer is running");
+    const QString what = m_link.transferOwner() == QLatin1String(ParametersTransfer)
+                             ? QStringLiteral("The parameters are being transferred")
+                             : QStringLiteral("Another transfer is running");
     QMessageBox box(QMessageBox::Information, windowTitle(),
                     what + QStringLiteral(" to or from the drive.\nStart the point table transfer when it has finished."),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("TransferBusyMessage"));
     box.exec();
-    return false;
 }
-
-bool Tbl_Writ::ownsTransfer() const { return m_link.transferOwner() == TransferName; }
 
 void Tbl_Writ::restoreRWButtons()
 {
@@ -304,55 +302,37 @@ void Tbl_Writ::restoreRWButtons()
     CmdRW[1]->setEnabled((m_link.state().ReadDoneFlags & ReadDone::PointTable) != 0);
 }
 
-void Tbl_Writ::MakeCmdTBLR() { m_link.setCommandText(TblrText(m_link.state().XferIndex), QStringLiteral("TBLR")); }
-
-void Tbl_Writ::MakeCmdTBLW()
+DriveJob *Tbl_Writ::importJob()
 {
-    const int p = m_link.state().XferIndex;
-    std::array<QString, PointColumns> texts;
-    for (int c = 0; c < PointColumns; ++c) texts[c] = field(p, c)->text();
-    m_link.setCommandText(TblwText(p, texts), QStringLiteral("TBLW"));
+    auto *job = new ReadPointTableJob(m_link, this);
+    // The table takes each point as it comes; the grid shows it at the end.
+    connect(job, &ReadPointTableJob::pointRead, this, [this, job](int p) {
+        for (int c = 0; c < PointColumns; ++c) m_pointData[PointColumns * p + c] = job->result()[PointColumns * p + c];
+    });
+    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
+        if (ending == DriveJob::Ending::Done) PointDataToGrid();
+        restoreRWButtons();
+        if (ending == DriveJob::Ending::Done) CmdFlash->setEnabled(true);
+        job->deleteLater();
+    });
+    return job;
 }
 
-void Tbl_Writ::MakeCmdFLASH() { m_link.setCommand("FLASH", QStringLiteral("FLASH")); }
-
-void Tbl_Writ::OnReplyTBLR()
+DriveJob *Tbl_Writ::exportJob()
 {
-    // A reply that no read of ours asked for changes nothing.
-    if (!ownsTransfer()) return;
-    LinkState &s = m_link.state();
-    const int p = s.XferIndex;
-    if (p >= PointCount) {
-        m_link.abandonTransfer();
-        return;
-    }
-    for (int c = 0; c < PointColumns; ++c) m_pointData[PointColumns * p + c] = s.ReplyField[c];
-    if (p < PointCount - 1) {
-        ++s.XferIndex;
-        MakeCmdTBLR();
-        return;
-    }
-    PointDataToGrid();
-    s.XferIndex = 0;
-    s.ReadDoneFlags |= ReadDone::PointTable;
-    m_link.endTransfer();
-    restoreRWButtons();
-    CmdFlash->setEnabled(true);
-}
-
-void Tbl_Writ::OnReplyTBLW()
-{
-    if (!ownsTransfer()) return;
-    LinkState &s = m_link.state();
-    if (s.XferIndex < PointCount - 1) {
-        ++s.XferIndex;
-        MakeCmdTBLW();
-        return;
-    }
-    s.XferIndex = 0;
-    MakeCmdFLASH();
-    m_link.endTransfer();
-    restoreRWButtons();
+    auto *job = new WritePointTableJob(m_link, this);
+    // Each point is built from its fields as they read when it goes out.
+    job->pointTexts = [this](int p) {
+        std::array<QString, PointColumns> texts;
+        for (int c = 0; c < PointColumns; ++c) texts[c] = field(p, c)->text();
+        return texts;
+    };
+    connect(job, &WritePointTableJob::pointsWritten, this, &Tbl_Writ::restoreRWButtons);
+    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
+        if (ending != DriveJob::Ending::Done) restoreRWButtons();
+        job->deleteLater();
+    });
+    return job;
 }
 
 // --- file ---------------------------------------------------------------

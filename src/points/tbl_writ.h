@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <array>
 
+class DriveJob;
 class DriveLink;
 class QLabel;
 class QLineEdit;
@@ -53,13 +54,6 @@ public:
     void CmdRW_Click(int index);
     void CmdFile_Click(int index);
 
-    // The transfer's requests and the decoders of their replies.
-    void MakeCmdTBLR();
-    void MakeCmdTBLW();
-    void MakeCmdFLASH();
-    void OnReplyTBLR();
-    void OnReplyTBLW();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -72,9 +66,12 @@ private:
     void buildButtons();
     void applyLayout(int windowHeight);
     int windowHeight() const;
-    bool startTransfer();
-    bool ownsTransfer() const;
+    // Says why the transfer cannot start now.
+    void tellTransferBusy();
     void restoreRWButtons();
+    // The jobs of "Import Data" and "Export Data", one for each press.
+    DriveJob *importJob();
+    DriveJob *exportJob();
     void openFile();
     void saveFile();
 
