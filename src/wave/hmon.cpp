@@ -462,10 +462,9 @@ void HMon::CmdCancel_Click()
 
 void HMon::OnReplyT()
 {
-    const LinkState &s = m_link.state();
-    const qint32 b = s.ReplyField[0];
-    if (StoreWaveBlock(m_wave, s.ReplyField, FieldsCarried(s.RecvBuf)) != BlockOutcome::Stored) return;
-    if (b == 1) {
+    const UploadStep step = TakeWaveReply(m_wave, m_link.state());
+    if (!step.stored) return;
+    if (step.block == 1) {
         LblEng->setText(QStringLiteral("Triggered"));
         LblJap->setText(QStringLiteral("Uploading data........."));
     }
@@ -473,9 +472,7 @@ void HMon::OnReplyT()
     for (size_t i = 0; i < shown.size(); ++i) shown[i] = !ShpPrg[i]->isHidden();
     if (AdvanceProgress(shown))
         for (size_t i = 0; i < shown.size(); ++i) ShpPrg[i]->setVisible(shown[i]);
-    if (b != WaveBlocks) return;
-    ShiftSeries(m_wave, 1);
-    ShiftSeries(m_wave, 0);
+    if (!step.complete) return;
     DrawTrace(0);
     DrawTrace(1);
     DrawStatusTrace();

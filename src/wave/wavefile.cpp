@@ -37,3 +37,33 @@ void LoadWaveSamples(WaveState &wave, const WaveFileRecord &record)
         wave.WaveFlag[1][s] = record[3 * s];
     }
 }
+
+WaveFileRecord CaptureFileRecord(const Capture &capture)
+{
+    WaveState wave;
+    for (size_t s = 0; s < WaveSamples; ++s) {
+        wave.WaveData[1][s] = {capture.speed[s], capture.torque[s]};
+        wave.WaveFlag[1][s] = capture.status[s];
+    }
+    wave.TrigPos = static_cast<qint16>(capture.trigPos);
+    wave.DialPos[2] = static_cast<qint16>(capture.timeBase);
+    return MakeWaveFileRecord(wave, capture.setup);
+}
+
+Capture CaptureFromRecord(const WaveFileRecord &record)
+{
+    WaveState wave;
+    LoadWaveSamples(wave, record);
+    Capture c;
+    for (size_t s = 0; s < WaveSamples; ++s) {
+        c.speed[s] = wave.WaveData[1][s][0];
+        c.torque[s] = wave.WaveData[1][s][1];
+        c.status[s] = wave.WaveFlag[1][s];
+    }
+    c.setup.trig = HeldTo(record[WaveFileEntry::Trig], 0, 3);
+    c.setup.edge = HeldTo(record[WaveFileEntry::Edge], 0, 3);
+    c.setup.status = HeldTo(record[WaveFileEntry::Status], 0, 4);
+    c.timeBase = HeldTo(record[WaveFileEntry::TimeBase], 0, 3);
+    c.trigPos = HeldTo(record[WaveFileEntry::TrigPos], 0, 30);
+    return c;
+}

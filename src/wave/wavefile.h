@@ -42,3 +42,8 @@ void LoadWaveSamples(WaveState &wave, const WaveFileRecord &record);
 // A value held to lo..hi: list and dial positions of a file made elsewhere
 // may lie outside their lists.
 inline constexpr int HeldTo(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// A capture as a record, with the view (scales, zero lines) at 0, and a
+// record's capture with its set-up held to the lists' ranges.
+WaveFileRecord CaptureFileRecord(const Capture &capture);
+Capture CaptureFromRecord(const WaveFileRecord &record);

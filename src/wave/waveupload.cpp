@@ -84,3 +84,17 @@ bool AdvanceProgress(std::array<bool, 16> &shown)
     }
     return false;
 }
+
+UploadStep TakeWaveReply(WaveState &wave, const LinkState &s)
+{
+    UploadStep step;
+    if (StoreWaveBlock(wave, s.ReplyField, FieldsCarried(s.RecvBuf)) != BlockOutcome::Stored) return step;
+    step.stored = true;
+    step.block = s.ReplyField[0];
+    step.complete = step.block == WaveBlocks;
+    if (step.complete) {
+        ShiftSeries(wave, 1);
+        ShiftSeries(wave, 0);
+    }
+    return step;
+}

@@ -54,6 +54,16 @@ BlockOutcome StoreWaveBlock(WaveState &wave, const std::array<qint32, ReplyField
 // Copies series k (0 or 1) into series k + 1, slots 0..127; series k stays.
 void ShiftSeries(WaveState &wave, int k);
 
+// One "T" reply taken whatever the state of the capture: a block 1..8 is
+// stored, and block 8 ends the upload (the present series becomes the
+// previous one, the upload buffer the present one).
+struct UploadStep {
+    bool stored = false;
+    int block = 0;
+    bool complete = false;  // block 8: the present series is the new capture
+};
+UploadStep TakeWaveReply(WaveState &wave, const LinkState &s);
+
 // The progress squares: at the first hidden one of squares 0, 2, ..., 14,
 // that square and the next are shown. Returns false when all were shown.
 bool AdvanceProgress(std::array<bool, 16> &shown);
