@@ -6,7 +6,7 @@
 #include "app/mditbl.h"
 #include "link/frames.h"
 #include "link/memoryport.h"
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "monitor/iomon.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"

@@ -11,12 +11,12 @@
 
 #include "fuzzrig.h"
 
-#include "params/paramfile.h"
+#include "drive/paramfile.h"
 #include "params/prm_writ.h"
-#include "points/pointfile.h"
+#include "drive/pointfile.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
-#include "wave/wavefile.h"
+#include "drive/wavefile.h"
 
 #include <QDir>
 #include <QFile>

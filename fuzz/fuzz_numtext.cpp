@@ -10,7 +10,7 @@
 
 #include "fuzzrig.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "link/frames.h"
 #include "params/entrychecks.h"
 #include "points/pointrules.h"

@@ -1,6 +1,6 @@
 #include "fuzzrig.h"
 
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "params/prm_writ.h"
 #include "wave/hmon.h"
 

@@ -1,13 +1,13 @@
 #include "mditbl.h"
 
-#include "app/childwindow.h"
-#include "app/messagelines.h"
+#include "common/childwindow.h"
+#include "common/messagelines.h"
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "app/useroptions.h"
 #include "app/version.h"
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -83,7 +83,7 @@ void MDItbl::MDIForm_Load()
     commComm = new CommComm(link);
     commComm->setHoldToJog(mnuHoldToJog->isChecked());
     addChild(commComm);
-    mon2 = new Mon2(link, *titleBar, *commComm);
+    mon2 = new Mon2(link, titleBar->LblMSEL, titleBar->LblROMV, *commComm);
     addChild(mon2);
     alarm = new Alarm(link);
     addChild(alarm);

@@ -2,7 +2,7 @@
 // The password window "Input Pass-word": the right password switches maker
 // mode on.
 
-#include "childwindow.h"
+#include "common/childwindow.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "portinp.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "app/portfile.h"
 #include "link/drivelink.h"
 

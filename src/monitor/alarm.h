@@ -3,7 +3,7 @@
 // present, the drive's history of eight alarms, and the buttons that reset
 // the alarm state and clear the history.
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 #include "monitorrules.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "commcomm.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "lampcell.h"
 #include "link/drivelink.h"
 #include "monitorwidgets.h"

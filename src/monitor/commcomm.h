@@ -5,7 +5,7 @@
 // lines. It owns the monitor, error and catch-all reply decoders; the lamps
 // and the current point are written by the status reply decoder.
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 #include "monitorrules.h"
 
 #include <array>

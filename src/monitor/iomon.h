@@ -2,7 +2,7 @@
 // The "I/O Monitor" window: the drive's input and output signals, each
 // ": OPEN" (bit set) or ": CLOSE" (bit clear).
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 #include "monitorrules.h"
 
 #include <array>

@@ -1,9 +1,8 @@
 #include "mon2.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "commcomm.h"
 #include "link/drivelink.h"
-#include "link/titlebar.h"
 #include "monitorrules.h"
 #include "monitorwidgets.h"
 
@@ -48,9 +47,9 @@ QString formatField(int field, qint32 value)
 
 }  // namespace
 
-Mon2::Mon2(DriveLink &link, TitleBar &titleBar, CommComm &commComm, QWidget *parent)
+Mon2::Mon2(DriveLink &link, QLabel *stripModel, QLabel *stripRom, CommComm &commComm, QWidget *parent)
     : ChildWindow(QStringLiteral("Mon2"), QStringLiteral("Status Display"), QStringLiteral("2"), parent),
-      m_link(link), m_titleBar(titleBar), m_commComm(commComm)
+      m_link(link), m_stripModel(stripModel), m_stripRom(stripRom), m_commComm(commComm)
 {
     buildStatus();
     buildValues();
@@ -237,11 +236,11 @@ void Mon2::OnReplyS()
     }
     m_commComm.showPoint(f[1]);
     const QString model = MotorModelText(f[2]);
-    if (!model.isNull()) setTextIfChanged(m_titleBar.LblMSEL, model);
+    if (!model.isNull()) setTextIfChanged(m_stripModel, model);
     if (!m_romKnown || f[3] != m_rom) {
         m_romKnown = true;
         m_rom = f[3];
-        setTextIfChanged(m_titleBar.LblROMV, RomVersionText(m_rom, QLocale::system().decimalPoint()));
+        setTextIfChanged(m_stripRom, RomVersionText(m_rom, QLocale::system().decimalPoint()));
     }
     m_commComm.showLamps(LampsFromState(f[4]));
 }

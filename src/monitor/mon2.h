@@ -4,7 +4,7 @@
 // It owns the status reply decoder, which also feeds the status strip (motor
 // model, ROM version) and the operation panel (current point, lamps).
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 
 #include <array>
 
@@ -14,12 +14,13 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TitleBar;
 
 class Mon2 : public ChildWindow {
     Q_OBJECT
 public:
-    Mon2(DriveLink &link, TitleBar &titleBar, CommComm &commComm, QWidget *parent = nullptr);
+    // The status reply also writes the status strip's motor model and ROM
+    // version labels, and the panel's lamps and point.
+    Mon2(DriveLink &link, QLabel *stripModel, QLabel *stripRom, CommComm &commComm, QWidget *parent = nullptr);
 
     // The poll request while this window is active: "VV;" and two addresses.
     void MakeCmdVV();
@@ -49,7 +50,8 @@ private:
     void CmdTRST_Click();
 
     DriveLink &m_link;
-    TitleBar &m_titleBar;
+    QLabel *m_stripModel;
+    QLabel *m_stripRom;
     CommComm &m_commComm;
 
     // What the value labels show, so that an unchanged field costs nothing.

@@ -1,6 +1,6 @@
 #include "monitorrules.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 
 #include <QtCore/qnamespace.h>
 

@@ -1,9 +1,7 @@
 #include "entrychecks.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 
-#include <QFocusEvent>
-#include <QKeyEvent>
 
 namespace {
 
@@ -44,23 +42,6 @@ QString CheckRangeHex(QStringView text, QStringView range)
     if (v > r.max) return HexText(RoundToLong(r.max));
     if (v < r.min) return HexText(RoundToLong(r.min));
     return HexText(v);
-}
-
-bool FocusMoves(const QFocusEvent *event) { return event->reason() != Qt::PopupFocusReason; }
-
-int KeyCodeOf(const QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return KeyCode::Enter;
-    case Qt::Key_Up:
-        return KeyCode::Up;
-    case Qt::Key_Down:
-        return KeyCode::Down;
-    default:
-        return 0;
-    }
 }
 
 int NextTxtIndex(int &index, int key, int count)

@@ -6,9 +6,6 @@
 #include <QString>
 #include <QStringView>
 
-class QFocusEvent;
-class QKeyEvent;
-
 // Decimal field: the typed text read leniently; within "min/max" (compared
 // after rounding) the unrounded reading is shown, else the nearest limit.
 QString CheckRangeDec(QStringView text, QStringView range);
@@ -16,20 +13,12 @@ QString CheckRangeDec(QStringView text, QStringView range);
 // decimal range "min/max" and shown in hexadecimal.
 QString CheckRangeHex(QStringView text, QStringView range);
 
-// Whether a focus event takes the focus into or out of a field for good. A
-// context menu opening on the field, and closing again, leaves the field where
-// it was: its check does not run.
-bool FocusMoves(const QFocusEvent *event);
-
 // Key codes of the key rule.
 namespace KeyCode {
 inline constexpr int Enter = 13;
 inline constexpr int Up = 38;
 inline constexpr int Down = 40;
 }  // namespace KeyCode
-// The key code of a key press: Enter, Up, Down or 0 for any other key.
-int KeyCodeOf(const QKeyEvent *event);
-
 // Enter and Down move to the next field, wrapping from count - 1 to 0; Up to
 // the previous, wrapping from 0 to count - 1; other keys leave the index. The
 // new index is returned and left in the argument.

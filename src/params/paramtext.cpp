@@ -1,6 +1,6 @@
 #include "paramtext.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "params/entrychecks.h"
 
 namespace {

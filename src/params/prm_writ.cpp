@@ -1,12 +1,13 @@
 #include "prm_writ.h"
 
-#include "app/messagelines.h"
-#include "app/numtext.h"
+#include "common/messagelines.h"
+#include "drive/numtext.h"
 #include "drive/parameterjobs.h"
 #include "link/drivelink.h"
+#include "common/fieldevents.h"
 #include "params/entrychecks.h"
 #include "params/helparea.h"
-#include "params/paramfile.h"
+#include "drive/paramfile.h"
 #include "params/paramtext.h"
 
 #include <QFile>

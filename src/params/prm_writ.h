@@ -3,8 +3,8 @@
 // ten, the help of the focused parameter, the transfer to and from the drive
 // and the parameter file.
 
-#include "app/childwindow.h"
-#include "app/dlogfile.h"
+#include "common/childwindow.h"
+#include "common/dlogfile.h"
 #include "drive/parameterjobs.h"
 #include "params/paramcatalogue.h"
 

@@ -1,6 +1,6 @@
 #include "pointrules.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "params/entrychecks.h"
 #include "resources/strings.h"
 

@@ -1,12 +1,13 @@
 #include "tbl_writ.h"
 
-#include "app/messagelines.h"
-#include "app/twips.h"
+#include "common/messagelines.h"
+#include "common/twips.h"
 #include "drive/parameterjobs.h"
 #include "drive/pointjobs.h"
 #include "link/drivelink.h"
+#include "common/fieldevents.h"
 #include "params/entrychecks.h"
-#include "pointfile.h"
+#include "drive/pointfile.h"
 #include "pointlayout.h"
 #include "pointrules.h"
 

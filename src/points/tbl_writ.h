@@ -3,8 +3,8 @@
 // fields scrolled inside a viewport that follows the window's height; the
 // transfer of the table to and from the drive, and the point table file.
 
-#include "app/childwindow.h"
-#include "app/dlogfile.h"
+#include "common/childwindow.h"
+#include "common/dlogfile.h"
 #include "pointdata.h"
 
 #include <QHash>

@@ -1,8 +1,8 @@
 #include "hmon.h"
 
-#include "app/messagelines.h"
-#include "app/shape.h"
-#include "app/twips.h"
+#include "common/messagelines.h"
+#include "common/shape.h"
+#include "common/twips.h"
 #include "link/drivelink.h"
 #include "resources/bitmaps.h"
 #include "wave/picturebox.h"

@@ -4,9 +4,9 @@
 // the speed, torque and status plots with their scale dials, zero lines and
 // trigger marker, and the waveform file.
 
-#include "app/childwindow.h"
-#include "app/dlogfile.h"
-#include "wave/wavefile.h"
+#include "common/childwindow.h"
+#include "common/dlogfile.h"
+#include "drive/wavefile.h"
 #include "wave/wavestate.h"
 #include "wave/waveupload.h"
 

@@ -1,6 +1,6 @@
 #include "wavegeometry.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "waveplot.h"
 
-#include "app/twips.h"
+#include "common/twips.h"
 #include "wave/wavegeometry.h"
 
 #include <cstring>

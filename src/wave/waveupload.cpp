@@ -1,6 +1,6 @@
 #include "waveupload.h"
 
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "link/frames.h"
 
 #include <limits>

@@ -1,4 +1,4 @@
-#include "app/numtext.h"
+#include "drive/numtext.h"
 
 #include <QTest>
 

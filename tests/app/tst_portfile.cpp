@@ -1,7 +1,7 @@
 // The port file and the port dialog, and the file dialog whose folder the
 // port file follows.
 
-#include "app/dlogfile.h"
+#include "common/dlogfile.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "linktestutil.h"

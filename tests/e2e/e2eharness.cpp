@@ -1,6 +1,6 @@
 #include "e2eharness.h"
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

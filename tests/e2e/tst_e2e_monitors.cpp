@@ -6,8 +6,8 @@
 
 #include "e2eharness.h"
 
-#include "app/shape.h"
-#include "link/titlebar.h"
+#include "common/shape.h"
+#include "app/titlebar.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"

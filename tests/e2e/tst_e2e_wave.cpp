@@ -5,7 +5,7 @@
 
 #include "e2eharness.h"
 
-#include "app/shape.h"
+#include "common/shape.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
 

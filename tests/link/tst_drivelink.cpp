@@ -1,8 +1,8 @@
 // The link: frames, the receive steps, the one slot, the poll, the time-out,
 // the port and the status strip, driven through the in-memory port.
 
-#include "app/shape.h"
-#include "link/titlebar.h"
+#include "common/shape.h"
+#include "app/titlebar.h"
 #include "linktestutil.h"
 
 #include <QLabel>

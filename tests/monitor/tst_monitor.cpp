@@ -2,7 +2,7 @@
 // rules without widgets, then the four windows on one link over the
 // in-memory port, driven by keys, clicks and replies.
 
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "linktestutil.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
@@ -36,7 +36,7 @@ struct Rig {
     DriveLink link{settings, port};
     TitleBar bar{link};
     CommComm comm{link};
-    Mon2 mon2{link, bar, comm};
+    Mon2 mon2{link, bar.LblMSEL, bar.LblROMV, comm};
     Alarm alarm{link};
     IOMon io{link};
     QString tag = QStringLiteral("4");

@@ -4,7 +4,7 @@
 
 #include "params/entrychecks.h"
 #include "params/paramcatalogue.h"
-#include "params/paramfile.h"
+#include "drive/paramfile.h"
 #include "params/paramtext.h"
 #include "resources/strings.h"
 

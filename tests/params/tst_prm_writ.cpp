@@ -5,7 +5,7 @@
 #include "linktestutil.h"
 #include "namedpipe.h"
 #include "params/helparea.h"
-#include "params/paramfile.h"
+#include "drive/paramfile.h"
 #include "params/prm_writ.h"
 #include "resources/strings.h"
 #include "uitestutil.h"

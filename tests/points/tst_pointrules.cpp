@@ -1,8 +1,8 @@
 // The point table's rules without the window: entry checks, request texts,
 // the file, the viewport layout and the scrolling that shows a row.
 
-#include "app/numtext.h"
-#include "points/pointfile.h"
+#include "drive/numtext.h"
+#include "drive/pointfile.h"
 #include "points/pointlayout.h"
 #include "points/pointrules.h"
 #include "namedpipe.h"

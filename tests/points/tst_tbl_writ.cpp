@@ -1,10 +1,10 @@
 // The point table window driven as a user drives it: the grid, its keys and
 // scrolling, the transfer through the in-memory port, and the file.
 
-#include "app/childwindow.h"
-#include "app/twips.h"
+#include "common/childwindow.h"
+#include "common/twips.h"
 #include "linktestutil.h"
-#include "points/pointfile.h"
+#include "drive/pointfile.h"
 #include "points/tbl_writ.h"
 #include "uitestutil.h"
 

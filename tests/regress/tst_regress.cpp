@@ -1,13 +1,13 @@
 // Faults found by the fuzz targets, the fault soak and reviews, each with the
 // input that showed it.
 
-#include "app/childwindow.h"
+#include "common/childwindow.h"
 #include "app/mditbl.h"
-#include "app/numtext.h"
+#include "drive/numtext.h"
 #include "params/entrychecks.h"
 #include "params/paramtext.h"
 #include "link/memoryport.h"
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "monitor/commcomm.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"

@@ -18,19 +18,19 @@
 
 #include "e2eharness.h"
 
-#include "link/titlebar.h"
+#include "app/titlebar.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "monitor/mon2.h"
-#include "params/paramfile.h"
+#include "drive/paramfile.h"
 #include "params/paramtext.h"
 #include "params/prm_writ.h"
-#include "points/pointfile.h"
+#include "drive/pointfile.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
-#include "wave/wavefile.h"
+#include "drive/wavefile.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

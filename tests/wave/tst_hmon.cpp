@@ -3,9 +3,9 @@
 // and keyboard, and the waveform file.
 
 #include "app/mditbl.h"
-#include "app/shape.h"
-#include "app/twips.h"
-#include "link/titlebar.h"
+#include "common/shape.h"
+#include "common/twips.h"
+#include "app/titlebar.h"
 #include "linktestutil.h"
 #include "params/prm_writ.h"
 #include "plotpixels.h"

@@ -6,7 +6,7 @@
 #include "linktestutil.h"
 #include "plotpixels.h"
 #include "resources/bitmaps.h"
-#include "wave/wavefile.h"
+#include "drive/wavefile.h"
 #include "wave/wavegeometry.h"
 #include "wave/waveplot.h"
 #include "wave/waveupload.h"

@@ -1,7 +1,7 @@
 #include "titlebar.h"
 
-#include "app/shape.h"
-#include "drivelink.h"
+#include "common/shape.h"
+#include "link/drivelink.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>

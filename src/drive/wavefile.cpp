@@ -1,6 +1,6 @@
 #include "wavefile.h"
 
-#include "app/records.h"
+#include "drive/records.h"
 
 WaveFileRecord MakeWaveFileRecord(const WaveState &wave, const CaptureSetup &setup)
 {

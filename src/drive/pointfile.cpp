@@ -1,6 +1,6 @@
 #include "pointfile.h"
 
-#include "app/records.h"
+#include "drive/records.h"
 
 #include <QFile>
 #include <QFileInfo>

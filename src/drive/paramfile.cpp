@@ -1,6 +1,6 @@
 #include "paramfile.h"
 
-#include "app/records.h"
+#include "drive/records.h"
 
 QByteArray EncodeParamFile(const ParamValues &values) { return EncodeRecord(values); }
 
