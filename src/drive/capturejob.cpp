@@ -27,7 +27,7 @@ void CaptureJob::take()
     const UploadStep step = TakeWaveReply(m_wave, link().state());
     if (step.stored) {
         if (step.block == 1) Q_EMIT triggered();
-        advance();
+        if (!advance()) return;
     }
     if (!step.complete) {
         ask();

@@ -38,10 +38,11 @@ QString DriveJob::endingText(Ending ending, qint32 errorCode)
 
 void DriveJob::send(const QString &text, const QString &keyword) { m_link.setClientCommand(this, text, keyword); }
 
-void DriveJob::advance()
+bool DriveJob::advance()
 {
     ++m_step;
     Q_EMIT progressed(m_step, m_steps);
+    return m_running;
 }
 
 void DriveJob::releaseTransfer()

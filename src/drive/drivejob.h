@@ -52,7 +52,9 @@ protected:
 
     void send(const QString &text, const QString &keyword);
     void setSteps(int n) { m_steps = n; }
-    void advance();
+    // One more step done; false when the job ended meanwhile (cancelled by
+    // whoever heard of the step), and so must build nothing more.
+    bool advance();
     void finish(Ending ending, qint32 errorCode = 0);
     // The transfer is given back before the job's last reply (the write's
     // FLASH goes out as the transfer ends, and another may start meanwhile).

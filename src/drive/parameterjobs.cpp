@@ -28,7 +28,7 @@ void ReadParametersJob::take()
         for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = s.ReplyField[i + 1];
         Q_EMIT blockRead(block);
     }
-    advance();
+    if (!advance()) return;
     if (block < ParamBlockCount - 1) {
         ++s.XferIndex;
         send(ReadRequestText(s.XferIndex), QStringLiteral("R"));
@@ -68,7 +68,7 @@ void WriteParametersJob::sendBlock()
 
 void WriteParametersJob::take()
 {
-    advance();
+    if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);
         return;

@@ -25,7 +25,7 @@ void ReadPointTableJob::take()
     }
     for (int c = 0; c < PointColumns; ++c) m_result[PointColumns * p + c] = s.ReplyField[c];
     Q_EMIT pointRead(p);
-    advance();
+    if (!advance()) return;
     if (p < PointCount - 1) {
         ++s.XferIndex;
         send(TblrText(s.XferIndex), QStringLiteral("TBLR"));
@@ -68,7 +68,7 @@ void WritePointTableJob::sendPoint()
 
 void WritePointTableJob::take()
 {
-    advance();
+    if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);
         return;

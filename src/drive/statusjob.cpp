@@ -50,6 +50,6 @@ void ReadStatusJob::take()
     } else if (asked == "MON" && f[0] >= 0 && f[0] < MonitorItemCount) {
         m_result.monitor[static_cast<size_t>(f[0])] = f[1];
     }
-    advance();
+    if (!advance()) return;
     sendNext();
 }

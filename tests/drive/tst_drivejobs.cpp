@@ -1,0 +1,196 @@
+// The drive layer's jobs against the simulated drive, without a window:
+// each job reads or writes what the drive holds, and ends as done, refused,
+// given up or cancelled, after which the link goes on with another job.
+
+#include "drive/capturejob.h"
+#include "drive/parameterjobs.h"
+#include "drive/pointjobs.h"
+#include "drive/statusjob.h"
+#include "link/qtserialio.h"
+#include "sim/ptyserver.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using Ending = DriveJob::Ending;
+
+namespace {
+
+sim::ServerConfig fastDrive()
+{
+    sim::ServerConfig c;
+    c.paced = false;
+    c.transcriptInMemory = true;
+    return c;
+}
+
+// A link on port 1, the simulated drive's pseudo-terminal, ticked every 25 ms
+// (a lost reply is declared in 0.4 s). The question of a lost reply is
+// answered by retry().
+struct Rig {
+    sim::PtyServer drive{fastDrive()};
+    PortSettings settings;
+    std::unique_ptr<QtSerialIo> port;
+    std::unique_ptr<DriveLink> link;
+    QTimer ticker;
+    std::function<bool()> retry = [] { return false; };
+    int questions = 0;
+
+    Rig()
+    {
+        if (!drive.start()) qFatal("the simulated drive does not start");
+        PortMap map;
+        map.setExplicit(1, QString::fromStdString(drive.devicePath()));
+        port = std::make_unique<QtSerialIo>(map, QSerialPort::EvenParity);
+        link = std::make_unique<DriveLink>(settings, *port);
+        link->askRetry = [this] {
+            ++questions;
+            return retry();
+        };
+        QObject::connect(&ticker, &QTimer::timeout, link.get(), &DriveLink::tick);
+        ticker.start(25);
+    }
+    ~Rig() { link->closePort(); }
+    // Runs the job to its end; false when it did not start or end in time.
+    bool run(DriveJob &job, int timeoutMs = 5000)
+    {
+        if (!QTest::qWaitFor([&] { return link->portOpen(); }, timeoutMs)) return false;
+        if (!job.start()) return false;
+        return QTest::qWaitFor([&] { return !job.running(); }, timeoutMs);
+    }
+    sim::Parameters driveParams() { return drive.withModel([](sim::DriveModel &m) { return m.parameters(); }); }
+    sim::PointTable drivePoints() { return drive.withModel([](sim::DriveModel &m) { return m.points(); }); }
+};
+
+ParameterSet someParameters()
+{
+    ParameterSet set;
+    for (int k = 0; k < UserParamCount; ++k) set.values[k] = ParamRange(k).section(u'/', 0, 0).toInt();
+    set.values[0] = 12345;
+    set.values[17] = -123456;
+    set.values[38] = 0xABC;
+    return set;
+}
+
+PointTable somePoints()
+{
+    PointTable t{};
+    for (int p = 0; p < PointCount; ++p) t[PointColumns * p + 0] = p % 2, t[PointColumns * p + 1] = -1000 * p,
+                                         t[PointColumns * p + 2] = 10 + p, t[PointColumns * p + 3] = 100 + p;
+    return t;
+}
+
+}  // namespace
+
+class TstDriveJobs : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void endings_data();
+    void endings();
+};
+
+void TstDriveJobs::endings_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("ending");
+    // The keyword each kind's faults are put on.
+    for (const char *kind : {"read parameters", "write parameters", "read points", "write points", "capture", "status"}) {
+        QTest::addRow("%s, done", kind) << kind << "" << int(Ending::Done);
+        QTest::addRow("%s, retried", kind) << kind << "retry" << int(Ending::Done);
+        QTest::addRow("%s, time-out", kind) << kind << "drop" << int(Ending::GivenUp);
+        QTest::addRow("%s, refused", kind) << kind << "refuse" << int(Ending::Refused);
+        QTest::addRow("%s, cancelled", kind) << kind << "cancel" << int(Ending::Cancelled);
+        QTest::addRow("%s, port lost", kind) << kind << "lost" << int(Ending::GivenUp);
+        QTest::addRow("%s, port closed", kind) << kind << "close" << int(Ending::GivenUp);
+    }
+}
+
+void TstDriveJobs::endings()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, how);
+    QFETCH(int, ending);
+    Rig r;
+    std::unique_ptr<DriveJob> job;
+    std::string keyword;
+    if (kind == u"read parameters") {
+        job = std::make_unique<ReadParametersJob>(*r.link), keyword = "R";
+    } else if (kind == u"write parameters") {
+        auto *w = new WriteParametersJob(*r.link);
+        w->setSource(someParameters());
+        job.reset(w), keyword = "W";
+    } else if (kind == u"read points") {
+        job = std::make_unique<ReadPointTableJob>(*r.link), keyword = "TBLR";
+    } else if (kind == u"write points") {
+        auto *w = new WritePointTableJob(*r.link);
+        w->setSource(somePoints());
+        job.reset(w), keyword = "TBLW";
+    } else if (kind == u"capture") {
+        job = std::make_unique<CaptureJob>(*r.link, CaptureSetup{3, 0, 0}, 0, 15), keyword = "T";  // manual trigger
+    } else {
+        job = std::make_unique<ReadStatusJob>(*r.link, ReadStatusJob::Parts{true, true, true, {4, 16}}), keyword = "ALM";
+    }
+    sim::FaultConfig faults;
+    if (how == u"drop" || how == u"retry") faults.dropKeywords = {keyword};
+    if (how == u"refuse") faults.refuseKeywords = {keyword};
+    r.drive.setFaults(faults);
+    if (how == u"retry") r.retry = [&r] {
+        r.drive.setFaults({});  // answered the second time
+        return true;
+    };
+    QSignalSpy progress(job.get(), &DriveJob::progressed);
+    QObject::connect(job.get(), &DriveJob::progressed, [&](int step) {
+        if (step != 1) return;
+        if (how == u"cancel") job->cancel();
+        if (how == u"lost") {  // as the serial layer tells of a vanished device
+            r.port->close();
+            Q_EMIT r.port->lost(QStringLiteral("unplugged"));
+        }
+        if (how == u"close") r.link->closePort();  // the port dialog
+    });
+    QSignalSpy finished(job.get(), &DriveJob::finished);
+    QVERIFY(r.run(*job));
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(int(job->ending()), ending);
+    QCOMPARE(r.questions, how == u"retry" || how == u"drop" ? 1 : 0);
+    if (how == u"refuse") QCOMPARE(job->errorCode(), 1);
+    QCOMPARE(r.link->transferOwner(), QString());  // nothing is left holding the link
+    QCOMPARE(r.link->state().XferIndex, quint8(0));
+
+    if (ending == int(Ending::Done)) {
+        QCOMPARE(progress.size(), job->steps());
+        if (auto *read = qobject_cast<ReadParametersJob *>(job.get())) {
+            const sim::Parameters p = r.driveParams();
+            QVERIFY(std::equal(p.begin(), p.end(), read->result().values.begin()));
+        } else if (qobject_cast<WriteParametersJob *>(job.get())) {
+            const sim::Parameters p = r.driveParams();
+            const ParameterSet wanted = someParameters();
+            QVERIFY(std::equal(wanted.values.begin(), wanted.values.begin() + UserParamCount, p.begin()));
+        } else if (auto *read = qobject_cast<ReadPointTableJob *>(job.get())) {
+            const sim::PointTable t = r.drivePoints();
+            QVERIFY(std::equal(t.begin(), t.end(), read->result().begin()));
+        } else if (qobject_cast<WritePointTableJob *>(job.get())) {
+            const sim::PointTable t = r.drivePoints();
+            const PointTable wanted = somePoints();
+            QVERIFY(std::equal(t.begin(), t.end(), wanted.begin()));
+        } else if (auto *capture = qobject_cast<CaptureJob *>(job.get())) {
+            QVERIFY(capture->result().taken.isValid());
+        } else if (auto *status = qobject_cast<ReadStatusJob *>(job.get())) {
+            const StatusSnapshot &s = status->result();
+            QVERIFY(s.statusWord && s.romVersion && s.alarms && s.alarmHistory && s.ioWord);
+            QVERIFY(s.monitor[4] && s.monitor[16] && !s.monitor[0]);
+        }
+    }
+
+    // Whatever the ending, the link goes on: another job runs to its end.
+    r.drive.setFaults({});
+    ReadStatusJob next(*r.link, {});
+    QVERIFY(r.run(next));
+    QCOMPARE(next.ending(), Ending::Done);
+}
+
+QTEST_GUILESS_MAIN(TstDriveJobs)
+#include "tst_drivejobs.moc"
