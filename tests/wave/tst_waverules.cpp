@@ -208,6 +208,21 @@ void TstWaveRules::fileRecord()
     for (int i = 0; i < 9; ++i) QCOMPARE(entry(384 + i), setup[i]);
     for (int i = 393; i < 404; ++i) QCOMPARE(entry(i), qint16(0));
     QCOMPARE(quint8(bytes[780]), quint8(0xF1));  // -15, low byte first
+
+    // A capture of the same samples is the same record without the view; and
+    // a record read back is that capture, its set-up held to the lists.
+    const Capture c = CaptureFromRecord(*DecodeWaveFile(bytes));
+    QCOMPARE(c.speed[127], qint16(381));
+    QCOMPARE(c.torque[1], qint16(-1));
+    QCOMPARE(c.status[3], qint16(1));
+    QCOMPARE((QList<int>{c.setup.trig, c.setup.edge, c.setup.status, c.timeBase, c.trigPos}), (QList<int>{2, 1, 4, 3, 15}));
+    WaveFileRecord noView = *DecodeWaveFile(bytes);
+    for (int i : {388, 389, 390, 391}) noView[i] = 0;
+    QCOMPARE(CaptureFileRecord(c), noView);
+    WaveFileRecord wild = noView;
+    wild[384] = 9, wild[386] = -4, wild[392] = 77;
+    const Capture held = CaptureFromRecord(wild);
+    QCOMPARE((QList<int>{held.setup.trig, held.trigPos, held.setup.status}), (QList<int>{3, 0, 4}));
 }
 
 void TstWaveRules::traceRows_data()
