@@ -5,7 +5,7 @@
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
-#include "app/useroptions.h"
+#include "common/useroptions.h"
 #include "app/version.h"
 #include "app/titlebar.h"
 #include "monitor/alarm.h"
@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -43,6 +44,11 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     setCentralWidget(central);
 
     buildMenus();
+    transferStatus = new QLabel(this);
+    transferStatus->setObjectName(QStringLiteral("transferStatus"));
+    transferStatus->setAccessibleName(QStringLiteral("Transfer status"));
+    transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    statusBar()->addWidget(transferStatus, 1);
     portInp = new PortInp(link, std::move(listPorts), this);
     connectLinkUi();
     link.setActiveTagSource([this] { return activeTag(); });
@@ -73,6 +79,8 @@ void MDItbl::MDIForm_Load()
 
     // Child windows in their start-up order; arrangeWindows() places them.
     tblWrit = new Tbl_Writ(link, pointData);
+    tblWrit->setOptions(&options);
+    connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
     addChild(tblWrit, Tbl_Writ::loadSize());
     // The torque plot reads parameter 57 each time it is drawn; the waveform
     // window draws its plots before the parameter window exists.
@@ -81,13 +89,15 @@ void MDItbl::MDIForm_Load()
     });
     addChild(hMon);
     commComm = new CommComm(link);
-    commComm->setHoldToJog(mnuHoldToJog->isChecked());
+    commComm->setHoldToJog(options.holdToJog);
     addChild(commComm);
     mon2 = new Mon2(link, titleBar->LblMSEL, titleBar->LblROMV, *commComm);
     addChild(mon2);
     alarm = new Alarm(link);
     addChild(alarm);
     prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
+    prmWrit->setOptions(&options);
+    connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
     addChild(prmWrit);
     ioMon = new IOMon(link);
     addChild(ioMon);
@@ -136,7 +146,7 @@ void MDItbl::arrangeWindows()
 QSize MDItbl::preferredSize() const
 {
     // The arranged windows, plus the menu bar, the status strip and the frame.
-    const int chrome = menuBar()->sizeHint().height() + titleBar->sizeHint().height();
+    const int chrome = menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
     return m_layoutSize + QSize(4, chrome + 4);
 }
 
@@ -180,6 +190,9 @@ void MDItbl::buildMenus()
     mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
     connect(mnuWindow, &QMenu::aboutToShow, this, &MDItbl::fillWindowMenu);
 
+    mnuTools = menuBar()->addMenu(QStringLiteral("Tools(&T)"));
+    mnuTools->setObjectName(QStringLiteral("mnuTools"));
+
     mnuSystem = menuBar()->addMenu(QStringLiteral("System(&S)"));
     mnuSystem->setObjectName(QStringLiteral("mnuSystem"));
     const QString captions[3] = {QStringLiteral("Commport Select"), QStringLiteral("PassWord(&P)"),
@@ -193,16 +206,22 @@ void MDItbl::buildMenus()
 
     mnuOptions = menuBar()->addMenu(QStringLiteral("Options(&O)"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    mnuHoldToJog = mnuOptions->addAction(QStringLiteral("Hold to Jog"));
-    mnuHoldToJog->setObjectName(QStringLiteral("mnuHoldToJog"));
-    mnuHoldToJog->setCheckable(true);
-    mnuHoldToJog->setChecked(LoadUserOptions().holdToJog);
-    connect(mnuHoldToJog, &QAction::toggled, this, [this](bool on) {
-        if (commComm) commComm->setHoldToJog(on);
-        UserOptions options = LoadUserOptions();
-        options.holdToJog = on;
-        SaveUserOptions(options);
-    });
+    options = LoadUserOptions();
+    const auto option = [this](const QString &caption, const char *name, bool UserOptions::*flag) {
+        QAction *item = mnuOptions->addAction(caption);
+        item->setObjectName(QLatin1String(name));
+        item->setCheckable(true);
+        item->setChecked(options.*flag);
+        connect(item, &QAction::toggled, this, [this, flag](bool on) {
+            options.*flag = on;
+            if (commComm) commComm->setHoldToJog(options.holdToJog);
+            SaveUserOptions(options);
+        });
+        return item;
+    };
+    mnuHoldToJog = option(QStringLiteral("Hold to Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
+    mnuBackUp = option(QStringLiteral("Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
+    mnuVerify = option(QStringLiteral("Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
 }
 
 void MDItbl::fillWindowMenu()

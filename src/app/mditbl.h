@@ -3,6 +3,7 @@
 // and the menus File, Window and System. It owns the shared state and tells
 // the link which window is active.
 
+#include "common/useroptions.h"
 #include "link/drivelink.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
@@ -15,6 +16,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMenu;
 class QMdiSubWindow;
@@ -62,9 +64,15 @@ public:
     QMenu *mnuWindow;
     QMenu *mnuSystem;
     std::array<QAction *, 3> mnuSystem1{};
-    // Beyond the drive's own menus: options kept between runs.
+    // Beyond the drive's own menus: tools, and options kept between runs.
+    QMenu *mnuTools;
     QMenu *mnuOptions;
     QAction *mnuHoldToJog;
+    QAction *mnuBackUp;
+    QAction *mnuVerify;
+    UserOptions options;
+    // The shared status line: how the last transfer went, or how far it is.
+    QLabel *transferStatus = nullptr;
 
     // The frame of a child window inside the main area.
     ChildFrame *frameOf(QWidget *child) const;

@@ -16,7 +16,7 @@ ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent) : DriveJo
 
 void ReadParametersJob::begin()
 {
-    setSteps(ParamBlockCount);
+    setSteps(m_blocks);
     send(ReadRequestText(0), QStringLiteral("R"));
 }
 
@@ -29,7 +29,7 @@ void ReadParametersJob::take()
         Q_EMIT blockRead(block);
     }
     if (!advance()) return;
-    if (block < ParamBlockCount - 1) {
+    if (block < m_blocks - 1) {
         ++s.XferIndex;
         send(ReadRequestText(s.XferIndex), QStringLiteral("R"));
         return;

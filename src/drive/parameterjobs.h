@@ -15,6 +15,8 @@ class ReadParametersJob : public DriveJob {
     Q_OBJECT
 public:
     explicit ReadParametersJob(DriveLink &link, QObject *parent = nullptr);
+    // Reads blocks 0 to blocks - 1 only (all six by default).
+    void setBlocks(int blocks) { m_blocks = blocks; }
 
     // The values read so far; all sixty once done.
     const ParameterSet &result() const { return m_result; }
@@ -29,6 +31,7 @@ protected:
 
 private:
     ParameterSet m_result;
+    int m_blocks = ParamBlockCount;
 };
 
 class WriteParametersJob : public DriveJob {

@@ -31,6 +31,8 @@ QString WireValue(QStringView text, bool hex, QStringView range)
 
 QString ReadRequestText(int block) { return QStringLiteral("R;") + HexText(block); }
 
+qint32 WrittenValue(const WriteField &field) { return HexEntryToLong(WireValue(field.text, field.hex, field.range)); }
+
 QString WriteRequestText(int block, const QList<WriteField> &fields)
 {
     QString text = QStringLiteral("W;") + HexText(block);

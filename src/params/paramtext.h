@@ -31,6 +31,8 @@ struct WriteField {
     bool hex = false;
     QString range;
 };
+// The value a field's write sends.
+qint32 WrittenValue(const WriteField &field);
 // "W;", the block in hexadecimal, then ";" and the value of each field in
 // order; no ";" at the end.
 QString WriteRequestText(int block, const QList<WriteField> &fields);

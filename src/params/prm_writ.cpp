@@ -2,6 +2,8 @@
 
 #include "common/messagelines.h"
 #include "drive/numtext.h"
+#include "common/changemark.h"
+#include "drive/backups.h"
 #include "drive/parameterjobs.h"
 #include "link/drivelink.h"
 #include "common/fieldevents.h"
@@ -125,6 +127,7 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
     SetMakerMode(false);
 
     m_link.addAbandonHandler([this] { restoreTransferButtons(); });
+    for (int k = 0; k < ParamCount; ++k) connect(TxtPrm[k], &QLineEdit::textChanged, this, [this, k] { markField(k); });
 
     tellUser = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
 }
@@ -207,15 +210,28 @@ void Prm_Writ::CmdRW_Click(int index)
 {
     // The parameter and point table transfers share the block counter and the
     // request slot: one at a time, and one sequence of this window at a time.
-    DriveJob *job = index == 0 ? importJob() : exportJob();
-    if (!job->start()) {
-        delete job;
+    if (!m_link.transferOwner().isEmpty()) {
         if (tellUser)
             tellUser(QStringLiteral("A transfer with the drive is already running.\n"
                                     "Wait until it has finished, then try again."));
         return;
     }
+    if (index == 1 && !backUp()) return;
+    DriveJob *job = index == 0 ? importJob() : exportJob();
+    job->start();
     CmdRW[index]->setEnabled(false);
+}
+
+bool Prm_Writ::backUp()
+{
+    if (!m_options || !m_options->backUpBeforeWriting || !m_driveValues) return true;
+    const BackupResult backup = WriteBackup(QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
+    if (backup.ok) return true;
+    QMessageBox box(QMessageBox::Critical, windowTitle(),
+                    backup.error + QStringLiteral("\nNothing was written to the drive."), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("BackupFailedMessage"));
+    box.exec();
+    return false;
 }
 
 DriveJob *Prm_Writ::importJob()
@@ -228,12 +244,19 @@ DriveJob *Prm_Writ::importJob()
             TxtPrm[k]->setText(FieldText(job->result().values[k], isHexField(k)));
         }
     });
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Reading parameters: block %1 of %2").arg(step).arg(steps));
+    });
     connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
         if (ending == DriveJob::Ending::Done) {
             CmdRW[0]->setEnabled(true);
             CmdRW[1]->setEnabled(true);
+            m_driveValues = job->result().values;
+            setBaseline(*m_driveValues);
+            Q_EMIT transferReport(QStringLiteral("Parameters read: %1").arg(ParamCount));
         } else {
             restoreTransferButtons();
+            Q_EMIT transferReport(QStringLiteral("Reading parameters: ") + DriveJob::endingText(ending, job->errorCode()));
         }
         job->deleteLater();
     });
@@ -243,12 +266,14 @@ DriveJob *Prm_Writ::importJob()
 DriveJob *Prm_Writ::exportJob()
 {
     auto *job = new WriteParametersJob(m_link, this);
+    auto sent = std::make_shared<ParamValues>(fieldValues());
     // Each block is built from its fields as they read when it goes out.
-    job->blockFields = [this](int block) {
+    job->blockFields = [this, sent](int block) {
         QList<WriteField> fields;
         for (int i = 0; i < ParamBlockSize; ++i) {
             const int k = block * ParamBlockSize + i;
             fields.append({TxtPrm[k]->text(), isHexField(k), ParamRange(k)});
+            (*sent)[k] = WrittenValue(fields.back());
         }
         return fields;
     };
@@ -256,11 +281,83 @@ DriveJob *Prm_Writ::exportJob()
     // blocks, the write goes on to block 5.
     job->lastBlock = [this] { return (m_makerMode() ? ParamCount : UserParamCount) / ParamBlockSize - 1; };
     connect(job, &WriteParametersJob::blocksWritten, this, [this] { CmdRW[1]->setEnabled(true); });
-    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
-        if (ending != DriveJob::Ending::Done) restoreTransferButtons();
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Writing parameters: step %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, sent](DriveJob::Ending ending) {
         job->deleteLater();
+        if (ending != DriveJob::Ending::Done) {
+            restoreTransferButtons();
+            Q_EMIT transferReport(QStringLiteral("Writing parameters: ") + DriveJob::endingText(ending, job->errorCode()));
+            return;
+        }
+        const int blocks = job->steps() - 1;  // the blocks and FLASH
+        ParamValues written = m_baseline.value_or(*sent);
+        std::copy_n(sent->begin(), blocks * ParamBlockSize, written.begin());
+        setBaseline(written);
+        if (!m_options || !m_options->verifyAfterWriting) {
+            Q_EMIT transferReport(QStringLiteral("Written: %1 parameters").arg(blocks * ParamBlockSize));
+            return;
+        }
+        verifyJob(*sent, blocks)->start();
     });
     return job;
+}
+
+DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
+{
+    // What was written is read back and compared; the fields stay as typed.
+    auto *job = new ReadParametersJob(m_link, this);
+    job->setBlocks(blocks);
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Verifying parameters: block %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, sent, blocks](DriveJob::Ending ending) {
+        job->deleteLater();
+        const int count = blocks * ParamBlockSize;
+        if (ending != DriveJob::Ending::Done) {
+            Q_EMIT transferReport(QStringLiteral("Written: %1 parameters; reading them back: ").arg(count) +
+                                  DriveJob::endingText(ending, job->errorCode()));
+            return;
+        }
+        ParamValues drive = m_driveValues.value_or(sent);
+        ParamValues base = m_baseline.value_or(sent);
+        QStringList differ;
+        for (int k = 0; k < count; ++k) {
+            drive[k] = base[k] = job->result().values[k];
+            if (drive[k] != sent[k])
+                differ << QStringLiteral("%1 (sent %2, drive has %3)")
+                              .arg(k, 2, 10, QLatin1Char('0'))
+                              .arg(FieldText(sent[k], isHexField(k)).trimmed(), FieldText(drive[k], isHexField(k)).trimmed());
+        }
+        m_driveValues = drive;
+        setBaseline(base);  // a field the drive did not take stays marked
+        Q_EMIT transferReport(differ.isEmpty() ? QStringLiteral("Written and verified: %1 parameters").arg(count)
+                                               : QStringLiteral("Written, but %1 of %2 parameters differ on the drive: ")
+                                                         .arg(differ.size())
+                                                         .arg(count) +
+                                                     differ.join(QStringLiteral(", ")));
+    });
+    return job;
+}
+
+ParamValues Prm_Writ::fieldValues() const
+{
+    ParamValues values{};
+    for (int k = 0; k < ParamCount; ++k) values[k] = FieldValue(TxtPrm[k]->text(), isHexField(k));
+    return values;
+}
+
+void Prm_Writ::setBaseline(const ParamValues &values)
+{
+    m_baseline = values;
+    for (int k = 0; k < ParamCount; ++k) markField(k);
+}
+
+void Prm_Writ::markField(int k)
+{
+    const bool changed = m_baseline && FieldValue(TxtPrm[k]->text(), isHexField(k)) != (*m_baseline)[k];
+    MarkChanged(TxtPrm[k], changed ? FieldText((*m_baseline)[k], isHexField(k)) : QString());
 }
 
 void Prm_Writ::restoreTransferButtons()
@@ -304,6 +401,7 @@ void Prm_Writ::openFile()
         }
         // No range check: a field's check runs when it is next left.
         for (int k = 0; k < ParamCount; ++k) TxtPrm[k]->setText(FieldText((*values)[k], isHexField(k)));
+        setBaseline(*values);
         DlogFile.commit();
         return;
     }
@@ -313,8 +411,7 @@ void Prm_Writ::saveFile()
 {
     const std::optional<QString> path = DlogFile.ShowSave();
     if (!path) return;
-    ParamValues values{};
-    for (int k = 0; k < ParamCount; ++k) values[k] = FieldValue(TxtPrm[k]->text(), isHexField(k));
+    const ParamValues values = fieldValues();
     // Written beside the file and put in its place only when complete, so a
     // failed save leaves the old file as it was.
     QSaveFile file(*path);

@@ -5,11 +5,14 @@
 
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
+#include "common/useroptions.h"
+#include "drive/drivedata.h"
 #include "drive/parameterjobs.h"
 #include "params/paramcatalogue.h"
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -48,7 +51,21 @@ public:
     // default).
     std::function<void(const QString &)> tellUser;
 
+    // The main window's options (backup before writing, verify after); a
+    // window without them writes exactly as the drive's own sequence says.
+    void setOptions(const UserOptions *options) { m_options = options; }
+    // The values last read from the drive, which a backup keeps.
+    const std::optional<ParamValues> &driveValues() const { return m_driveValues; }
+    // The values the fields stand for now.
+    ParamValues fieldValues() const;
+    // Fields that stand for other values than last read or loaded are marked.
+    void setBaseline(const ParamValues &values);
+
     static constexpr const char *TransferOwner = ParametersTransfer;
+
+Q_SIGNALS:
+    // How far a transfer is, or how it ended, in words.
+    void transferReport(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -64,6 +81,13 @@ private:
     void openFile();
     void saveFile();
 
+    void markField(int k);
+    bool backUp();
+    DriveJob *verifyJob(const ParamValues &sent, int blocks);
+
     DriveLink &m_link;
     std::function<bool()> m_makerMode;
+    const UserOptions *m_options = nullptr;
+    std::optional<ParamValues> m_driveValues;
+    std::optional<ParamValues> m_baseline;
 };

@@ -2,6 +2,8 @@
 
 #include "common/messagelines.h"
 #include "common/twips.h"
+#include "common/changemark.h"
+#include "drive/backups.h"
 #include "drive/parameterjobs.h"
 #include "drive/pointjobs.h"
 #include "link/drivelink.h"
@@ -126,6 +128,7 @@ void Tbl_Writ::buildGrid()
                 edit->setPalette(pal);
             }
             edit->installEventFilter(this);
+            connect(edit, &QLineEdit::textChanged, this, [this, r, c] { markField(r, c); });
             (*columns[c])[r] = edit;
             m_cells.insert(edit, {r, c});
         }
@@ -273,16 +276,29 @@ void Tbl_Writ::PointDataToGrid()
 
 void Tbl_Writ::CmdRW_Click(int index)
 {
-    DriveJob *job = index == 0 ? importJob() : exportJob();
-    if (!job->start()) {
-        delete job;
+    if (!m_link.transferOwner().isEmpty()) {
         tellTransferBusy();
         return;
     }
+    if (index == 1 && !backUp()) return;
+    DriveJob *job = index == 0 ? importJob() : exportJob();
+    job->start();
     // Both directions share the point counter, so neither may start while
     // the other runs.
     CmdRW[0]->setEnabled(false);
     CmdRW[1]->setEnabled(false);
+}
+
+bool Tbl_Writ::backUp()
+{
+    if (!m_options || !m_options->backUpBeforeWriting || !m_driveTable) return true;
+    const BackupResult backup = WriteBackup(QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
+    if (backup.ok) return true;
+    QMessageBox box(QMessageBox::Critical, windowTitle(),
+                    backup.error + QStringLiteral("\nNothing was written to the drive."), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("BackupFailedMessage"));
+    box.exec();
+    return false;
 }
 
 void Tbl_Writ::tellTransferBusy()
@@ -310,11 +326,21 @@ DriveJob *Tbl_Writ::importJob()
     connect(job, &ReadPointTableJob::pointRead, this, [this, job](int p) {
         for (int c = 0; c < PointColumns; ++c) m_pointData[PointColumns * p + c] = job->result()[PointColumns * p + c];
     });
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Reading the point table: point %1 of %2").arg(step).arg(steps));
+    });
     connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
-        if (ending == DriveJob::Ending::Done) PointDataToGrid();
+        job->deleteLater();
+        if (ending == DriveJob::Ending::Done) {
+            PointDataToGrid();
+            m_driveTable = job->result();
+            setBaseline(*m_driveTable);
+        }
         restoreRWButtons();
         if (ending == DriveJob::Ending::Done) CmdFlash->setEnabled(true);
-        job->deleteLater();
+        Q_EMIT transferReport(ending == DriveJob::Ending::Done
+                                  ? QStringLiteral("Point table read: %1 points").arg(PointCount)
+                                  : QStringLiteral("Reading the point table: ") + DriveJob::endingText(ending, job->errorCode()));
     });
     return job;
 }
@@ -322,18 +348,91 @@ DriveJob *Tbl_Writ::importJob()
 DriveJob *Tbl_Writ::exportJob()
 {
     auto *job = new WritePointTableJob(m_link, this);
+    auto sent = std::make_shared<PointData>(fieldTable());
     // Each point is built from its fields as they read when it goes out.
-    job->pointTexts = [this](int p) {
+    job->pointTexts = [this, sent](int p) {
         std::array<QString, PointColumns> texts;
-        for (int c = 0; c < PointColumns; ++c) texts[c] = field(p, c)->text();
+        for (int c = 0; c < PointColumns; ++c) {
+            texts[c] = field(p, c)->text();
+            (*sent)[PointColumns * p + c] = PointCellValue(texts[c]);
+        }
         return texts;
     };
     connect(job, &WritePointTableJob::pointsWritten, this, &Tbl_Writ::restoreRWButtons);
-    connect(job, &DriveJob::finished, this, [this, job](DriveJob::Ending ending) {
-        if (ending != DriveJob::Ending::Done) restoreRWButtons();
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Writing the point table: step %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, sent](DriveJob::Ending ending) {
         job->deleteLater();
+        if (ending != DriveJob::Ending::Done) {
+            restoreRWButtons();
+            Q_EMIT transferReport(QStringLiteral("Writing the point table: ") + DriveJob::endingText(ending, job->errorCode()));
+            return;
+        }
+        setBaseline(*sent);
+        if (!m_options || !m_options->verifyAfterWriting) {
+            Q_EMIT transferReport(QStringLiteral("Written: %1 points").arg(PointCount));
+            return;
+        }
+        verifyJob(*sent)->start();
     });
     return job;
+}
+
+DriveJob *Tbl_Writ::verifyJob(const PointData &sent)
+{
+    // What was written is read back and compared; the fields stay as typed.
+    auto *job = new ReadPointTableJob(m_link, this);
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Verifying the point table: point %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, sent](DriveJob::Ending ending) {
+        job->deleteLater();
+        if (ending != DriveJob::Ending::Done) {
+            Q_EMIT transferReport(QStringLiteral("Written: %1 points; reading them back: ").arg(PointCount) +
+                                  DriveJob::endingText(ending, job->errorCode()));
+            return;
+        }
+        const PointData &drive = job->result();
+        const PointTexts sentTexts = PointDataToTexts(sent);
+        const PointTexts driveTexts = PointDataToTexts(drive);
+        QStringList differ;
+        for (int i = 0; i < PointCount * PointColumns; ++i)
+            if (drive[i] != sent[i])
+                differ << QStringLiteral("POINT%1 %2 (sent %3, drive has %4)")
+                              .arg(i / PointColumns)
+                              .arg(QStringList{"abs/inc", "Travel", "Speed", "Acc/Dec"}[i % PointColumns],
+                                   sentTexts[i].trimmed(), driveTexts[i].trimmed());
+        m_driveTable = drive;
+        setBaseline(drive);  // a field the drive did not take stays marked
+        Q_EMIT transferReport(differ.isEmpty() ? QStringLiteral("Written and verified: %1 points").arg(PointCount)
+                                               : QStringLiteral("Written, but %1 values differ on the drive: ")
+                                                         .arg(differ.size()) +
+                                                     differ.join(QStringLiteral(", ")));
+    });
+    return job;
+}
+
+PointData Tbl_Writ::fieldTable() const
+{
+    PointData table{};
+    for (int r = 0; r < PointCount; ++r)
+        for (int c = 0; c < PointColumns; ++c) table[PointColumns * r + c] = PointCellValue(field(r, c)->text());
+    return table;
+}
+
+void Tbl_Writ::setBaseline(const PointData &table)
+{
+    m_baseline = table;
+    for (int r = 0; r < PointCount; ++r)
+        for (int c = 0; c < PointColumns; ++c) markField(r, c);
+}
+
+void Tbl_Writ::markField(int row, int column)
+{
+    const int i = PointColumns * row + column;
+    const bool changed = m_baseline && PointCellValue(field(row, column)->text()) != (*m_baseline)[i];
+    MarkChanged(field(row, column), changed ? PointCellText(column, (*m_baseline)[i]) : QString());
 }
 
 // --- file ---------------------------------------------------------------
@@ -355,6 +454,7 @@ void Tbl_Writ::openFile()
         if (read.status == PointFileRead::Status::Ok) {
             m_pointData = read.data;
             PointDataToGrid();
+            setBaseline(read.data);
             dlogFile.commit();
             return;
         }

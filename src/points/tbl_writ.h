@@ -5,11 +5,13 @@
 
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
+#include "common/useroptions.h"
 #include "pointdata.h"
 
 #include <QHash>
 #include <QTimer>
 #include <array>
+#include <optional>
 
 class DriveJob;
 class DriveLink;
@@ -54,6 +56,20 @@ public:
     void CmdRW_Click(int index);
     void CmdFile_Click(int index);
 
+    // The main window's options (backup before writing, verify after); a
+    // window without them writes exactly as the drive's own sequence says.
+    void setOptions(const UserOptions *options) { m_options = options; }
+    // The table last read from the drive, which a backup keeps.
+    const std::optional<PointData> &driveTable() const { return m_driveTable; }
+    // The table the fields stand for now.
+    PointData fieldTable() const;
+    // Fields that stand for other values than last read or loaded are marked.
+    void setBaseline(const PointData &table);
+
+Q_SIGNALS:
+    // How far a transfer is, or how it ended, in words.
+    void transferReport(const QString &text);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -72,11 +88,17 @@ private:
     // The jobs of "Import Data" and "Export Data", one for each press.
     DriveJob *importJob();
     DriveJob *exportJob();
+    DriveJob *verifyJob(const PointData &sent);
+    bool backUp();
+    void markField(int row, int column);
     void openFile();
     void saveFile();
 
     DriveLink &m_link;
     PointData &m_pointData;
+    const UserOptions *m_options = nullptr;
+    std::optional<PointData> m_driveTable;
+    std::optional<PointData> m_baseline;
     QHash<const QObject *, Cell> m_cells;
     int m_rememberedHeight = -1;  // window height of the last layout, twips
     int m_viewportHeight = 1;     // twips

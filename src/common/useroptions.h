@@ -1,0 +1,13 @@
+#pragma once
+// The items of "Options(&O)", kept between runs in the user's settings file
+// (orvex/orvex.conf in the user's configuration folder). A window that is
+// given none acts on the defaults of a bare window: every option off.
+
+struct UserOptions {
+    bool holdToJog = false;           // "Hold to Jog": the jog buttons act while held
+    bool backUpBeforeWriting = true;  // "Back Up Before Writing": the last read values are kept first
+    bool verifyAfterWriting = true;   // "Verify After Writing": what was written is read back
+};
+
+UserOptions LoadUserOptions();
+void SaveUserOptions(const UserOptions &options);
