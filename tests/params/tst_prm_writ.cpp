@@ -5,6 +5,8 @@
 #include "linktestutil.h"
 #include "namedpipe.h"
 #include "params/helparea.h"
+#include "common/changemark.h"
+#include "drive/backups.h"
 #include "drive/paramfile.h"
 #include "params/prm_writ.h"
 #include "resources/strings.h"
@@ -108,6 +110,9 @@ private Q_SLOTS:
     void typeAndLeave_data();
     void typeAndLeave();
     void importFillsEveryField();
+    void backupAndVerify_data();
+    void backupAndVerify();
+    void backupFailureWritesNothing();
     void exportWrites_data();
     void exportWrites();
     void abandonedTransfer_data();
@@ -204,6 +209,81 @@ void TstPrmWrit::importFillsEveryField()
     QCOMPARE(r.link.state().ReadDoneFlags & ReadDone::Parameters, ReadDone::Parameters);
     QCOMPARE(r.link.state().XferIndex, quint8(0));
     QVERIFY(r.link.transferOwner().isEmpty());
+}
+
+// With the options on, an export first keeps the values last read as a
+// backup file, then writes as always and reads the blocks back; a field the
+// drive did not take stays marked. With them off, the sequence is the plain
+// one and nothing is kept.
+void TstPrmWrit::backupAndVerify_data()
+{
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QString>("driveHas");  // what the read-back shows for parameter 00
+    QTest::addColumn<QString>("report");
+    QTest::newRow("verified") << true << "3E8" << "Written and verified: 40 parameters";
+    QTest::newRow("the drive differs") << true << "7"
+                                       << "Written, but 1 of 40 parameters differ on the drive: 00 (sent 1000, drive has 7)";
+    QTest::newRow("options off") << false << "" << "Written: 40 parameters";
+}
+
+void TstPrmWrit::backupAndVerify()
+{
+    QFETCH(bool, on);
+    QFETCH(QString, driveHas);
+    QFETCH(QString, report);
+    Rig r;
+    qputenv("XDG_DATA_HOME", r.dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const UserOptions options{false, on, on};
+    r.w.setOptions(&options);
+    QString told;
+    connect(&r.w, &Prm_Writ::transferReport, [&](const QString &text) { told = text; });
+    r.start(0);
+    r.runTransfer([](const QString &request) { return "R;" + request.section(u';', 1, 1).toLatin1() + ";0;5;0;0;0;0;0;0;0;0"; });
+    QVERIFY(!IsMarkedChanged(r.field(0)));
+    r.field(0)->setText(QStringLiteral(" 1000"));
+    QVERIFY(IsMarkedChanged(r.field(0)) && r.field(0)->toolTip().contains(u"was 0"));
+    r.port.written.clear();
+    r.start(1);
+    r.runTransfer([&](const QString &request) {
+        if (request == u"R;0") return "R;0;" + driveHas.toLatin1() + ";5;0;0;0;0;0;0;0;0";
+        if (request.startsWith(u"R;")) return "R;" + request.section(u';', 1, 1).toLatin1() + ";0;5;0;0;0;0;0;0;0;0";
+        return request.section(u';', 0, 0).toLatin1();
+    });
+    QStringList heads;
+    for (const QString &request : r.sent()) heads << request.section(u';', 0, 1);
+    QStringList expected{"W;0", "W;1", "W;2", "W;3", "FLASH"};
+    if (on) expected += QStringList{"R;0", "R;1", "R;2", "R;3"};
+    QCOMPARE(heads, expected + QStringList{"S"});
+    QCOMPARE(told, report);
+    QCOMPARE(IsMarkedChanged(r.field(0)), driveHas == u"7");
+    QVERIFY(!IsMarkedChanged(r.field(1)));
+    // The backup holds what was read before the write.
+    const QStringList backups = QDir(BackupFolder()).entryList({QStringLiteral("*_parameters.pxt")}, QDir::Files);
+    QCOMPARE(backups.size(), on ? 1 : 0);
+    if (on) {
+        QFile backup(QDir(BackupFolder()).filePath(backups[0]));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        const std::optional<ParamValues> kept = DecodeParamFile(backup.readAll());
+        QVERIFY(kept && (*kept)[0] == 0 && (*kept)[1] == 5);
+    }
+    qunsetenv("XDG_DATA_HOME");
+}
+
+void TstPrmWrit::backupFailureWritesNothing()
+{
+    Rig r;
+    qputenv("XDG_DATA_HOME", r.file(QStringLiteral("not-a-folder"), "x").toLocal8Bit());
+    const UserOptions options;
+    r.w.setOptions(&options);
+    r.importZeros();
+    ModalAnswerer answer;
+    r.w.CmdRW[1]->click();
+    QCOMPARE(answer.seen.size(), 1);
+    QVERIFY(answer.seen[0].text.contains(u"not-a-folder"));
+    reply(r.port, "S;0");
+    QCOMPARE(r.sent(), QStringList{"S"});  // no write began
+    QVERIFY(r.w.CmdRW[1]->isEnabled());
+    qunsetenv("XDG_DATA_HOME");
 }
 
 void TstPrmWrit::exportWrites_data()
