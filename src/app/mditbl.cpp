@@ -8,6 +8,7 @@
 #include "common/useroptions.h"
 #include "app/version.h"
 #include "app/titlebar.h"
+#include "tools/toolsmenu.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -108,6 +109,11 @@ void MDItbl::MDIForm_Load()
     passWord->hideWindow = [pwFrame] { pwFrame->hide(); };
     passWord->setMakerMode = [this](bool on) { SetMakerMode(on); };
     pwFrame->hide();
+
+    tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
+                                     [this] { return makerMode(); },
+                                     [this](const QString &text) { transferStatus->setText(text); }},
+                          this);
 
     wave.TrigPos = 15;
     arrangeWindows();

@@ -16,6 +16,7 @@
 #include <functional>
 
 class QAction;
+class ToolsMenu;
 class QLabel;
 class QMdiArea;
 class QMenu;
@@ -71,6 +72,7 @@ public:
     QAction *mnuBackUp;
     QAction *mnuVerify;
     UserOptions options;
+    ToolsMenu *tools = nullptr;
     // The shared status line: how the last transfer went, or how far it is.
     QLabel *transferStatus = nullptr;
 

@@ -34,7 +34,7 @@ void ReadParametersJob::take()
         send(ReadRequestText(s.XferIndex), QStringLiteral("R"));
         return;
     }
-    s.ReadDoneFlags |= ReadDone::Parameters;
+    if (countsAsRead) s.ReadDoneFlags |= ReadDone::Parameters;
     finish(Ending::Done);
 }
 

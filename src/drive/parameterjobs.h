@@ -17,6 +17,9 @@ public:
     explicit ReadParametersJob(DriveLink &link, QObject *parent = nullptr);
     // Reads blocks 0 to blocks - 1 only (all six by default).
     void setBlocks(int blocks) { m_blocks = blocks; }
+    // A read for another purpose than the parameter window's own (a
+    // comparison) does not count as the window's read.
+    bool countsAsRead = true;
 
     // The values read so far; all sixty once done.
     const ParameterSet &result() const { return m_result; }

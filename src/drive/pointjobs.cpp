@@ -31,7 +31,7 @@ void ReadPointTableJob::take()
         send(TblrText(s.XferIndex), QStringLiteral("TBLR"));
         return;
     }
-    s.ReadDoneFlags |= ReadDone::PointTable;
+    if (countsAsRead) s.ReadDoneFlags |= ReadDone::PointTable;
     finish(Ending::Done);
 }
 

@@ -17,6 +17,9 @@ public:
     explicit ReadPointTableJob(DriveLink &link, QObject *parent = nullptr);
 
     const PointTable &result() const { return m_result; }
+    // A read for another purpose than the point table window's own (a
+    // comparison) does not count as the window's read.
+    bool countsAsRead = true;
 
 Q_SIGNALS:
     // Point p's four values are in result().

@@ -421,6 +421,12 @@ PointData Tbl_Writ::fieldTable() const
     return table;
 }
 
+void Tbl_Writ::showTable(const PointData &table)
+{
+    m_pointData = table;
+    PointDataToGrid();
+}
+
 void Tbl_Writ::setBaseline(const PointData &table)
 {
     m_baseline = table;

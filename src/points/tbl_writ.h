@@ -65,6 +65,8 @@ public:
     PointData fieldTable() const;
     // Fields that stand for other values than last read or loaded are marked.
     void setBaseline(const PointData &table);
+    // The table becomes the window's and the grid shows it.
+    void showTable(const PointData &table);
 
 Q_SIGNALS:
     // How far a transfer is, or how it ended, in words.

@@ -1,0 +1,196 @@
+#include "toolsmenu.h"
+
+#include "common/dlogfile.h"
+#include "common/messagelines.h"
+#include "drive/csvfiles.h"
+#include "params/paramtext.h"
+#include "params/prm_writ.h"
+#include "points/tbl_writ.h"
+#include "tools/commissioningreport.h"
+#include "tools/comparewindow.h"
+#include "wave/hmon.h"
+#include "wave/picturebox.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context)
+{
+    const auto item = [this, menu](const QString &caption, const char *name, void (ToolsMenu::*slot)()) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, slot);
+    };
+    item(QStringLiteral("Compare Parameters..."), "mnuCompareParameters", &ToolsMenu::compareParameters);
+    item(QStringLiteral("Compare Point Tables..."), "mnuComparePoints", &ToolsMenu::comparePoints);
+    menu->addSeparator();
+    item(QStringLiteral("Export Parameters as CSV..."), "mnuExportParametersCsv", &ToolsMenu::exportParametersCsv);
+    item(QStringLiteral("Import Parameters from CSV..."), "mnuImportParametersCsv", &ToolsMenu::importParametersCsv);
+    item(QStringLiteral("Export Point Table as CSV..."), "mnuExportPointsCsv", &ToolsMenu::exportPointsCsv);
+    item(QStringLiteral("Import Point Table from CSV..."), "mnuImportPointsCsv", &ToolsMenu::importPointsCsv);
+    menu->addSeparator();
+    item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
+    item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
+}
+
+QString ToolsMenu::choose(bool save, const QString &filter, const QString &extension)
+{
+    if (chooseFile) return chooseFile(save, filter);
+    DlogFile dialog(m_c.parent, filter, extension);
+    const std::optional<QString> path = save ? dialog.ShowSave() : dialog.ShowOpen();
+    return path.value_or(QString());
+}
+
+void ToolsMenu::tell(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Critical, title, MessageLines(text), QMessageBox::Ok, m_c.parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setObjectName(QStringLiteral("ToolsMessage"));
+    box.exec();
+}
+
+void ToolsMenu::showImportReport(const QString &title, const QString &text)
+{
+    // Every line the import took, changed or refused, in a list the user can
+    // read, select and copy.
+    QDialog dialog(m_c.parent);
+    dialog.setObjectName(QStringLiteral("ImportReport"));
+    dialog.setWindowTitle(title);
+    auto *lines = new QPlainTextEdit(text, &dialog);
+    lines->setObjectName(QStringLiteral("ImportReportLines"));
+    lines->setReadOnly(true);
+    lines->setAccessibleName(title);
+    lines->setMinimumSize(560, 260);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    auto *column = new QVBoxLayout(&dialog);
+    column->addWidget(lines);
+    column->addWidget(buttons);
+    dialog.exec();
+}
+
+namespace {
+
+const QString CsvFilter = QStringLiteral("CSV files(*.csv)|*.csv");
+
+QString ReportLines(const QList<CsvLineReport> &lines)
+{
+    QStringList out;
+    for (const CsvLineReport &l : lines) {
+        const char *kind = l.kind == CsvLineReport::Kind::Taken ? "taken" : l.kind == CsvLineReport::Kind::Changed ? "changed" : "refused";
+        out << QStringLiteral("Line %1, %2: %3").arg(l.line).arg(QLatin1String(kind), l.text);
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+template <typename Values>
+QString ImportSummary(const CsvImport<Values> &import)
+{
+    using K = CsvLineReport::Kind;
+    return QStringLiteral("%1 taken, %2 changed by the entry checks, %3 refused. Nothing was written to the drive.")
+        .arg(import.count(K::Taken))
+        .arg(import.count(K::Changed))
+        .arg(import.count(K::Refused));
+}
+
+}  // namespace
+
+void ToolsMenu::exportParametersCsv()
+{
+    const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+    ParameterSet set;
+    set.values = m_c.params->fieldValues();
+    QString error;
+    if (!WriteCsvFile(path, ParametersCsv(set, m_c.makerMode() ? ParamCount : UserParamCount), &error))
+        tell(QStringLiteral("Export Parameters as CSV"), error);
+    else if (m_c.report) m_c.report(QStringLiteral("Parameters saved as CSV: ") + path);
+}
+
+void ToolsMenu::importParametersCsv()
+{
+    const QString path = choose(false, CsvFilter, QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+    const QString title = QStringLiteral("Import Parameters from CSV");
+    QString error;
+    const std::optional<QByteArray> bytes = ReadCsvFile(path, &error);
+    if (!bytes) return tell(title, error);
+    ParameterSet current;
+    current.values = m_c.params->fieldValues();
+    const CsvImport<ParameterSet> import = ReadParametersCsv(*bytes, current, m_c.makerMode());
+    if (!import.ok()) return tell(title, path + u'\n' + import.error);
+    for (int k = 0; k < ParamCount; ++k) {
+        if (import.values.values[k] == current.values[k]) continue;  // a field keeps its own text
+        m_c.params->TxtPrm[k]->setText(FieldText(import.values.values[k], m_c.params->isHexField(k)));
+    }
+    if (m_c.report) m_c.report(QStringLiteral("Parameters imported from CSV: ") + ImportSummary(import));
+    showImportReport(title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ReportLines(import.lines));
+}
+
+void ToolsMenu::exportPointsCsv()
+{
+    const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!WriteCsvFile(path, PointsCsv(m_c.points->fieldTable()), &error))
+        tell(QStringLiteral("Export Point Table as CSV"), error);
+    else if (m_c.report) m_c.report(QStringLiteral("Point table saved as CSV: ") + path);
+}
+
+void ToolsMenu::importPointsCsv()
+{
+    const QString path = choose(false, CsvFilter, QStringLiteral("csv"));
+    if (path.isEmpty()) return;
+    const QString title = QStringLiteral("Import Point Table from CSV");
+    QString error;
+    const std::optional<QByteArray> bytes = ReadCsvFile(path, &error);
+    if (!bytes) return tell(title, error);
+    const PointTable current = m_c.points->fieldTable();
+    const CsvImport<PointTable> import = ReadPointsCsv(*bytes, current);
+    if (!import.ok()) return tell(title, path + u'\n' + import.error);
+    m_c.points->showTable(import.values);
+    if (m_c.report) m_c.report(QStringLiteral("Point table imported from CSV: ") + ImportSummary(import));
+    showImportReport(title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ReportLines(import.lines));
+}
+
+namespace {
+
+ReportData ReportOf(const ToolsMenu::Context &c)
+{
+    ParameterSet params;
+    params.values = c.params->fieldValues();
+    QList<QImage> plots;
+    bool captured = false;
+    if (c.waveState)
+        for (const auto &slot : c.waveState->WaveData[1]) captured = captured || slot[0] != 0 || slot[1] != 0;
+    if (captured && c.wave)
+        for (PictureBox *plot : c.wave->Picture1) plots << plot->picture();
+    const auto known = [](QLabel *l, const QString &unknown) {
+        return l && l->text() != unknown ? l->text() : QString();
+    };
+    return MakeReportData(known(c.model, QStringLiteral("RM - -")), known(c.rom, QStringLiteral("-.--")), params,
+                          c.makerMode(), c.points->fieldTable(), plots, captured);
+}
+
+}  // namespace
+
+void ToolsMenu::writeReportPdf()
+{
+    const QString path = choose(true, QStringLiteral("PDF files(*.pdf)|*.pdf"), QStringLiteral("pdf"));
+    if (path.isEmpty()) return;
+    QString error;
+    if (!WriteReportPdf(path, ReportOf(m_c), &error)) tell(QStringLiteral("Commissioning Report"), error);
+    else if (m_c.report) m_c.report(QStringLiteral("Commissioning report written: ") + path);
+}
+
+void ToolsMenu::printReport() { PrintReport(m_c.parent, ReportOf(m_c)); }
+
+void ToolsMenu::compareParameters() { CompareWindow::showFor(CompareWindow::Kind::Parameters, m_c); }
+
+void ToolsMenu::comparePoints() { CompareWindow::showFor(CompareWindow::Kind::Points, m_c); }

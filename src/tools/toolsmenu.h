@@ -1,0 +1,55 @@
+#pragma once
+// The commands of "Tools(&T)": parameter sets and point tables to and from
+// CSV, the commissioning report as a PDF or on paper, and comparisons of
+// parameter sets and point tables. They work on what the windows hold; none
+// writes to the drive.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class DriveLink;
+class HMon;
+class Prm_Writ;
+class QLabel;
+class QMenu;
+class QWidget;
+class Tbl_Writ;
+struct WaveState;
+
+class ToolsMenu : public QObject {
+    Q_OBJECT
+public:
+    struct Context {
+        QWidget *parent = nullptr;
+        DriveLink *link = nullptr;
+        Prm_Writ *params = nullptr;
+        Tbl_Writ *points = nullptr;
+        HMon *wave = nullptr;
+        const WaveState *waveState = nullptr;
+        QLabel *model = nullptr;  // the status strip's motor model and ROM version
+        QLabel *rom = nullptr;
+        std::function<bool()> makerMode;
+        std::function<void(const QString &)> report;  // the shared status line
+    };
+    ToolsMenu(QMenu *menu, const Context &context, QObject *parent = nullptr);
+
+    void exportParametersCsv();
+    void importParametersCsv();
+    void exportPointsCsv();
+    void importPointsCsv();
+    void writeReportPdf();
+    void printReport();
+    void compareParameters();
+    void comparePoints();
+
+    // Replaces the file dialog (tests script the user's choice here).
+    std::function<QString(bool save, const QString &filter)> chooseFile;
+
+private:
+    QString choose(bool save, const QString &filter, const QString &extension);
+    void showImportReport(const QString &title, const QString &text);
+    void tell(const QString &title, const QString &text);
+
+    Context m_c;
+};
