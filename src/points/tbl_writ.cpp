@@ -13,7 +13,9 @@
 #include "pointlayout.h"
 #include "pointrules.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -200,7 +202,21 @@ bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     case QEvent::KeyPress: {
-        const int key = KeyCodeOf(static_cast<QKeyEvent *>(event));
+        auto *press = static_cast<QKeyEvent *>(event);
+        // Several cells from a spreadsheet go in as a block from this cell on;
+        // a single value is pasted into the field as usual.
+        if (press->matches(QKeySequence::Paste)) {
+            const QString text = QGuiApplication::clipboard()->text();
+            if (text.trimmed().contains(u'\t') || text.trimmed().contains(u'\n')) {
+                pasteBlock(cell.row, cell.column, text);
+                return true;
+            }
+        }
+        if (press->key() == Qt::Key_C && press->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
+            QGuiApplication::clipboard()->setText(tableText());
+            return true;
+        }
+        const int key = KeyCodeOf(press);
         if (key == 0) break;
         int row = cell.row;
         NextTxtIndex(row, key, PointCount);
@@ -419,6 +435,32 @@ PointData Tbl_Writ::fieldTable() const
     for (int r = 0; r < PointCount; ++r)
         for (int c = 0; c < PointColumns; ++c) table[PointColumns * r + c] = PointCellValue(field(r, c)->text());
     return table;
+}
+
+QString Tbl_Writ::tableText() const
+{
+    QStringList lines;
+    for (int r = 0; r < PointCount; ++r) {
+        QStringList cells;
+        for (int c = 0; c < PointColumns; ++c) cells << field(r, c)->text().trimmed();
+        lines << cells.join(u'\t');
+    }
+    return lines.join(u'\n') + u'\n';
+}
+
+int Tbl_Writ::pasteBlock(int row, int column, const QString &text)
+{
+    QStringList lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();  // the spreadsheet's last line end
+    int pasted = 0;
+    for (int i = 0; i < lines.size() && row + i < PointCount; ++i) {
+        const QStringList cells = lines[i].split(u'\t');
+        for (int j = 0; j < cells.size() && column + j < PointColumns; ++j) {
+            field(row + i, column + j)->setText(CheckPointEntry(column + j, cells[j].trimmed()));
+            ++pasted;
+        }
+    }
+    return pasted;
 }
 
 void Tbl_Writ::showTable(const PointData &table)

@@ -67,6 +67,13 @@ public:
     void setBaseline(const PointData &table);
     // The table becomes the window's and the grid shows it.
     void showTable(const PointData &table);
+    // The grid as tab-separated text, a line a point, for a spreadsheet
+    // (Ctrl+Shift+C in a field copies it).
+    QString tableText() const;
+    // Tab-separated cells (from a spreadsheet, by Ctrl+V in a field) go into
+    // the grid from row and column on, each through its column's entry
+    // check; cells beyond the grid are left out. Returns how many were taken.
+    int pasteBlock(int row, int column, const QString &text);
 
 Q_SIGNALS:
     // How far a transfer is, or how it ended, in words.

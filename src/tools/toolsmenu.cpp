@@ -11,7 +11,9 @@
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
 
+#include <QClipboard>
 #include <QDialog>
+#include <QGuiApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +36,7 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     item(QStringLiteral("Import Parameters from CSV..."), "mnuImportParametersCsv", &ToolsMenu::importParametersCsv);
     item(QStringLiteral("Export Point Table as CSV..."), "mnuExportPointsCsv", &ToolsMenu::exportPointsCsv);
     item(QStringLiteral("Import Point Table from CSV..."), "mnuImportPointsCsv", &ToolsMenu::importPointsCsv);
+    item(QStringLiteral("Copy Point Table"), "mnuCopyPoints", &ToolsMenu::copyPoints);
     menu->addSeparator();
     item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
     item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
@@ -187,6 +190,12 @@ void ToolsMenu::writeReportPdf()
     QString error;
     if (!WriteReportPdf(path, ReportOf(m_c), &error)) tell(QStringLiteral("Commissioning Report"), error);
     else if (m_c.report) m_c.report(QStringLiteral("Commissioning report written: ") + path);
+}
+
+void ToolsMenu::copyPoints()
+{
+    QGuiApplication::clipboard()->setText(m_c.points->tableText());
+    if (m_c.report) m_c.report(QStringLiteral("Point table copied as tab-separated text (Ctrl+V in a field pastes such a block)"));
 }
 
 void ToolsMenu::printReport() { PrintReport(m_c.parent, ReportOf(m_c)); }

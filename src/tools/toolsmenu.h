@@ -38,6 +38,7 @@ public:
     void importParametersCsv();
     void exportPointsCsv();
     void importPointsCsv();
+    void copyPoints();
     void writeReportPdf();
     void printReport();
     void compareParameters();

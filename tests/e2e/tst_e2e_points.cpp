@@ -1,10 +1,12 @@
 // The point table against the simulated drive: read, edit, write and keep
 // through a power cycle, then a point move that uses the edited point.
 
+#include "drive/backups.h"
 #include "e2eharness.h"
 #include "monitor/commcomm.h"
 #include "points/tbl_writ.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,7 +67,16 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     type(w->TxtSpd[5], QStringLiteral("3000"));
     type(w->TxtKGJit[31], QStringLiteral("0"));
     type(w->TxtInc[9], QStringLiteral("1"));
+    const QDir backups(BackupFolder());
+    const qsizetype kept = backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size();
     QVERIFY(exportTable(h));
+    // With the options at their defaults the table read before is kept, and
+    // what was written is read back after FLASH.
+    QVERIFY(h.waitUntil([&] { return h.window().transferStatus->text() == u"Written and verified: 32 points"; }));
+    QCOMPARE(backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size(), kept + 1);
+    const QStringList asked = h.requests();
+    QCOMPARE(asked.filter(QRegularExpression(QStringLiteral("^TBLR;"))).size(), 32);
+    QVERIFY(asked.indexOf(QStringLiteral("FLASH")) < asked.indexOf(QStringLiteral("TBLR;0")));
 
     h.drive().powerCycle();
     // The grid forgets the edits, so only a read can bring them back.

@@ -1,0 +1,189 @@
+// The commands of the Tools menu on the main window over the in-memory port:
+// the comparison rule, CSV out and back in through the menus, the compare
+// window against a file, and a spreadsheet block pasted into the point table.
+
+#include "app/mditbl.h"
+#include "app/titlebar.h"
+#include "link/memoryport.h"
+#include "drive/compare.h"
+#include "drive/paramfile.h"
+#include "params/prm_writ.h"
+#include "points/tbl_writ.h"
+#include "tools/comparewindow.h"
+#include "tools/toolsmenu.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+struct Rig {
+    QTemporaryDir dir;
+    MemoryPort port;
+    std::unique_ptr<MDItbl> app;
+    QStringList chosen;  // the files the dialogs answer with, in turn
+    QString reportShown;
+    Rig()
+    {
+        QDir::setCurrent(dir.path());
+        app = std::make_unique<MDItbl>(port);
+        app->titleBar->TimerDateTime.stop();
+        app->tools->chooseFile = [this](bool, const QString &) { return chosen.takeFirst(); };
+    }
+    QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
+    // Runs a menu command that ends in the import report, and reads it.
+    void runAndReadReport(void (ToolsMenu::*command)())
+    {
+        QTimer::singleShot(0, [this] {
+            auto *box = QApplication::activeModalWidget();
+            if (auto *lines = box ? box->findChild<QPlainTextEdit *>(QStringLiteral("ImportReportLines")) : nullptr)
+                reportShown = lines->toPlainText();
+            if (box) box->close();
+        });
+        (app->tools->*command)();
+    }
+};
+
+}  // namespace
+
+class TstTools : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void compareRule_data();
+    void compareRule();
+    void csvOutAndBack();
+    void compareWithAFile();
+    void pasteABlock();
+};
+
+void TstTools::compareRule_data()
+{
+    QTest::addColumn<QString>("actual");
+    QTest::addColumn<QString>("expected");
+    ParamValues a{}, b{};
+    b[5] = 3, b[38] = 0xFFF, b[45] = 9;
+    const QList<CompareRow> user = CompareParameters(a, b, UserParamCount);
+    const auto row = [](const CompareRow &r) { return QStringList{r.number, r.name, r.left, r.right, r.range}.join(u'|'); };
+    QTest::newRow("user set") << CompareSummary(user, QStringLiteral("parameters")) << "2 of 40 parameters differ";
+    QTest::newRow("hexadecimal as shown") << row(user[38]) << "38|Input Logic Setting(bit)|0|FFF|0/4095";
+    QTest::newRow("maker set counted in") << CompareSummary(CompareParameters(a, b, ParamCount), QStringLiteral("parameters"))
+                                          << "3 of 60 parameters differ";
+    QTest::newRow("equal sides") << CompareSummary(CompareParameters(a, a, UserParamCount), QStringLiteral("parameters"))
+                                 << "The two sides are the same: all 40 parameters";
+    PointTable p{}, q{};
+    q[4 * 7 + 2] = 300;
+    const QList<CompareRow> points = ComparePoints(p, q);
+    QTest::newRow("a point's speed") << row(points[4 * 7 + 2]) << "7|Speed|----|300|0/2500";
+    QTest::newRow("points counted") << QString::number(DifferingRows(points)) + u'/' + QString::number(points.size()) << "1/128";
+}
+
+void TstTools::compareRule()
+{
+    QFETCH(QString, actual);
+    QFETCH(QString, expected);
+    QCOMPARE(actual, expected);
+}
+
+void TstTools::csvOutAndBack()
+{
+    Rig r;
+    Prm_Writ *w = r.app->prmWrit;
+    w->TxtPrm[0]->setText(QStringLiteral(" 1234"));
+    w->TxtPrm[38]->setText(QStringLiteral("ABC"));
+    r.chosen << r.path("set.csv");
+    r.app->tools->exportParametersCsv();
+    w->TxtPrm[0]->setText(QStringLiteral(" 7"));
+    w->TxtPrm[38]->setText(QStringLiteral("0"));
+    r.port.written.clear();
+    r.chosen << r.path("set.csv");
+    r.runAndReadReport(&ToolsMenu::importParametersCsv);
+    QCOMPARE(w->TxtPrm[0]->text(), QStringLiteral(" 1234"));
+    QCOMPARE(w->TxtPrm[38]->text(), QStringLiteral("ABC"));
+    // The fresh window's zeros below some ranges are held to them on the way in.
+    QVERIFY(r.reportShown.contains(u"30 taken, 10 changed by the entry checks, 0 refused"));
+    QVERIFY(r.reportShown.contains(u"Line 4, changed: Parameter 02: 0 changed to 10"));
+    QVERIFY(r.port.written.isEmpty());  // nothing goes to the drive
+
+    // A value out of its range is held to it and said so, with its line.
+    QFile csv(r.path("edited.csv"));
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("Number,Value\r\n00,5\r\n15,999\r\n77,1\r\n");
+    csv.close();
+    r.chosen << csv.fileName();
+    r.runAndReadReport(&ToolsMenu::importParametersCsv);
+    QCOMPARE(w->TxtPrm[15]->text(), QStringLiteral(" 300"));
+    QVERIFY(r.reportShown.contains(u"1 taken, 1 changed by the entry checks, 1 refused"));
+    QVERIFY(r.reportShown.contains(u"Line 3, changed") && r.reportShown.contains(u"Line 4, refused"));
+
+    // The point table goes out and comes back the same way.
+    Tbl_Writ *t = r.app->tblWrit;
+    t->TxtLocate[3]->setText(QStringLiteral("-500"));
+    r.chosen << r.path("points.csv");
+    r.app->tools->exportPointsCsv();
+    t->TxtLocate[3]->setText(QStringLiteral("0"));
+    r.chosen << r.path("points.csv");
+    r.runAndReadReport(&ToolsMenu::importPointsCsv);
+    QCOMPARE(t->TxtLocate[3]->text().trimmed(), QStringLiteral("-500"));
+}
+
+void TstTools::compareWithAFile()
+{
+    Rig r;
+    ParamValues saved{};
+    saved[2] = 40;
+    QFile pxt(r.path("drive.pxt"));
+    QVERIFY(pxt.open(QIODevice::WriteOnly));
+    pxt.write(EncodeParamFile(saved));
+    pxt.close();
+    r.app->prmWrit->TxtPrm[2]->setText(QStringLiteral(" 55"));
+    CompareWindow w(CompareWindow::Kind::Parameters, ToolsMenu::Context{r.app.get(), &r.app->link, r.app->prmWrit,
+                                                                          r.app->tblWrit, nullptr, nullptr, nullptr, nullptr,
+                                                                          [] { return false; }, {}});
+    w.setSide(0, CompareWindow::Source::Window);
+    w.setSide(1, CompareWindow::Source::File, pxt.fileName());
+    w.compare();
+    QCOMPARE(w.LblSummary->text(), QStringLiteral("1 of 40 parameters differ (left: This window, right: drive.pxt)"));
+    QCOMPARE(w.tableText(), QStringLiteral("No.\tName\tThis window\tdrive.pxt\tRange\n02\tPosition Loop Gain\t55\t40\t10/9999"));
+    w.CmdCopy->click();
+    QCOMPARE(QApplication::clipboard()->text(), w.tableText());
+    w.ChkShowAll->setChecked(true);
+    QCOMPARE(w.tableText().count(u'\n'), 40);
+    // A file that is no parameter file says so, and shows nothing.
+    w.setSide(1, CompareWindow::Source::File, r.path("missing.pxt"));
+    w.compare();
+    QVERIFY(w.LblSummary->text().startsWith(r.path("missing.pxt")));
+}
+
+void TstTools::pasteABlock()
+{
+    Rig r;
+    Tbl_Writ *t = r.app->tblWrit;
+    // Two rows of three cells from point 30's travel on: the last column and
+    // the row past point 31 are left out; each value is checked.
+    QCOMPARE(t->pasteBlock(30, 1, QStringLiteral("100\t9999\t5\r\n-3000000\tx\t7\r\n1\t2\t3\r\n")), 6);
+    QCOMPARE(t->TxtLocate[30]->text().trimmed(), QStringLiteral("100"));
+    QCOMPARE(t->TxtSpd[30]->text().trimmed(), QStringLiteral("2500"));  // held to its range
+    QCOMPARE(t->TxtLocate[31]->text().trimmed(), QStringLiteral("-2000000"));
+    QCOMPARE(t->TxtSpd[31]->text().trimmed(), QStringLiteral("----"));  // no number reads as 0
+    QApplication::clipboard()->setText(QStringLiteral("0\t11\n1\t22\n"));
+    t->TxtInc[0]->setFocus();
+    QTest::keyClick(t->TxtInc[0], Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(t->TxtLocate[1]->text().trimmed(), QStringLiteral("22"));
+    QCOMPARE(t->tableText().section(u'\n', 1, 1), QStringLiteral("1\t22\t") + t->TxtSpd[1]->text().trimmed() + u'\t' +
+                                                      t->TxtKGJit[1]->text().trimmed());
+}
+
+QTEST_MAIN(TstTools)
+#include "tst_tools.moc"
