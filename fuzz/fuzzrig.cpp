@@ -62,6 +62,9 @@ FuzzRig::FuzzRig()
     l.showPortError = [](OpenStatus, int) {};
     l.showPortDialog = [] {};
     m_app->prmWrit->tellUser = [](const QString &) {};
+    // Writes are read back, but no backup file is kept for each of the
+    // thousands of exports an input may start.
+    m_app->options.backUpBeforeWriting = false;
     m_app->show();
     tick();
 }
