@@ -152,7 +152,8 @@ void MDItbl::arrangeWindows()
 QSize MDItbl::preferredSize() const
 {
     // The arranged windows, plus the menu bar, the status strip and the frame.
-    const int chrome = menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
+    const int chrome =
+        menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
     return m_layoutSize + QSize(4, chrome + 4);
 }
 
@@ -305,14 +306,13 @@ void MDItbl::connectLinkUi()
         QStringList lines{QStringLiteral("COMM%1").arg(portNo)};
         if (status == OpenStatus::InUse) {
             lines << QStringLiteral("このポートは既に使用されています。")
-                  << QStringLiteral("他のアプリケーションでポートを閉じてから") << QStringLiteral("設定し直して下さい。");
+                  << QStringLiteral("他のアプリケーションでポートを閉じてから")
+                  << QStringLiteral("設定し直して下さい。");
         } else {
             lines << QStringLiteral("ポート番号が不正です");
         }
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("CommPort"), MessageLines(lines.join(QLatin1Char('\r'))),
-                        QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("PortErrorMessage"));
-        box.exec();
+        ShowMessage(this, QMessageBox::Warning, QStringLiteral("CommPort"), lines.join(QLatin1Char('\r')),
+                    QStringLiteral("PortErrorMessage"));
     };
     link.showPortDialog = [this] { portInp->exec(); };
 }

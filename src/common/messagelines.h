@@ -2,8 +2,14 @@
 // The messages join their lines with a carriage return; a message box breaks
 // lines only at a line feed, and some styles show a carriage return as nothing.
 
+#include <QMessageBox>
 #include <QString>
 
 // The text with each line break ("\r\n", a lone "\r" or "\n") as one "\n";
 // nothing else changes.
 QString MessageLines(QString text);
+
+// A message box with OK, its lines broken as above, its text never read as
+// markup (a file name may hold "<"), found by tests under objectName.
+void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                 const QString &objectName);

@@ -8,7 +8,9 @@
 
 QByteArray EncodePointFile(const PointData &data) { return EncodeRecord(data); }
 
-std::optional<PointData> DecodePointFile(QByteArrayView bytes) { return DecodeRecord<qint32, PointCount * PointColumns>(bytes); }
+std::optional<PointData> DecodePointFile(QByteArrayView bytes) {
+    return DecodeRecord<qint32, PointCount * PointColumns>(bytes);
+}
 
 PointFileRead ReadPointFile(const QString &path)
 {

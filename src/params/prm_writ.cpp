@@ -225,12 +225,12 @@ void Prm_Writ::CmdRW_Click(int index)
 bool Prm_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveValues) return true;
-    const BackupResult backup = WriteBackup(QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
+    const BackupResult backup =
+        WriteBackup(QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
     if (backup.ok) return true;
-    QMessageBox box(QMessageBox::Critical, windowTitle(),
-                    backup.error + QStringLiteral("\nNothing was written to the drive."), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("BackupFailedMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, windowTitle(),
+                backup.error + QStringLiteral("\nNothing was written to the drive."),
+                QStringLiteral("BackupFailedMessage"));
     return false;
 }
 
@@ -256,7 +256,8 @@ DriveJob *Prm_Writ::importJob()
             Q_EMIT transferReport(QStringLiteral("Parameters read: %1").arg(ParamCount));
         } else {
             restoreTransferButtons();
-            Q_EMIT transferReport(QStringLiteral("Reading parameters: ") + DriveJob::endingText(ending, job->errorCode()));
+            Q_EMIT transferReport(QStringLiteral("Reading parameters: ") +
+                                  DriveJob::endingText(ending, job->errorCode()));
         }
         job->deleteLater();
     });
@@ -288,7 +289,8 @@ DriveJob *Prm_Writ::exportJob()
         job->deleteLater();
         if (ending != DriveJob::Ending::Done) {
             restoreTransferButtons();
-            Q_EMIT transferReport(QStringLiteral("Writing parameters: ") + DriveJob::endingText(ending, job->errorCode()));
+            Q_EMIT transferReport(QStringLiteral("Writing parameters: ") +
+                                  DriveJob::endingText(ending, job->errorCode()));
             return;
         }
         const int blocks = job->steps() - 1;  // the blocks and FLASH
@@ -328,15 +330,17 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
             if (drive[k] != sent[k])
                 differ << QStringLiteral("%1 (sent %2, drive has %3)")
                               .arg(k, 2, 10, QLatin1Char('0'))
-                              .arg(FieldText(sent[k], isHexField(k)).trimmed(), FieldText(drive[k], isHexField(k)).trimmed());
+                              .arg(FieldText(sent[k], isHexField(k)).trimmed(),
+                                   FieldText(drive[k], isHexField(k)).trimmed());
         }
         m_driveValues = drive;
         setBaseline(base);  // a field the drive did not take stays marked
-        Q_EMIT transferReport(differ.isEmpty() ? QStringLiteral("Written and verified: %1 parameters").arg(count)
-                                               : QStringLiteral("Written, but %1 of %2 parameters differ on the drive: ")
-                                                         .arg(differ.size())
-                                                         .arg(count) +
-                                                     differ.join(QStringLiteral(", ")));
+        Q_EMIT transferReport(differ.isEmpty()
+                                  ? QStringLiteral("Written and verified: %1 parameters").arg(count)
+                                  : QStringLiteral("Written, but %1 of %2 parameters differ on the drive: ")
+                                            .arg(differ.size())
+                                            .arg(count) +
+                                        differ.join(QStringLiteral(", ")));
     });
     return job;
 }
@@ -392,11 +396,8 @@ void Prm_Writ::openFile()
         }
         const std::optional<ParamValues> values = DecodeParamFile(bytes);
         if (!values) {
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                            MessageLines(*path + u'\r' + QStringLiteral("Invalid File")), QMessageBox::Ok, this);
-            box.setTextFormat(Qt::PlainText);
-            box.setObjectName(QStringLiteral("InvalidFileMessage"));
-            box.exec();
+            ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                        *path + u'\r' + QStringLiteral("Invalid File"), QStringLiteral("InvalidFileMessage"));
             continue;
         }
         // No range check: a field's check runs when it is next left.
@@ -421,11 +422,7 @@ void Prm_Writ::saveFile()
         DlogFile.commit();
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    MessageLines(*path + u'\r' + QStringLiteral("The file could not be written: ") +
-                                 file.errorString()),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.setObjectName(QStringLiteral("SaveFailedMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                *path + u'\r' + QStringLiteral("The file could not be written: ") + file.errorString(),
+                QStringLiteral("SaveFailedMessage"));
 }

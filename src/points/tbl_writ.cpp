@@ -308,12 +308,12 @@ void Tbl_Writ::CmdRW_Click(int index)
 bool Tbl_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveTable) return true;
-    const BackupResult backup = WriteBackup(QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
+    const BackupResult backup =
+        WriteBackup(QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
     if (backup.ok) return true;
-    QMessageBox box(QMessageBox::Critical, windowTitle(),
-                    backup.error + QStringLiteral("\nNothing was written to the drive."), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("BackupFailedMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, windowTitle(),
+                backup.error + QStringLiteral("\nNothing was written to the drive."),
+                QStringLiteral("BackupFailedMessage"));
     return false;
 }
 
@@ -322,11 +322,9 @@ void Tbl_Writ::tellTransferBusy()
     const QString what = m_link.transferOwner() == QLatin1String(ParametersTransfer)
                              ? QStringLiteral("The parameters are being transferred")
                              : QStringLiteral("Another transfer is running");
-    QMessageBox box(QMessageBox::Information, windowTitle(),
-                    what + QStringLiteral(" to or from the drive.\nStart the point table transfer when it has finished."),
-                    QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("TransferBusyMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Information, windowTitle(),
+                what + QStringLiteral(" to or from the drive.\nStart the point table transfer when it has finished."),
+                QStringLiteral("TransferBusyMessage"));
 }
 
 void Tbl_Writ::restoreRWButtons()
@@ -356,7 +354,8 @@ DriveJob *Tbl_Writ::importJob()
         if (ending == DriveJob::Ending::Done) CmdFlash->setEnabled(true);
         Q_EMIT transferReport(ending == DriveJob::Ending::Done
                                   ? QStringLiteral("Point table read: %1 points").arg(PointCount)
-                                  : QStringLiteral("Reading the point table: ") + DriveJob::endingText(ending, job->errorCode()));
+                                  : QStringLiteral("Reading the point table: ") +
+                                        DriveJob::endingText(ending, job->errorCode()));
     });
     return job;
 }
@@ -382,7 +381,8 @@ DriveJob *Tbl_Writ::exportJob()
         job->deleteLater();
         if (ending != DriveJob::Ending::Done) {
             restoreRWButtons();
-            Q_EMIT transferReport(QStringLiteral("Writing the point table: ") + DriveJob::endingText(ending, job->errorCode()));
+            Q_EMIT transferReport(QStringLiteral("Writing the point table: ") +
+                                  DriveJob::endingText(ending, job->errorCode()));
             return;
         }
         setBaseline(*sent);
@@ -506,11 +506,8 @@ void Tbl_Writ::openFile()
             dlogFile.commit();
             return;
         }
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                        MessageLines(*path + QStringLiteral("\rInvalid File")), QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.setObjectName(QStringLiteral("InvalidFileMessage"));
-        box.exec();
+        ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                    *path + QStringLiteral("\rInvalid File"), QStringLiteral("InvalidFileMessage"));
     }
 }
 
@@ -525,10 +522,7 @@ void Tbl_Writ::saveFile()
         return;
     }
     // Saying nothing would leave the user believing the table is kept.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + reason), QMessageBox::Ok,
-                    this);
-    box.setTextFormat(Qt::PlainText);
-    box.setObjectName(QStringLiteral("SaveFailedMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                *path + QStringLiteral("\rThe file could not be written: ") + reason,
+                QStringLiteral("SaveFailedMessage"));
 }

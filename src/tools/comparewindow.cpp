@@ -36,8 +36,7 @@ QPointer<CompareWindow> Windows[2];
 }  // namespace
 
 CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidget *parent)
-    : QDialog(parent), m_kind(kind), m_c(context)
-{
+    : QDialog(parent), m_kind(kind), m_c(context) {
     const bool params = kind == Kind::Parameters;
     setObjectName(params ? QStringLiteral("CompareParameters") : QStringLiteral("ComparePoints"));
     setWindowTitle(params ? QStringLiteral("Compare Parameters") : QStringLiteral("Compare Point Tables"));
@@ -59,13 +58,17 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
         connect(CmbSide[i], &QComboBox::activated, this, [this, i](int index) {
             if (index != int(Source::File)) return setSide(i, Source(index));
             const QString path = chooseFile ? chooseFile(false) : [this] {
-                DlogFile dialog(this, m_kind == Kind::Parameters ? QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt *.csv")
-                                                                 : QStringLiteral("Point table files(*.ptt *.csv)|*.ptt *.csv"),
+                DlogFile dialog(this,
+                                m_kind == Kind::Parameters
+                                    ? QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt *.csv")
+                                    : QStringLiteral("Point table files(*.ptt *.csv)|*.ptt *.csv"),
                                 QString());
                 return dialog.ShowOpen().value_or(QString());
             }();
-            if (path.isEmpty()) setSide(i, Source::Window);
-            else setSide(i, Source::File, path);
+            if (path.isEmpty())
+                setSide(i, Source::Window);
+            else
+                setSide(i, Source::File, path);
         });
     }
     CmbSide[1]->setCurrentIndex(int(Source::Drive));
@@ -127,8 +130,7 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
     column->addLayout(bottom);
 }
 
-CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &context)
-{
+CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &context) {
     QPointer<CompareWindow> &w = Windows[kind == Kind::Parameters ? 0 : 1];
     if (!w) w = new CompareWindow(kind, context, context.parent);
     w->show();
@@ -137,24 +139,22 @@ CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &conte
     return w;
 }
 
-void CompareWindow::setSide(int side, Source source, const QString &path)
-{
+void CompareWindow::setSide(int side, Source source, const QString &path) {
     CmbSide[side]->setCurrentIndex(int(source));
     m_path[side] = source == Source::File ? path : QString();
     LblFile[side]->setText(source == Source::File ? QFileInfo(path).fileName() : QString());
     LblFile[side]->setToolTip(m_path[side]);
 }
 
-QString CompareWindow::sideName(int side) const
-{
+QString CompareWindow::sideName(int side) const {
     return CmbSide[side]->currentIndex() == int(Source::File) ? QFileInfo(m_path[side]).fileName()
                                                               : CmbSide[side]->currentText();
 }
 
-void CompareWindow::compare()
-{
+void CompareWindow::compare() {
     if (m_reading) return;
-    const bool drive = CmbSide[0]->currentIndex() == int(Source::Drive) || CmbSide[1]->currentIndex() == int(Source::Drive);
+    const bool drive =
+        CmbSide[0]->currentIndex() == int(Source::Drive) || CmbSide[1]->currentIndex() == int(Source::Drive);
     const auto done = [this](const QList<qint32> *driveValues) {
         std::array<QList<qint32>, 2> values;
         for (int i = 0; i < 2; ++i) {
@@ -166,7 +166,8 @@ void CompareWindow::compare()
     };
     if (!drive) return done(nullptr);
     if (!m_c.link->transferOwner().isEmpty()) {
-        LblSummary->setText(QStringLiteral("A transfer with the drive is running; compare again when it has finished."));
+        LblSummary->setText(
+            QStringLiteral("A transfer with the drive is running; compare again when it has finished."));
         return;
     }
     // The drive is read now, as "Import Data" reads it, without filling the windows.
@@ -175,53 +176,51 @@ void CompareWindow::compare()
         LblSummary->setText(QStringLiteral("Reading the drive: %1 of %2").arg(step).arg(steps));
         if (m_c.report) m_c.report(LblSummary->text());
     };
+    // The job's values once it is done: sixty parameters or 128 table entries.
+    std::function<QList<qint32>()> values;
     if (m_kind == Kind::Parameters) {
         auto *read = new ReadParametersJob(*m_c.link, this);
         read->countsAsRead = false;
+        values = [read] { return QList<qint32>(read->result().values.begin(), read->result().values.end()); };
         job = read;
-        connect(read, &DriveJob::finished, this, [this, read, done](DriveJob::Ending ending) {
-            m_reading = false;
-            read->deleteLater();
-            if (ending != DriveJob::Ending::Done)
-                return LblSummary->setText(QStringLiteral("Reading the drive: ") + DriveJob::endingText(ending, read->errorCode()));
-            const QList<qint32> values(read->result().values.begin(), read->result().values.end());
-            done(&values);
-        });
     } else {
         auto *read = new ReadPointTableJob(*m_c.link, this);
         read->countsAsRead = false;
+        values = [read] { return QList<qint32>(read->result().begin(), read->result().end()); };
         job = read;
-        connect(read, &DriveJob::finished, this, [this, read, done](DriveJob::Ending ending) {
-            m_reading = false;
-            read->deleteLater();
-            if (ending != DriveJob::Ending::Done)
-                return LblSummary->setText(QStringLiteral("Reading the drive: ") + DriveJob::endingText(ending, read->errorCode()));
-            const QList<qint32> values(read->result().begin(), read->result().end());
-            done(&values);
-        });
     }
+    connect(job, &DriveJob::finished, this, [this, job, values, done](DriveJob::Ending ending) {
+        m_reading = false;
+        job->deleteLater();
+        if (ending != DriveJob::Ending::Done)
+            return LblSummary->setText(QStringLiteral("Reading the drive: ") +
+                                       DriveJob::endingText(ending, job->errorCode()));
+        const QList<qint32> read = values();
+        done(&read);
+    });
     connect(job, &DriveJob::progressed, this, report);
     m_reading = job->start();
-    if (!m_reading) delete job;
-    else LblSummary->setText(QStringLiteral("Reading the drive..."));
+    if (!m_reading)
+        delete job;
+    else
+        LblSummary->setText(QStringLiteral("Reading the drive..."));
 }
 
-std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qint32> *drive)
-{
+std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qint32> *drive) {
     const bool params = m_kind == Kind::Parameters;
     switch (Source(CmbSide[side]->currentIndex())) {
-    case Source::Drive:
-        return *drive;
-    case Source::Window:
-        if (params) {
-            const ParamValues v = m_c.params->fieldValues();
-            return QList<qint32>(v.begin(), v.end());
-        } else {
-            const PointTable t = m_c.points->fieldTable();
-            return QList<qint32>(t.begin(), t.end());
-        }
-    case Source::File:
-        break;
+        case Source::Drive:
+            return *drive;
+        case Source::Window:
+            if (params) {
+                const ParamValues v = m_c.params->fieldValues();
+                return QList<qint32>(v.begin(), v.end());
+            } else {
+                const PointTable t = m_c.points->fieldTable();
+                return QList<qint32>(t.begin(), t.end());
+            }
+        case Source::File:
+            break;
     }
     const QString &path = m_path[side];
     QString error;
@@ -239,7 +238,8 @@ std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qin
         }
     } else if (bytes) {
         if (params) {
-            if (const std::optional<ParamValues> v = DecodeParamFile(*bytes)) values = QList<qint32>(v->begin(), v->end());
+            if (const std::optional<ParamValues> v = DecodeParamFile(*bytes))
+                values = QList<qint32>(v->begin(), v->end());
         } else if (const std::optional<PointData> t = DecodePointFile(*bytes)) {
             values = QList<qint32>(t->begin(), t->end());
         }
@@ -249,8 +249,7 @@ std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qin
     return values;
 }
 
-void CompareWindow::finish(const std::array<QList<qint32>, 2> &values)
-{
+void CompareWindow::finish(const std::array<QList<qint32>, 2> &values) {
     if (m_kind == Kind::Parameters) {
         ParamValues a{}, b{};
         std::copy_n(values[0].begin(), std::min<qsizetype>(values[0].size(), ParamCount), a.begin());
@@ -263,15 +262,14 @@ void CompareWindow::finish(const std::array<QList<qint32>, 2> &values)
         std::copy_n(values[1].begin(), std::min<qsizetype>(values[1].size(), b.size()), b.begin());
         m_rows = ComparePoints(a, b);
     }
-    const QString summary =
-        CompareSummary(m_rows, m_kind == Kind::Parameters ? QStringLiteral("parameters") : QStringLiteral("point table values"));
+    const QString summary = CompareSummary(
+        m_rows, m_kind == Kind::Parameters ? QStringLiteral("parameters") : QStringLiteral("point table values"));
     LblSummary->setText(QStringLiteral("%1 (left: %2, right: %3)").arg(summary, sideName(0), sideName(1)));
     if (m_c.report) m_c.report(summary);
     fill();
 }
 
-void CompareWindow::fill()
-{
+void CompareWindow::fill() {
     TblRows->setHorizontalHeaderLabels({Headers[0], Headers[1], sideName(0), sideName(1), Headers[4]});
     TblRows->setRowCount(0);
     for (const CompareRow &r : m_rows) {
@@ -288,8 +286,7 @@ void CompareWindow::fill()
     TblRows->resizeColumnsToContents();
 }
 
-QString CompareWindow::tableText() const
-{
+QString CompareWindow::tableText() const {
     QStringList lines{QStringList{Headers[0], Headers[1], sideName(0), sideName(1), Headers[4]}.join(u'\t')};
     for (int row = 0; row < TblRows->rowCount(); ++row) {
         QStringList cells;

@@ -61,8 +61,9 @@ QColor systemColour(const QPalette &pal, int index)
         const QColor inactive = pal.color(QPalette::Inactive, QPalette::Highlight);
         // A style whose inactive highlight is the active one still shows the
         // difference, the way an inactive title bar does: greyed.
-        return inactive != pal.color(QPalette::Active, QPalette::Highlight) ? inactive
-                                                                             : pal.color(QPalette::Active, QPalette::Mid);
+        return inactive != pal.color(QPalette::Active, QPalette::Highlight)
+                   ? inactive
+                   : pal.color(QPalette::Active, QPalette::Mid);
     }
     case 8: return pal.color(QPalette::Active, QPalette::WindowText);
     default: return pal.color(QPalette::Active, QPalette::HighlightedText);
@@ -721,12 +722,9 @@ void HMon::saveFile()
         return;
     }
     // Saying nothing would leave the user believing the waveform is kept.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                    MessageLines(*path + QStringLiteral("\rThe file could not be written: ") + file.errorString()),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.setObjectName(QStringLiteral("SaveFailedMessage"));
-    box.exec();
+    ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                *path + QStringLiteral("\rThe file could not be written: ") + file.errorString(),
+                QStringLiteral("SaveFailedMessage"));
 }
 
 void HMon::openFile()
@@ -739,12 +737,9 @@ void HMon::openFile()
         // A pipe, socket or device is refused unopened: opening a pipe waits
         // for a writer.
         if (!info.isFile() || info.size() != WaveFileBytes) {
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("error"),
-                            MessageLines(*path + QLatin1Char('\r') + QStringLiteral("Invalid File")), QMessageBox::Ok,
-                            this);
-            box.setTextFormat(Qt::PlainText);
-            box.setObjectName(QStringLiteral("InvalidFileMessage"));
-            box.exec();
+            ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                        *path + QLatin1Char('\r') + QStringLiteral("Invalid File"),
+                        QStringLiteral("InvalidFileMessage"));
             continue;
         }
         QFile file(*path);
