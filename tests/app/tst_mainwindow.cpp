@@ -54,15 +54,6 @@ struct AppRig {
     }
 };
 
-// The one message box that was shown.
-void shownOnce(const ModalAnswerer &answer, const QString &title, const QString &text, QMessageBox::Icon icon)
-{
-    QCOMPARE(answer.seen.size(), 1);
-    QCOMPARE(answer.seen[0].title, title);
-    QCOMPARE(answer.seen[0].text, text);
-    QCOMPARE(answer.seen[0].icon, icon);
-}
-
 class TstMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -173,7 +164,7 @@ void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()
     // An "ALM" that is never answered asks; Cancel goes back to "S".
     ModalAnswerer answer(QMessageBox::Cancel);
     r.tick(16);
-    shownOnce(answer, QStringLiteral("Error"), QStringLiteral("It failed in the communication."), QMessageBox::Critical);
+    QCOMPARE(answer.told(), QStringList{"critical Error: It failed in the communication."});
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
 }
 
@@ -199,9 +190,9 @@ void TstMainWindow::portMessages_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no such port") << int(OpenStatus::InvalidPort) << QStringLiteral("COMM1\nポート番号が不正です");
+    QTest::newRow("no such port") << int(OpenStatus::InvalidPort) << QStringLiteral("warning CommPort: COMM1\nポート番号が不正です");
     QTest::newRow("in use") << int(OpenStatus::InUse)
-                            << QStringLiteral("COMM1\nこのポートは既に使用されています。\n"
+                            << QStringLiteral("warning CommPort: COMM1\nこのポートは既に使用されています。\n"
                                               "他のアプリケーションでポートを閉じてから\n設定し直して下さい。");
 }
 
@@ -215,7 +206,7 @@ void TstMainWindow::portMessages()
     r.port.nextOpen = {OpenStatus(status), QString()};
     ModalAnswerer answer;
     r.tick();
-    shownOnce(answer, QStringLiteral("CommPort"), text, QMessageBox::Warning);
+    QCOMPARE(answer.told(), QStringList{text});
     QVERIFY(dialogShown);
 }
 
@@ -257,8 +248,7 @@ void TstMainWindow::password()
     else if (action == u"cancel") pw->CmdCancel->click();
     else r.app->frameOf(pw)->close();
     QCOMPARE(r.app->makerMode(), on);
-    if (message) shownOnce(answer, QStringLiteral("Error"), QStringLiteral("Invalid Password"), QMessageBox::Critical);
-    else QVERIFY(answer.seen.isEmpty());
+    QCOMPARE(answer.told(), message ? QStringList{"critical Error: Invalid Password"} : QStringList());
     QVERIFY(pw->TxtPassWord->text().isEmpty());
     QVERIFY(r.app->frameOf(pw)->isHidden());
     QCOMPARE(r.app->mnuSystem1[1]->isChecked(), on);

@@ -336,16 +336,14 @@ void TstPrmWrit::files()
     // A pipe (never opened) and a file one byte too long: each told, and the
     // dialog comes again. The opened file shows hexadecimal or decimal forms,
     // unchecked until the field is left.
-    const NamedPipe pipe(r.dir.filePath(QStringLiteral("pipe.pxt")));
+    const QString pipePath = r.dir.filePath(QStringLiteral("pipe.pxt"));
+    const NamedPipe pipe(pipePath);
     const QString bad = r.file(QStringLiteral("bad.pxt"), QByteArray(241, '\x01'));
     for (QLineEdit *field : r.w.TxtPrm) field->setText(QStringLiteral("9"));
-    r.choices << r.dir.filePath(QStringLiteral("pipe.pxt")) << bad << path;
+    r.choices << pipePath << bad << path;
     r.w.CmdFile[0]->click();
     QVERIFY(pipe.made() && !pipe.opened());
-    QCOMPARE(answer.seen.size(), 2);
-    QCOMPARE(answer.seen[1].title, QStringLiteral("error"));
-    QCOMPARE(answer.seen[1].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\nInvalid File"));
-    QCOMPARE(answer.seen[1].icon, QMessageBox::Critical);
+    QCOMPARE(answer.told(), (QStringList{"critical error: " + pipePath + "\nInvalid File", "critical error: " + bad + "\nInvalid File"}));
     const QStringList shown{r.field(0)->text(), r.field(2)->text(), r.field(12)->text(), r.field(38)->text(),
                             r.field(59)->text()};
     QCOMPARE(shown, (QStringList{" 0", " 5", " 12", "10", "-1"}));
@@ -359,8 +357,8 @@ void TstPrmWrit::files()
     const QString blocker = r.file(QStringLiteral("plain"), "keep");
     r.choices << blocker + QStringLiteral("/set.pxt");
     r.w.CmdFile[1]->click();
-    QCOMPARE(answer.seen.size(), 3);
-    QVERIFY(answer.seen[2].text.startsWith(blocker + QStringLiteral("/set.pxt\n")));
+    QCOMPARE(answer.told().size(), 3);
+    QVERIFY(answer.told()[2].startsWith("critical error: " + blocker + "/set.pxt\nThe file could not be written: "));
     QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"bad.pxt", "plain", "set.pxt"}));
 }
 

@@ -230,9 +230,8 @@ void TstTblWrit::transferEndsAndRestarts()
     r.link.setCommand("R;2", QStringLiteral("R"));
     ModalAnswerer answers;
     QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("Point Table"));
-    QVERIFY(answers.seen[0].text.contains(QStringLiteral("parameters")));
+    QCOMPARE(answers.told(), QStringList{"information Point Table: The parameters are being transferred to or from the drive.\n"
+                                         "Start the point table transfer when it has finished."});
     QCOMPARE(r.link.state().PendingCmd, F("R;2"));
     QVERIFY(r.rw(0));
     r.link.endTransfer();
@@ -260,10 +259,7 @@ void TstTblWrit::saveAndOpen()
     QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
     r.choices << QStringLiteral("bad.ptt") << QStringLiteral("b.ptt");
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\nInvalid File"));
-    QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(answers.told(), QStringList{"critical error: " + bad.fileName() + "\nInvalid File"});
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
     QCOMPARE(r.data, file);
@@ -275,9 +271,9 @@ void TstTblWrit::saveAndOpen()
     // A failed save is told.
     r.choices << QStringLiteral("none/c.ptt");
     r.w->CmdFile_Click(1);
-    QCOMPARE(answers.seen.size(), 2);
-    QCOMPARE(answers.seen[1].title, QStringLiteral("error"));
-    QVERIFY(answers.seen[1].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\n')));
+    QCOMPARE(answers.told().size(), 2);
+    QVERIFY(answers.told()[1].startsWith("critical error: " + r.dir.filePath(QStringLiteral("none/c.ptt")) +
+                                         "\nThe file could not be written: "));
     QCOMPARE(r.text(5, 1), QStringLiteral("-1"));
 }
 
