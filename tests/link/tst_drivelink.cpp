@@ -10,10 +10,7 @@
 #include <memory>
 
 // The link and the status strip, driven through the in-memory port.
-struct Rig {
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
+struct Rig : LinkRig {
     QString tag = QStringLiteral("1");
     QString caption = QStringLiteral("ORVEX");
     std::unique_ptr<TitleBar> bar;

@@ -30,10 +30,7 @@ void sendKey(QWidget *to, QEvent::Type type, int key, Qt::KeyboardModifiers mods
 }
 
 // The four windows on one link, the port open and the opening "S" in flight.
-struct Rig {
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
+struct Rig : LinkRig {
     TitleBar bar{link};
     CommComm comm{link};
     Mon2 mon2{link, bar.LblMSEL, bar.LblROMV, comm};

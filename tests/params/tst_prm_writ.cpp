@@ -25,11 +25,8 @@ namespace {
 
 // The window on a link over the in-memory port, its port open and the opening
 // "S" in flight; the file dialog answers from `choices` in a temporary folder.
-struct Rig {
+struct Rig : LinkRig {
     QTemporaryDir dir;
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
     bool maker = false;
     Prm_Writ w{link, [this] { return maker; }};
     QStringList told;
@@ -118,17 +115,14 @@ private Q_SLOTS:
 
 void TstPrmWrit::controls()
 {
+    // Which tab holds a field and its tag are seen when it takes the focus
+    // and when it is filled.
     Rig r;
     for (int k = 0; k < ParamCount; ++k) {
-        QLineEdit *f = r.w.findChild<QLineEdit *>(QStringLiteral("TxtPrm(%1)").arg(k));
-        QLabel *l = r.w.findChild<QLabel *>(QStringLiteral("LblMaxMin(%1)").arg(k));
-        QVERIFY(f == r.field(k) && l == r.w.LblMaxMin[k]);
-        QCOMPARE(f->text(), QStringLiteral("0"));
-        QCOMPARE(l->text(), ParamName(k));
-        QCOMPARE(f->property("Tag").toString(), ParamIsHex(k) ? QStringLiteral("H") : QString());
-        QCOMPARE(f->accessibleName(), ParamSpokenName(k));
-        QVERIFY(r.w.SSTabPrm->widget(k / 10)->isAncestorOf(f) && r.w.SSTabPrm->widget(k / 10)->isAncestorOf(l));
-        QCOMPARE(f->isHidden() && l->isHidden(), k >= 40);
+        QCOMPARE(r.field(k)->text(), QStringLiteral("0"));
+        QCOMPARE(r.w.LblMaxMin[k]->text(), ParamName(k));
+        QCOMPARE(r.field(k)->accessibleName(), ParamSpokenName(k));
+        QCOMPARE(r.field(k)->isHidden() && r.w.LblMaxMin[k]->isHidden(), k >= 40);
     }
     QVERIFY(r.w.CmdRW[0]->isEnabled() && !r.w.CmdRW[1]->isEnabled());
 }

@@ -21,11 +21,8 @@ const QStringList Initial{"0", "0", "1", "1"};
 
 // The window in a frame of its own inside an MDI area, on a link over the
 // in-memory port; the test drives the layout timer and answers the file dialog.
-struct TblRig {
+struct TblRig : LinkRig {
     QTemporaryDir dir;
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
     PointData data{};
     QMdiArea area;
     ChildFrame *frame = new ChildFrame;
@@ -82,14 +79,11 @@ private Q_SLOTS:
 void TstTblWrit::controlsAndScrolling()
 {
     TblRig r;
-    const char *names[] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
     const QStringList headers{"abs/inc", "Travel", "Speed", "Acc/Dec"};
     for (int c = 0; c < PointColumns; ++c) {
         for (int row = 0; row < PointCount; ++row) {
-            auto *f = r.w->findChild<QLineEdit *>(QStringLiteral("%1(%2)").arg(QLatin1String(names[c])).arg(row));
-            QVERIFY(f == r.w->field(row, c));
-            QCOMPARE(f->text(), Initial[c]);
-            QCOMPARE(f->accessibleName(), QStringLiteral("POINT%1 %2").arg(row).arg(headers[c]));
+            QCOMPARE(r.text(row, c), Initial[c]);
+            QCOMPARE(r.w->field(row, c)->accessibleName(), QStringLiteral("POINT%1 %2").arg(row).arg(headers[c]));
         }
     }
     QCOMPARE(r.frame->size(), Twips::size(6090, 4935));

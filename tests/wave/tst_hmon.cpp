@@ -29,11 +29,8 @@ namespace WG = WaveGeometry;
 namespace {
 
 // The window on an in-memory port, active in the poll, in a fresh directory.
-struct WaveRig {
+struct WaveRig : LinkRig {
     QTemporaryDir dir;
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
     WaveState wave;
     std::unique_ptr<HMon> w;
     WaveRig()
@@ -111,7 +108,6 @@ private Q_SLOTS:
     void imagesStep();
     void markers_data();
     void markers();
-    void trigDragTo1880();
     void dials_data();
     void dials();
     void saveAfterStart();
@@ -193,7 +189,9 @@ void TstHMon::markers_data()
     // Actions: Zc^ / Zcv click the strip of zero line c above / at the
     // marker; Kc+ / Kc- Down / Up on plot c; T> / T< click the trigger strip
     // right / left of the marker; R / L keys on the trigger; Mc:y drag zero
-    // marker c to y px within it (its middle is 8.5 px) and let go.
+    // marker c to y px within it (its middle is 8.5 px) and let go; Dx,x..
+    // drag the trigger marker through x px within it, each move counting from
+    // where the last left it, and let go.
     QTest::addColumn<QList<int>>("start");  // ZeroPos 0, ZeroPos 1, TrigPos
     QTest::addColumn<QStringList>("actions");
     QTest::addColumn<QList<int>>("end");
@@ -205,6 +203,8 @@ void TstHMon::markers_data()
     QTest::newRow("15 plus Down stays") << L{14, 0, 15} << S{"K0+", "K0+"} << L{15, 0, 15} << "Picture1(0)";
     QTest::newRow("drag 5 steps down") << L{0, 0, 15} << S{"M1:33.5"} << L{0, 5, 15} << "Picture1(1)";
     QTest::newRow("right with 15") << L{0, 0, 15} << S{"T>"} << L{0, 0, 17} << "TxtDummy1";
+    // Each move puts Left at Left + 15 x - 128: 1875 + 3 x 82 = 2121 is 18.28.
+    QTest::newRow("trigger drag") << L{0, 0, 15} << S{"D14,14,14"} << L{0, 0, 18} << "CmdRun";
     QTest::newRow("left with 0 stays") << L{0, 0, 0} << S{"T<"} << L{0, 0, 0} << "TxtDummy1";
     QTest::newRow("Right key at 30 stays") << L{0, 0, 30} << S{"R"} << L{0, 0, 30} << "TxtDummy1";
     QTest::newRow("Left key at 0 stays") << L{0, 0, 0} << S{"L"} << L{0, 0, 0} << "TxtDummy1";
@@ -234,6 +234,10 @@ void TstHMon::markers()
             QTest::keyClick(w.Picture1[c], a.endsWith(u'+') ? Qt::Key_Down : Qt::Key_Up);
         } else if (a.startsWith(u'M')) {
             dragThrough(w.LblZero[c], {QPointF(4, a.mid(3).toDouble())});
+        } else if (a.startsWith(u'D')) {
+            QList<QPointF> moves;
+            for (const QString &x : a.mid(1).split(u',')) moves << QPointF(x.toDouble(), 8);
+            dragThrough(w.LblTrgView, moves);
         } else if (a.startsWith(u'T')) {
             const double marker = (w.trigMarkerLeft() - WG::TrigStripLeft) / 15;
             click(w.LblCursor1, {a == u"T>" ? marker : marker - 1, 5}, Qt::MiddleButton);
@@ -251,19 +255,6 @@ void TstHMon::markers()
     }
     QCOMPARE(w.trigMarkerLeft(), WG::TrigMarkerLeft(end[2]));
     QCOMPARE(r.pollT().section(u';', 2, 2), QString::number(end[2], 16).toUpper());
-}
-
-void TstHMon::trigDragTo1880()
-{
-    // Each move puts Left at Left + 15 x - 128: +7, +7, +7, -8, -8.
-    WaveRig r;
-    QList<QPointF> moves;
-    for (int x : {9, 9, 9, 8, 8}) moves << QPointF(x, 8);
-    dragThrough(r.w->LblTrgView, moves, false);
-    QCOMPARE(r.w->trigMarkerLeft(), 1880.0);
-    mouse(r.w->LblTrgView, QEvent::MouseButtonRelease, {8, 8}, Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(r.wave.TrigPos, qint16(15));
-    QCOMPARE(r.w->trigMarkerLeft(), 1875.0);
 }
 
 void TstHMon::dials_data()
