@@ -111,8 +111,7 @@ private Q_SLOTS:
     void dials_data();
     void dials();
     void saveAfterStart();
-    void loadTwice();
-    void loadHeldToRanges();
+    void loadTwiceThenOneOutOfRange();
     void refusedFiles_data();
     void refusedFiles();
 };
@@ -345,7 +344,7 @@ void TstHMon::saveAfterStart()
     }
 }
 
-void TstHMon::loadTwice()
+void TstHMon::loadTwiceThenOneOutOfRange()
 {
     WaveRig r;
     HMon &w = *r.w;
@@ -387,28 +386,23 @@ void TstHMon::loadTwice()
     QCOMPARE(w.knobTop(0), 847.5);
     QCOMPARE(w.trigMarkerLeft(), 750.0 + 75 * 22);
     QCOMPARE(r.pollT(), QStringLiteral("T;33;16;4"));
-}
 
-void TstHMon::loadHeldToRanges()
-{
     // A file made elsewhere: every list and dial position, the speed zero
     // line and the trigger position out of range.
-    WaveRig r;
     QByteArray bytes = freshFile();
     const std::pair<int, qint16> wild[] = {{384, 4}, {385, 9}, {386, -5}, {387, 7}, {388, -1}, {389, 9}, {390, 20}, {392, 5}};
     for (const auto &[e, v] : wild) bytes.replace(2 * e, 2, entry(v));
-    const QString path = r.dir.filePath(QStringLiteral("wild.wvt"));
-    QFile f(path);
+    QFile f(r.dir.filePath(QStringLiteral("wild.wvt")));
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == 808);
     f.close();
-    r.chooseFile(path);
-    r.w->CmdFile[0]->click();
+    r.chooseFile(f.fileName());
+    w.CmdFile[0]->click();
     // Held to Manual, Reverse Down, 0.5 s, InPos, trigger 0 - not the run bit.
     QCOMPARE(r.pollT(), QStringLiteral("T;7B;0;4"));
-    QCOMPARE(r.w->edgePicture(), 113);
+    QCOMPARE(w.edgePicture(), 113);
     QCOMPARE(r.wave.DialPos, (std::array<qint16, 3>{0, 3, 3}));
     QCOMPARE(r.wave.ZeroPos[0], qint16(15));
-    QCOMPARE(r.w->zeroMarkerTop(0), 1350.0 + 75 * 15);
+    QCOMPARE(w.zeroMarkerTop(0), 1350.0 + 75 * 15);
 }
 
 void TstHMon::refusedFiles_data()
