@@ -270,10 +270,11 @@ void TstMainWindow::makerModeStatusRows()
     QList<QWidget *> maker{m->Label7, m->Label8, m->TxtAdr[0], m->TxtAdr[1], m->Label9, m->Label10, m->Label11,
                            m->LblDt[6], m->LblDt[7], m->LblDt[8]};
     for (int i = 0; i < 4; ++i) maker << m->LblDmp1[i] << m->LblDmp2[i];
+    const QList<QWidget *> always{m->LblDt[5], m->LblDt[9], m->Label12, m->CmdTRST};
     for (int step = 0; step < 3; ++step) {
         if (step > 0) r.app->SetMakerMode(step == 1);
         for (QWidget *c : maker) QCOMPARE(c->isVisibleTo(m), step == 1);
-        for (QWidget *c : std::initializer_list<QWidget *>{m->LblDt[5], m->LblDt[9], m->Label12, m->CmdTRST}) QVERIFY(c->isVisibleTo(m));
+        for (QWidget *c : always) QVERIFY(c->isVisibleTo(m));
     }
 }
 

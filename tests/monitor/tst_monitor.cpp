@@ -55,8 +55,9 @@ struct Rig : LinkRig {
     void send(const QByteArrayList &replies)
     {
         for (const QByteArray &text : replies) {
-            if (!text.startsWith("set ")) reply(port, text.constData());
-            else control<QLabel>(QString::fromLatin1(text.mid(4).split('=')[0]))->setText(QString::fromLatin1(text.split('=')[1]));
+            const QString set = QString::fromLatin1(text).section(u' ', 1);
+            if (text.startsWith("set ")) control<QLabel>(set.section(u'=', 0, 0))->setText(set.section(u'=', 1));
+            else reply(port, text.constData());
         }
     }
     // A window, or the one control of that name in the four windows.

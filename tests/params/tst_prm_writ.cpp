@@ -337,7 +337,8 @@ void TstPrmWrit::files()
     r.choices << pipePath << bad << path;
     r.w.CmdFile[0]->click();
     QVERIFY(pipe.made() && !pipe.opened());
-    QCOMPARE(answer.told(), (QStringList{"critical error: " + pipePath + "\nInvalid File", "critical error: " + bad + "\nInvalid File"}));
+    QCOMPARE(answer.told(),
+             (QStringList{"critical error: " + pipePath + "\nInvalid File", "critical error: " + bad + "\nInvalid File"}));
     const QStringList shown{r.field(0)->text(), r.field(2)->text(), r.field(12)->text(), r.field(38)->text(),
                             r.field(59)->text()};
     QCOMPARE(shown, (QStringList{" 0", " 5", " 12", "10", "-1"}));
