@@ -7,6 +7,13 @@
 
 #include <QByteArray>
 
+// A link over the in-memory port, the base of the tests' rigs.
+struct LinkRig {
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link{settings, port};
+};
+
 // A request or reply text with its start and end characters.
 inline QByteArray F(const char *text) { return FrameCmd(QByteArrayView(text)); }
 

@@ -27,6 +27,19 @@ public:
         QMessageBox::Icon icon;
     };
     QList<Seen> seen;
+    // Each box seen as "icon title: text", e.g. "critical error: a.ptt\nInvalid File".
+    QStringList told() const
+    {
+        QStringList out;
+        for (const Seen &s : seen) {
+            const char *icon = s.icon == QMessageBox::Critical      ? "critical"
+                               : s.icon == QMessageBox::Warning     ? "warning"
+                               : s.icon == QMessageBox::Information ? "information"
+                                                                    : "other";
+            out << QLatin1String(icon) + u' ' + s.title + QLatin1String(": ") + s.text;
+        }
+        return out;
+    }
 
 private:
     void poll()

@@ -122,10 +122,7 @@ void TstPortFile::readPortFile()
     QCOMPARE(readFile(), content);
 }
 
-struct DialogRig {
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
+struct DialogRig : LinkRig {
     PortInp dialog{link, [] { return QList<PortEntry>{{1, "/dev/ttyS0", "built in"}, {3, "/dev/pts/7", "command line"}}; }};
 };
 

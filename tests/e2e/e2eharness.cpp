@@ -73,30 +73,11 @@ void E2eHarness::activate(QWidget *child)
     if (m_window) m_window->mdiArea->setActiveSubWindow(m_window->frameOf(child));
 }
 
-bool E2eHarness::seen(const std::function<bool(const sim::TranscriptEntry &)> &match) const
+bool E2eHarness::waitFor(bool reply, const QString &prefix, int timeoutMs)
 {
-    for (const sim::TranscriptEntry &e : transcript())
-        if (match(e)) return true;
-    return false;
-}
-
-bool E2eHarness::waitForRequest(const QString &prefix, int timeoutMs)
-{
-    const std::string p = prefix.toStdString();
     return waitUntil([&] {
-        return seen([&](const sim::TranscriptEntry &e) {
-            return e.kind == sim::TranscriptEntry::Kind::Request && e.text.starts_with(p);
-        });
-    }, timeoutMs);
-}
-
-bool E2eHarness::waitForReply(const QString &prefix, int timeoutMs)
-{
-    const std::string p = prefix.toStdString();
-    return waitUntil([&] {
-        return seen([&](const sim::TranscriptEntry &e) {
-            return e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty() && e.text.starts_with(p);
-        });
+        const QStringList seen = texts(reply, true);
+        return std::any_of(seen.begin(), seen.end(), [&](const QString &t) { return t.startsWith(prefix); });
     }, timeoutMs);
 }
 
@@ -106,18 +87,11 @@ std::vector<sim::TranscriptEntry> E2eHarness::transcript(bool sinceMark) const
     return m_drive->transcript().since(sinceMark ? m_mark : 0);
 }
 
-QStringList E2eHarness::requests(bool sinceMark) const
+QStringList E2eHarness::texts(bool replies, bool sinceMark) const
 {
+    using Kind = sim::TranscriptEntry::Kind;
     QStringList out;
     for (const sim::TranscriptEntry &e : transcript(sinceMark))
-        if (e.kind == sim::TranscriptEntry::Kind::Request) out << QString::fromStdString(e.text);
-    return out;
-}
-
-QStringList E2eHarness::replies(bool sinceMark) const
-{
-    QStringList out;
-    for (const sim::TranscriptEntry &e : transcript(sinceMark))
-        if (e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty()) out << QString::fromStdString(e.text);
+        if (replies ? e.kind == Kind::Reply && !e.wire.empty() : e.kind == Kind::Request) out << QString::fromStdString(e.text);
     return out;
 }

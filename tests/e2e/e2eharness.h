@@ -49,10 +49,10 @@ public:
     void mark();
     // Processes events until pred() holds; false when timeoutMs passed first.
     bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 5000);
-    // A request (after the mark) whose text starts with prefix.
-    bool waitForRequest(const QString &prefix, int timeoutMs = 5000);
-    // A reply that went out (not dropped) whose text starts with prefix.
-    bool waitForReply(const QString &prefix, int timeoutMs = 5000);
+    // A request, or a reply that went out (not dropped), after the mark
+    // whose text starts with prefix.
+    bool waitForRequest(const QString &prefix, int timeoutMs = 5000) { return waitFor(false, prefix, timeoutMs); }
+    bool waitForReply(const QString &prefix, int timeoutMs = 5000) { return waitFor(true, prefix, timeoutMs); }
     // Processes events for a while.
     void idle(int ms);
     // Makes the child window the active one of the main window, as a click on
@@ -61,11 +61,12 @@ public:
 
     // What the drive saw after the mark (or since the start).
     std::vector<sim::TranscriptEntry> transcript(bool sinceMark = true) const;
-    QStringList requests(bool sinceMark = true) const;
-    QStringList replies(bool sinceMark = true) const;
+    QStringList requests(bool sinceMark = true) const { return texts(false, sinceMark); }
+    QStringList replies(bool sinceMark = true) const { return texts(true, sinceMark); }
 
 private:
-    bool seen(const std::function<bool(const sim::TranscriptEntry &)> &match) const;
+    QStringList texts(bool replies, bool sinceMark) const;
+    bool waitFor(bool reply, const QString &prefix, int timeoutMs);
 
     QString m_error;
     QString m_previousDir;

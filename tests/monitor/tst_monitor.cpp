@@ -30,10 +30,7 @@ void sendKey(QWidget *to, QEvent::Type type, int key, Qt::KeyboardModifiers mods
 }
 
 // The four windows on one link, the port open and the opening "S" in flight.
-struct Rig {
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
+struct Rig : LinkRig {
     TitleBar bar{link};
     CommComm comm{link};
     Mon2 mon2{link, bar.LblMSEL, bar.LblROMV, comm};
@@ -54,9 +51,14 @@ struct Rig {
         const QByteArray &p = link.state().PendingCmd;
         return p.isEmpty() ? QString() : QString::fromLatin1(p.mid(1, p.size() - 2));
     }
+    // Replies in turn; "set NAME=TEXT" writes a label as no reply would.
     void send(const QByteArrayList &replies)
     {
-        for (const QByteArray &text : replies) reply(port, text.constData());
+        for (const QByteArray &text : replies) {
+            const QString set = QString::fromLatin1(text).section(u' ', 1);
+            if (text.startsWith("set ")) control<QLabel>(set.section(u'=', 0, 0))->setText(set.section(u'=', 1));
+            else reply(port, text.constData());
+        }
     }
     // A window, or the one control of that name in the four windows.
     template <class T = QWidget> T *control(const QString &name)
@@ -142,12 +144,10 @@ private Q_SLOTS:
     void commands();
     void speedHeld_data();
     void speedHeld();
-    void heldF9IsReleasedWhenFocusLeaves();
     void holdToJog_data();
     void holdToJog();
     void decoders_data();
     void decoders();
-    void ioRowWritesOnlyOnChange();
     void pollRequestsOfPanelAndStatus();
 };
 
@@ -172,7 +172,6 @@ void TstMonitor::ruleTexts_data()
         return lit;
     };
     QTest::newRow("PNT 12") << PointCommand(u"12") << "PNT;0C";
-    QTest::newRow("PNT 7x reads 7") << PointCommand(u"7x") << "PNT;07";
     QTest::newRow("PNT empty") << PointCommand(u"") << "PNT;00";
     QTest::newRow("PNT 300 keeps two digits") << PointCommand(u"300") << "PNT;2C";
     QTest::newRow("ZSET junk") << zset("x") << "ZSET;0";
@@ -264,63 +263,62 @@ void TstMonitor::commands()
     if (!queued.isEmpty()) QCOMPARE(requests(r.port), QStringList{queued});
 }
 
+// The Speed key runs high speed while it is held, by the mouse, by F9
+// wherever the focus is, or by Enter and Space on it; each key repeat asks
+// again. It lets go when released, or at once when the focus leaves the
+// window, where the key's release will not come.
 void TstMonitor::speedHeld_data()
 {
     QTest::addColumn<int>("key");  // 0: the mouse, pressed and released within one exchange
-    QTest::newRow("mouse") << 0;
-    QTest::newRow("F9") << int(Qt::Key_F9);
-    QTest::newRow("Enter") << int(Qt::Key_Return);
-    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("focusLeaves");
+    QTest::newRow("mouse") << 0 << "CmdON(6)" << false;
+    QTest::newRow("F9 in the point box") << int(Qt::Key_F9) << "TxtPNT" << false;
+    QTest::newRow("Enter") << int(Qt::Key_Return) << "CmdON(6)" << false;
+    QTest::newRow("Space") << int(Qt::Key_Space) << "CmdON(6)" << false;
+    QTest::newRow("F9, the focus leaves") << int(Qt::Key_F9) << "TxtPNT" << true;
 }
 
 void TstMonitor::speedHeld()
 {
     QFETCH(int, key);
+    QFETCH(QString, focus);
+    QFETCH(bool, focusLeaves);
     Rig r;
     r.comm.show();
+    r.comm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.comm));
     QPushButton *speed = r.control<QPushButton>("CmdON(6)");
-    if (key) sendKey(speed, QEvent::KeyPress, key);
+    QWidget *to = r.control(focus);
+    to->setFocus();
+    if (key) sendKey(to, QEvent::KeyPress, key);
     else QTest::mousePress(speed, Qt::LeftButton);
     QCOMPARE(r.pending(), QStringLiteral("HSON"));
     QVERIFY(speed->isDown());
     if (key) {
         r.send({"S;0"});  // the drive gets HSON while the key is held
-        sendKey(speed, QEvent::KeyRelease, key, {}, true);  // a repeat's release is no release
-        QCOMPARE(r.sendLine(), QStringLiteral("HSON"));
-        sendKey(speed, QEvent::KeyRelease, key);
+        sendKey(to, QEvent::KeyPress, key, {}, true);
+        QCOMPARE(r.pending(), QStringLiteral("HSON"));
+        r.send({"HSON"});
+        sendKey(to, QEvent::KeyRelease, key, {}, true);  // a repeat's release is no release
+        QCOMPARE(r.pending(), QString());
+        QVERIFY(speed->isDown());
+    }
+    QLineEdit elsewhere;
+    if (focusLeaves) {
+        elsewhere.show();
+        elsewhere.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+    } else if (key) {
+        sendKey(to, QEvent::KeyRelease, key);
     } else {
         QTest::mouseRelease(speed, Qt::LeftButton);
     }
-    QCOMPARE(r.pending(), QStringLiteral("HSOFF"));
+    QTRY_COMPARE(r.pending(), QStringLiteral("HSOFF"));
     QCOMPARE(r.sendLine(), QStringLiteral("HSOFF"));
     QVERIFY(!speed->isDown());
     r.send({"HSON"});
-    QCOMPARE(requests(r.port), (key ? QStringList{"HSON", "HSOFF"} : QStringList{"HSOFF"}));
-}
-
-void TstMonitor::heldF9IsReleasedWhenFocusLeaves()
-{
-    Rig r;
-    r.comm.show();
-    r.comm.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&r.comm));
-    QLineEdit *point = r.control<QLineEdit>("TxtPNT");
-    point->setFocus();
-    sendKey(point, QEvent::KeyPress, Qt::Key_F9);
-    r.send({"S;0"});
-    sendKey(point, QEvent::KeyPress, Qt::Key_F9, {}, true);  // the key repeats
-    QCOMPARE(r.pending(), QStringLiteral("HSON"));
-    r.send({"HSON"});
-    // The focus goes to another window while F9 is still down: its release
-    // will not come here, so the panel lets go of high speed at once.
-    QLineEdit elsewhere;
-    elsewhere.show();
-    elsewhere.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
-    elsewhere.setFocus();
-    QTRY_COMPARE(r.pending(), QStringLiteral("HSOFF"));
-    r.send({"HSON"});
-    QCOMPARE(requests(r.port), (QStringList{"HSON", "HSON", "HSOFF"}));
+    QCOMPARE(requests(r.port), (key ? QStringList{"HSON", "HSON", "HSOFF"} : QStringList{"HSOFF"}));
 }
 
 // With hold to jog on, "+JOG" and "-JOG" jog while held, by the mouse, F7
@@ -434,6 +432,10 @@ void TstMonitor::decoders_data()
     QTest::newRow("I/O bits 16 and 0") << B{"IO;10001"} << S{"open=IN0 OUT0"};
     QTest::newRow("hidden I/O rows follow") << B{"IO;10000038"} << S{"open=IN12 OUT3 OUT4 OUT5"};
     QTest::newRow("ignored I/O bits") << B{"IO;E000FFC0"} << S{"open="};
+    // A cell is written only when its state changes, whatever it reads; a
+    // reply without the field leaves what the last one said.
+    QTest::newRow("I/O cell unchanged") << B{"IO;0", "set LblOUT(0)=kept", "IO;0"} << S{"LblOUT(0)=kept"};
+    QTest::newRow("I/O cell changed") << B{"IO;0", "set LblOUT(0)=kept", "IO;1", "IO"} << S{"LblOUT(0)=: OPEN"};
 }
 
 void TstMonitor::decoders()
@@ -443,24 +445,6 @@ void TstMonitor::decoders()
     Rig r;
     r.send(replies);
     QCOMPARE(r.readBack(checks), checks);
-}
-
-void TstMonitor::ioRowWritesOnlyOnChange()
-{
-    Rig r;
-    auto *l = r.control<QLabel>(QStringLiteral("LblOUT(0)"));  // RDY
-    r.send({"IO;0"});
-    QCOMPARE(l->text(), QStringLiteral(": CLOSE"));
-    // A label whose state does not change is left alone, whatever it reads...
-    l->setText(QStringLiteral("kept"));
-    r.send({"IO;0"});
-    QCOMPARE(l->text(), QStringLiteral("kept"));
-    // ...and written when it does.
-    r.send({"IO;1"});
-    QCOMPARE(l->text(), QStringLiteral(": OPEN"));
-    // A reply without the field leaves what the last one said.
-    r.send({"IO;0", "IO"});
-    QCOMPARE(l->text(), QStringLiteral(": CLOSE"));
 }
 
 void TstMonitor::pollRequestsOfPanelAndStatus()

@@ -27,11 +27,8 @@ namespace {
 
 // The window on a link over the in-memory port, its port open and the opening
 // "S" in flight; the file dialog answers from `choices` in a temporary folder.
-struct Rig {
+struct Rig : LinkRig {
     QTemporaryDir dir;
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
     bool maker = false;
     Prm_Writ w{link, [this] { return maker; }};
     QStringList told;
@@ -123,17 +120,14 @@ private Q_SLOTS:
 
 void TstPrmWrit::controls()
 {
+    // Which tab holds a field and its tag are seen when it takes the focus
+    // and when it is filled.
     Rig r;
     for (int k = 0; k < ParamCount; ++k) {
-        QLineEdit *f = r.w.findChild<QLineEdit *>(QStringLiteral("TxtPrm(%1)").arg(k));
-        QLabel *l = r.w.findChild<QLabel *>(QStringLiteral("LblMaxMin(%1)").arg(k));
-        QVERIFY(f == r.field(k) && l == r.w.LblMaxMin[k]);
-        QCOMPARE(f->text(), QStringLiteral("0"));
-        QCOMPARE(l->text(), ParamName(k));
-        QCOMPARE(f->property("Tag").toString(), ParamIsHex(k) ? QStringLiteral("H") : QString());
-        QCOMPARE(f->accessibleName(), ParamSpokenName(k));
-        QVERIFY(r.w.SSTabPrm->widget(k / 10)->isAncestorOf(f) && r.w.SSTabPrm->widget(k / 10)->isAncestorOf(l));
-        QCOMPARE(f->isHidden() && l->isHidden(), k >= 40);
+        QCOMPARE(r.field(k)->text(), QStringLiteral("0"));
+        QCOMPARE(r.w.LblMaxMin[k]->text(), ParamName(k));
+        QCOMPARE(r.field(k)->accessibleName(), ParamSpokenName(k));
+        QCOMPARE(r.field(k)->isHidden() && r.w.LblMaxMin[k]->isHidden(), k >= 40);
     }
     QVERIFY(r.w.CmdRW[0]->isEnabled() && !r.w.CmdRW[1]->isEnabled());
 }
@@ -416,16 +410,15 @@ void TstPrmWrit::files()
     // A pipe (never opened) and a file one byte too long: each told, and the
     // dialog comes again. The opened file shows hexadecimal or decimal forms,
     // unchecked until the field is left.
-    const NamedPipe pipe(r.dir.filePath(QStringLiteral("pipe.pxt")));
+    const QString pipePath = r.dir.filePath(QStringLiteral("pipe.pxt"));
+    const NamedPipe pipe(pipePath);
     const QString bad = r.file(QStringLiteral("bad.pxt"), QByteArray(241, '\x01'));
     for (QLineEdit *field : r.w.TxtPrm) field->setText(QStringLiteral("9"));
-    r.choices << r.dir.filePath(QStringLiteral("pipe.pxt")) << bad << path;
+    r.choices << pipePath << bad << path;
     r.w.CmdFile[0]->click();
     QVERIFY(pipe.made() && !pipe.opened());
-    QCOMPARE(answer.seen.size(), 2);
-    QCOMPARE(answer.seen[1].title, QStringLiteral("error"));
-    QCOMPARE(answer.seen[1].text, QFileInfo(bad).absoluteFilePath() + QStringLiteral("\nInvalid File"));
-    QCOMPARE(answer.seen[1].icon, QMessageBox::Critical);
+    QCOMPARE(answer.told(),
+             (QStringList{"critical error: " + pipePath + "\nInvalid File", "critical error: " + bad + "\nInvalid File"}));
     const QStringList shown{r.field(0)->text(), r.field(2)->text(), r.field(12)->text(), r.field(38)->text(),
                             r.field(59)->text()};
     QCOMPARE(shown, (QStringList{" 0", " 5", " 12", "10", "-1"}));
@@ -439,8 +432,8 @@ void TstPrmWrit::files()
     const QString blocker = r.file(QStringLiteral("plain"), "keep");
     r.choices << blocker + QStringLiteral("/set.pxt");
     r.w.CmdFile[1]->click();
-    QCOMPARE(answer.seen.size(), 3);
-    QVERIFY(answer.seen[2].text.startsWith(blocker + QStringLiteral("/set.pxt\n")));
+    QCOMPARE(answer.told().size(), 3);
+    QVERIFY(answer.told()[2].startsWith("critical error: " + blocker + "/set.pxt\nThe file could not be written: "));
     QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"bad.pxt", "plain", "set.pxt"}));
 }
 

@@ -35,6 +35,7 @@ void TstPointRules::entryCheck_data()
     QTest::newRow("speed -1 held to 0") << 2 << "-1" << "----";
     QTest::newRow("speed 0.4 kept") << 2 << "0.4" << " .4";
     QTest::newRow("travel 2500000") << 1 << "2500000" << " 2000000";
+    QTest::newRow("travel -2500000") << 1 << "-2500000" << "-2000000";
     QTest::newRow("travel 0 not dashed") << 1 << "0" << " 0";
     QTest::newRow("abs/inc 5") << 0 << "5" << " 1";
     QTest::newRow("abs/inc x") << 0 << "x" << " 0";

@@ -21,11 +21,8 @@ const QStringList Initial{"0", "0", "1", "1"};
 
 // The window in a frame of its own inside an MDI area, on a link over the
 // in-memory port; the test drives the layout timer and answers the file dialog.
-struct TblRig {
+struct TblRig : LinkRig {
     QTemporaryDir dir;
-    PortSettings settings;
-    MemoryPort port;
-    DriveLink link{settings, port};
     PointData data{};
     QMdiArea area;
     ChildFrame *frame = new ChildFrame;
@@ -82,14 +79,11 @@ private Q_SLOTS:
 void TstTblWrit::controlsAndScrolling()
 {
     TblRig r;
-    const char *names[] = {"TxtInc", "TxtLocate", "TxtSpd", "TxtKGJit"};
     const QStringList headers{"abs/inc", "Travel", "Speed", "Acc/Dec"};
     for (int c = 0; c < PointColumns; ++c) {
         for (int row = 0; row < PointCount; ++row) {
-            auto *f = r.w->findChild<QLineEdit *>(QStringLiteral("%1(%2)").arg(QLatin1String(names[c])).arg(row));
-            QVERIFY(f == r.w->field(row, c));
-            QCOMPARE(f->text(), Initial[c]);
-            QCOMPARE(f->accessibleName(), QStringLiteral("POINT%1 %2").arg(row).arg(headers[c]));
+            QCOMPARE(r.text(row, c), Initial[c]);
+            QCOMPARE(r.w->field(row, c)->accessibleName(), QStringLiteral("POINT%1 %2").arg(row).arg(headers[c]));
         }
     }
     QCOMPARE(r.frame->size(), Twips::size(6090, 4935));
@@ -230,9 +224,8 @@ void TstTblWrit::transferEndsAndRestarts()
     r.link.setCommand("R;2", QStringLiteral("R"));
     ModalAnswerer answers;
     QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("Point Table"));
-    QVERIFY(answers.seen[0].text.contains(QStringLiteral("parameters")));
+    QCOMPARE(answers.told(), QStringList{"information Point Table: The parameters are being transferred to or from the drive.\n"
+                                         "Start the point table transfer when it has finished."});
     QCOMPARE(r.link.state().PendingCmd, F("R;2"));
     QVERIFY(r.rw(0));
     r.link.endTransfer();
@@ -260,10 +253,7 @@ void TstTblWrit::saveAndOpen()
     QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
     r.choices << QStringLiteral("bad.ptt") << QStringLiteral("b.ptt");
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
-    QCOMPARE(answers.seen.size(), 1);
-    QCOMPARE(answers.seen[0].title, QStringLiteral("error"));
-    QCOMPARE(answers.seen[0].text, bad.fileName() + QStringLiteral("\nInvalid File"));
-    QCOMPARE(answers.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(answers.told(), QStringList{"critical error: " + bad.fileName() + "\nInvalid File"});
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
     QCOMPARE(r.data, file);
@@ -275,9 +265,9 @@ void TstTblWrit::saveAndOpen()
     // A failed save is told.
     r.choices << QStringLiteral("none/c.ptt");
     r.w->CmdFile_Click(1);
-    QCOMPARE(answers.seen.size(), 2);
-    QCOMPARE(answers.seen[1].title, QStringLiteral("error"));
-    QVERIFY(answers.seen[1].text.startsWith(r.dir.filePath(QStringLiteral("none/c.ptt")) + QLatin1Char('\n')));
+    QCOMPARE(answers.told().size(), 2);
+    QVERIFY(answers.told()[1].startsWith("critical error: " + r.dir.filePath(QStringLiteral("none/c.ptt")) +
+                                         "\nThe file could not be written: "));
     QCOMPARE(r.text(5, 1), QStringLiteral("-1"));
 }
 

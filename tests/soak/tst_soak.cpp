@@ -17,6 +17,7 @@
 // seed of the random choices.
 
 #include "e2eharness.h"
+#include "uitestutil.h"
 
 #include "app/titlebar.h"
 #include "monitor/alarm.h"
@@ -36,9 +37,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QApplication>
-#include <QTimer>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
@@ -188,7 +187,8 @@ void TstSoak::act(E2eHarness &h)
         b->click();
         if (h.link().transferOwner() != owner) ++m_n.transfersStarted;
     };
-    switch (m_rng.bounded(14)) {
+    const int choice = int(m_rng.bounded(14));
+    switch (choice) {
     case 0: clickTransfer(prm->CmdRW[0]); break;
     case 1: clickTransfer(prm->CmdRW[1]); break;
     case 2: clickTransfer(tbl->CmdRW[0]); break;
@@ -213,37 +213,22 @@ void TstSoak::act(E2eHarness &h)
         h.activate(windows[m_rng.bounded(int(windows.size()))]);
         break;
     }
-    case 7:
-        prm->DlogFile.chooser = offerOnce(m_dir + QStringLiteral("/soak.pxt"));
-        prm->CmdFile[1]->click();
-        ++m_n.saves;
+    case 7: case 8: case 9: case 10: case 11: {
+        // Saves (a waveform only while no capture runs), and opens of the files saved before.
+        struct FileAction { DlogFile *dialog; QPushButton *button; const char *name; bool open; };
+        const FileAction files[] = {{&prm->DlogFile, prm->CmdFile[1], "/soak.pxt", false},
+                                    {&tbl->dlogFile, tbl->CmdFile[1], "/soak.ptt", false},
+                                    {&hmon->DlogFile, hmon->CmdFile[1], "/soak.wvt", false},
+                                    {&tbl->dlogFile, tbl->CmdFile[0], "/soak.ptt", true},
+                                    {&prm->DlogFile, prm->CmdFile[0], "/soak.pxt", true}};
+        const FileAction &f = files[choice - 7];
+        const QString path = m_dir + QLatin1String(f.name);
+        if (f.open ? !QFile::exists(path) : f.dialog == &hmon->DlogFile && !hmon->PictEnable->isEnabled()) break;
+        f.dialog->chooser = offerOnce(path);
+        f.button->click();
+        ++(f.open ? m_n.opens : m_n.saves);
         break;
-    case 8:
-        tbl->dlogFile.chooser = offerOnce(m_dir + QStringLiteral("/soak.ptt"));
-        tbl->CmdFile[1]->click();
-        ++m_n.saves;
-        break;
-    case 9:
-        if (hmon->PictEnable->isEnabled()) {
-            hmon->DlogFile.chooser = offerOnce(m_dir + QStringLiteral("/soak.wvt"));
-            hmon->CmdFile[1]->click();
-            ++m_n.saves;
-        }
-        break;
-    case 10:
-        if (QFile::exists(m_dir + QStringLiteral("/soak.ptt"))) {
-            tbl->dlogFile.chooser = offerOnce(m_dir + QStringLiteral("/soak.ptt"));
-            tbl->CmdFile[0]->click();
-            ++m_n.opens;
-        }
-        break;
-    case 11:
-        if (QFile::exists(m_dir + QStringLiteral("/soak.pxt"))) {
-            prm->DlogFile.chooser = offerOnce(m_dir + QStringLiteral("/soak.pxt"));
-            prm->CmdFile[0]->click();
-            ++m_n.opens;
-        }
-        break;
+    }
     default: break;  // the user reads the screen
     }
 }
@@ -303,15 +288,7 @@ void TstSoak::faultsForABoundedTime()
     QVERIFY2(h.ok(), qPrintable(h.error()));
     m_dir = h.workDir();
     // A refused transfer or a refused file is told in a box; it is read and closed.
-    int boxes = 0;
-    QTimer reader;
-    connect(&reader, &QTimer::timeout, this, [&boxes] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); box && box->isVisible()) {
-            ++boxes;
-            box->done(QMessageBox::Ok);
-        }
-    });
-    reader.start(5);
+    const ModalAnswerer boxes;
     h.link().askRetry = [this] {
         ++m_n.questions;
         const bool retry = m_rng.bounded(2) == 0;
@@ -384,7 +361,7 @@ void TstSoak::faultsForABoundedTime()
           "%d message boxes",
           clock.elapsed() / 1000, m_n.rounds, m_n.transfersStarted, m_n.abandoned, m_n.questions, m_n.retries,
           m_n.captures, m_n.capturesCancelled, m_n.saves, m_n.opens, m_n.floods, m_n.vanishes, m_polls,
-          watch.reads.load(), boxes);
+          watch.reads.load(), int(boxes.seen.size()));
     qInfo("soak: resident memory %lld MiB at the start, %lld after the first quarter, %lld at the end, %lld at most",
           start / 1024, warm / 1024, end / 1024, highest / 1024);
     qInfo("soak: resident memory after each round (MiB): %s", qPrintable(trace.join(u' ')));
