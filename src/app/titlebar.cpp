@@ -77,6 +77,14 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     LblPort = makeLabel(QStringLiteral("LblPort"), QString(), Picture1);
     LblPort->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblPort->setMinimumWidth(40);
+    LblNoReply = makeLabel(QStringLiteral("LblNoReply"), QString(), Picture1);
+    LblNoReply->setAccessibleName(QStringLiteral("Drive answer"));
+    QFont boldRed = LblNoReply->font();
+    boldRed.setBold(true);
+    LblNoReply->setFont(boldRed);
+    QPalette red = LblNoReply->palette();
+    red.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    LblNoReply->setPalette(red);
 
     row->addWidget(LblMSEL);
     row->addWidget(separator(Picture1));
@@ -91,7 +99,8 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     row->addWidget(Label3);
     row->addWidget(ShpRed);
     row->addWidget(separator(Picture1));
-    row->addWidget(LblPort, 1);
+    row->addWidget(LblPort);
+    row->addWidget(LblNoReply, 1);
     row->addWidget(LblDateTime);
 
     // The locale's time with seconds, without the time zone.
@@ -121,6 +130,8 @@ void TitleBar::TimerDateTime_Timer()
     const QString &wanted = m_link.settings().OfflineMode != 0 ? OfflineCaption : OnlineCaption;
     if (caption && setCaption && caption() != wanted) setCaption(wanted);
     m_link.tick();
+    const QString answer = m_link.noReply() ? QStringLiteral("No reply") : QString();
+    if (LblNoReply->text() != answer) LblNoReply->setText(answer);
 }
 
 void TitleBar::paintLamps()

@@ -36,7 +36,8 @@ public:
     Shape *ShpGreen;
     QLabel *Label3;
     Shape *ShpRed;
-    QLabel *LblPort;  // what the port is doing, or why it is not open
+    QLabel *LblPort;     // what the port is doing, or why it is not open
+    QLabel *LblNoReply;  // "No reply" while the drive does not answer
     QTimer TimerDateTime;
 
 private:

@@ -94,6 +94,11 @@ void DriveLink::withdraw(LinkClient *client)
     }
 }
 
+bool DriveLink::noReply() const
+{
+    return m_port.isOpen() && (m_lostInARow >= 2 || (m_sinceReply.isValid() && m_sinceReply.elapsed() > NoReplyMs));
+}
+
 bool DriveLink::stopOutstanding() const
 {
     return !m_heldStops.isEmpty() || IsStopRequest(RequestKeyword(m_s.PendingCmd))
@@ -160,6 +165,8 @@ void DriveLink::takeChar(char c)
     m_s.TimeoutTicks = 0;
     m_s.AwaitReply = 0;
     m_s.InReply = 0;
+    m_lostInARow = 0;
+    m_sinceReply.start();
     SplitReply(m_s);
     dispatch(RequestKeyword(m_s.LastCmd));
     if (m_questionOpen) {
@@ -211,6 +218,7 @@ void DriveLink::countTimeout()
 void DriveLink::LinkTimeout()
 {
     if (m_s.AwaitReply == 0) return;
+    ++m_lostInARow;
     m_s.ParsePos = 2;
     m_s.CmdName = QString::fromLatin1(NextField(m_s.LastCmd, m_s.ParsePos, m_s.MoreFields));
     if (!m_port.isOpen()) return;
@@ -256,6 +264,8 @@ void DriveLink::OpenPort()
     const OpenResult result = m_port.open(portNo);
     if (result.status == OpenStatus::Ok) {
         m_portLost = false;
+        m_lostInARow = 0;
+        m_sinceReply.start();
         resetExchange();
         setPortStatus(m_port.describe());
         MakeCmdS();

@@ -11,6 +11,7 @@
 #include "serialio.h"
 
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -114,6 +115,10 @@ public:
     bool highSpeedOn() const { return m_highSpeedOn; }
     // A stop request waits to be sent or its reply is still awaited.
     bool stopOutstanding() const;
+    // The drive does not answer: two lost replies in a row, or nothing
+    // received for NoReplyMs since the port opened or the last reply.
+    bool noReply() const;
+    static constexpr qint64 NoReplyMs = 3000;
     // The keyword of the request that the last reply answered.
     const QByteArray &answeredKeyword() const { return m_answered; }
     // Lost replies are given up without the question (the program is ending).
@@ -176,6 +181,8 @@ private:
     bool m_jogStarted = false;
     bool m_highSpeedOn = false;
     bool m_quietTimeouts = false;
+    int m_lostInARow = 0;
+    QElapsedTimer m_sinceReply;
 
     bool m_uiBusy = false;        // a question or a port message is open
     bool m_questionOpen = false;  // "It failed in the communication." is open

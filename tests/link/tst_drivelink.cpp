@@ -75,8 +75,10 @@ struct Rig : LinkRig {
     //   "sw HEX" the status word, "offline N", "close" the port dialog closes
     //   the port, "vanish" the port goes away, "open STATUS" how the next
     //   openings end; "caption TEXT", "strip TEXT" what the status strip says
-    //   of the port contains TEXT, "asked N" port messages and dialogs so far,
-    //   "dropped" the status word is clear and nothing waits in the slot.
+    //   of the port contains TEXT, "answer TEXT" its word on the drive's
+    //   answer ("No reply" or nothing), "asked N" port messages and dialogs
+    //   so far, "dropped" the status word is clear and nothing waits in the
+    //   slot.
     void run(const QStringList &steps)
     {
         for (const QString &s : steps) {
@@ -105,6 +107,7 @@ struct Rig : LinkRig {
             else if (s.startsWith(u"open ")) port.nextOpen = {OpenStatus(arg.toInt()), QStringLiteral("gone")};
             else if (s.startsWith(u"caption ")) QCOMPARE(caption, arg);
             else if (s.startsWith(u"strip ")) QVERIFY(bar->LblPort->text().contains(arg));
+            else if (s.startsWith(u"answer")) QCOMPARE(bar->LblNoReply->text(), arg);
             else if (s.startsWith(u"asked ")) QCOMPARE(portMessages + portDialogs, arg.toInt());
             else if (s == u"dropped") QVERIFY(link.state().StatusWord == 0 && link.state().PendingCmd.isEmpty());
             else QFAIL(qPrintable(QStringLiteral("unknown step ") + s));
@@ -240,6 +243,9 @@ void TstDriveLink::exchange_data()
     QTest::newRow("time-out on the 16th tick")
         << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
         << QStringList{"S", "S"} << QStringList{"S;0"} << 0;
+    // Two lost replies in a row say "No reply" on the strip; a reply clears it.
+    QTest::newRow("no reply") << QStringList{"tick 16", "answer", "tick 16", "answer No reply", "<S;0", "tick 1", "answer"}
+                              << QStringList{"S", "S", "S"} << QStringList{"S;0"} << 0;
     QTest::newRow("silent time-out sends what waits") << QStringList{"cmd ARST", "tick 16"}
                                                       << QStringList{"ARST"} << QStringList() << 0;
     // Transfers: an "ERR" that answers the transfer's own request ends it at
