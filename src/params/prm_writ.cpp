@@ -297,11 +297,13 @@ DriveJob *Prm_Writ::exportJob()
         ParamValues written = m_baseline.value_or(*sent);
         std::copy_n(sent->begin(), blocks * ParamBlockSize, written.begin());
         setBaseline(written);
-        if (!m_options || !m_options->verifyAfterWriting) {
-            Q_EMIT transferReport(QStringLiteral("Written: %1 parameters").arg(blocks * ParamBlockSize));
-            return;
-        }
-        verifyJob(*sent, blocks)->start();
+        const QString done = QStringLiteral("Written: %1 parameters").arg(blocks * ParamBlockSize);
+        if (!m_options || !m_options->verifyAfterWriting) return Q_EMIT transferReport(done);
+        DriveJob *verify = verifyJob(*sent, blocks);
+        if (verify->start()) return;
+        // Another transfer began while FLASH was answered.
+        delete verify;
+        Q_EMIT transferReport(done + QStringLiteral(", not read back: another transfer runs"));
     });
     return job;
 }

@@ -386,11 +386,13 @@ DriveJob *Tbl_Writ::exportJob()
             return;
         }
         setBaseline(*sent);
-        if (!m_options || !m_options->verifyAfterWriting) {
-            Q_EMIT transferReport(QStringLiteral("Written: %1 points").arg(PointCount));
-            return;
-        }
-        verifyJob(*sent)->start();
+        const QString written = QStringLiteral("Written: %1 points").arg(PointCount);
+        if (!m_options || !m_options->verifyAfterWriting) return Q_EMIT transferReport(written);
+        DriveJob *verify = verifyJob(*sent);
+        if (verify->start()) return;
+        // Another transfer began while FLASH was answered.
+        delete verify;
+        Q_EMIT transferReport(written + QStringLiteral(", not read back: another transfer runs"));
     });
     return job;
 }
