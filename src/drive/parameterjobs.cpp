@@ -1,5 +1,7 @@
 #include "parameterjobs.h"
 
+#include <algorithm>
+
 QList<WriteField> BlockFields(const ParameterSet &set, int block) {
     QList<WriteField> fields;
     for (int i = 0; i < ParamBlockSize; ++i) {
@@ -49,6 +51,7 @@ void WriteParametersJob::setSource(const ParameterSet &set) {
 
 void WriteParametersJob::begin() {
     m_flashing = false;
+    m_written = 0;
     setSteps(lastBlock() + 2);  // the blocks and FLASH
     sendBlock();
 }
@@ -70,12 +73,13 @@ void WriteParametersJob::take() {
     // write of four blocks goes on to block 5; switched off past block 3,
     // the write ends rather than running on.
     const int last = lastBlock();
-    setSteps(last + 2);
+    setSteps(std::max<int>(last, s.XferIndex) + 2);
     if (s.XferIndex < last) {
         ++s.XferIndex;
         sendBlock();
         return;
     }
+    m_written = s.XferIndex + 1;
     s.XferIndex = 0;
     m_flashing = true;
     Q_EMIT blocksWritten();

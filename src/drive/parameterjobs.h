@@ -50,6 +50,8 @@ public:
     std::function<int()> lastBlock;
     // Writes a set: its values, as many blocks as it covers.
     void setSource(const ParameterSet &set);
+    // How many blocks went out (known once the last is answered).
+    int writtenBlocks() const { return m_written; }
 
 Q_SIGNALS:
     // The last block is written: "FLASH" goes out and the transfer ends.
@@ -64,6 +66,7 @@ private:
 
     ParameterSet m_source;
     bool m_flashing = false;
+    int m_written = 0;
 };
 
 // The fields of block b of a set, as a window would hold them.

@@ -2,6 +2,7 @@
 
 #include "frames.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -31,14 +32,21 @@ void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
 {
     // A stop request is never dropped: what replaces it waits behind it.
     const QByteArray framed = ::FrameCmd(text);
-    if (IsStopRequest(RequestKeyword(m_s.PendingCmd)) && m_s.PendingCmd != framed
-        && !m_heldStops.contains(m_s.PendingCmd))
-        m_heldStops.append(m_s.PendingCmd);
+    const bool held = std::any_of(m_held.cbegin(), m_held.cend(), [this](const Held &h) { return h.framed == m_s.PendingCmd; });
+    if (IsStopRequest(RequestKeyword(m_s.PendingCmd)) && m_s.PendingCmd != framed && !held)
+        m_held.append({m_s.PendingCmd, nullptr});
+    QPointer<LinkClient> replaced = std::exchange(m_pendingClient, nullptr);
+    if (replaced && m_pendingDeferred) {
+        // It waited only because a stop went first: it keeps its turn.
+        m_held.append({m_s.PendingCmd, replaced});
+        replaced = nullptr;
+    }
+    m_pendingDeferred = false;
     m_s.PendingCmd = text.toByteArray();
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
     FrameCmd();
     // A client's request that was waiting will not go out now.
-    if (QPointer<LinkClient> replaced = std::exchange(m_pendingClient, nullptr)) replaced->lost();
+    if (replaced) replaced->lost();
 }
 
 void DriveLink::setClientCommand(LinkClient *client, const QString &text, const QString &cmdName)
@@ -57,6 +65,7 @@ void DriveLink::SendPending()
 {
     const QByteArray framed = m_s.PendingCmd;
     LinkClient *client = std::exchange(m_pendingClient, nullptr);
+    m_pendingDeferred = false;
     m_s.PendingCmd.clear();
     sendFramed(framed, client);
 }
@@ -64,6 +73,7 @@ void DriveLink::SendPending()
 void DriveLink::sendFramed(const QByteArray &framed, LinkClient *client)
 {
     m_inFlightClient = client;
+    m_inFlightOwned = client != nullptr;
     m_s.AwaitReply = 1;
     m_s.TimeoutTicks = 0;
     m_s.LastCmd = framed;
@@ -75,10 +85,17 @@ void DriveLink::sendFramed(const QByteArray &framed, LinkClient *client)
     m_port.write(framed);
 }
 
+void DriveLink::sendHeld()
+{
+    const Held h = m_held.takeFirst();
+    if (m_pendingClient) m_pendingDeferred = true;
+    sendFramed(h.framed, h.client);
+}
+
 bool DriveLink::sendWaiting()
 {
-    if (!m_heldStops.isEmpty()) {
-        sendFramed(m_heldStops.takeFirst());
+    if (!m_held.isEmpty()) {
+        sendHeld();
         return true;
     }
     if (m_s.PendingCmd.isEmpty()) return false;
@@ -101,14 +118,16 @@ bool DriveLink::noReply() const
 
 bool DriveLink::stopOutstanding() const
 {
-    return !m_heldStops.isEmpty() || IsStopRequest(RequestKeyword(m_s.PendingCmd))
+    const bool held = std::any_of(m_held.cbegin(), m_held.cend(),
+                                  [](const Held &h) { return IsStopRequest(RequestKeyword(h.framed)); });
+    return held || IsStopRequest(RequestKeyword(m_s.PendingCmd))
         || (m_s.AwaitReply != 0 && IsStopRequest(RequestKeyword(m_s.LastCmd)));
 }
 
 void DriveLink::SendNext()
 {
-    if (!m_heldStops.isEmpty()) {
-        sendFramed(m_heldStops.takeFirst());
+    if (!m_held.isEmpty()) {
+        sendHeld();
         return;
     }
     if (m_s.PendingCmd.isEmpty()) {
@@ -184,6 +203,7 @@ void DriveLink::dispatch(QByteArrayView answered)
     // A client's reply is the client's, but an "ERR" is shown wherever it
     // comes from.
     const QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr);
+    const bool owned = std::exchange(m_inFlightOwned, false);
     const bool refusal = m_s.CmdName == u"ERR";
     if (!client || refusal) {
         const auto it = m_decoders.constFind(m_s.CmdName);
@@ -199,8 +219,9 @@ void DriveLink::dispatch(QByteArrayView answered)
     }
     // A drive that refuses a step of a transfer ends the transfer, as the
     // time-out's Cancel does; otherwise its button would stay disabled. A
-    // refusal of a poll or a button's request leaves the transfer running.
-    if (m_s.CmdName == u"ERR" && !m_transferOwner.isEmpty() && IsTransferRequest(answered)) abandonTransfer();
+    // refusal of a poll or a button's request leaves the transfer running,
+    // and a job's refusal is the job's (its transfer may have ended).
+    if (refusal && !owned && !m_transferOwner.isEmpty() && IsTransferRequest(answered)) abandonTransfer();
     Q_EMIT replyDecoded();
 }
 
@@ -292,14 +313,16 @@ void DriveLink::closePort()
     if (m_port.isOpen()) {
         // A stop the user asked for still reaches the drive; its reply is
         // not waited for.
-        for (const QByteArray &stop : std::as_const(m_heldStops)) m_port.write(stop);
+        for (const Held &h : std::as_const(m_held))
+            if (!h.client) m_port.write(h.framed);
         if (IsStopRequest(RequestKeyword(m_s.PendingCmd))) {
             m_port.write(m_s.PendingCmd);
             m_s.PendingCmd.clear();
         }
         m_port.close();
     }
-    m_heldStops.clear();
+    loseClients();
+    m_held.clear();
     m_portLost = false;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
@@ -313,7 +336,8 @@ void DriveLink::dropAllOffline()
     m_s.RecvBuf.clear();
     m_s.PendingCmd.clear();
     m_s.LastCmd.clear();
-    m_heldStops.clear();  // nothing can be sent: the drive is not on the line
+    loseClients();
+    m_held.clear();  // nothing can be sent: the drive is not on the line
     // A transfer started offline can never be answered.
     if (!m_transferOwner.isEmpty()) abandonTransfer();
     loseClients();
@@ -363,8 +387,14 @@ void DriveLink::loseClients()
     const QPointer<LinkClient> inFlight = std::exchange(m_inFlightClient, nullptr);
     const QPointer<LinkClient> pending = std::exchange(m_pendingClient, nullptr);
     if (pending) m_s.PendingCmd.clear();  // a job's request goes nowhere now
+    m_pendingDeferred = false;
+    QList<QPointer<LinkClient>> held;
+    for (qsizetype i = m_held.size() - 1; i >= 0; --i)
+        if (m_held[i].client) held.prepend(m_held.takeAt(i).client);
     if (inFlight) inFlight->lost();
     if (pending) pending->lost();
+    for (const QPointer<LinkClient> &c : held)
+        if (c) c->lost();
 }
 
 void DriveLink::tick()

@@ -154,9 +154,10 @@ private:
     void sendFramed(const QByteArray &framed, LinkClient *client = nullptr);
     // The clients whose requests wait or are in flight will get no answer.
     void loseClients();
-    // Sends a displaced stop request, else what waits in the slot; false
-    // when nothing waits.
+    // Sends a held request, else what waits in the slot; false when nothing
+    // waits.
     bool sendWaiting();
+    void sendHeld();
     void onPortLost(const QString &reason);
     void resetExchange();
     void setPortStatus(const QString &text);
@@ -175,9 +176,16 @@ private:
     QPointer<LinkClient> m_pendingClient;   // whose request waits in the slot
     QPointer<LinkClient> m_inFlightClient;  // whose request is LastCmd
     QByteArray m_answered;
-    // Stop requests that a later request would have replaced in the slot,
-    // oldest first; each goes out before the slot.
-    QList<QByteArray> m_heldStops;
+    // Requests that go out before the slot, oldest first: stops that a later
+    // request would have replaced, and a job's request that waited behind
+    // such a stop when a button took the slot.
+    struct Held {
+        QByteArray framed;
+        QPointer<LinkClient> client;
+    };
+    QList<Held> m_held;
+    bool m_pendingDeferred = false;  // the slot's job request waits because a held request went first
+    bool m_inFlightOwned = false;    // the request in flight was a job's (even one gone since)
     bool m_jogStarted = false;
     bool m_highSpeedOn = false;
     bool m_quietTimeouts = false;

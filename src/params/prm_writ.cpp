@@ -293,7 +293,7 @@ DriveJob *Prm_Writ::exportJob()
                                   DriveJob::endingText(ending, job->errorCode()));
             return;
         }
-        const int blocks = job->steps() - 1;  // the blocks and FLASH
+        const int blocks = job->writtenBlocks();
         ParamValues written = m_baseline.value_or(*sent);
         std::copy_n(sent->begin(), blocks * ParamBlockSize, written.begin());
         setBaseline(written);

@@ -6,6 +6,8 @@
 #include "drive/parameterjobs.h"
 #include "drive/pointjobs.h"
 #include "drive/statusjob.h"
+#include "link/frames.h"
+#include "link/memoryport.h"
 #include "link/qtserialio.h"
 #include "sim/ptyserver.h"
 
@@ -89,6 +91,7 @@ class TstDriveJobs : public QObject {
 private Q_SLOTS:
     void endings_data();
     void endings();
+    void afterTheWritesLastBlock();
 };
 
 void TstDriveJobs::endings_data()
@@ -190,6 +193,50 @@ void TstDriveJobs::endings()
     ReadStatusJob next(*r.link, {});
     QVERIFY(r.run(next));
     QCOMPARE(next.ending(), Ending::Done);
+}
+
+// Once the last block is answered the write gives the transfer back while its
+// FLASH is still to be answered: a refusal of that FLASH is the write's alone,
+// and a stop pressed then goes first without the FLASH being lost to a
+// button pressed next.
+void TstDriveJobs::afterTheWritesLastBlock()
+{
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link(settings, port);
+    link.OpenPort();
+    const auto answer = [&](const char *text) { port.inject(FrameCmd(QByteArrayView(text))); };
+    const auto sent = [&] {
+        QStringList out;
+        for (const QByteArray &w : port.written) out << QString::fromLatin1(w.mid(1, w.size() - 2)).section(u';', 0, 1);
+        return out;
+    };
+    for (const bool stop : {true, false}) {
+        port.written.clear();
+        WriteParametersJob write(link);
+        write.setSource(someParameters());
+        QVERIFY(write.start());
+        answer("S;0");
+        for (int block = 0; block < 3; ++block) answer("W");
+        if (stop) link.setCommandText(QStringLiteral("JOGOFF"));
+        answer("W");  // the last block: FLASH goes out, or waits behind the stop
+        ReadPointTableJob read(link);
+        if (stop) {
+            link.setCommandText(QStringLiteral("SVON"));
+            answer("JOGOFF");
+            answer("FLASH");
+            QCOMPARE(write.ending(), Ending::Done);
+            QCOMPARE(sent(), (QStringList{"W;0", "W;1", "W;2", "W;3", "JOGOFF", "FLASH", "SVON"}));
+            continue;
+        }
+        QVERIFY(read.start());
+        answer("ERR;5");  // to FLASH
+        QCOMPARE(write.ending(), Ending::Refused);
+        QCOMPARE(write.errorCode(), 5);
+        QVERIFY(read.running());
+        for (int p = 0; p < PointCount && read.running(); ++p) answer("TBLR;0;100;10;10");
+        QCOMPARE(read.ending(), Ending::Done);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstDriveJobs)
