@@ -95,6 +95,7 @@ void MDItbl::MDIForm_Load()
     mon2 = new Mon2(link, titleBar->LblMSEL, titleBar->LblROMV, *commComm);
     addChild(mon2);
     alarm = new Alarm(link);
+    connect(alarm, &Alarm::presentAlarms, titleBar, &TitleBar::setPresentAlarms);
     addChild(alarm);
     prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
     prmWrit->setOptions(&options);

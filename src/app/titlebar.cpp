@@ -2,6 +2,7 @@
 
 #include "common/shape.h"
 #include "link/drivelink.h"
+#include "monitor/monitorrules.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>
@@ -72,6 +73,8 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     ShpRed = new Shape(Shape::Kind::Circle, Picture1);
     ShpRed->setObjectName(QStringLiteral("ShpRed"));
     ShpRed->setFixedSize(16, 16);
+    LblAlarmName = makeLabel(QStringLiteral("LblAlarmName"), QString(), Picture1);
+    LblAlarmName->setAccessibleName(QStringLiteral("Alarms present"));
 
     LblDateTime = makeLabel(QStringLiteral("LblDateTime"), QString(), Picture1);
     LblPort = makeLabel(QStringLiteral("LblPort"), QString(), Picture1);
@@ -98,6 +101,7 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     row->addSpacing(6);
     row->addWidget(Label3);
     row->addWidget(ShpRed);
+    row->addWidget(LblAlarmName);
     row->addWidget(separator(Picture1));
     row->addWidget(LblPort);
     row->addWidget(LblNoReply, 1);
@@ -132,7 +136,15 @@ void TitleBar::TimerDateTime_Timer()
     m_link.tick();
     const QString answer = m_link.noReply() ? QStringLiteral("No reply") : QString();
     if (LblNoReply->text() != answer) LblNoReply->setText(answer);
+    QString alarms;
+    if ((s.StatusWord & (1u << 23)) != 0) {
+        alarms = m_alarms ? PresentAlarmNames(*m_alarms) : QString();
+        if (alarms.isEmpty()) alarms = QStringLiteral("Alarm");
+    }
+    if (LblAlarmName->text() != alarms) LblAlarmName->setText(alarms);
 }
+
+void TitleBar::setPresentAlarms(quint32 bits) { m_alarms = bits; }
 
 void TitleBar::paintLamps()
 {

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class DriveLink;
 class Shape;
@@ -38,9 +39,15 @@ public:
     Shape *ShpRed;
     QLabel *LblPort;     // what the port is doing, or why it is not open
     QLabel *LblNoReply;  // "No reply" while the drive does not answer
+    QLabel *LblAlarmName;  // beside the alarm lamp: the alarms present, while the status says alarm
+
+    // The alarms present as the last "ALM" reply gave them; until one has
+    // come, an alarm is named "Alarm".
+    void setPresentAlarms(quint32 bits);
     QTimer TimerDateTime;
 
 private:
+    std::optional<quint32> m_alarms;
     void paintLamps();
 
     DriveLink &m_link;

@@ -80,4 +80,5 @@ void Alarm::OnReplyALM()
         if (k == HistoryKeep) continue;
         setTextIfChanged(LblHist[j], k == HistoryEmpty ? QString() : AlarmCaptions()[k]);
     }
+    Q_EMIT presentAlarms(present);
 }

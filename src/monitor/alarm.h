@@ -19,6 +19,7 @@ public:
 
     // Reply decoder: "ALM", present alarms and the history.
     void OnReplyALM();
+
     // True while the cell shows its alarm as present (red).
     bool present(int cell) const { return m_present[static_cast<size_t>(cell)]; }
 
@@ -28,6 +29,10 @@ public:
     std::array<QLabel *, HistoryCount> LblHist{};
     QPushButton *CmdARST;
     QPushButton *CmdHCL;
+
+Q_SIGNALS:
+    // The alarms present, from each "ALM" reply (a bit an alarm).
+    void presentAlarms(quint32 bits);
 
 private:
     DriveLink &m_link;

@@ -1,5 +1,7 @@
 #include "monitorrules.h"
 
+#include <QStringList>
+
 #include "drive/numtext.h"
 
 #include <QtCore/qnamespace.h>
@@ -329,4 +331,12 @@ const QString &IoCloseText()
 {
     static const QString t = QStringLiteral(": CLOSE");
     return t;
+}
+
+QString PresentAlarmNames(quint32 bits)
+{
+    QStringList names;
+    for (int i = 0; i < AlarmCount; ++i)
+        if ((bits >> i & 1u) != 0) names << AlarmCaptions()[static_cast<size_t>(i)];
+    return names.join(QStringLiteral(", "));
 }

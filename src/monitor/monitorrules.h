@@ -135,6 +135,10 @@ inline constexpr int HistoryEmpty = -1;
 inline constexpr int HistoryKeep = -2;
 int AlarmHistoryIndex(qint32 field);
 
+// The names of the alarms whose bits are set, lowest first, joined by ", "
+// ("Over Load(01), Encoder Error(02)"); bits above 12 have no name.
+QString PresentAlarmNames(quint32 bits);
+
 // ---------------------------------------------------------------------------
 // I/O monitor
 

@@ -166,6 +166,11 @@ void TstMainWindow::pollFollowsActiveWindowAndLostAlarmAsks()
     r.tick(16);
     QCOMPARE(answer.told(), QStringList{"critical Error: It failed in the communication."});
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));
+    // The alarm window's reply names the alarm on the strip.
+    reply(r.port, "S;800000");
+    reply(r.port, "ALM;40");
+    r.tick();
+    QCOMPARE(r.app->titleBar->LblAlarmName->text(), QStringLiteral("Over Current Alarm(06)"));
 }
 
 void TstMainWindow::messageLines_data()

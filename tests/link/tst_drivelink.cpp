@@ -412,10 +412,16 @@ void TstDriveLink::lamps()
     }
     QCOMPARE(lit, (QList<bool>{false, true, true, false, false, false, true, true, false, false}));
     QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(Qt::black));
+    // Beside the lamp, the alarm by name once an "ALM" reply has told it.
+    QCOMPARE(r.bar->LblAlarmName->text(), QStringLiteral("Alarm"));
+    r.bar->setPresentAlarms(0x82);
+    r.tick();
+    QCOMPARE(r.bar->LblAlarmName->text(), QStringLiteral("Over Load(01), Excessive Deviation(07)"));
 
     r.link.state().StatusWord = (1u << 15) | (1u << 31);
     r.tick();
     QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(0, 255, 0));
+    QCOMPARE(r.bar->LblAlarmName->text(), QString());  // no alarm, no name
     const auto svon = [&](QPalette::ColorRole role) { return r.bar->LblSVON->palette().color(role); };
     QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
     // Switching to offline darkens SVON one tick later.
