@@ -23,6 +23,8 @@ E2eHarness::E2eHarness(sim::ServerConfig drive) : m_previousDir(QDir::currentPat
         return;
     }
     QDir::setCurrent(m_dir.path());
+    // Backups of this run's writes stay with it.
+    qputenv("XDG_DATA_HOME", m_dir.filePath(QStringLiteral("data")).toLocal8Bit());
     if (drive.linkPath.empty()) drive.linkPath = m_dir.filePath(QStringLiteral("drive")).toStdString();
     m_drive = std::make_unique<sim::PtyServer>(std::move(drive));
     std::string why;

@@ -68,12 +68,12 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     type(w->TxtKGJit[31], QStringLiteral("0"));
     type(w->TxtInc[9], QStringLiteral("1"));
     const QDir backups(BackupFolder());
-    const qsizetype kept = backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size();
+    QVERIFY(backups.path().startsWith(h.workDir()));
     QVERIFY(exportTable(h));
     // With the options at their defaults the table read before is kept, and
     // what was written is read back after FLASH.
     QVERIFY(h.waitUntil([&] { return h.window().transferStatus->text() == u"Written and verified: 32 points"; }));
-    QCOMPARE(backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size(), kept + 1);
+    QCOMPARE(backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size(), 1);
     const QStringList asked = h.requests();
     QCOMPARE(asked.filter(QRegularExpression(QStringLiteral("^TBLR;"))).size(), 32);
     QVERIFY(asked.indexOf(QStringLiteral("FLASH")) < asked.indexOf(QStringLiteral("TBLR;0")));
