@@ -1,5 +1,7 @@
 #include "messagelines.h"
 
+#include "drive/backups.h"
+
 void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                  const QString &objectName)
 {
@@ -7,6 +9,15 @@ void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
     box.setTextFormat(Qt::PlainText);
     box.setObjectName(objectName);
     box.exec();
+}
+
+bool KeepBackup(QWidget *parent, const QString &kind, const QString &extension, const QByteArray &bytes)
+{
+    const BackupResult backup = WriteBackup(kind, extension, bytes);
+    if (backup.ok) return true;
+    ShowMessage(parent, QMessageBox::Critical, parent ? parent->windowTitle() : QString(),
+                backup.error + QStringLiteral("\nNothing was written to the drive."), QStringLiteral("BackupFailedMessage"));
+    return false;
 }
 
 QString MessageLines(QString text)

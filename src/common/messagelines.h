@@ -13,3 +13,9 @@ QString MessageLines(QString text);
 // markup (a file name may hold "<"), found by tests under objectName.
 void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                  const QString &objectName);
+
+// Before a write: the file bytes of what was last read from the drive are
+// kept as a backup (kind "parameters" or "pointtable"). A backup that cannot
+// be written is told, naming the file, and false says the write must not
+// begin.
+bool KeepBackup(QWidget *parent, const QString &kind, const QString &extension, const QByteArray &bytes);

@@ -3,7 +3,6 @@
 #include "common/messagelines.h"
 #include "drive/numtext.h"
 #include "common/changemark.h"
-#include "drive/backups.h"
 #include "drive/parameterjobs.h"
 #include "link/drivelink.h"
 #include "common/fieldevents.h"
@@ -225,13 +224,7 @@ void Prm_Writ::CmdRW_Click(int index)
 bool Prm_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveValues) return true;
-    const BackupResult backup =
-        WriteBackup(QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
-    if (backup.ok) return true;
-    ShowMessage(this, QMessageBox::Critical, windowTitle(),
-                backup.error + QStringLiteral("\nNothing was written to the drive."),
-                QStringLiteral("BackupFailedMessage"));
-    return false;
+    return KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
 }
 
 DriveJob *Prm_Writ::importJob()

@@ -3,7 +3,6 @@
 #include "common/messagelines.h"
 #include "common/twips.h"
 #include "common/changemark.h"
-#include "drive/backups.h"
 #include "drive/parameterjobs.h"
 #include "drive/pointjobs.h"
 #include "link/drivelink.h"
@@ -308,13 +307,7 @@ void Tbl_Writ::CmdRW_Click(int index)
 bool Tbl_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveTable) return true;
-    const BackupResult backup =
-        WriteBackup(QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
-    if (backup.ok) return true;
-    ShowMessage(this, QMessageBox::Critical, windowTitle(),
-                backup.error + QStringLiteral("\nNothing was written to the drive."),
-                QStringLiteral("BackupFailedMessage"));
-    return false;
+    return KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
 }
 
 void Tbl_Writ::tellTransferBusy()
