@@ -8,7 +8,8 @@ constexpr const char *OwnBase = "orvexOwnBase";
 constexpr const char *OwnTip = "orvexOwnTip";
 }  // namespace
 
-void MarkChanged(QLineEdit *field, const QString &was) {
+void MarkChanged(QLineEdit *field, const QString &was)
+{
     const bool mark = !was.isNull();
     if (mark == IsMarkedChanged(field) && (!mark || field->property("orvexWas").toString() == was)) return;
     if (mark && !IsMarkedChanged(field)) {

@@ -4,7 +4,8 @@
 
 namespace {
 
-QSettings userSettings() {
+QSettings userSettings()
+{
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("orvex"), QStringLiteral("orvex"));
 }
 
@@ -20,14 +21,16 @@ constexpr Item Items[] = {
 
 }  // namespace
 
-UserOptions LoadUserOptions() {
+UserOptions LoadUserOptions()
+{
     const QSettings s = userSettings();
     UserOptions o;
     for (const Item &i : Items) o.*i.flag = s.value(QLatin1String(i.key), o.*i.flag).toBool();
     return o;
 }
 
-void SaveUserOptions(const UserOptions &options) {
+void SaveUserOptions(const UserOptions &options)
+{
     QSettings s = userSettings();
     for (const Item &i : Items) s.setValue(QLatin1String(i.key), options.*i.flag);
 }

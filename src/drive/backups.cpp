@@ -4,18 +4,20 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-QString BackupFolder() {
+QString BackupFolder()
+{
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
     return data + QStringLiteral("/orvex/backups");
 }
 
-QString BackupFileName(const QDateTime &when, const QString &kind, const QString &extension) {
+QString BackupFileName(const QDateTime &when, const QString &kind, const QString &extension)
+{
     return when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss_")) + kind + QLatin1Char('.') + extension;
 }
 
-BackupResult WriteBackup(const QString &kind, const QString &extension, const QByteArray &bytes,
-                         const QDateTime &when) {
+BackupResult WriteBackup(const QString &kind, const QString &extension, const QByteArray &bytes, const QDateTime &when)
+{
     BackupResult r;
     const QDir folder(BackupFolder());
     QString name = BackupFileName(when, kind, extension);

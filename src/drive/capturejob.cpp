@@ -3,13 +3,15 @@
 #include "wave/waveupload.h"
 
 CaptureJob::CaptureJob(DriveLink &link, const CaptureSetup &setup, int timeBase, int trigPos, QObject *parent)
-    : DriveJob(link, QString(), parent), m_setup(setup) {
+    : DriveJob(link, QString(), parent), m_setup(setup)
+{
     m_result.setup = setup;
     m_result.timeBase = timeBase;
     m_result.trigPos = trigPos;
 }
 
-void CaptureJob::begin() {
+void CaptureJob::begin()
+{
     m_wave = WaveState{};
     m_wave.CaptureRun = 1;
     m_wave.TrigPos = static_cast<qint16>(m_result.trigPos);
@@ -20,7 +22,8 @@ void CaptureJob::begin() {
 
 void CaptureJob::ask() { send(TRequestText(m_wave, m_setup), QStringLiteral("T")); }
 
-void CaptureJob::take() {
+void CaptureJob::take()
+{
     const UploadStep step = TakeWaveReply(m_wave, link().state());
     if (step.stored) {
         if (step.block == 1) Q_EMIT triggered();

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-QList<CompareRow> CompareParameters(const ParamValues &left, const ParamValues &right, int count) {
+QList<CompareRow> CompareParameters(const ParamValues &left, const ParamValues &right, int count)
+{
     QList<CompareRow> rows;
     for (int k = 0; k < std::clamp(count, 0, ParamCount); ++k) {
         const bool hex = ParamIsHex(k);
@@ -18,7 +19,8 @@ QList<CompareRow> CompareParameters(const ParamValues &left, const ParamValues &
     return rows;
 }
 
-QList<CompareRow> ComparePoints(const PointTable &left, const PointTable &right) {
+QList<CompareRow> ComparePoints(const PointTable &left, const PointTable &right)
+{
     static const QString columns[PointColumns] = {QStringLiteral("abs/inc"), QStringLiteral("Travel"),
                                                   QStringLiteral("Speed"), QStringLiteral("Acc/Dec")};
     QList<CompareRow> rows;
@@ -32,11 +34,13 @@ QList<CompareRow> ComparePoints(const PointTable &left, const PointTable &right)
     return rows;
 }
 
-int DifferingRows(const QList<CompareRow> &rows) {
+int DifferingRows(const QList<CompareRow> &rows)
+{
     return static_cast<int>(std::count_if(rows.begin(), rows.end(), [](const CompareRow &r) { return r.differs; }));
 }
 
-QString CompareSummary(const QList<CompareRow> &rows, const QString &what) {
+QString CompareSummary(const QList<CompareRow> &rows, const QString &what)
+{
     const int differ = DifferingRows(rows);
     if (differ == 0) return QStringLiteral("The two sides are the same: all %1 %2").arg(rows.size()).arg(what);
     return QStringLiteral("%1 of %2 %3 differ").arg(differ).arg(rows.size()).arg(what);

@@ -1,9 +1,11 @@
 #include "drivejob.h"
 
 DriveJob::DriveJob(DriveLink &link, const QString &transferName, QObject *parent)
-    : LinkClient(parent), m_link(link), m_transferName(transferName) {}
+    : LinkClient(parent), m_link(link), m_transferName(transferName)
+{}
 
-bool DriveJob::start() {
+bool DriveJob::start()
+{
     if (m_running) return false;
     if (!m_transferName.isEmpty()) {
         // One transfer at a time, whoever started it, this window included.
@@ -21,7 +23,8 @@ bool DriveJob::start() {
 
 void DriveJob::cancel() { finish(Ending::Cancelled); }
 
-QString DriveJob::endingText(Ending ending, qint32 errorCode) {
+QString DriveJob::endingText(Ending ending, qint32 errorCode)
+{
     switch (ending) {
         case Ending::Done:
             return QStringLiteral("done");
@@ -39,19 +42,22 @@ QString DriveJob::endingText(Ending ending, qint32 errorCode) {
 
 void DriveJob::send(const QString &text, const QString &keyword) { m_link.setClientCommand(this, text, keyword); }
 
-bool DriveJob::advance() {
+bool DriveJob::advance()
+{
     ++m_step;
     Q_EMIT progressed(m_step, m_steps);
     return m_running;
 }
 
-void DriveJob::releaseTransfer() {
+void DriveJob::releaseTransfer()
+{
     if (!m_holdsTransfer) return;
     m_holdsTransfer = false;
     if (m_link.transferOwner() == m_transferName) m_link.endTransfer();
 }
 
-void DriveJob::finish(Ending ending, qint32 errorCode) {
+void DriveJob::finish(Ending ending, qint32 errorCode)
+{
     if (!m_running) return;
     m_running = false;
     m_ending = ending;
@@ -62,7 +68,8 @@ void DriveJob::finish(Ending ending, qint32 errorCode) {
     Q_EMIT finished(ending);
 }
 
-void DriveJob::replied() {
+void DriveJob::replied()
+{
     if (m_running) take();
 }
 

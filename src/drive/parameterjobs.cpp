@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-QList<WriteField> BlockFields(const ParameterSet &set, int block) {
+QList<WriteField> BlockFields(const ParameterSet &set, int block)
+{
     QList<WriteField> fields;
     for (int i = 0; i < ParamBlockSize; ++i) {
         const int k = block * ParamBlockSize + i;
@@ -14,14 +15,17 @@ QList<WriteField> BlockFields(const ParameterSet &set, int block) {
 // --- read ------------------------------------------------------------------------
 
 ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent)
-    : DriveJob(link, QLatin1String(ParametersTransfer), parent) {}
+    : DriveJob(link, QLatin1String(ParametersTransfer), parent)
+{}
 
-void ReadParametersJob::begin() {
+void ReadParametersJob::begin()
+{
     setSteps(m_blocks);
     send(ReadRequestText(0), QStringLiteral("R"));
 }
 
-void ReadParametersJob::take() {
+void ReadParametersJob::take()
+{
     LinkState &s = link().state();
     const int block = s.XferIndex;
     if (block < ParamBlockCount) {
@@ -41,28 +45,33 @@ void ReadParametersJob::take() {
 // --- write -----------------------------------------------------------------------
 
 WriteParametersJob::WriteParametersJob(DriveLink &link, QObject *parent)
-    : DriveJob(link, QLatin1String(ParametersTransfer), parent) {}
+    : DriveJob(link, QLatin1String(ParametersTransfer), parent)
+{}
 
-void WriteParametersJob::setSource(const ParameterSet &set) {
+void WriteParametersJob::setSource(const ParameterSet &set)
+{
     m_source = set;
     blockFields = [this](int block) { return BlockFields(m_source, block); };
     lastBlock = [this] { return m_source.writeBlocks - 1; };
 }
 
-void WriteParametersJob::begin() {
+void WriteParametersJob::begin()
+{
     m_flashing = false;
     m_written = 0;
     setSteps(lastBlock() + 2);  // the blocks and FLASH
     sendBlock();
 }
 
-void WriteParametersJob::sendBlock() {
+void WriteParametersJob::sendBlock()
+{
     const int block = link().state().XferIndex;
     if (block >= ParamBlockCount) return;
     send(WriteRequestText(block, blockFields(block)), QStringLiteral("W"));
 }
 
-void WriteParametersJob::take() {
+void WriteParametersJob::take()
+{
     if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);

@@ -5,14 +5,17 @@
 // --- read ------------------------------------------------------------------------
 
 ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent)
-    : DriveJob(link, QLatin1String(PointTableTransfer), parent) {}
+    : DriveJob(link, QLatin1String(PointTableTransfer), parent)
+{}
 
-void ReadPointTableJob::begin() {
+void ReadPointTableJob::begin()
+{
     setSteps(PointCount);
     send(TblrText(0), QStringLiteral("TBLR"));
 }
 
-void ReadPointTableJob::take() {
+void ReadPointTableJob::take()
+{
     LinkState &s = link().state();
     const int p = s.XferIndex;
     if (p >= PointCount) {
@@ -34,9 +37,11 @@ void ReadPointTableJob::take() {
 // --- write -----------------------------------------------------------------------
 
 WritePointTableJob::WritePointTableJob(DriveLink &link, QObject *parent)
-    : DriveJob(link, QLatin1String(PointTableTransfer), parent) {}
+    : DriveJob(link, QLatin1String(PointTableTransfer), parent)
+{}
 
-void WritePointTableJob::setSource(const PointTable &table) {
+void WritePointTableJob::setSource(const PointTable &table)
+{
     m_source = table;
     pointTexts = [this](int p) {
         const PointTexts texts = PointDataToTexts(m_source);
@@ -46,18 +51,21 @@ void WritePointTableJob::setSource(const PointTable &table) {
     };
 }
 
-void WritePointTableJob::begin() {
+void WritePointTableJob::begin()
+{
     m_flashing = false;
     setSteps(PointCount + 1);
     sendPoint();
 }
 
-void WritePointTableJob::sendPoint() {
+void WritePointTableJob::sendPoint()
+{
     const int p = link().state().XferIndex;
     send(TblwText(p, pointTexts(p)), QStringLiteral("TBLW"));
 }
 
-void WritePointTableJob::take() {
+void WritePointTableJob::take()
+{
     if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);

@@ -2,7 +2,8 @@
 
 #include "monitor/monitorrules.h"
 
-ReadStatusJob::ReadStatusJob(DriveLink &link, const Parts &parts, QObject *parent) : DriveJob(link, QString(), parent) {
+ReadStatusJob::ReadStatusJob(DriveLink &link, const Parts &parts, QObject *parent) : DriveJob(link, QString(), parent)
+{
     if (parts.status) m_requests << QStringLiteral("S");
     if (parts.alarms) m_requests << QStringLiteral("ALM");
     if (parts.io) m_requests << QStringLiteral("IO");
@@ -10,14 +11,16 @@ ReadStatusJob::ReadStatusJob(DriveLink &link, const Parts &parts, QObject *paren
         if (item >= 0 && item < MonitorItemCount) m_requests << MonitorCommand(item);
 }
 
-void ReadStatusJob::begin() {
+void ReadStatusJob::begin()
+{
     m_result = StatusSnapshot{};
     m_next = 0;
     setSteps(static_cast<int>(m_requests.size()));
     sendNext();
 }
 
-void ReadStatusJob::sendNext() {
+void ReadStatusJob::sendNext()
+{
     if (m_next >= m_requests.size()) {
         finish(Ending::Done);
         return;
@@ -26,7 +29,8 @@ void ReadStatusJob::sendNext() {
     send(text, text.section(QLatin1Char(';'), 0, 0));
 }
 
-void ReadStatusJob::take() {
+void ReadStatusJob::take()
+{
     const LinkState &s = link().state();
     const auto &f = s.ReplyField;
     const QByteArray &asked = link().answeredKeyword();

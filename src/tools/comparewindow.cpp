@@ -36,7 +36,8 @@ QPointer<CompareWindow> Windows[2];
 }  // namespace
 
 CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidget *parent)
-    : QDialog(parent), m_kind(kind), m_c(context) {
+    : QDialog(parent), m_kind(kind), m_c(context)
+{
     const bool params = kind == Kind::Parameters;
     setObjectName(params ? QStringLiteral("CompareParameters") : QStringLiteral("ComparePoints"));
     setWindowTitle(params ? QStringLiteral("Compare Parameters") : QStringLiteral("Compare Point Tables"));
@@ -130,7 +131,8 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
     column->addLayout(bottom);
 }
 
-CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &context) {
+CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &context)
+{
     QPointer<CompareWindow> &w = Windows[kind == Kind::Parameters ? 0 : 1];
     if (!w) w = new CompareWindow(kind, context, context.parent);
     w->show();
@@ -139,19 +141,22 @@ CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &conte
     return w;
 }
 
-void CompareWindow::setSide(int side, Source source, const QString &path) {
+void CompareWindow::setSide(int side, Source source, const QString &path)
+{
     CmbSide[side]->setCurrentIndex(int(source));
     m_path[side] = source == Source::File ? path : QString();
     LblFile[side]->setText(source == Source::File ? QFileInfo(path).fileName() : QString());
     LblFile[side]->setToolTip(m_path[side]);
 }
 
-QString CompareWindow::sideName(int side) const {
+QString CompareWindow::sideName(int side) const
+{
     return CmbSide[side]->currentIndex() == int(Source::File) ? QFileInfo(m_path[side]).fileName()
                                                               : CmbSide[side]->currentText();
 }
 
-void CompareWindow::compare() {
+void CompareWindow::compare()
+{
     if (m_reading) return;
     const bool drive =
         CmbSide[0]->currentIndex() == int(Source::Drive) || CmbSide[1]->currentIndex() == int(Source::Drive);
@@ -206,7 +211,8 @@ void CompareWindow::compare() {
         LblSummary->setText(QStringLiteral("Reading the drive..."));
 }
 
-std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qint32> *drive) {
+std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qint32> *drive)
+{
     const bool params = m_kind == Kind::Parameters;
     switch (Source(CmbSide[side]->currentIndex())) {
         case Source::Drive:
@@ -249,7 +255,8 @@ std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qin
     return values;
 }
 
-void CompareWindow::finish(const std::array<QList<qint32>, 2> &values) {
+void CompareWindow::finish(const std::array<QList<qint32>, 2> &values)
+{
     if (m_kind == Kind::Parameters) {
         ParamValues a{}, b{};
         std::copy_n(values[0].begin(), std::min<qsizetype>(values[0].size(), ParamCount), a.begin());
@@ -269,7 +276,8 @@ void CompareWindow::finish(const std::array<QList<qint32>, 2> &values) {
     fill();
 }
 
-void CompareWindow::fill() {
+void CompareWindow::fill()
+{
     TblRows->setHorizontalHeaderLabels({Headers[0], Headers[1], sideName(0), sideName(1), Headers[4]});
     TblRows->setRowCount(0);
     for (const CompareRow &r : m_rows) {
@@ -286,7 +294,8 @@ void CompareWindow::fill() {
     TblRows->resizeColumnsToContents();
 }
 
-QString CompareWindow::tableText() const {
+QString CompareWindow::tableText() const
+{
     QStringList lines{QStringList{Headers[0], Headers[1], sideName(0), sideName(1), Headers[4]}.join(u'\t')};
     for (int row = 0; row < TblRows->rowCount(); ++row) {
         QStringList cells;

@@ -22,7 +22,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context) {
+ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context)
+{
     const auto item = [this, menu](const QString &caption, const char *name, void (ToolsMenu::*slot)()) {
         QAction *a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
@@ -41,18 +42,21 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
 }
 
-QString ToolsMenu::choose(bool save, const QString &filter, const QString &extension) {
+QString ToolsMenu::choose(bool save, const QString &filter, const QString &extension)
+{
     if (chooseFile) return chooseFile(save, filter);
     DlogFile dialog(m_c.parent, filter, extension);
     const std::optional<QString> path = save ? dialog.ShowSave() : dialog.ShowOpen();
     return path.value_or(QString());
 }
 
-void ToolsMenu::tell(const QString &title, const QString &text) {
+void ToolsMenu::tell(const QString &title, const QString &text)
+{
     ShowMessage(m_c.parent, QMessageBox::Critical, title, text, QStringLiteral("ToolsMessage"));
 }
 
-void ToolsMenu::showImportReport(const QString &title, const QString &text) {
+void ToolsMenu::showImportReport(const QString &title, const QString &text)
+{
     // Every line the import took, changed or refused, in a list the user can
     // read, select and copy.
     QDialog dialog(m_c.parent);
@@ -75,7 +79,8 @@ namespace {
 
 const QString CsvFilter = QStringLiteral("CSV files(*.csv)|*.csv");
 
-QString ReportLines(const QList<CsvLineReport> &lines) {
+QString ReportLines(const QList<CsvLineReport> &lines)
+{
     QStringList out;
     for (const CsvLineReport &l : lines) {
         const char *kind = l.kind == CsvLineReport::Kind::Taken     ? "taken"
@@ -87,7 +92,8 @@ QString ReportLines(const QList<CsvLineReport> &lines) {
 }
 
 template <typename Values>
-QString ImportSummary(const CsvImport<Values> &import) {
+QString ImportSummary(const CsvImport<Values> &import)
+{
     using K = CsvLineReport::Kind;
     return QStringLiteral("%1 taken, %2 changed by the entry checks, %3 refused. Nothing was written to the drive.")
         .arg(import.count(K::Taken))
@@ -97,7 +103,8 @@ QString ImportSummary(const CsvImport<Values> &import) {
 
 }  // namespace
 
-void ToolsMenu::exportParametersCsv() {
+void ToolsMenu::exportParametersCsv()
+{
     const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     ParameterSet set;
@@ -109,7 +116,8 @@ void ToolsMenu::exportParametersCsv() {
         m_c.report(QStringLiteral("Parameters saved as CSV: ") + path);
 }
 
-void ToolsMenu::importParametersCsv() {
+void ToolsMenu::importParametersCsv()
+{
     const QString path = choose(false, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     const QString title = QStringLiteral("Import Parameters from CSV");
@@ -128,7 +136,8 @@ void ToolsMenu::importParametersCsv() {
     showImportReport(title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ReportLines(import.lines));
 }
 
-void ToolsMenu::exportPointsCsv() {
+void ToolsMenu::exportPointsCsv()
+{
     const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     QString error;
@@ -138,7 +147,8 @@ void ToolsMenu::exportPointsCsv() {
         m_c.report(QStringLiteral("Point table saved as CSV: ") + path);
 }
 
-void ToolsMenu::importPointsCsv() {
+void ToolsMenu::importPointsCsv()
+{
     const QString path = choose(false, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     const QString title = QStringLiteral("Import Point Table from CSV");
@@ -155,7 +165,8 @@ void ToolsMenu::importPointsCsv() {
 
 namespace {
 
-ReportData ReportOf(const ToolsMenu::Context &c) {
+ReportData ReportOf(const ToolsMenu::Context &c)
+{
     ParameterSet params;
     params.values = c.params->fieldValues();
     QList<QImage> plots;
@@ -173,7 +184,8 @@ ReportData ReportOf(const ToolsMenu::Context &c) {
 
 }  // namespace
 
-void ToolsMenu::writeReportPdf() {
+void ToolsMenu::writeReportPdf()
+{
     const QString path = choose(true, QStringLiteral("PDF files(*.pdf)|*.pdf"), QStringLiteral("pdf"));
     if (path.isEmpty()) return;
     QString error;
@@ -183,7 +195,8 @@ void ToolsMenu::writeReportPdf() {
         m_c.report(QStringLiteral("Commissioning report written: ") + path);
 }
 
-void ToolsMenu::copyPoints() {
+void ToolsMenu::copyPoints()
+{
     QGuiApplication::clipboard()->setText(m_c.points->tableText());
     if (m_c.report)
         m_c.report(QStringLiteral("Point table copied as tab-separated text (Ctrl+V in a field pastes such a block)"));
