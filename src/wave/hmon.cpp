@@ -7,6 +7,7 @@
 #include "resources/bitmaps.h"
 #include "wave/picturebox.h"
 #include "wave/wavegeometry.h"
+#include "wave/wavequantities.h"
 #include "wave/waveplot.h"
 
 #include <QComboBox>
@@ -282,10 +283,7 @@ void HMon::buildSetup()
     };
     list(Label1, "Label1", QStringLiteral("Trigger"), CmbTrig, "CmbTrig",
          {QStringLiteral("Speed"), QStringLiteral("Torque"), QStringLiteral("Status"), QStringLiteral("Manual")}, 300);
-    list(Label2, "Label2", QStringLiteral("Status"), CmbStatus, "CmbStatus",
-         {QStringLiteral("Brake"), QStringLiteral("Trq.Lmt."), QStringLiteral("Spd.Lmt."), QStringLiteral("Exes.Devi."),
-          QStringLiteral("InPos")},
-         975);
+    list(Label2, "Label2", QStringLiteral("Status"), CmbStatus, "CmbStatus", WaveStatusSignals(), 975);
     list(Label3, "Label3", QStringLiteral("Trigger Timing"), CmbEdje, "CmbEdje",
          {QStringLiteral("Forward Up"), QStringLiteral("Forward Down"), QStringLiteral("Reverse Up"),
           QStringLiteral("Reverse Down")},

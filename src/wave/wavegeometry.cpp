@@ -24,19 +24,6 @@ double SpeedFactor(int dialPos) { return static_cast<double>(SpeedFactors[clampI
 
 double TorqueDialFactor(int dialPos) { return static_cast<double>(TorqueFactors[clampIndex(dialPos)]); }
 
-int MotorTypeUnits(double motorType)
-{
-    struct Entry {
-        double type;
-        int units;
-    };
-    static constexpr Entry table[] = {{0, 900},  {1, 750},  {2, 794},  {20, 795}, {21, 860}, {22, 917},
-                                      {30, 661}, {31, 750}, {32, 774}, {33, 740}, {34, 705}};
-    for (const Entry &e : table)
-        if (motorType == e.type) return e.units;
-    return 0;
-}
-
 double TorqueFactor(int dialPos, const QString &motorTypeText)
 {
     double f = TorqueDialFactor(dialPos);

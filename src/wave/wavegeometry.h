@@ -5,6 +5,8 @@
 // markers and knobs. Sub-pixel values (a knob Top of 847.5) are kept as they
 // are; only drawing rounds to the nearest pixel.
 
+#include "wave/wavequantities.h"
+
 #include <QString>
 #include <optional>
 
@@ -51,9 +53,8 @@ inline constexpr int DialMax = 3;
 double SpeedFactor(int dialPos);
 // The torque factor by dial position, before the motor type.
 double TorqueDialFactor(int dialPos);
-// The torque units that make 100 % for a motor type (parameter 57), or 0 for
-// a type that matches no entry (the factor then stays as it is).
-int MotorTypeUnits(double motorType);
+// MotorTypeUnits, the torque units that make 100 % for a motor type, comes
+// with wavequantities.h.
 // The torque factor: the dial's, times 100 / R for a known motor type, where
 // the type is the text of parameter 57 read as a number.
 double TorqueFactor(int dialPos, const QString &motorTypeText);
