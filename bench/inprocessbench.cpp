@@ -11,6 +11,9 @@
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "sim/drivemodel.h"
+#include "tools/captureplot.h"
+#include "tools/capturelist.h"
+#include "tools/waveanalysiswindow.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
 
@@ -278,4 +281,36 @@ void BenchRedraw(BenchReport &report, const InProcessOptions &o)
         report.add({QStringLiteral("drawing and painting them on the window"), BenchReport::timeText(s, 1e3, "ms"),
                     QStringLiteral("< 1 ms"), s.count > 0 && s.median < 1e-3, LoadText(before, ReadLoad())});
     }
+
+    // The analysis window: made, shown and painted with the present capture,
+    // then zoomed in and painted again, as a user opening it and turning the
+    // wheel once sees it.
+    CaptureList list;
+    Capture capture;
+    for (int i = 0; i < CaptureSamples; ++i) {
+        capture.speed[static_cast<size_t>(i)] = wave.WaveData[1][i][0];
+        capture.torque[static_cast<size_t>(i)] = wave.WaveData[1][i][1];
+        capture.status[static_cast<size_t>(i)] = wave.WaveFlag[1][i];
+    }
+    list.add(capture, 900, QStringLiteral("Drive"));
+    std::vector<double> samples;
+    const int opens = std::max(5, o.redraws / 100);
+    const Load before = ReadLoad();
+    for (int i = 0; i < opens + 2; ++i) {
+        const double t0 = Seconds();
+        {
+            WaveAnalysisWindow window(list);
+            window.resize(900, 640);
+            window.show();
+            window.repaint();
+            window.TimePlot->zoomX(0.5, 0);
+            window.repaint();
+            if (i >= 2) samples.push_back(Seconds() - t0);
+        }
+        QCoreApplication::processEvents();
+    }
+    const Summary a = Summarise(samples);
+    report.add({QStringLiteral("opening the analysis window on a capture, drawing and zooming it"),
+                BenchReport::timeText(a, 1e3, "ms"), QStringLiteral("< 50 ms"), a.count > 0 && a.median < 50e-3,
+                LoadText(before, ReadLoad())});
 }

@@ -15,11 +15,17 @@
 #include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
+#include "drive/numtext.h"
+#include "tools/capturelist.h"
+#include "tools/waveanalysiswindow.h"
 #include "wave/hmon.h"
+#include "wave/wavegeometry.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -89,6 +95,14 @@ void MDItbl::MDIForm_Load()
         return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
     });
     addChild(hMon);
+    captures = new CaptureList(this);
+    connect(hMon, &HMon::captureTaken, captures,
+            [this](const Capture &c) { captures->add(c, motorTypeUnits(), QStringLiteral("Drive")); });
+    connect(hMon, &HMon::waveFileOpened, captures, [this](const Capture &c, const QString &path) {
+        const QFileInfo info(path);
+        captures->add(c, motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()), info.completeBaseName());
+    });
+    connect(hMon, &HMon::analysisRequested, this, &MDItbl::showWaveAnalysis);
     commComm = new CommComm(link);
     commComm->setHoldToJog(options.holdToJog);
     addChild(commComm);
@@ -113,7 +127,8 @@ void MDItbl::MDIForm_Load()
 
     tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
                                      [this] { return makerMode(); },
-                                     [this](const QString &text) { transferStatus->setText(text); }},
+                                     [this](const QString &text) { transferStatus->setText(text); },
+                                     [this] { showWaveAnalysis(); }},
                           this);
 
     wave.TrigPos = 15;
@@ -176,6 +191,24 @@ ChildFrame *MDItbl::frameOf(QWidget *child) const
     for (QWidget *w = child; w; w = w->parentWidget())
         if (auto *f = qobject_cast<ChildFrame *>(w)) return f;
     return nullptr;
+}
+
+int MDItbl::motorTypeUnits() const
+{
+    return WaveGeometry::MotorTypeUnits(ValText(prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0")));
+}
+
+void MDItbl::showWaveAnalysis()
+{
+    if (!waveAnalysis) {
+        waveAnalysis = new WaveAnalysisWindow(*captures);
+        ChildFrame *frame = addChild(waveAnalysis, QSize(900, 640));
+        // Placed over the other windows, within the main area.
+        frame->move(QPoint(20, 20));
+    }
+    ChildFrame *frame = frameOf(waveAnalysis);
+    if (frame->isMinimized() || frame->isHidden()) frame->showNormal();
+    mdiArea->setActiveSubWindow(frame);
 }
 
 QString MDItbl::activeTag() const

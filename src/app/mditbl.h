@@ -34,6 +34,8 @@ class IOMon;
 class PortInp;
 class PassWord;
 class Version;
+class CaptureList;
+class WaveAnalysisWindow;
 
 class MDItbl : public QMainWindow {
     Q_OBJECT
@@ -73,6 +75,13 @@ public:
     QAction *mnuVerify;
     UserOptions options;
     ToolsMenu *tools = nullptr;
+    // Every capture of this session, and the window that analyses them (made
+    // when first asked for).
+    CaptureList *captures = nullptr;
+    WaveAnalysisWindow *waveAnalysis = nullptr;
+    void showWaveAnalysis();
+    // The torque units that make 100 % for the motor type in the parameter window.
+    int motorTypeUnits() const;
     // The shared status line: how the last transfer went, or how far it is.
     QLabel *transferStatus = nullptr;
 

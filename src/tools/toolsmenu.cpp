@@ -38,6 +38,12 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     item(QStringLiteral("Import Point Table from CSV..."), "mnuImportPointsCsv", &ToolsMenu::importPointsCsv);
     item(QStringLiteral("Copy Point Table"), "mnuCopyPoints", &ToolsMenu::copyPoints);
     menu->addSeparator();
+    QAction *analysis = menu->addAction(QStringLiteral("Waveform Analysis"));
+    analysis->setObjectName(QStringLiteral("mnuWaveAnalysis"));
+    connect(analysis, &QAction::triggered, this, [this] {
+        if (m_c.waveAnalysis) m_c.waveAnalysis();
+    });
+    menu->addSeparator();
     item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
     item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
 }

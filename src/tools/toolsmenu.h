@@ -31,6 +31,7 @@ public:
         QLabel *rom = nullptr;
         std::function<bool()> makerMode;
         std::function<void(const QString &)> report;  // the shared status line
+        std::function<void()> waveAnalysis;           // shows the "Waveform Analysis" window
     };
     ToolsMenu(QMenu *menu, const Context &context, QObject *parent = nullptr);
 

@@ -478,6 +478,14 @@ void HMon::OnReplyT()
     m_wave.CaptureRun = 0;
     PictYomitorichu->hide();
     PictEnable->setEnabled(true);
+    Q_EMIT captureTaken(presentCapture());
+}
+
+Capture HMon::presentCapture() const
+{
+    Capture capture = CaptureFromRecord(MakeWaveFileRecord(m_wave, setup()));
+    capture.taken = QDateTime::currentDateTime();
+    return capture;
 }
 
 // --- plots ----------------------------------------------------------------------------
@@ -647,6 +655,11 @@ bool HMon::mouseEvent(QObject *watched, QMouseEvent *e)
         PlaceTriggerMarker();
         return true;
     }
+    for (int c = 0; c < 3; ++c)
+        if (watched == Picture1[c] && e->type() == QEvent::MouseButtonDblClick && e->button() == Qt::LeftButton) {
+            Q_EMIT analysisRequested();
+            return true;
+        }
     if (watched == ImgEdje || watched == ImgWave) {
         // A double-click is one click: its second press comes as a
         // double-click event, and the release after it steps no further.
@@ -747,6 +760,9 @@ void HMon::openFile()
         if (!record) return;
         loadRecord(*record);
         DlogFile.commit();
+        Capture capture = CaptureFromRecord(*record);
+        capture.taken = info.lastModified();
+        Q_EMIT waveFileOpened(capture, *path);
         return;
     }
 }

@@ -104,6 +104,14 @@ public:
     int edgePicture() const { return m_edgePicture; }
     int wavePicture() const { return m_wavePicture; }
 
+Q_SIGNALS:
+    // A capture whose upload has completed, or a waveform file opened here:
+    // the present series with the set-up, trigger position and time base.
+    void captureTaken(const Capture &capture);
+    void waveFileOpened(const Capture &capture, const QString &path);
+    // A plot was double-clicked: the user asks for the waveform analysis.
+    void analysisRequested();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -126,6 +134,7 @@ private:
     void saveFile();
     void openFile();
     void loadRecord(const WaveFileRecord &record);
+    Capture presentCapture() const;
 
     DriveLink &m_link;
     WaveState &m_wave;
