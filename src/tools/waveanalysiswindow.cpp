@@ -131,6 +131,11 @@ void WaveAnalysisWindow::buildControls()
     LstCaptures->setToolTip(QStringLiteral("Tick the captures to show; F2 or a double-click renames one."));
     LstCaptures->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::DoubleClicked);
     connect(LstCaptures, &QListWidget::itemChanged, this, &WaveAnalysisWindow::listItemChanged);
+    LblEmpty = new QLabel(QStringLiteral("No captures yet. Run a capture in the Graphical Monitor, or open or drop "
+                                         "a waveform file (.wvt) here."),
+                          this);
+    LblEmpty->setObjectName(QStringLiteral("LblEmpty"));
+    LblEmpty->setWordWrap(true);
     CmdRename = button(QStringLiteral("Rename"), QStringLiteral("CmdRename"), QStringLiteral("Rename the selected capture"));
     CmdRemove = button(QStringLiteral("Remove"), QStringLiteral("CmdRemove"), QStringLiteral("Remove the selected capture from the list"));
     CmdOpen = button(QStringLiteral("Open..."), QStringLiteral("CmdOpen"), QStringLiteral("Add a waveform file (.wvt) to the list"));
@@ -205,6 +210,7 @@ void WaveAnalysisWindow::buildControls()
     auto *left = new QWidget(this);
     auto *leftColumn = new QVBoxLayout(left);
     leftColumn->setContentsMargins(0, 0, 0, 0);
+    leftColumn->addWidget(LblEmpty);
     leftColumn->addWidget(LstCaptures, 1);
     auto *grid = new QHBoxLayout;
     grid->addWidget(CmdRename);
@@ -304,6 +310,7 @@ void WaveAnalysisWindow::refreshList()
     if (!LstCaptures->currentItem() && LstCaptures->count() > 0) LstCaptures->setCurrentRow(LstCaptures->count() - 1);
     m_filling = false;
     const bool any = LstCaptures->count() > 0;
+    LblEmpty->setVisible(!any);
     CmdRename->setEnabled(any);
     CmdRemove->setEnabled(any);
     CmdSave->setEnabled(any);
@@ -368,7 +375,8 @@ void WaveAnalysisWindow::refreshPlots()
     TimePlot->setSnapPoints(std::move(times));
     SpectrumPlot->setSnapPoints(std::move(bins));
     // A new set of captures is seen whole; a renamed one keeps the view.
-    if (ids != m_shownIds) {
+    if (ids != m_shownIds || !m_fitted) {
+        m_fitted = true;
         TimePlot->fit();
         SpectrumPlot->fit();
     } else if (sender() == CmbWindow) {

@@ -32,6 +32,7 @@ public:
     explicit WaveAnalysisWindow(CaptureList &captures, QWidget *parent = nullptr);
 
     // --- captures ---------------------------------------------------------
+    QLabel *LblEmpty;       // says how captures come in, while there are none
     QListWidget *LstCaptures;
     QPushButton *CmdRename;
     QPushButton *CmdRemove;
@@ -98,4 +99,5 @@ private:
     CaptureList &m_captures;
     QList<int> m_shownIds;
     bool m_filling = false;
+    bool m_fitted = false;
 };

@@ -12,9 +12,11 @@
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -54,9 +56,16 @@ void TstE2eAnalysis::jogStartStep()
     QCOMPARE(list.items().first().capture.timeBase, 1);
     QCOMPARE(list.items().first().origin, QStringLiteral("Drive"));
 
-    h.window().showWaveAnalysis();
+    // A double-click on a plot of the waveform monitor opens the analysis;
+    // later the Tools menu brings the same window back.
+    QTest::mouseDClick(w->Picture1[0], Qt::LeftButton);
     WaveAnalysisWindow *a = h.window().waveAnalysis;
     QVERIFY(a);
+    QVERIFY(a->isVisible());
+    h.activate(w);
+    h.window().mnuTools->findChild<QAction *>(QStringLiteral("mnuWaveAnalysis"))->trigger();
+    QCOMPARE(h.window().waveAnalysis, a);
+    QCOMPARE(h.window().activeTag(), a->tag());
     a->CmbSpan->setCurrentIndex(1);  // the whole capture
     QTableWidget *t = a->TblMeasure;
     QCOMPARE(t->rowCount(), 2);
