@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <utility>
+
 // ---- Rules --------------------------------------------------------------------
 
 quint32 KnownAlarmBits() { return (1u << AlarmCount) - 1u; }
@@ -28,22 +30,40 @@ QString bitSetAtStart() { return QStringLiteral("Alarm bit set at start"); }
 QString bitCleared() { return QStringLiteral("Alarm bit cleared"); }
 }  // namespace AlarmNote
 
-std::optional<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const QDateTime &when)
+QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const QDateTime &when)
 {
     bits &= KnownAlarmBits();
+    m_namesPolled = true;
+    QList<AlarmLogEntry> out;
+    // The held status line stands when these names do not tell of the alarm.
+    if (const std::optional<AlarmLogEntry> held = std::exchange(m_held, std::nullopt); held && bits == 0)
+        out << *held;
     const std::optional<quint32> before = m_named;
     m_named = bits;
     if (!before) {
-        if (bits == 0) return std::nullopt;
         // Before any status reply nothing has been logged yet: what is there
         // was there at start. After one, the status line came first.
-        return AlarmLogEntry{when, AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart()};
+        if (bits != 0)
+            out << AlarmLogEntry{when, AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart()};
+    } else if (*before != bits) {
+        out << AlarmLogEntry{when, AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}};
     }
-    if (*before == bits) return std::nullopt;
-    return AlarmLogEntry{when, AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}};
+    return out;
 }
 
-std::optional<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const QDateTime &when)
+QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const QDateTime &when)
+{
+    QList<AlarmLogEntry> out;
+    // No names came for the held line: it stands.
+    if (m_held) out << *std::exchange(m_held, std::nullopt);
+    const bool polled = std::exchange(m_namesPolled, false);
+    std::optional<AlarmLogEntry> e = statusChange(alarmBit, when);
+    if (e && polled && e->note == AlarmNote::bitSet()) m_held = std::move(e);
+    else if (e) out << *e;
+    return out;
+}
+
+std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const QDateTime &when)
 {
     const std::optional<bool> before = m_bit;
     m_bit = alarmBit;
@@ -148,17 +168,21 @@ AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
         return r;
     }
     const QStringList header = AlarmLogHeader();
-    const QStringList first = csv.records.isEmpty() ? QStringList() : csv.records.constFirst().fields;
-    bool ours = !csv.records.isEmpty() && csv.records.constFirst().problem.isEmpty() && first.size() >= header.size();
-    for (qsizetype i = 0; ours && i < header.size(); ++i)
-        ours = first[i].trimmed().compare(header[i], Qt::CaseInsensitive) == 0;
-    if (!ours) {
+    const auto isHeader = [&header](const CsvRecord &rec) {
+        if (!rec.problem.isEmpty() || rec.fields.size() < header.size()) return false;
+        for (qsizetype i = 0; i < header.size(); ++i)
+            if (rec.fields[i].trimmed().compare(header[i], Qt::CaseInsensitive) != 0) return false;
+        return true;
+    };
+    if (csv.records.isEmpty() || !isHeader(csv.records.constFirst())) {
         r.error = QStringLiteral("its first line is not the header of an alarm log (\"Time\",\"Appeared\",\"Cleared\",\"Note\")");
         return r;
     }
     r.kind = AlarmLogRead::Kind::Log;
     for (qsizetype i = 1; i < csv.records.size(); ++i) {
         const CsvRecord &rec = csv.records[i];
+        // Two programs that started the file at once each wrote the header.
+        if (isHeader(rec)) continue;
         const std::optional<AlarmLogEntry> e = rec.problem.isEmpty() ? AlarmLogEntryFromRow(rec.fields) : std::nullopt;
         if (e) r.entries << *e;
         else r.skippedLines << rec.line;
@@ -182,19 +206,32 @@ void AlarmLogBook::watch(DriveLink &link)
 {
     connect(&link, &DriveLink::replyDecoded, this, [this, &link] {
         const LinkState &s = link.state();
-        if (s.CmdName == u"ALM") alarmsRead(static_cast<quint32>(s.ReplyField[0]));
-        else if (s.CmdName == u"S") statusRead(static_cast<quint32>(s.ReplyField[0]));
+        if (s.CmdName == u"ALM") {
+            alarmsRead(static_cast<quint32>(s.ReplyField[0]));
+        } else if (s.CmdName == u"S") {
+            statusRead(static_cast<quint32>(s.ReplyField[0]));
+            // Once while the alarm lasts: a drive whose alarm has no name
+            // would otherwise be asked at every status reply.
+            if (!m_watch.namesWanted()) m_namesAsked = false;
+            // The reply has been decoded and the link sends next what is in
+            // the slot: an empty slot would take the poll's request.
+            if (m_watch.namesWanted() && !m_namesAsked && askForNames && askForNames() && link.portOpen() &&
+                link.state().PendingCmd.isEmpty() && link.transferOwner().isEmpty() && !link.stopOutstanding()) {
+                link.setCommand("ALM", QStringLiteral("ALM"));
+                m_namesAsked = true;
+            }
+        }
     });
 }
 
 void AlarmLogBook::alarmsRead(quint32 bits, const QDateTime &when)
 {
-    if (const std::optional<AlarmLogEntry> e = m_watch.alarmsRead(bits, when)) add(*e);
+    for (const AlarmLogEntry &e : m_watch.alarmsRead(bits, when)) add(e);
 }
 
 void AlarmLogBook::statusRead(quint32 statusWord, const QDateTime &when)
 {
-    if (const std::optional<AlarmLogEntry> e = m_watch.statusRead((statusWord >> 23 & 1u) != 0, when)) add(*e);
+    for (const AlarmLogEntry &e : m_watch.statusRead((statusWord >> 23 & 1u) != 0, when)) add(e);
 }
 
 void AlarmLogBook::add(const AlarmLogEntry &entry)

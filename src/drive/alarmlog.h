@@ -7,8 +7,9 @@
 // Two replies tell of alarms. "ALM" names them (a bit an alarm cell, bits
 // 0..12; higher bits have no cell and are left out, as the alarm display and
 // the status strip leave them out); it is only polled while the alarm display
-// is the active window. "S" carries the alarm bit of the status word (bit 23)
-// in every poll. The log takes both:
+// is the active window (and asked once for an alarm the status shows when
+// "Options(&O) -> Name Alarms in the Log" is on, see watch()). "S" carries
+// the alarm bit of the status word (bit 23) in every poll. The log takes both:
 // - "ALM": the alarms that appeared and cleared since the last "ALM" reply.
 // - "S": a change of the alarm bit is logged as "Alarm bit set" or "Alarm bit
 //   cleared" only where the names last read do not already say so. When the
@@ -35,6 +36,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class DriveLink;
@@ -64,16 +66,29 @@ QString bitCleared();           // "Alarm bit cleared"
 
 // What the replies tell, turned into log entries (nothing when a reply
 // changes nothing).
+//
+// While "ALM" is polled (an "ALM" reply came between the last two status
+// replies), an alarm bit that sets ahead of the names is held back for one
+// "ALM" reply: when that names the alarm, its line alone is logged (one line
+// an alarm, not two); when it names none, or the next status reply comes
+// first, the held line is logged with its own time.
 class AlarmWatch {
 public:
     // An "ALM" reply's present alarms.
-    std::optional<AlarmLogEntry> alarmsRead(quint32 bits, const QDateTime &when);
+    QList<AlarmLogEntry> alarmsRead(quint32 bits, const QDateTime &when);
     // The alarm bit of an "S" reply's status word.
-    std::optional<AlarmLogEntry> statusRead(bool alarmBit, const QDateTime &when);
+    QList<AlarmLogEntry> statusRead(bool alarmBit, const QDateTime &when);
+    // The status shows an alarm that no "ALM" reply has named since, and
+    // none is expected.
+    bool namesWanted() const { return m_bit.value_or(false) && !m_named.value_or(0) && !m_held; }
 
 private:
+    std::optional<AlarmLogEntry> statusChange(bool alarmBit, const QDateTime &when);
+
     std::optional<quint32> m_named;  // the alarms last named (by "ALM")
     std::optional<bool> m_bit;       // the status word's alarm bit last read
+    bool m_namesPolled = false;      // an "ALM" reply came since the last status reply
+    std::optional<AlarmLogEntry> m_held;  // "Alarm bit set", waiting for the names
 };
 
 // ---- The file ------------------------------------------------------------------
@@ -121,7 +136,16 @@ public:
     explicit AlarmLogBook(const QString &path = AlarmLogPath(), QObject *parent = nullptr);
 
     // Follows the link's "ALM" and "S" replies (also those a job asked for).
+    // While askForNames says so, a status reply that shows an alarm the
+    // names do not tell is followed by one "ALM" request of its own. It only
+    // goes into an empty request slot, with no transfer running and no stop
+    // waiting (it replaces nothing, and goes out before the next poll); when
+    // the slot is taken, a later status reply asks again. It is asked once
+    // for each alarm the status shows: a second alarm while the first
+    // stands does not change the status bit, and is named when the alarm
+    // display is next active.
     void watch(DriveLink &link);
+    std::function<bool()> askForNames;
     void alarmsRead(quint32 bits, const QDateTime &when = QDateTime::currentDateTime());
     void statusRead(quint32 statusWord, const QDateTime &when = QDateTime::currentDateTime());
 
@@ -154,4 +178,5 @@ private:
     QString m_writeProblem;  // why the last entries could not be written
     bool m_refused = false;    // the file is not an alarm log: left alone
     bool m_closeQuote = false; // the file ends inside a quoted field
+    bool m_namesAsked = false; // "ALM" has been asked for the alarm the status shows
 };

@@ -82,8 +82,12 @@ void TstAlarmLog::replies_data()
     QTest::newRow("bit clears names not read again")
         << QStringList{S0, "ALM 0", "ALM 80", S1, S0, "ALM 0"}
         << QStringList{"Excessive Deviation(07)||", "|Excessive Deviation(07)|Alarm bit cleared"};
-    QTest::newRow("bit set while the names say none")
-        << QStringList{S0, "ALM 0", S1, "ALM 400"} << QStringList{"||Alarm bit set", "OT Error(10)||"};
+    QTest::newRow("bit ahead of the polled names: one line")
+        << QStringList{S0, "ALM 0", S1, "ALM 400", S1} << QStringList{"OT Error(10)||"};
+    QTest::newRow("bit ahead of names that do not come")
+        << QStringList{S0, "ALM 0", S1, S1, "ALM 400"} << QStringList{"||Alarm bit set", "OT Error(10)||"};
+    QTest::newRow("bit ahead of names that tell none")
+        << QStringList{S0, "ALM 0", S1, "ALM 2000", S1, "ALM 0"} << QStringList{"||Alarm bit set"};
     QTest::newRow("bits without a cell are not alarms")
         << QStringList{"ALM 0", "ALM FFFFE000", "ALM 80002001"} << QStringList{"ROM Error(00)||"};
     QTest::newRow("the never-shown cells are named too")
@@ -178,6 +182,7 @@ void TstAlarmLog::readFile_data()
         << Header + row + "\"yesterday\",\"Over Load(01)\"\r\n\"\",\"x\"\r\n" + row << int(K::Log) << 2 << QList<int>{3, 4} << false;
     QTest::newRow("a broken row amid good ones")
         << Header + row + "\"2026-12-06T14:03:23.000+01:00\",\"Over\"Load\"\r\n" + row << int(K::Log) << 2 << QList<int>{3} << false;
+    QTest::newRow("header twice (two starts at once)") << Header + Header + row + row << int(K::Log) << 2 << QList<int>{} << false;
     QTest::newRow("short rows") << Header + "\"2026-12-06T14:03:22.125+01:00\"\r\n" << int(K::Log) << 1 << QList<int>{} << false;
     QTest::newRow("last row cut short") << Header + row + "\"2026-12-06T14:03:23.000+01:00\",\"Over Lo"
                                         << int(K::Log) << 1 << QList<int>{3} << true;
