@@ -1,7 +1,9 @@
 #include "fuzzrig.h"
 
 #include "app/titlebar.h"
+#include "drive/alarmlog.h"
 #include "params/prm_writ.h"
+#include "tools/toolsmenu.h"
 #include "wave/hmon.h"
 
 #include <QApplication>
@@ -65,6 +67,11 @@ FuzzRig::FuzzRig()
     // Writes are read back, but no backup file is kept for each of the
     // thousands of exports an input may start.
     m_app->options.backUpBeforeWriting = false;
+    // The alarms of the inputs are logged in memory only, not in a file that
+    // would grow with every input.
+    delete m_app->tools->alarmLog;
+    m_app->tools->alarmLog = new AlarmLogBook(QString(), m_app->tools);
+    m_app->tools->alarmLog->watch(l);
     m_app->show();
     tick();
 }
