@@ -28,8 +28,8 @@ QString remedyText(const AlarmLogEntry &entry)
     }
     if (parts.isEmpty() && entry.appeared.isEmpty() && entry.cleared.isEmpty() &&
         (entry.note == AlarmNote::bitSet() || entry.note == AlarmNote::bitSetAtStart()))
-        parts << QStringLiteral("The drive reports an alarm without naming it here: the alarm display names it "
-                                "while it is the active window.");
+        parts << QStringLiteral("The status shows an alarm without its name: the alarm display names it while it "
+                                "is the active window, and Options -> Name Alarms in the Log asks for it at once.");
     return parts.join(u'\n');
 }
 
@@ -134,6 +134,7 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, QWidget *parent) : QDialog(par
     TblLog->setColumnWidth(AlarmLogModel::Time, fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00T00:00:00.000+00:00")) + 12);
     TblLog->setColumnWidth(AlarmLogModel::Appeared, fontMetrics().horizontalAdvance(AlarmCaptions()[4]) + 12);
     TblLog->setColumnWidth(AlarmLogModel::Cleared, fontMetrics().horizontalAdvance(AlarmCaptions()[4]) + 12);
+    TblLog->setColumnWidth(AlarmLogModel::Note, fontMetrics().horizontalAdvance(AlarmNote::bitSetAtStart()) + 12);
     TblLog->setMinimumSize(860, 320);
 
     LblFile = new QLabel(this);
