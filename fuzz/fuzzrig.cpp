@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -69,9 +70,11 @@ FuzzRig::FuzzRig()
     m_app->options.backUpBeforeWriting = false;
     // The alarms of the inputs are logged in memory only, not in a file that
     // would grow with every input.
-    delete m_app->tools->alarmLog;
-    m_app->tools->alarmLog = new AlarmLogBook(QString(), m_app->tools);
-    m_app->tools->alarmLog->watch(l);
+    ToolsMenu &tools = *m_app->tools;
+    auto *inMemory = new AlarmLogBook(QString(), &tools);
+    inMemory->askForNames = tools.alarmLog->askForNames;
+    inMemory->watch(l);
+    delete std::exchange(tools.alarmLog, inMemory);
     m_app->show();
     tick();
 }
