@@ -1,7 +1,9 @@
 #include "fuzzrig.h"
 
 #include "app/titlebar.h"
+#include "drive/alarmlog.h"
 #include "params/prm_writ.h"
+#include "tools/toolsmenu.h"
 #include "wave/hmon.h"
 
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -65,6 +68,13 @@ FuzzRig::FuzzRig()
     // Writes are read back, but no backup file is kept for each of the
     // thousands of exports an input may start.
     m_app->options.backUpBeforeWriting = false;
+    // The alarms of the inputs are logged in memory only, not in a file that
+    // would grow with every input.
+    ToolsMenu &tools = *m_app->tools;
+    auto *inMemory = new AlarmLogBook(QString(), &tools);
+    inMemory->askForNames = tools.alarmLog->askForNames;
+    inMemory->watch(l);
+    delete std::exchange(tools.alarmLog, inMemory);
     m_app->show();
     tick();
 }

@@ -9,6 +9,7 @@
 #include "app/version.h"
 #include "app/titlebar.h"
 #include "tools/toolsmenu.h"
+#include "drive/alarmlog.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -130,6 +131,7 @@ void MDItbl::MDIForm_Load()
                                      [this](const QString &text) { transferStatus->setText(text); },
                                      [this] { showWaveAnalysis(); }},
                           this);
+    if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
 
     wave.TrigPos = 15;
     arrangeWindows();
@@ -263,6 +265,7 @@ void MDItbl::buildMenus()
     mnuHoldToJog = option(QStringLiteral("Hold to Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
     mnuBackUp = option(QStringLiteral("Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
     mnuVerify = option(QStringLiteral("Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
+    option(QStringLiteral("Name Alarms in the Log"), "mnuNameAlarms", &UserOptions::nameAlarmsInLog);
 }
 
 void MDItbl::fillWindowMenu()

@@ -1,5 +1,6 @@
 #include "alarm.h"
 
+#include "alarmremedies.h"
 #include "link/drivelink.h"
 #include "monitorwidgets.h"
 
@@ -44,6 +45,7 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     for (int i = 0; i < AlarmCount; ++i) {
         LblAlarm[i] = cell(this, indexedName("LblAlarm", i), AlarmCaptions()[i], AbsentColor);
         LblAlarm[i]->setMinimumWidth(cellWidth);
+        LblAlarm[i]->setToolTip(AlarmRemedy(i));
         if (i < 11) grid->addWidget(LblAlarm[i], 1 + i, 0);
         else LblAlarm[i]->hide();
     }

@@ -2,10 +2,12 @@
 
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
+#include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
 #include "params/paramtext.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
+#include "tools/alarmlogwindow.h"
 #include "tools/commissioningreport.h"
 #include "tools/comparewindow.h"
 #include "wave/hmon.h"
@@ -46,6 +48,12 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     menu->addSeparator();
     item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
     item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
+    menu->addSeparator();
+    item(QStringLiteral("Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
+    if (m_c.link) {
+        alarmLog = new AlarmLogBook(AlarmLogPath(), this);
+        alarmLog->watch(*m_c.link);
+    }
 }
 
 QString ToolsMenu::choose(bool save, const QString &filter, const QString &extension)
@@ -213,3 +221,9 @@ void ToolsMenu::printReport() { PrintReport(m_c.parent, ReportOf(m_c)); }
 void ToolsMenu::compareParameters() { CompareWindow::showFor(CompareWindow::Kind::Parameters, m_c); }
 
 void ToolsMenu::comparePoints() { CompareWindow::showFor(CompareWindow::Kind::Points, m_c); }
+
+void ToolsMenu::showAlarmLog()
+{
+    if (alarmLog)
+        AlarmLogWindow::showFor(*alarmLog, m_c.parent, [this] { return choose(true, CsvFilter, QStringLiteral("csv")); });
+}

@@ -2,12 +2,14 @@
 // The commands of "Tools(&T)": parameter sets and point tables to and from
 // CSV, the commissioning report as a PDF or on paper, and comparisons of
 // parameter sets and point tables. They work on what the windows hold; none
-// writes to the drive.
+// writes to the drive. The alarm log is kept here from the start, whether or
+// not its window is ever opened.
 
 #include <QObject>
 #include <QString>
 #include <functional>
 
+class AlarmLogBook;
 class DriveLink;
 class HMon;
 class Prm_Writ;
@@ -44,6 +46,10 @@ public:
     void printReport();
     void compareParameters();
     void comparePoints();
+    void showAlarmLog();
+
+    // Every change of the alarms the drive reports (none without a link).
+    AlarmLogBook *alarmLog = nullptr;
 
     // Replaces the file dialog (tests script the user's choice here).
     std::function<QString(bool save, const QString &filter)> chooseFile;

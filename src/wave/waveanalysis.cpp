@@ -238,7 +238,10 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
         setAllFigures(r, StepMissing::TooShort);
         return r;
     }
-    const auto [first, last] = heldSpan(from, to, count);
+    // Plain names, not a structured binding: the lambdas below capture them.
+    const std::pair<int, int> span = heldSpan(from, to, count);
+    const int first = span.first;
+    const int last = span.second;
     const int n = last - first + 1;
     if (n < MinStepSamples) {
         setAllFigures(r, StepMissing::TooShort);

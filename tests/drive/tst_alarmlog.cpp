@@ -1,0 +1,326 @@
+// The alarm log without a window: which replies make which entries, the
+// entries as CSV rows and back, and the log file across restarts, damaged,
+// foreign or unwritable.
+
+#include "drive/alarmlog.h"
+#include "drive/csvfiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+namespace {
+
+const QDateTime T0(QDate(2026, 12, 6), QTime(14, 3, 22, 125), QTimeZone(3600));
+
+// An entry in short: "appeared|cleared|note", names joined by "+".
+QString summary(const AlarmLogEntry &e)
+{
+    return e.appeared.join(u'+') + u'|' + e.cleared.join(u'+') + u'|' + e.note;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+const QByteArray Header = "\"Time\",\"Appeared\",\"Cleared\",\"Note\"\r\n";
+
+}  // namespace
+
+class TstAlarmLog : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void replies_data();
+    void replies();
+    void timeText_data();
+    void timeText();
+    void rowRoundTrip_data();
+    void rowRoundTrip();
+    void readFile_data();
+    void readFile();
+    void survivesRestart();
+    void appendsToDamagedFile_data();
+    void appendsToDamagedFile();
+    void leavesForeignFileAlone_data();
+    void leavesForeignFileAlone();
+    void keepsEntriesWhileUnwritable();
+};
+
+void TstAlarmLog::replies_data()
+{
+    // Each reply: "ALM <hex>" (the alarms present) or "S <hex>" (the status word).
+    QTest::addColumn<QStringList>("replies");
+    QTest::addColumn<QStringList>("entries");
+    const QString S0 = QStringLiteral("S 80000000"), S1 = QStringLiteral("S 80800000");
+    QTest::newRow("quiet start") << QStringList{S0, "ALM 0", S0, "ALM 0"} << QStringList{};
+    QTest::newRow("present at start") << QStringList{"ALM 2", "ALM 2"} << QStringList{"Over Load(01)||Present at start"};
+    QTest::newRow("several at start, lowest first")
+        << QStringList{"ALM 41"} << QStringList{"ROM Error(00)+Over Current Alarm(06)||Present at start"};
+    QTest::newRow("bit at start, then its name")
+        << QStringList{S1, "ALM 2", S1} << QStringList{"||Alarm bit set at start", "Over Load(01)||"};
+    QTest::newRow("appear, add, clear one, clear all")
+        << QStringList{"ALM 0", "ALM 2", "ALM 2", "ALM 42", "ALM 40", "ALM 0"}
+        << QStringList{"Over Load(01)||", "Over Current Alarm(06)||", "|Over Load(01)|", "|Over Current Alarm(06)|"};
+    QTest::newRow("one appears as another clears")
+        << QStringList{"ALM 2", "ALM 4"} << QStringList{"Over Load(01)||Present at start", "Encoder Error(02)|Over Load(01)|"};
+    QTest::newRow("bit alone, no alarm display")
+        << QStringList{S0, S1, S1, S0, S0} << QStringList{"||Alarm bit set", "||Alarm bit cleared"};
+    QTest::newRow("bit that the names already tell")
+        << QStringList{S0, "ALM 0", "ALM 80", S1, "ALM 0", S0} << QStringList{"Excessive Deviation(07)||", "|Excessive Deviation(07)|"};
+    QTest::newRow("bit clears names not read again")
+        << QStringList{S0, "ALM 0", "ALM 80", S1, S0, "ALM 0"}
+        << QStringList{"Excessive Deviation(07)||", "|Excessive Deviation(07)|Alarm bit cleared"};
+    QTest::newRow("bit ahead of the polled names: one line")
+        << QStringList{S0, "ALM 0", S1, "ALM 400", S1} << QStringList{"OT Error(10)||"};
+    QTest::newRow("bit ahead of names that do not come")
+        << QStringList{S0, "ALM 0", S1, S1, "ALM 400"} << QStringList{"||Alarm bit set", "OT Error(10)||"};
+    QTest::newRow("bit ahead of names that tell none")
+        << QStringList{S0, "ALM 0", S1, "ALM 2000", S1, "ALM 0"} << QStringList{"||Alarm bit set"};
+    QTest::newRow("bits without a cell are not alarms")
+        << QStringList{"ALM 0", "ALM FFFFE000", "ALM 80002001"} << QStringList{"ROM Error(00)||"};
+    QTest::newRow("the never-shown cells are named too")
+        << QStringList{"ALM 0", "ALM 1800"} << QStringList{QStringLiteral("通信異常（11）+加減速領域不足（10）||")};
+    QTest::newRow("other status bits change nothing") << QStringList{S0, "S 8000", "S 0", "S FF7FFFFF"} << QStringList{};
+    QTest::newRow("cleared at start logs nothing") << QStringList{"S 0", "ALM 0", "S 0"} << QStringList{};
+}
+
+void TstAlarmLog::replies()
+{
+    QFETCH(QStringList, replies);
+    QFETCH(QStringList, entries);
+    AlarmLogBook book(QString{});
+    QDateTime t = T0;
+    for (const QString &r : replies) {
+        const quint32 value = r.section(u' ', 1).toUInt(nullptr, 16);
+        if (r.startsWith(u"ALM")) book.alarmsRead(value, t);
+        else book.statusRead(value, t);
+        t = t.addMSecs(200);
+    }
+    QStringList got;
+    for (const AlarmLogEntry &e : book.entries()) got << summary(e);
+    QCOMPARE(got, entries);
+    for (qsizetype i = 1; i < book.entries().size(); ++i) QVERIFY(book.entries()[i - 1].time < book.entries()[i].time);
+}
+
+void TstAlarmLog::timeText_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("east of UTC") << T0 << "2026-12-06T14:03:22.125+01:00";
+    QTest::newRow("UTC") << QDateTime(QDate(2027, 1, 2), QTime(0, 0, 0, 5), QTimeZone::utc()) << "2027-01-02T00:00:00.005+00:00";
+    QTest::newRow("half hours west") << QDateTime(QDate(2026, 3, 1), QTime(23, 59, 59, 999), QTimeZone(-(3 * 3600 + 1800)))
+                                     << "2026-03-01T23:59:59.999-03:30";
+}
+
+void TstAlarmLog::timeText()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(QString, text);
+    QCOMPARE(AlarmLogTimeText(time), text);
+    const std::optional<AlarmLogEntry> back = AlarmLogEntryFromRow({text});
+    QVERIFY(back);
+    QCOMPARE(back->time, time);
+    QCOMPARE(back->time.offsetFromUtc(), time.offsetFromUtc());
+}
+
+void TstAlarmLog::rowRoundTrip_data()
+{
+    QTest::addColumn<QStringList>("appeared");
+    QTest::addColumn<QStringList>("cleared");
+    QTest::addColumn<QString>("note");
+    QTest::newRow("one name") << QStringList{"Over Load(01)"} << QStringList{} << "Present at start";
+    QTest::newRow("several each side") << QStringList{"ROM Error(00)", "IGBT Error(09)"}
+                                       << QStringList{"Over Load(01)", "OT Error(10)"} << "";
+    QTest::newRow("commas and quotes") << QStringList{"Over \"Load\", phase U", "a,b"} << QStringList{"\"\""}
+                                       << "said \"reset\", then, again";
+    QTest::newRow("Japanese names") << QStringList{QStringLiteral("通信異常（11）")} << QStringList{QStringLiteral("加減速領域不足（10）")} << "";
+    QTest::newRow("nothing but a note") << QStringList{} << QStringList{} << "Alarm bit cleared";
+}
+
+void TstAlarmLog::rowRoundTrip()
+{
+    QFETCH(QStringList, appeared);
+    QFETCH(QStringList, cleared);
+    QFETCH(QString, note);
+    const AlarmLogEntry entry{T0, appeared, cleared, note};
+    const QByteArray text = CsvText({AlarmLogHeader(), AlarmLogRow(entry), AlarmLogRow(entry)});
+    const AlarmLogRead read = ReadAlarmLog(text);
+    QCOMPARE(read.kind, AlarmLogRead::Kind::Log);
+    QCOMPARE(read.skippedLines, QList<int>{});
+    QCOMPARE(read.entries, (QList<AlarmLogEntry>{entry, entry}));
+    QVERIFY(!read.openQuote);
+}
+
+void TstAlarmLog::readFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<QList<int>>("skipped");
+    QTest::addColumn<bool>("openQuote");
+    const QByteArray row = "\"2026-12-06T14:03:22.125+01:00\",\"Over Load(01)\",\"\",\"\"\r\n";
+    using K = AlarmLogRead::Kind;
+    QTest::newRow("empty") << QByteArray() << int(K::Empty) << 0 << QList<int>{} << false;
+    QTest::newRow("blank lines") << QByteArray("\r\n  \n") << int(K::Empty) << 0 << QList<int>{} << false;
+    QTest::newRow("header only") << Header << int(K::Log) << 0 << QList<int>{} << false;
+    QTest::newRow("as a spreadsheet saves it") << QByteArray("\xEF\xBB\xBFtime,APPEARED,Cleared,Note,Comment\n"
+                                                            "2026-12-06T14:03:22.125+01:00,Over Load(01),,,checked\n")
+                                               << int(K::Log) << 1 << QList<int>{} << false;
+    QTest::newRow("rows without a time")
+        << Header + row + "\"yesterday\",\"Over Load(01)\"\r\n\"\",\"x\"\r\n" + row << int(K::Log) << 2 << QList<int>{3, 4} << false;
+    QTest::newRow("a broken row amid good ones")
+        << Header + row + "\"2026-12-06T14:03:23.000+01:00\",\"Over\"Load\"\r\n" + row << int(K::Log) << 2 << QList<int>{3} << false;
+    QTest::newRow("header twice (two starts at once)") << Header + Header + row + row << int(K::Log) << 2 << QList<int>{} << false;
+    QTest::newRow("short rows") << Header + "\"2026-12-06T14:03:22.125+01:00\"\r\n" << int(K::Log) << 1 << QList<int>{} << false;
+    QTest::newRow("last row cut short") << Header + row + "\"2026-12-06T14:03:23.000+01:00\",\"Over Lo"
+                                        << int(K::Log) << 1 << QList<int>{3} << true;
+    QTest::newRow("a parameter file") << QByteArray("\"Number\",\"Name\",\"Value\"\r\n\"00\",\"x\",\"1\"\r\n")
+                                      << int(K::Foreign) << 0 << QList<int>{} << false;
+    QTest::newRow("header only in part") << QByteArray("\"Time\",\"Appeared\"\r\n") << int(K::Foreign) << 0 << QList<int>{} << false;
+    QTest::newRow("binary") << QByteArray("\x7F" "ELF\x02\x01\x01\0\0\0", 10) << int(K::Foreign) << 0 << QList<int>{} << false;
+    QTest::newRow("UTF-16") << QByteArray("\xFF\xFET\0i\0m\0e\0") << int(K::Foreign) << 0 << QList<int>{} << false;
+}
+
+void TstAlarmLog::readFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, kind);
+    QFETCH(int, entries);
+    QFETCH(QList<int>, skipped);
+    QFETCH(bool, openQuote);
+    const AlarmLogRead read = ReadAlarmLog(bytes);
+    QCOMPARE(int(read.kind), kind);
+    QCOMPARE(read.entries.size(), entries);
+    QCOMPARE(read.skippedLines, skipped);
+    QCOMPARE(read.openQuote, openQuote);
+    QCOMPARE(read.error.isEmpty(), read.kind != AlarmLogRead::Kind::Foreign);
+}
+
+void TstAlarmLog::survivesRestart()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("orvex/alarm-log.csv"));  // the folder is made as needed
+    QList<AlarmLogEntry> first;
+    {
+        AlarmLogBook book(path);
+        QCOMPARE(book.fileProblem(), QString());
+        book.alarmsRead(0x2, T0);
+        book.alarmsRead(0x42, T0.addSecs(1));
+        first = book.entries();
+        QCOMPARE(book.unwritten(), 0);
+    }
+    QCOMPARE(first.size(), 2);
+    AlarmLogBook again(path);
+    QCOMPARE(again.entries(), first);
+    // A new start has a new baseline; its entries follow the old ones.
+    again.alarmsRead(0x40, T0.addSecs(60));
+    QCOMPARE(summary(again.entries().constLast()), "Over Current Alarm(06)||Present at start");
+    const QByteArray bytes = fileBytes(path);
+    QVERIFY(bytes.startsWith(Header));
+    QCOMPARE(bytes.count(Header), 1);
+    QCOMPARE(AlarmLogBook(path).entries().size(), 3);
+}
+
+void TstAlarmLog::appendsToDamagedFile_data()
+{
+    QTest::addColumn<QByteArray>("damaged");
+    QTest::addColumn<int>("readBefore");
+    const QByteArray row = "\"2026-12-06T14:03:22.125+01:00\",\"Over Load(01)\",\"\",\"\"";
+    QTest::newRow("no line break at the end") << Header + row << 1;
+    QTest::newRow("last row cut inside a field") << Header + row + "\r\n\"2026-12-06T14:03:23.000+01:00\",\"Enc" << 1;
+    QTest::newRow("garbage lines") << Header + "not,a \"row\r\n\x01\x02\r\n" + row + "\r\n" << 1;
+    QTest::newRow("wild values") << Header + "\"9999-99-99T99:99:99.999+99:99\",\"x\"\r\n\"9999-12-31T23:59:59.999-14:00\",\"" +
+                                        QByteArray(5000, 'x') + "\"\r\n" + row + "\r\n"
+                                 << 2;
+    QTest::newRow("header alone, no line break") << QByteArray("\"Time\",\"Appeared\",\"Cleared\",\"Note\"") << 0;
+}
+
+void TstAlarmLog::appendsToDamagedFile()
+{
+    QFETCH(QByteArray, damaged);
+    QFETCH(int, readBefore);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    writeFile(path, damaged);
+    QList<AlarmLogEntry> added;
+    {
+        AlarmLogBook book(path);
+        QCOMPARE(book.entries().size(), readBefore);
+        book.alarmsRead(0x200, T0.addSecs(5));
+        book.alarmsRead(0, T0.addSecs(6));
+        added = book.entries().mid(readBefore);
+    }
+    QCOMPARE(added.size(), 2);
+    // Kept as it was, and what came after reads back.
+    const QByteArray bytes = fileBytes(path);
+    QVERIFY(bytes.startsWith(damaged));
+    AlarmLogBook again(path);
+    QCOMPARE(again.entries().mid(again.entries().size() - 2), added);
+}
+
+void TstAlarmLog::leavesForeignFileAlone_data()
+{
+    QTest::addColumn<QByteArray>("foreign");
+    QTest::newRow("a point table") << QByteArray("\"Point\",\"Abs/Inc\"\r\n\"0\",\" 0\"\r\n");
+    QTest::newRow("binary") << QByteArray("\0\x01\x02\x03", 4);
+    QTest::newRow("a note") << QByteArray("alarms to check: ROM Error(00)\n");
+}
+
+void TstAlarmLog::leavesForeignFileAlone()
+{
+    QFETCH(QByteArray, foreign);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    writeFile(path, foreign);
+    AlarmLogBook book(path);
+    QVERIFY(book.fileProblem().contains(path));
+    QVERIFY(book.fileProblem().contains(QLatin1String("not an alarm log")));
+    book.alarmsRead(0x2, T0);
+    book.alarmsRead(0x6, T0.addSecs(1));
+    QCOMPARE(fileBytes(path), foreign);
+    QCOMPARE(book.entries().size(), 2);
+    QCOMPARE(book.unwritten(), 2);
+    // Moved away: the entries that waited start a new log.
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".old")));
+    book.alarmsRead(0x4, T0.addSecs(2));
+    QCOMPARE(book.unwritten(), 0);
+    QCOMPARE(book.fileProblem(), QString());
+    QCOMPARE(fileBytes(path + QStringLiteral(".old")), foreign);
+    QCOMPARE(AlarmLogBook(path).entries(), book.entries());
+}
+
+void TstAlarmLog::keepsEntriesWhileUnwritable()
+{
+    QTemporaryDir dir;
+    // A folder where the file should be: nothing can be read or written there.
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    QVERIFY(QDir().mkpath(path));
+    AlarmLogBook book(path);
+    QVERIFY(!book.fileProblem().isEmpty());
+    QSignalSpy problems(&book, &AlarmLogBook::fileProblemChanged);
+    book.alarmsRead(0x2, T0);
+    book.alarmsRead(0x0, T0.addSecs(1));
+    QCOMPARE(book.entries().size(), 2);
+    QCOMPARE(book.unwritten(), 2);
+    QVERIFY(QDir(path).removeRecursively());
+    book.alarmsRead(0x8, T0.addSecs(2));
+    QCOMPARE(book.unwritten(), 0);
+    QCOMPARE(book.fileProblem(), QString());
+    QCOMPARE(problems.size(), 1);
+    QCOMPARE(AlarmLogBook(path).entries(), book.entries());
+}
+
+QTEST_GUILESS_MAIN(TstAlarmLog)
+#include "tst_alarmlog.moc"

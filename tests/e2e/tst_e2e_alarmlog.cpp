@@ -1,0 +1,216 @@
+// The alarm log against the simulated drive: alarms raised in the drive and
+// reset from the alarm display reach the log, its file and its window (newest
+// first, live, filtered, saved as CSV); the alarm cells tell cause and remedy.
+
+#include "e2eharness.h"
+
+#include "common/useroptions.h"
+#include "drive/alarmlog.h"
+#include "drive/csvfiles.h"
+#include "monitor/alarm.h"
+#include "monitor/alarmremedies.h"
+#include "monitor/iomon.h"
+#include "monitor/monitorrules.h"
+#include "tools/alarmlogwindow.h"
+#include "tools/toolsmenu.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QSet>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+// "appeared|cleared", names joined by "+".
+QString change(const AlarmLogEntry &e) { return e.appeared.join(u'+') + u'|' + e.cleared.join(u'+'); }
+
+QStringList changes(const QList<AlarmLogEntry> &entries)
+{
+    QStringList out;
+    for (const AlarmLogEntry &e : entries) out << change(e);
+    return out;
+}
+
+// The window's rows top to bottom, as "appeared|cleared".
+QStringList shownChanges(AlarmLogWindow &w)
+{
+    QStringList out;
+    for (int r = 0; r < w.model().rowCount(); ++r) out << change(w.model().entry(r));
+    return out;
+}
+
+int alarmRequests(E2eHarness &h)
+{
+    int n = 0;
+    for (const QString &r : h.requests()) n += r.startsWith(QLatin1String("ALM"));
+    return n;
+}
+
+QList<AlarmLogEntry> reversed(QList<AlarmLogEntry> entries)
+{
+    std::reverse(entries.begin(), entries.end());
+    return entries;
+}
+
+}  // namespace
+
+class TstE2eAlarmLog : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void remediesOnTheAlarmCells();
+    void raisedAndCleared();
+    void namesAskedForWithTheOption();
+};
+
+void TstE2eAlarmLog::remediesOnTheAlarmCells()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok(), qPrintable(h.error()));
+    Alarm *a = h.window().alarm;
+    QSet<QString> texts;
+    for (int i = 0; i < AlarmCount; ++i) {
+        QCOMPARE(a->LblAlarm[i]->text(), AlarmCaptions()[i]);  // the captions stay as they were
+        QCOMPARE(a->LblAlarm[i]->toolTip(), AlarmRemedy(i));
+        QCOMPARE(AlarmRemedyForName(AlarmCaptions()[i]), AlarmRemedy(i));
+        QVERIFY(a->LblAlarm[i]->toolTip().size() > 80);
+        texts << AlarmRemedy(i);
+    }
+    QCOMPARE(texts.size(), AlarmCount);
+    QVERIFY(AlarmRemedy(6).contains(QLatin1String("U/V/W")));  // over current: the motor wiring
+    QCOMPARE(AlarmRemedy(AlarmCount), QString());
+    QCOMPARE(AlarmRemedyForName(QStringLiteral("Over Load")), QString());
+}
+
+void TstE2eAlarmLog::raisedAndCleared()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    AlarmLogBook *log = w.tools->alarmLog;
+    QVERIFY(log);
+    QCOMPARE(log->path(), QDir(h.workDir()).filePath(QStringLiteral("data/orvex/alarm-log.csv")));
+    QCOMPARE(log->entries().size(), 0);  // nothing present at start
+
+    // While another window is active only the status word tells of an alarm
+    // (the poll is as it always was: no "ALM").
+    h.activate(w.ioMon);
+    QVERIFY(h.waitForRequest(QStringLiteral("IO")));
+    h.mark();
+    h.drive().raiseAlarm(1);
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 1; }));
+    QCOMPARE(log->entries()[0].note, AlarmNote::bitSet());
+    QCOMPARE(change(log->entries()[0]), QStringLiteral("|"));
+    h.idle(300);
+    QCOMPARE(alarmRequests(h), 0);
+
+    // The alarm display names it, and the next one as it comes.
+    h.activate(w.alarm);
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 2; }));
+    h.drive().raiseAlarm(6);
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 3; }));
+    QTest::mouseClick(w.alarm->CmdARST, Qt::LeftButton);
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 4; }));
+    h.idle(300);
+    const QStringList expected{"|", "Over Load(01)|", "Over Current Alarm(06)|", "|Over Load(01)+Over Current Alarm(06)"};
+    QCOMPARE(changes(log->entries()), expected);
+    for (qsizetype i = 1; i < log->entries().size(); ++i)
+        QVERIFY(log->entries()[i - 1].time <= log->entries()[i].time);
+
+    // The file has every entry, in order, once.
+    QFile file(log->path());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const AlarmLogRead read = ReadAlarmLog(bytes);
+    QCOMPARE(read.kind, AlarmLogRead::Kind::Log);
+    QCOMPARE(read.entries, log->entries());
+    QVERIFY(bytes.contains("\"Over Current Alarm(06)\""));
+
+    // Tools -> Alarm Log: newest first, with the cause and remedy.
+    QAction *item = w.mnuTools->findChild<QAction *>(QStringLiteral("mnuAlarmLog"));
+    QVERIFY(item);
+    QCOMPARE(item->text(), QStringLiteral("Alarm Log"));
+    item->trigger();
+    auto *win = w.findChild<AlarmLogWindow *>();
+    QVERIFY(win && win->isVisible());
+    QCOMPARE(win->model().rowCount(), 4);
+    for (int r = 0; r < 4; ++r) QCOMPARE(win->model().entry(r), reversed(log->entries())[r]);
+    QCOMPARE(win->LblCount->text(), QStringLiteral("4 entries"));
+    QVERIFY(win->LblFile->text().contains(log->path()));
+    const QModelIndex remedy = win->model().index(2, AlarmLogModel::Remedy);  // over load appeared
+    QCOMPARE(remedy.data().toString(), AlarmRemedy(1));
+    QCOMPARE(win->model().index(1, AlarmLogModel::Appeared).data().toString(), AlarmCaptions()[6]);
+    QVERIFY(!win->model().index(3, AlarmLogModel::Remedy).data().toString().isEmpty());  // the bare alarm bit
+    QVERIFY(!win->TblLog->accessibleName().isEmpty() && !win->CmbAlarm->accessibleName().isEmpty());
+
+    // A new alarm goes on top while the window is open.
+    h.drive().raiseAlarm(8);
+    QVERIFY(h.waitUntil([&] { return win->model().rowCount() == 5; }));
+    h.idle(300);  // one line for it, whether the status or the names came first
+    QCOMPARE(win->model().rowCount(), 5);
+    QCOMPARE(change(win->model().entry(0)), QStringLiteral("Runaway Error(08)|"));
+
+    // One alarm only: the entries that name it, still newest first.
+    win->CmbAlarm->setCurrentIndex(win->CmbAlarm->findText(AlarmCaptions()[1]));
+    QCOMPARE(shownChanges(*win), (QStringList{"|Over Load(01)+Over Current Alarm(06)", "Over Load(01)|"}));
+    QCOMPARE(win->LblCount->text(), QStringLiteral("2 entries of 5"));
+    h.drive().raiseAlarm(2);  // not this one: the rows stay
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 6; }));
+    QCOMPARE(win->model().rowCount(), 2);
+
+    // Saved as CSV: the rows shown, with their cause and remedy.
+    const QString saved = QDir(h.workDir()).filePath(QStringLiteral("overload.csv"));
+    w.tools->chooseFile = [&](bool save, const QString &) { return save ? saved : QString(); };
+    QTest::mouseClick(win->CmdExport, Qt::LeftButton);
+    const std::optional<QByteArray> csv = ReadCsvFile(saved);
+    QVERIFY(csv);
+    const QList<QStringList> rows = ReadCsv(*csv).rows();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0], (QStringList{"Time", "Appeared", "Cleared", "Note", "Cause and remedy"}));
+    QCOMPARE(rows[2][1], AlarmCaptions()[1]);
+    QCOMPARE(rows[2][4], AlarmRemedy(1));
+    QCOMPARE(rows[1][2], AlarmCaptions()[1] + u'\n' + AlarmCaptions()[6]);
+    QCOMPARE(rows[1][0], AlarmLogTimeText(log->entries()[3].time));
+}
+
+void TstE2eAlarmLog::namesAskedForWithTheOption()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    AlarmLogBook *log = w.tools->alarmLog;
+    QAction *option = w.mnuOptions->findChild<QAction *>(QStringLiteral("mnuNameAlarms"));
+    QVERIFY(option && option->isCheckable());
+    QCOMPARE(option->text(), QStringLiteral("Name Alarms in the Log"));
+    QVERIFY(!UserOptions{}.nameAlarmsInLog);  // off unless chosen
+    w.options.nameAlarmsInLog = true;  // not saved: the other tests keep their settings
+
+    // The status shows the alarm: it is asked for by name once, and the poll
+    // of the active window goes on.
+    h.activate(w.ioMon);
+    QVERIFY(h.waitForRequest(QStringLiteral("IO")));
+    h.mark();
+    h.drive().raiseAlarm(3);
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 2; }));
+    QCOMPARE(changes(log->entries()), (QStringList{"|", "Regeneration Alarm(03)|"}));
+    h.idle(500);
+    QCOMPARE(alarmRequests(h), 1);
+    QVERIFY(h.waitForRequest(QStringLiteral("IO")));
+
+    // Reset: the status says none are left, with nothing more asked.
+    h.mark();
+    w.link.setCommand("ARST");
+    QVERIFY(h.waitUntil([&] { return log->entries().size() == 3; }));
+    QCOMPARE(change(log->entries()[2]), QStringLiteral("|Regeneration Alarm(03)"));
+    QCOMPARE(log->entries()[2].note, AlarmNote::bitCleared());
+    h.idle(300);
+    QCOMPARE(alarmRequests(h), 0);
+}
+
+QTEST_MAIN(TstE2eAlarmLog)
+#include "tst_e2e_alarmlog.moc"
