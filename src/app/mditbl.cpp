@@ -9,6 +9,7 @@
 #include "app/version.h"
 #include "app/titlebar.h"
 #include "tools/toolsmenu.h"
+#include "trend/trendwindow.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -130,6 +131,7 @@ void MDItbl::MDIForm_Load()
                                      [this](const QString &text) { transferStatus->setText(text); },
                                      [this] { showWaveAnalysis(); }},
                           this);
+    TrendRecorder::addToMenu(mnuTools, mdiArea, link);
 
     wave.TrigPos = 15;
     arrangeWindows();
