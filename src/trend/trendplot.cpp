@@ -17,12 +17,16 @@ constexpr int AxisHeight = 22;  // the time figures
 constexpr int LaneGap = 6;
 constexpr int DigitalHeight = 18;
 
-QString scaleText(double v)
+}  // namespace
+
+QString TrendPlot::scaleText(double v)
 {
     const double a = std::abs(v);
     if (a >= 1e6 || (a < 0.01 && a > 0)) return QString::number(v, 'g', 4);
     return QString::number(v, 'f', a >= 100 ? 0 : a >= 1 ? 1 : 2);
 }
+
+namespace {
 
 // A tick interval that leaves at least minMs between two ticks.
 qint64 tickStep(qint64 minMs)
@@ -189,23 +193,26 @@ void TrendPlot::drawTrace(QPainter &p, int lane) const
 {
     const Trace &tr = m_traces[lane];
     const QRect r = laneRect(lane);
-    const auto [lo, hi] = m_ranges.value(lane, {0.0, 1.0});
+    const std::pair<double, double> range = m_ranges.value(lane, {0.0, 1.0});
+    const double lo = range.first;
+    const double hi = range.second;
     p.setPen(QColor(0xF0, 0xF0, 0xF0));
     if (!tr.digital) p.drawLine(r.left() + 1, r.center().y(), r.right() - 1, r.center().y());
 
     // The scale on the left, the name inside the lane.
-    p.setPen(palette().color(QPalette::WindowText));
     const QRect scale(0, r.top(), LeftMargin - 6, r.height());
     if (tr.digital) {
-        p.drawText(scale, Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0/1"));
+        // A bit's lane is too low for its name inside: it goes where the scale would.
+        p.setPen(tr.colour);
+        p.drawText(scale, Qt::AlignRight | Qt::AlignVCenter,
+                   p.fontMetrics().elidedText(tr.name, Qt::ElideRight, scale.width()));
     } else {
+        p.setPen(palette().color(QPalette::WindowText));
         p.drawText(scale, Qt::AlignRight | Qt::AlignTop, scaleText(hi));
         p.drawText(scale, Qt::AlignRight | Qt::AlignBottom, scaleText(lo));
     }
-    p.setPen(tr.colour);
-    p.drawText(r.adjusted(4, 1, -4, -1), Qt::AlignLeft | (tr.digital ? Qt::AlignVCenter : Qt::AlignTop), tr.name);
-    if (!tr.series) return;
 
+    if (!tr.series) return;
     const double inner = tr.digital ? r.height() - 6 : r.height() - 2;
     const double base = tr.digital ? r.bottom() - 3 : r.bottom() - 1;
     const auto yOf = [&](double v) {
@@ -268,6 +275,13 @@ void TrendPlot::drawTrace(QPainter &p, int lane) const
     p.setBrush(Qt::NoBrush);
     p.drawPath(path);
     p.restore();
+    if (!tr.digital) {
+        const QRect box = p.fontMetrics().boundingRect(tr.name).adjusted(-3, -1, 3, 1);
+        const QRect at(r.left() + 3, r.top() + 2, box.width(), box.height());
+        p.fillRect(at, QColor(255, 255, 255, 210));
+        p.setPen(tr.colour);
+        p.drawText(at, Qt::AlignCenter, tr.name);
+    }
 }
 
 void TrendPlot::pointAt(int x)

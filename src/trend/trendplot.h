@@ -43,6 +43,8 @@ public:
     qint64 timeAt(int x) const;
     int xAt(qint64 t) const;
     QRect plotArea() const;
+    // A figure of a lane's scale as the chart writes it.
+    static QString scaleText(double v);
 
     QSize sizeHint() const override { return {560, 320}; }
     QSize minimumSizeHint() const override { return {240, 160}; }

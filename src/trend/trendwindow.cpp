@@ -32,15 +32,19 @@ constexpr int FlushMs = 500;
 
 int keyOf(const TrendChannel &c) { return c.kind == TrendChannel::Kind::Monitor ? c.index : 100 + c.index; }
 
-QColor colourOf(const TrendChannel &c, int itemSlot)
+// The colour of the k-th channel: items and bits each take the next colour
+// of their own set, so that no two traces shown together look alike.
+QColor colourAt(const QList<TrendChannel> &channels, qsizetype k)
 {
     static const std::array<QColor, TrendMaxItems> items{QColor(0x1F, 0x77, 0xB4), QColor(0xD6, 0x27, 0x28),
                                                          QColor(0x2C, 0xA0, 0x2C), QColor(0xE0, 0x70, 0x00)};
     static const std::array<QColor, 7> bits{QColor(0x94, 0x67, 0xBD), QColor(0x8C, 0x56, 0x4B), QColor(0xC0, 0x40, 0xA0),
                                             QColor(0x50, 0x50, 0x50), QColor(0x80, 0x80, 0x10), QColor(0x10, 0x90, 0xA0),
                                             QColor(0x39, 0x3B, 0x79)};
-    if (c.kind == TrendChannel::Kind::Monitor) return items[static_cast<size_t>(itemSlot) % items.size()];
-    return bits[static_cast<size_t>(c.index) % bits.size()];
+    const TrendChannel::Kind kind = channels[k].kind;
+    size_t slot = 0;
+    for (qsizetype j = 0; j < k; ++j) slot += channels[j].kind == kind ? 1 : 0;
+    return kind == TrendChannel::Kind::Monitor ? items[slot % items.size()] : bits[slot % bits.size()];
 }
 
 QLabel *label(QWidget *parent, const QString &name, const QString &text)
@@ -77,7 +81,7 @@ void tellLater(QWidget *parent, const QString &text)
 }  // namespace
 
 TrendRecorder::TrendRecorder(DriveLink &link, QWidget *parent)
-    : ChildWindow(QStringLiteral("TrendRecorder"), QStringLiteral("Trend Recorder"), pollTag(), parent), m_link(link)
+    : ChildWindow(QStringLiteral("TrendRecorder"), QStringLiteral("Trend Recorder"), pollTag(), parent)
 {
     m_poller = new TrendPoller(link, pollTag(), this);
     m_poller->clock = [this] { return now(); };
@@ -97,7 +101,9 @@ TrendRecorder::TrendRecorder(DriveLink &link, QWidget *parent)
     choice->addWidget(CmbItem[0]->parentWidget());
     choice->addWidget(ChkStatus[0]->parentWidget(), 1);
     auto *view = new QHBoxLayout;
-    view->addWidget(label(this, QStringLiteral("LblSpan"), QStringLiteral("Span:")));
+    QLabel *spanName = label(this, QStringLiteral("LblSpan"), QStringLiteral("Span:"));
+    spanName->setBuddy(CmbSpan);
+    view->addWidget(spanName);
     view->addWidget(CmbSpan);
     view->addWidget(CmdPause);
     view->addSpacing(12);
@@ -108,7 +114,7 @@ TrendRecorder::TrendRecorder(DriveLink &link, QWidget *parent)
     scroll->setObjectName(QStringLiteral("ReadOutArea"));
     scroll->setWidgetResizable(true);
     scroll->setWidget(m_readOutGrid->parentWidget());
-    scroll->setMinimumWidth(340);
+    scroll->setMinimumWidth(420);
     body->addWidget(scroll);
 
     auto *column = new QVBoxLayout(this);
@@ -240,7 +246,6 @@ void TrendRecorder::rebuildReadOut()
         for (QLabel *l : {r.name, r.latest, r.atCursor, r.range}) delete l;
     m_readOuts.clear();
     QWidget *panel = m_readOutGrid->parentWidget();
-    int itemSlot = 0;
     for (int k = 0; k < m_channels.size(); ++k) {
         const TrendChannel &c = m_channels[k];
         const QString header = TrendChannelHeader(c);
@@ -248,7 +253,7 @@ void TrendRecorder::rebuildReadOut()
         // The swatch and the name carry the trace's colour; the text says it all.
         r.name = label(panel, QStringLiteral("LblReadOutName(%1)").arg(k), QStringLiteral("\u25A0 ") + header);
         QPalette pal = r.name->palette();
-        pal.setColor(QPalette::WindowText, colourOf(c, c.kind == TrendChannel::Kind::Monitor ? itemSlot++ : 0));
+        pal.setColor(QPalette::WindowText, colourAt(m_channels, k));
         r.name->setPalette(pal);
         r.name->setAccessibleName(header);
         r.latest = label(panel, QStringLiteral("LblLatest(%1)").arg(k), QStringLiteral("-"));
@@ -264,6 +269,8 @@ void TrendRecorder::rebuildReadOut()
         m_readOutGrid->addWidget(r.range, k + 2, 3);
         m_readOuts << r;
     }
+    // The rows stay together at the top, whatever choice came before.
+    for (int row = 0; row < m_readOutGrid->rowCount(); ++row) m_readOutGrid->setRowStretch(row, 0);
     m_readOutGrid->setRowStretch(static_cast<int>(m_channels.size()) + 2, 1);
 }
 
@@ -283,7 +290,7 @@ void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
             frame->setObjectName(QStringLiteral("TrendRecorderFrame"));
             frame->setWindowTitle(recorder->windowTitle());
             area->addSubWindow(frame);
-            frame->resize(frame->sizeHint().expandedTo(QSize(960, 620)));
+            frame->resize(frame->sizeHint().expandedTo(QSize(1060, 640)));
         } else {
             frame = qobject_cast<ChildFrame *>(recorder->parentWidget());
         }
@@ -484,11 +491,11 @@ void TrendRecorder::refresh()
     if (!isVisible()) return;  // minimised: nothing to show, the collecting goes on
     const std::map<int, TrendSeries> &shown = m_paused ? m_frozen : m_live;
     QList<TrendPlot::Trace> traces;
-    int itemSlot = 0;
-    for (const TrendChannel &c : std::as_const(m_channels)) {
+    for (qsizetype k = 0; k < m_channels.size(); ++k) {
+        const TrendChannel &c = m_channels[k];
         const auto it = shown.find(keyOf(c));
-        traces.append({TrendChannelHeader(c), colourOf(c, c.kind == TrendChannel::Kind::Monitor ? itemSlot++ : 0),
-                       TrendChannelDigital(c), it == shown.end() ? nullptr : &it->second});
+        traces.append({TrendChannelHeader(c), colourAt(m_channels, k), TrendChannelDigital(c),
+                       it == shown.end() ? nullptr : &it->second});
     }
     const qint64 span = TrendSpans()[static_cast<size_t>(qBound(0, CmbSpan->currentIndex(), 5))].ms;
     const qint64 end = m_paused ? m_pausedEnd : now();
@@ -508,8 +515,8 @@ void TrendRecorder::refresh()
         const auto [lo, hi] = ranges.value(k, {0.0, 1.0});
         setTextIfChanged(m_readOuts[k].range, TrendChannelDigital(c) ? QStringLiteral("0 to 1")
                                                                           : QStringLiteral("%1 to %2")
-                                                                                .arg(QString::number(lo, 'g', 6),
-                                                                                     QString::number(hi, 'g', 6)));
+                                                                                .arg(TrendPlot::scaleText(lo),
+                                                                                     TrendPlot::scaleText(hi)));
     }
     updateCursorLabels();
     if (m_file.isOpen()) showRecordingState();

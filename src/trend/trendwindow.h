@@ -108,7 +108,6 @@ private:
     qint64 now() const;
     QString chooseFileNow();
 
-    DriveLink &m_link;
     TrendPoller *m_poller;
     QList<TrendChannel> m_channels;
     // By channel key; a map keeps the chart's pointers to its series valid.
