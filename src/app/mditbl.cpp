@@ -10,6 +10,7 @@
 #include "app/titlebar.h"
 #include "tools/toolsmenu.h"
 #include "drive/alarmlog.h"
+#include "trend/trendwindow.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -132,6 +133,7 @@ void MDItbl::MDIForm_Load()
                                      [this] { showWaveAnalysis(); }},
                           this);
     if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
+    TrendRecorder::addToMenu(mnuTools, mdiArea, link);
 
     wave.TrigPos = 15;
     arrangeWindows();

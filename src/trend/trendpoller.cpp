@@ -1,0 +1,64 @@
+#include "trendpoller.h"
+
+#include "monitor/monitorrules.h"
+#include "trend/trendrules.h"
+
+#include <QDateTime>
+#include <QPointer>
+#include <utility>
+
+TrendPoller::TrendPoller(DriveLink &link, const QString &tag, QObject *parent) : LinkClient(parent), m_link(link)
+{
+    // The builder lives in the link; it asks nothing once this is gone.
+    m_link.setPollBuilder(tag, [self = QPointer<TrendPoller>(this)] {
+        if (self) self->build();
+    });
+    connect(&m_link, &DriveLink::replyDecoded, this, &TrendPoller::onReplyDecoded);
+}
+
+qint64 TrendPoller::now() const { return clock ? clock() : QDateTime::currentMSecsSinceEpoch(); }
+
+void TrendPoller::setItems(const QList<int> &items)
+{
+    m_items.clear();
+    for (int item : items)
+        if (item >= 0 && item < MonitorItemCount && !m_items.contains(item) && m_items.size() < TrendMaxItems)
+            m_items << item;
+    m_next = 0;
+}
+
+void TrendPoller::build()
+{
+    if (m_items.isEmpty()) return;
+    if (m_next >= m_items.size()) m_next = 0;
+    m_asked = m_items[m_next++];
+    m_link.setClientCommand(this, MonitorCommand(m_asked), QStringLiteral("MON"));
+}
+
+void TrendPoller::replied()
+{
+    const int asked = std::exchange(m_asked, -1);
+    const LinkState &s = m_link.state();
+    const std::optional<qint32> value =
+        s.CmdName == u"MON" && asked >= 0 ? TrendMonitorValue(s.RecvBuf, asked) : std::nullopt;
+    if (!value) {
+        ++m_refused;
+        return;
+    }
+    Q_EMIT monitorValue(asked, *value, now());
+}
+
+void TrendPoller::refused(qint32)
+{
+    m_asked = -1;
+    ++m_refused;
+}
+
+void TrendPoller::lost() { m_asked = -1; }
+
+void TrendPoller::onReplyDecoded()
+{
+    const LinkState &s = m_link.state();
+    if (m_link.answeredKeyword() != "S" || s.CmdName != u"S") return;
+    if (const std::optional<quint32> word = TrendStatusWord(s.RecvBuf)) Q_EMIT statusWord(*word, now());
+}
