@@ -54,6 +54,8 @@ QString MqttConfig::validate() const
     if (reconnectMinMs < 1 || reconnectMaxMs < reconnectMinMs)
         return QStringLiteral("MQTT reconnect delays %1..%2 ms make no sense")
             .arg(reconnectMinMs).arg(reconnectMaxMs);
+    if (connectTimeoutMs < 1)
+        return QStringLiteral("the MQTT connect timeout must be positive");
     if (maxQueuedTopics < 1)
         return QStringLiteral("the MQTT queue must hold at least one topic");
     if (clientId.toUtf8().size() > 65535)

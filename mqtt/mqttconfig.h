@@ -15,6 +15,7 @@ struct MqttConfig {
     int keepaliveSeconds = 30;          // libmosquitto wants 5..65535
     int reconnectMinMs = 500;           // back-off after a lost or failed connection,
     int reconnectMaxMs = 30000;         // doubling from min up to max
+    int connectTimeoutMs = 10000;       // TCP up but no answer to CONNECT: try again
     bool keepRetrying = true;           // false: give up if the first connection fails
     int maxQueuedTopics = 1024;         // latest message kept per topic while disconnected
 

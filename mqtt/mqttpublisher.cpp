@@ -22,7 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kLoopMs = 50;             // how long one mosquitto_loop() may wait
-constexpr int kConnackTimeoutMs = 10000; // TCP up but no answer to CONNECT
 const QByteArray kOnline = QByteArrayLiteral("online");
 const QByteArray kOffline = QByteArrayLiteral("offline");
 
@@ -324,7 +323,7 @@ struct MqttPublisher::Worker {
             if (!socketOpen) {
                 postState(State::Connecting);
                 refusal.clear();
-                const int rc = mosquitto_connect(mosq, host.constData(), port, cfg.keepaliveSeconds);
+                const int rc = mosquitto_connect_async(mosq, host.constData(), port, cfg.keepaliveSeconds);
                 const int err = errno;
                 if (rc != MOSQ_ERR_SUCCESS) {
                     if (!retryLater(connectError(rc, err), false))
@@ -364,7 +363,7 @@ struct MqttPublisher::Worker {
                     break;
                 continue;
             }
-            if (!accepted && Clock::now() - connectStarted > std::chrono::milliseconds(kConnackTimeoutMs)) {
+            if (!accepted && Clock::now() - connectStarted > std::chrono::milliseconds(cfg.connectTimeoutMs)) {
                 mosquitto_disconnect(mosq);
                 if (!retryLater(QStringLiteral("the MQTT broker at %1 does not answer").arg(where()), false))
                     break;

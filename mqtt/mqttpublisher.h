@@ -21,8 +21,9 @@
 //   PREFIX/<drive>/<subtopic>  publish(): JSON, e.g. status, alarms, monitor
 //
 // Threading: libmosquitto runs on a thread of the publisher's own, which
-// connects (name lookup and TCP connect block only that thread), reconnects
-// with back-off, and alone touches the mosquitto handle. publish() and
+// connects (the name lookup blocks only that thread; the TCP connect does not
+// block at all), reconnects with back-off, and alone touches the mosquitto
+// handle. publish() and
 // setDriveOnline() only queue under a lock and may be called from any thread;
 // they never block on the network. The signals are emitted in the thread the
 // publisher lives in (the worker posts them as queued calls), so slots run in
@@ -62,7 +63,7 @@ public:
     // Publishes "offline" for every drive and the bridge, waits up to
     // timeoutMs for the broker to take them, disconnects and ends the thread.
     // Blocks the caller for at most about timeoutMs (longer only while the
-    // worker is inside a name lookup or TCP connect). Safe to call twice.
+    // worker waits for the resolver). Safe to call twice.
     void stop(int timeoutMs = 2000);
 
     // Queues JSON for PREFIX/<drive>/<subtopic>; a drive not seen before is

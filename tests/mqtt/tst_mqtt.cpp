@@ -254,6 +254,7 @@ private slots:
     void brokerRestart();
     void unreachableBroker_data();
     void unreachableBroker();
+    void silentBroker();
     void outageQueueIsBounded();
 
 private:
@@ -558,6 +559,30 @@ void TestMqtt::unreachableBroker()
     publisher.stop();
     QVERIFY(t.elapsed() < 1500);
     QVERIFY(publisher.lastError().contains(message));
+}
+
+void TestMqtt::silentBroker()
+{
+    // Takes the TCP connection (the kernel does) but never answers CONNECT.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0);
+    MqttConfig c = localConfig(ntohs(a.sin_port), "silent");
+    c.connectTimeoutMs = 300;
+    MqttPublisher publisher(c);
+    QSignalSpy errors(&publisher, &MqttPublisher::errorOccurred);
+    QVERIFY(publisher.start());
+    QVERIFY(errors.wait(3000));
+    QVERIFY2(errors.first().first().toString().contains("does not answer"), qPrintable(errors.first().first().toString()));
+    QElapsedTimer t;
+    t.start();
+    publisher.stop();
+    QVERIFY(t.elapsed() < 1000);
+    ::close(fd);
 }
 
 void TestMqtt::outageQueueIsBounded()
