@@ -1,0 +1,611 @@
+// The MQTT publisher against a real mosquitto broker on a free local port,
+// with a libmosquitto subscriber standing in for a dashboard.
+#include "mqttconfig.h"
+#include "mqttpayload.h"
+#include "mqttpublisher.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <mosquitto.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+int freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool portAccepts(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(quint16(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+QString mosquittoBinary()
+{
+    QString path = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {"/usr/sbin", "/usr/local/sbin"});
+    return path;
+}
+
+class Broker
+{
+public:
+    explicit Broker(int port = 0) : m_port(port ? port : freePort()) {}
+    ~Broker() { stop(); }
+    int port() const { return m_port; }
+
+    bool start()
+    {
+        QFile conf(m_dir.filePath("mosquitto.conf"));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_type error\nlog_type warning\n").arg(m_port).toUtf8());
+        conf.close();
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(mosquittoBinary(), {"-c", conf.fileName()});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        for (int i = 0; i < 250; ++i) {
+            if (portAccepts(m_port))
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port;
+};
+
+struct Received {
+    QByteArray topic;
+    QByteArray payload;
+    bool retained = false;
+};
+
+// Subscribes to a filter on its own libmosquitto thread and records all it gets.
+class Subscriber
+{
+public:
+    ~Subscriber()
+    {
+        if (m_mosq) {
+            mosquitto_disconnect(m_mosq);
+            mosquitto_loop_stop(m_mosq, true);
+            mosquitto_destroy(m_mosq);
+        }
+    }
+    bool connect(int port, const QByteArray &filter)
+    {
+        m_filter = filter;
+        m_mosq = mosquitto_new(nullptr, true, this);
+        mosquitto_connect_callback_set(m_mosq, [](mosquitto *m, void *self, int rc) {
+            if (rc == 0)
+                mosquitto_subscribe(m, nullptr, static_cast<Subscriber *>(self)->m_filter.constData(), 1);
+        });
+        mosquitto_subscribe_callback_set(m_mosq, [](mosquitto *, void *self, int, int, const int *) {
+            auto *s = static_cast<Subscriber *>(self);
+            std::lock_guard lock(s->m_mutex);
+            s->m_subscribed = true;
+        });
+        mosquitto_message_callback_set(m_mosq, [](mosquitto *, void *self, const mosquitto_message *m) {
+            auto *s = static_cast<Subscriber *>(self);
+            std::lock_guard lock(s->m_mutex);
+            s->m_received.append({m->topic, QByteArray(static_cast<const char *>(m->payload), m->payloadlen), m->retain});
+        });
+        if (mosquitto_connect(m_mosq, "127.0.0.1", port, 10) != MOSQ_ERR_SUCCESS
+            || mosquitto_loop_start(m_mosq) != MOSQ_ERR_SUCCESS)
+            return false;
+        return waitUntil([this] { return m_subscribed; });
+    }
+    // The last payload seen on topic, and whether it came as retained.
+    std::optional<Received> last(const QByteArray &topic)
+    {
+        std::lock_guard lock(m_mutex);
+        for (auto it = m_received.crbegin(); it != m_received.crend(); ++it) {
+            if (it->topic == topic)
+                return *it;
+        }
+        return std::nullopt;
+    }
+    QList<QByteArray> payloads(const QByteArray &topic)
+    {
+        std::lock_guard lock(m_mutex);
+        QList<QByteArray> out;
+        for (const Received &r : m_received) {
+            if (r.topic == topic)
+                out << r.payload;
+        }
+        return out;
+    }
+    bool waitFor(const QByteArray &topic, const QByteArray &payload, int ms = 5000)
+    {
+        return waitUntil([&] {
+            for (const Received &r : m_received) {
+                if (r.topic == topic && r.payload == payload)
+                    return true;
+            }
+            return false;
+        }, ms);
+    }
+
+private:
+    template <typename F>
+    bool waitUntil(F done, int ms = 5000)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            {
+                std::lock_guard lock(m_mutex);
+                if (done())
+                    return true;
+            }
+            QTest::qWait(10);
+        }
+        return false;
+    }
+
+    mosquitto *m_mosq = nullptr;
+    QByteArray m_filter;
+    std::mutex m_mutex;
+    bool m_subscribed = false;
+    QList<Received> m_received;
+};
+
+QByteArray compact(const QJsonObject &o)
+{
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+MqttConfig localConfig(int port, const QString &prefix)
+{
+    MqttConfig c;
+    c.host = QStringLiteral("127.0.0.1");
+    c.port = port;
+    c.topicPrefix = prefix;
+    c.clientId = QStringLiteral("tst-") + prefix;
+    c.reconnectMinMs = 100;
+    c.reconnectMaxMs = 400;
+    return c;
+}
+
+// Run as a child by lastWillWhenKilled: connects, says "ready", and waits to be killed.
+int childPublisher(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    MqttConfig c = localConfig(QByteArray(argv[2]).toInt(), QString::fromUtf8(argv[3]));
+    c.keepaliveSeconds = 5;
+    MqttPublisher publisher(c);
+    QObject::connect(&publisher, &MqttPublisher::connected, [] {
+        fputs("ready\n", stdout);
+        fflush(stdout);
+    });
+    publisher.setDriveOnline(QStringLiteral("axis"), true);
+    publisher.start();
+    return app.exec();
+}
+
+} // namespace
+
+class TestMqtt : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { m_broker.reset(); }
+
+    void topics_data();
+    void topics();
+    void hostPort_data();
+    void hostPort();
+    void passwordFile_data();
+    void passwordFile();
+    void payloads_data();
+    void payloads();
+
+    void publishesJsonAndRetainedStates_data();
+    void publishesJsonAndRetainedStates();
+    void cleanStopPublishesOffline();
+    void lastWillWhenKilled();
+    void brokerRestart();
+    void unreachableBroker_data();
+    void unreachableBroker();
+    void silentBroker();
+    void outageQueueIsBounded();
+
+private:
+    std::unique_ptr<Broker> m_broker;
+};
+
+void TestMqtt::initTestCase()
+{
+    if (mosquittoBinary().isEmpty())
+        QFAIL("mosquitto is not installed (scripts/setup.sh installs it): the MQTT tests need a real broker");
+    m_broker = std::make_unique<Broker>();
+    QVERIFY2(m_broker->start(), "mosquitto did not start");
+}
+
+void TestMqtt::topics_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("drive");
+    QTest::addColumn<QString>("topic");
+    QTest::newRow("plain") << "orvex" << "axis1" << "orvex/axis1/status";
+    QTest::newRow("prefix levels kept") << "/site//line1/" << "axis1" << "site/line1/axis1/status";
+    QTest::newRow("empty prefix") << "" << "axis1" << "orvex/axis1/status";
+    QTest::newRow("slash in name") << "orvex" << "a/b" << "orvex/a_b/status";
+    QTest::newRow("wildcards") << "p+/#" << "+#" << "p_/_/__/status";
+    QTest::newRow("control chars") << "orvex" << QString("a\nb") + QChar(0) << "orvex/a_b_/status";
+    QTest::newRow("empty name") << "orvex" << "" << "orvex/_/status";
+    QTest::newRow("bridge name") << "orvex" << "bridge" << "orvex/_bridge/status";
+    QTest::newRow("unicode kept") << "orvex" << QString::fromUtf8("Achse-Ü😀") << QString::fromUtf8("orvex/Achse-Ü😀/status");
+    QTest::newRow("lone surrogate") << "orvex" << QString(QChar(0xd800)) << "orvex/_/status";
+}
+
+void TestMqtt::topics()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QString, drive);
+    QFETCH(QString, topic);
+    QCOMPARE(mqttTopic(prefix, drive, QStringLiteral("status")), topic);
+}
+
+void TestMqtt::hostPort_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("host") << "broker.lan" << true << "broker.lan" << 0;
+    QTest::newRow("host:port") << "10.0.0.5:1884" << true << "10.0.0.5" << 1884;
+    QTest::newRow("v6 bracketed") << "[::1]:8883" << true << "::1" << 8883;
+    QTest::newRow("v6 bare") << "fe80::1" << true << "fe80::1" << 0;
+    QTest::newRow("empty") << "  " << false << "" << 0;
+    QTest::newRow("empty port") << "host:" << false << "" << 0;
+    QTest::newRow("port 0") << "host:0" << false << "" << 0;
+    QTest::newRow("port too big") << "host:65536" << false << "" << 0;
+    QTest::newRow("port not a number") << "host:mqtt" << false << "" << 0;
+    QTest::newRow("no host") << ":1883" << false << "" << 0;
+    QTest::newRow("unclosed bracket") << "[::1:1883" << false << "" << 0;
+    QTest::newRow("blank inside") << "bro ker" << false << "" << 0;
+}
+
+void TestMqtt::hostPort()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QString host;
+    int port = 0;
+    QString error;
+    QCOMPARE(parseMqttHostPort(text, &host, &port, &error), ok);
+    QTEST(host, "host");
+    QTEST(port, "port");
+    QCOMPARE(error.isEmpty(), ok);
+}
+
+void TestMqtt::passwordFile_data()
+{
+    QTest::addColumn<QByteArray>("content");   // null: no file at all
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("line") << QByteArray("s3cret\n") << true << "s3cret";
+    QTest::newRow("no newline") << QByteArray("s3cret") << true << "s3cret";
+    QTest::newRow("crlf") << QByteArray("s3cret\r\n") << true << "s3cret";
+    QTest::newRow("second line ignored") << QByteArray("first\nsecond\n") << true << "first";
+    QTest::newRow("spaces kept") << QByteArray(" pass word \n") << true << " pass word ";
+    QTest::newRow("empty file") << QByteArray("") << false << "";
+    QTest::newRow("empty first line") << QByteArray("\nsecond\n") << false << "";
+    QTest::newRow("missing") << QByteArray() << false << "";
+}
+
+void TestMqtt::passwordFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, ok);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("password");
+    if (!content.isNull()) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    QString password;
+    QString error;
+    QCOMPARE(readMqttPasswordFile(path, &password, &error), ok);
+    QTEST(password, "password");
+    if (!ok)
+        QVERIFY2(error.contains(path), qPrintable(error));
+}
+
+void TestMqtt::payloads_data()
+{
+    QTest::addColumn<QJsonObject>("built");
+    QTest::addColumn<QByteArray>("expected");
+    const QDateTime t(QDate(2024, 5, 1), QTime(12, 0, 0, 250), Qt::UTC);
+
+    MqttStatus status;
+    status.word = 0x13;
+    status.bits = {{"ready", 0}, {"servo_on", 2}, {"alarm", 4}, {"top", 31}, {"bad", 32}, {"neg", -1}, {"", 1}};
+    status.time = t;
+    QTest::newRow("status bits")
+        << mqttStatusJson(status)
+        << QByteArray(R"({"bits":{"alarm":true,"ready":true,"servo_on":false,"top":false},"hex":"0x00000013",)"
+                      R"("time":"2024-05-01T12:00:00.250Z","word":19})");
+    QTest::newRow("status high bit") << mqttStatusJson({0x80000000u, {{"top", 31}}, {}})
+                                     << QByteArray(R"({"bits":{"top":true},"hex":"0x80000000","word":2147483648})");
+
+    MqttAlarms alarms;
+    alarms.present = {{"A.710", "Overload", t}};
+    alarms.history = {{"A.710", "Overload", {}}, {"A.d00", "Position error", {}}};
+    QTest::newRow("alarms")
+        << mqttAlarmsJson(alarms)
+        << QByteArray(R"({"count":1,"history":[{"code":"A.710","name":"Overload"},{"code":"A.d00","name":"Position error"}],)"
+                      R"("present":[{"code":"A.710","name":"Overload","time":"2024-05-01T12:00:00.250Z"}]})");
+    QTest::newRow("no alarms") << mqttAlarmsJson({}) << QByteArray(R"({"count":0,"history":[],"present":[]})");
+
+    MqttMonitor monitor;
+    monitor.items = {{"Motor speed", 1500, "min-1"}, {"Torque", -12.5, "%"}, {"Broken", std::nan(""), "V"},
+                     {"Huge", HUGE_VAL, ""}, {"", 1, "x"}};
+    QTest::newRow("monitor")
+        << mqttMonitorJson(monitor)
+        << QByteArray(R"({"items":{"Broken":{"unit":"V","value":null},"Huge":{"unit":"","value":null},)"
+                      R"("Motor speed":{"unit":"min-1","value":1500},"Torque":{"unit":"%","value":-12.5}}})");
+}
+
+void TestMqtt::payloads()
+{
+    QFETCH(QJsonObject, built);
+    QTEST(compact(built), "expected");
+}
+
+void TestMqtt::publishesJsonAndRetainedStates_data()
+{
+    QTest::addColumn<QString>("subtopic");
+    QTest::addColumn<QJsonObject>("payload");
+    QTest::addColumn<bool>("retained");
+    QTest::newRow("status") << "status" << mqttStatusJson({5, {{"ready", 0}}, {}}) << false;
+    QTest::newRow("alarms retained") << "alarms" << mqttAlarmsJson({{{"A.710", "Overload", {}}}, {}, {}}) << true;
+    QTest::newRow("monitor") << "monitor" << mqttMonitorJson({{{"Speed", 3, "min-1"}}, {}}) << false;
+}
+
+void TestMqtt::publishesJsonAndRetainedStates()
+{
+    QFETCH(QString, subtopic);
+    QFETCH(QJsonObject, payload);
+    QFETCH(bool, retained);
+    const QString prefix = QStringLiteral("pub-") + subtopic;
+    Subscriber live;
+    QVERIFY(live.connect(m_broker->port(), (prefix + "/#").toUtf8()));
+
+    MqttPublisher publisher(localConfig(m_broker->port(), prefix));
+    QSignalSpy connected(&publisher, &MqttPublisher::connected);
+    QVERIFY(publisher.start());
+    QVERIFY(connected.wait(5000));
+    QCOMPARE(publisher.state(), MqttPublisher::State::Connected);
+    publisher.publish(QStringLiteral("Axis 1"), subtopic, payload, retained);
+
+    const QByteArray topic = (prefix + "/Axis 1/" + subtopic).toUtf8();
+    QVERIFY(live.waitFor(topic, compact(payload)));
+    QVERIFY(live.waitFor((prefix + "/Axis 1/state").toUtf8(), "online"));
+
+    // Someone who subscribes later sees the states, retained, and only retained data.
+    Subscriber late;
+    QVERIFY(late.connect(m_broker->port(), (prefix + "/#").toUtf8()));
+    QVERIFY(late.waitFor((prefix + "/bridge/state").toUtf8(), "online"));
+    QVERIFY(late.waitFor((prefix + "/Axis 1/state").toUtf8(), "online"));
+    QVERIFY(late.last((prefix + "/Axis 1/state").toUtf8())->retained);
+    QTest::qWait(100);
+    QCOMPARE(late.last(topic).has_value(), retained);
+}
+
+void TestMqtt::cleanStopPublishesOffline()
+{
+    Subscriber sub;
+    QVERIFY(sub.connect(m_broker->port(), "stop/#"));
+    auto publisher = std::make_unique<MqttPublisher>(localConfig(m_broker->port(), "stop"));
+    QSignalSpy connected(publisher.get(), &MqttPublisher::connected);
+    publisher->setDriveOnline("a", true);
+    QVERIFY(publisher->start());
+    publisher->publish("b", "status", {{"x", 1}});
+    QVERIFY(connected.wait(5000));
+    QVERIFY(sub.waitFor("stop/b/state", "online"));
+
+    publisher->setDriveOnline("a", false);
+    QVERIFY(sub.waitFor("stop/a/state", "offline"));
+    publisher->setDriveOnline("a", true);
+    QVERIFY(sub.waitFor("stop/a/state", "online"));
+    publisher.reset();      // the destructor stops cleanly
+    for (const char *topic : {"stop/a/state", "stop/b/state", "stop/bridge/state"}) {
+        QVERIFY2(sub.waitFor(topic, "offline"), topic);
+        QCOMPARE(sub.last(topic)->payload, QByteArray("offline"));
+    }
+}
+
+void TestMqtt::lastWillWhenKilled()
+{
+    Subscriber sub;
+    QVERIFY(sub.connect(m_broker->port(), "will/#"));
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--child-publisher", QString::number(m_broker->port()), "will"});
+    QVERIFY(child.waitForStarted(5000));
+    QVERIFY(sub.waitFor("will/bridge/state", "online"));
+    QVERIFY(sub.waitFor("will/axis/state", "online"));
+    child.kill();           // SIGKILL: no chance to say goodbye
+    QVERIFY(child.waitForFinished(5000));
+    QVERIFY(sub.waitFor("will/bridge/state", "offline"));
+    Subscriber late;
+    QVERIFY(late.connect(m_broker->port(), "will/bridge/state"));
+    QVERIFY(late.waitFor("will/bridge/state", "offline"));
+}
+
+void TestMqtt::brokerRestart()
+{
+    auto broker = std::make_unique<Broker>();
+    const int port = broker->port();
+    QVERIFY(broker->start());
+    MqttPublisher publisher(localConfig(port, "restart"));
+    QSignalSpy connected(&publisher, &MqttPublisher::connected);
+    QSignalSpy lost(&publisher, &MqttPublisher::disconnected);
+    QVERIFY(publisher.start());
+    QVERIFY(connected.wait(5000));
+    publisher.publish("axis", "status", {{"n", 0}}, true);
+
+    broker->stop();
+    QVERIFY(lost.wait(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.state(), MqttPublisher::State::Waiting, 5000);
+    // Published while the broker is away: only the newest of each topic goes out later.
+    for (int n = 1; n <= 3; ++n)
+        publisher.publish("axis", "status", {{"n", n}}, true);
+    publisher.publish("axis", "monitor", {{"m", 7}}, true);
+    QTest::qWait(300);      // a retry or two fails meanwhile
+
+    // Restarted, the broker has forgotten all retained messages.
+    broker = std::make_unique<Broker>(port);
+    QVERIFY(broker->start());
+    Subscriber sub;
+    QVERIFY(sub.connect(port, "restart/#"));
+    QVERIFY(connected.wait(5000) || connected.size() == 2);
+    QVERIFY(sub.waitFor("restart/bridge/state", "online"));
+    QVERIFY(sub.waitFor("restart/axis/state", "online"));
+    QVERIFY(sub.waitFor("restart/axis/status", R"({"n":3})"));
+    QVERIFY(sub.waitFor("restart/axis/monitor", R"({"m":7})"));
+    QVERIFY(!sub.payloads("restart/axis/status").contains(R"({"n":1})"));
+    QVERIFY(!sub.payloads("restart/axis/status").contains(R"({"n":2})"));
+    QCOMPARE(publisher.state(), MqttPublisher::State::Connected);
+    // And it goes on as before.
+    publisher.publish("axis", "status", {{"n", 4}});
+    QVERIFY(sub.waitFor("restart/axis/status", R"({"n":4})"));
+}
+
+void TestMqtt::unreachableBroker_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("keepRetrying");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<MqttPublisher::State>("state");
+    QTest::newRow("no such host, retrying")
+        << "no-such-broker.invalid" << true << "does not resolve" << MqttPublisher::State::Waiting;
+    QTest::newRow("no such host, giving up")
+        << "no-such-broker.invalid" << false << "does not resolve" << MqttPublisher::State::Failed;
+    QTest::newRow("refused, retrying") << "127.0.0.1" << true << "Connection refused" << MqttPublisher::State::Waiting;
+    QTest::newRow("refused, giving up") << "127.0.0.1" << false << "Connection refused" << MqttPublisher::State::Failed;
+}
+
+void TestMqtt::unreachableBroker()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, keepRetrying);
+    QFETCH(QString, message);
+    QFETCH(MqttPublisher::State, state);
+    MqttConfig c = localConfig(freePort(), "unreachable");
+    c.host = host;
+    c.keepRetrying = keepRetrying;
+    MqttPublisher publisher(c);
+    QSignalSpy errors(&publisher, &MqttPublisher::errorOccurred);
+    QVERIFY(publisher.start());
+    QVERIFY(errors.wait(10000));
+    QVERIFY2(errors.first().first().toString().contains(message), qPrintable(errors.first().first().toString()));
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.state(), state, 5000);
+    if (keepRetrying)
+        QTRY_VERIFY_WITH_TIMEOUT(errors.size() >= 3, 5000);     // 100, 200 ms apart
+    publisher.publish("axis", "status", {{"n", 1}});            // harmless either way
+    QElapsedTimer t;
+    t.start();
+    publisher.stop();
+    QVERIFY(t.elapsed() < 1500);
+    QVERIFY(publisher.lastError().contains(message));
+}
+
+void TestMqtt::silentBroker()
+{
+    // Takes the TCP connection (the kernel does) but never answers CONNECT.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0
+            && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0);
+    MqttConfig c = localConfig(ntohs(a.sin_port), "silent");
+    c.connectTimeoutMs = 300;
+    MqttPublisher publisher(c);
+    QSignalSpy errors(&publisher, &MqttPublisher::errorOccurred);
+    QVERIFY(publisher.start());
+    QVERIFY(errors.wait(3000));
+    QVERIFY2(errors.first().first().toString().contains("does not answer"), qPrintable(errors.first().first().toString()));
+    QElapsedTimer t;
+    t.start();
+    publisher.stop();
+    QVERIFY(t.elapsed() < 1000);
+    ::close(fd);
+}
+
+void TestMqtt::outageQueueIsBounded()
+{
+    MqttConfig c = localConfig(freePort(), "bounded");
+    c.maxQueuedTopics = 3;
+    MqttPublisher publisher(c);
+    QVERIFY(publisher.start());
+    publisher.publish("axis", "a", {{"v", 1}});     // queues axis/state and axis/a
+    publisher.publish("axis", "b", {{"v", 1}});
+    publisher.publish("axis", "a", {{"v", 2}});     // replaces the first
+    QCOMPARE(publisher.droppedMessages(), quint64(0));
+    publisher.publish("axis", "c", {{"v", 1}});     // a fourth topic: no room
+    QCOMPARE(publisher.droppedMessages(), quint64(1));
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--child-publisher") == 0)
+        return childPublisher(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestMqtt test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mqtt.moc"
