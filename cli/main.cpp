@@ -3,6 +3,7 @@
 // terminal, and Ctrl+C ending a monitor run cleanly.
 
 #include "clitool.h"
+#include "mqttsink.h"
 
 #include <QCoreApplication>
 #include <atomic>
@@ -28,5 +29,6 @@ int main(int argc, char *argv[])
     env.err = &err;
     env.progress = ::isatty(STDERR_FILENO) != 0;
     env.interrupted = [] { return interrupted.load(); };
+    env.publisher = MakeMqttSink;
     return RunCli(QCoreApplication::arguments(), env);
 }
