@@ -8,6 +8,7 @@
 #include "common/useroptions.h"
 #include "app/version.h"
 #include "app/titlebar.h"
+#include "app/livetags.h"
 #include "tools/toolsmenu.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
@@ -53,6 +54,7 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     portInp = new PortInp(link, std::move(listPorts), this);
     connectLinkUi();
     link.setActiveTagSource([this] { return activeTag(); });
+    link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
 
     MDIForm_Load();
     column->insertWidget(0, titleBar);
@@ -223,6 +225,7 @@ void MDItbl::buildMenus()
         connect(item, &QAction::toggled, this, [this, flag](bool on) {
             options.*flag = on;
             if (commComm) commComm->setHoldToJog(options.holdToJog);
+            link.setKeepAllLive(options.keepAllMonitorsLive);
             SaveUserOptions(options);
         });
         return item;
@@ -230,6 +233,9 @@ void MDItbl::buildMenus()
     mnuHoldToJog = option(QStringLiteral("Hold to Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
     mnuBackUp = option(QStringLiteral("Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
     mnuVerify = option(QStringLiteral("Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
+    mnuKeepAllLive =
+        option(QStringLiteral("Keep All Monitors Live"), "mnuKeepAllLive", &UserOptions::keepAllMonitorsLive);
+    link.setKeepAllLive(options.keepAllMonitorsLive);
 }
 
 void MDItbl::fillWindowMenu()

@@ -71,6 +71,7 @@ public:
     QAction *mnuHoldToJog;
     QAction *mnuBackUp;
     QAction *mnuVerify;
+    QAction *mnuKeepAllLive;
     UserOptions options;
     ToolsMenu *tools = nullptr;
     // The shared status line: how the last transfer went, or how far it is.

@@ -17,6 +17,7 @@ constexpr Item Items[] = {
     {"options/holdToJog", &UserOptions::holdToJog},
     {"options/backUpBeforeWriting", &UserOptions::backUpBeforeWriting},
     {"options/verifyAfterWriting", &UserOptions::verifyAfterWriting},
+    {"options/keepAllMonitorsLive", &UserOptions::keepAllMonitorsLive},
 };
 
 }  // namespace

@@ -7,6 +7,7 @@ struct UserOptions {
     bool holdToJog = false;           // "Hold to Jog": the jog buttons act while held
     bool backUpBeforeWriting = true;  // "Back Up Before Writing": the last read values are kept first
     bool verifyAfterWriting = true;   // "Verify After Writing": what was written is read back
+    bool keepAllMonitorsLive = false; // "Keep All Monitors Live": the poll goes round the windows on show
 };
 
 UserOptions LoadUserOptions();
