@@ -1,7 +1,5 @@
-// Keeping all monitors live: the rotation rule, and the poll it makes on the
-// link over the in-memory port.
+// Keeping all monitors live: the poll the rotation rule makes on the link.
 
-#include "link/pollrotation.h"
 #include "linktestutil.h"
 
 #include <QTest>
@@ -9,33 +7,9 @@
 class TstPollRotation : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void nextTag_data();
-    void nextTag();
     void poll_data();
     void poll();
 };
-
-void TstPollRotation::nextTag_data()
-{
-    QTest::addColumn<QStringList>("live");
-    QTest::addColumn<QString>("last");
-    QTest::addColumn<QString>("next");
-    QTest::newRow("nothing live") << QStringList() << "2" << "";
-    QTest::newRow("first turn") << QStringList{"2", "0", "1"} << "" << "2";
-    QTest::newRow("the one after") << QStringList{"2", "0", "1"} << "0" << "1";
-    QTest::newRow("wraps round") << QStringList{"2", "0", "1"} << "1" << "2";
-    QTest::newRow("last went away") << QStringList{"2", "1"} << "0" << "2";
-    QTest::newRow("alone") << QStringList{"4"} << "4" << "4";
-    QTest::newRow("listed twice") << QStringList{"0", "4", "0"} << "4" << "0";
-}
-
-void TstPollRotation::nextTag()
-{
-    QFETCH(QStringList, live);
-    QFETCH(QString, last);
-    QFETCH(QString, next);
-    QCOMPARE(NextPollTag(live, last), next);
-}
 
 void TstPollRotation::poll_data()
 {
@@ -48,33 +22,27 @@ void TstPollRotation::poll_data()
     QTest::addColumn<QStringList>("sent");  // after the opening "S"
     QTest::addColumn<int>("questions");
     // "0" alarm, "1" I/O, "2" status, "3" waveform (only while active), "4"
-    // panel, "7" a window that registered its own builder.
-    QTest::newRow("off: the active window alone") << false << "4" << QStringList{"2", "0", "4"} << QStringList{"4"}
+    // panel, "5" a window without request, "7" one that registered its own.
+    const QStringList all{"2", "0", "5", "1", "4", "7"};
+    QTest::newRow("off: the active window alone") << false << "4" << all << QStringList{"4"}
                                                    << QStringList{"S", "MON", "S", "MON"} << 0;
-    QTest::newRow("round the windows on show")
-        << true << "4" << QStringList{"2", "0", "1", "4", "7"} << QStringList{"10"}
-        << QStringList{"S", "VV", "S", "ALM", "S", "IO", "S", "MON", "S", "TR"} << 0;
-    QTest::newRow("no builder, no turn") << true << "4" << QStringList{"5", "4", "0"} << QStringList{"4"}
-                                         << QStringList{"S", "MON", "S", "ALM"} << 0;
+    QTest::newRow("round the windows on show, wrapping") << true << "4" << all << QStringList{"12"}
+        << QStringList{"S", "VV", "S", "ALM", "S", "IO", "S", "MON", "S", "TR", "S", "VV"} << 0;
     QTest::newRow("waveform active: its T as ever") << true << "3" << QStringList{"3", "0", "4"} << QStringList{"4"}
                                                     << QStringList{"S", "T", "S", "T"} << 0;
     QTest::newRow("waveform not active: never T") << true << "4" << QStringList{"3", "4", "0"} << QStringList{"6"}
                                                   << QStringList{"S", "MON", "S", "ALM", "S", "MON"} << 0;
     QTest::newRow("active without request") << true << "" << QStringList{"0", "1"} << QStringList{"4"}
                                             << QStringList{"S", "ALM", "S", "IO"} << 0;
-    QTest::newRow("nothing on show: as ever") << true << "4" << QStringList() << QStringList{"2"}
-                                              << QStringList{"S", "MON"} << 0;
-    QTest::newRow("a command goes first, the turn stays")
-        << true << "4" << QStringList{"0", "1", "4"} << QStringList{"2", "cmd JOGOFF", "cmd ARST", "6"}
-        << QStringList{"S", "ALM", "JOGOFF", "ARST", "S", "IO"} << 0;
-    QTest::newRow("a window minimised leaves the turn")
-        << true << "4" << QStringList{"0", "1", "4"} << QStringList{"2", "live 1,4", "6"}
-        << QStringList{"S", "ALM", "S", "IO", "S", "MON"} << 0;
+    QTest::newRow("commands first, the turn kept") << true << "4" << QStringList{"0", "1", "4"}
+        << QStringList{"2", "cmd JOGOFF", "cmd ARST", "6"} << QStringList{"S", "ALM", "JOGOFF", "ARST", "S", "IO"} << 0;
+    QTest::newRow("served window minimised") << true << "4" << QStringList{"0", "1", "4"}
+        << QStringList{"2", "live 1,4", "6"} << QStringList{"S", "ALM", "S", "IO", "S", "MON"} << 0;
     // A lost reply asks only for the window the user looks at.
-    QTest::newRow("lost for a window not active: silent") << true << "4" << QStringList{"0", "4"}
-                                                          << QStringList{"2", "lose"} << QStringList{"S", "ALM", "S"} << 0;
-    QTest::newRow("lost for the active window: asks") << true << "0" << QStringList{"0", "4"}
-                                                      << QStringList{"2", "lose"} << QStringList{"S", "ALM", "S"} << 1;
+    QTest::newRow("lost, window not active: silent") << true << "4" << QStringList{"0", "4"}
+                                                     << QStringList{"2", "lose"} << QStringList{"S", "ALM", "S"} << 0;
+    QTest::newRow("lost, active window: asks") << true << "0" << QStringList{"0", "4"}
+                                               << QStringList{"2", "lose"} << QStringList{"S", "ALM", "S"} << 1;
 }
 
 void TstPollRotation::poll()

@@ -1,6 +1,6 @@
 // Old values are never shown as live: each monitor window's values grey and
 // say "as of hh:mm:ss" once a second passes without a refresh, under a clock
-// the test moves.
+// the test moves; the note shows only then (and before the first refresh).
 
 #include "app/titlebar.h"
 #include "common/stalemark.h"
@@ -22,8 +22,8 @@ private Q_SLOTS:
 
 void TstStaleMark::marks_data()
 {
-    QTest::addColumn<QString>("note");     // the window's note
-    QTest::addColumn<QString>("value");    // one of the values it greys
+    QTest::addColumn<QString>("note");      // the window's note
+    QTest::addColumn<QString>("value");     // one of the values it greys
     QTest::addColumn<QByteArray>("fresh");  // the reply that refreshes them
     QTest::addColumn<QByteArray>("other");  // a reply that does not
     QTest::newRow("panel's monitor value") << "LblMONAsOf" << "LblMON" << QByteArray("MON;0;5") << QByteArray("S;0");
@@ -59,32 +59,19 @@ void TstStaleMark::marks()
     const QDateTime start(QDate(2026, 12, 7), QTime(14, 3, 19, 900));
     mark->setClock({[&] { return ms; }, [&] { return start.addMSecs(ms); }});
     window->show();
-    const auto says = [&](const QString &text) {
-        return label->isVisible() == !text.isEmpty() && label->text() == text && shown->isEnabled() == text.isEmpty() &&
-               label->accessibleName().endsWith(text);
-    };
-    const auto at = [&](qint64 t) {
-        ms = t;
-        mark->check();
-    };
-
-    QVERIFY(says(QStringLiteral("not read yet")));
-    reply(r.port, other.constData());
-    QVERIFY(says(QStringLiteral("not read yet")));
-    reply(r.port, fresh.constData());
-    QVERIFY(says(QString()));
-    at(800);
-    reply(r.port, fresh.constData());
-    at(1001);
-    QVERIFY(says(QString()));
-    at(1800);  // a second exactly is still live
-    QVERIFY(says(QString()));
-    at(1801);
-    QVERIFY(says(QStringLiteral("as of 14:03:20")));
-    reply(r.port, other.constData());
-    QVERIFY(says(QStringLiteral("as of 14:03:20")));
-    reply(r.port, fresh.constData());
-    QVERIFY(says(QString()));
+    // Each step: a reply, or "+MS" the clock moved and the mark's check run;
+    // then what the note says ("" hidden, the value enabled).
+    const QList<std::pair<QByteArray, QString>> steps{
+        {"", "not read yet"}, {other, "not read yet"}, {fresh, ""}, {"+800", ""}, {fresh, ""},
+        {"+1001", ""}, {"+1800", ""}, {"+1801", "as of 14:03:20"}, {other, "as of 14:03:20"}, {fresh, ""}};
+    for (const auto &[step, text] : steps) {
+        if (step.startsWith('+')) ms = step.mid(1).toLongLong();
+        if (step.startsWith('+')) mark->check();
+        else if (!step.isEmpty()) reply(r.port, step.constData());
+        QCOMPARE(label->isVisible() ? label->text() : QString(), text);
+        QCOMPARE(shown->isEnabled(), text.isEmpty());
+        QVERIFY(label->accessibleName().endsWith(text));
+    }
 }
 
 QTEST_MAIN(TstStaleMark)
