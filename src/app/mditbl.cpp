@@ -8,6 +8,7 @@
 #include "common/useroptions.h"
 #include "app/version.h"
 #include "app/titlebar.h"
+#include "app/livetags.h"
 #include "tools/toolsmenu.h"
 #include "drive/alarmlog.h"
 #include "trend/trendwindow.h"
@@ -61,6 +62,7 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     portInp = new PortInp(link, std::move(listPorts), this);
     connectLinkUi();
     link.setActiveTagSource([this] { return activeTag(); });
+    link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
 
     MDIForm_Load();
     column->insertWidget(0, titleBar);
@@ -260,6 +262,7 @@ void MDItbl::buildMenus()
         connect(item, &QAction::toggled, this, [this, flag](bool on) {
             options.*flag = on;
             if (commComm) commComm->setHoldToJog(options.holdToJog);
+            link.setKeepAllLive(options.keepAllMonitorsLive);
             SaveUserOptions(options);
         });
         return item;
@@ -268,6 +271,9 @@ void MDItbl::buildMenus()
     mnuBackUp = option(QStringLiteral("Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
     mnuVerify = option(QStringLiteral("Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
     option(QStringLiteral("Name Alarms in the Log"), "mnuNameAlarms", &UserOptions::nameAlarmsInLog);
+    mnuKeepAllLive =
+        option(QStringLiteral("Keep All Monitors Live"), "mnuKeepAllLive", &UserOptions::keepAllMonitorsLive);
+    link.setKeepAllLive(options.keepAllMonitorsLive);
 }
 
 void MDItbl::fillWindowMenu()

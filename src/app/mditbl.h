@@ -73,6 +73,7 @@ public:
     QAction *mnuHoldToJog;
     QAction *mnuBackUp;
     QAction *mnuVerify;
+    QAction *mnuKeepAllLive;
     UserOptions options;
     ToolsMenu *tools = nullptr;
     // Every capture of this session, and the window that analyses them (made

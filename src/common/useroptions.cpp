@@ -18,6 +18,7 @@ constexpr Item Items[] = {
     {"options/backUpBeforeWriting", &UserOptions::backUpBeforeWriting},
     {"options/verifyAfterWriting", &UserOptions::verifyAfterWriting},
     {"options/nameAlarmsInLog", &UserOptions::nameAlarmsInLog},
+    {"options/keepAllMonitorsLive", &UserOptions::keepAllMonitorsLive},
 };
 
 }  // namespace

@@ -8,6 +8,7 @@ struct UserOptions {
     bool backUpBeforeWriting = true;  // "Back Up Before Writing": the last read values are kept first
     bool verifyAfterWriting = true;   // "Verify After Writing": what was written is read back
     bool nameAlarmsInLog = false;     // "Name Alarms in the Log": an alarm the status shows is asked for by name
+    bool keepAllMonitorsLive = false; // "Keep All Monitors Live": the poll goes round the windows on show
 };
 
 UserOptions LoadUserOptions();

@@ -1,6 +1,7 @@
 #include "drivelink.h"
 
 #include "frames.h"
+#include "pollrotation.h"
 
 #include <algorithm>
 #include <utility>
@@ -42,6 +43,7 @@ void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
         replaced = nullptr;
     }
     m_pendingDeferred = false;
+    m_pollForBackground = false;
     m_s.PendingCmd = text.toByteArray();
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
     FrameCmd();
@@ -65,15 +67,18 @@ void DriveLink::SendPending()
 {
     const QByteArray framed = m_s.PendingCmd;
     LinkClient *client = std::exchange(m_pendingClient, nullptr);
+    const bool background = std::exchange(m_pollForBackground, false);
     m_pendingDeferred = false;
     m_s.PendingCmd.clear();
     sendFramed(framed, client);
+    m_inFlightBackground = background;
 }
 
 void DriveLink::sendFramed(const QByteArray &framed, LinkClient *client)
 {
     m_inFlightClient = client;
     m_inFlightOwned = client != nullptr;
+    m_inFlightBackground = false;
     m_s.AwaitReply = 1;
     m_s.TimeoutTicks = 0;
     m_s.LastCmd = framed;
@@ -147,13 +152,28 @@ void DriveLink::PollRequest()
         MakeCmdS();
         m_s.PollToggle = 1;
     } else {
-        const QString tag = m_activeTag ? m_activeTag() : QString();
+        const QString active = m_activeTag ? m_activeTag() : QString();
+        const QString tag = windowPollTag(active);
         const auto it = m_pollBuilders.constFind(tag);
         if (it != m_pollBuilders.cend() && *it) (*it)();
         else MakeCmdS();
         m_s.PollToggle = 0;
+        m_pollForBackground = tag != active;  // its window is not the one the user looks at
     }
     if (m_s.PendingCmd.isEmpty()) MakeCmdS();  // a poll always leaves a request
+}
+
+QString DriveLink::windowPollTag(const QString &active)
+{
+    if (!m_keepAllLive || !m_liveTags || m_activeOnlyTags.contains(active)) return active;
+    QStringList live;
+    for (const QString &tag : m_liveTags()) {
+        const auto it = m_pollBuilders.constFind(tag);
+        if (it != m_pollBuilders.cend() && *it && !m_activeOnlyTags.contains(tag) && !live.contains(tag)) live << tag;
+    }
+    if (live.isEmpty()) return active;
+    m_lastRotated = NextPollTag(live, m_lastRotated);
+    return m_lastRotated;
 }
 
 void DriveLink::receive(QByteArrayView bytes)
@@ -247,7 +267,7 @@ void DriveLink::LinkTimeout()
     m_s.RecvBuf.clear();
     m_s.InReply = 0;
 
-    if (!isSilentTimeout(m_s.CmdName) && !m_quietTimeouts) {
+    if (!isSilentTimeout(m_s.CmdName) && !m_quietTimeouts && !m_inFlightBackground) {
         m_uiBusy = m_questionOpen = true;
         m_lateReply = false;
         const bool retry = askRetry ? askRetry() : false;
@@ -363,7 +383,12 @@ void DriveLink::resetExchange()
 
 void DriveLink::setDecoder(const QString &keyword, Handler decoder) { m_decoders.insert(keyword, std::move(decoder)); }
 
-void DriveLink::setPollBuilder(const QString &tag, Handler builder) { m_pollBuilders.insert(tag, std::move(builder)); }
+void DriveLink::setPollBuilder(const QString &tag, Handler builder, PollTurn turn)
+{
+    m_pollBuilders.insert(tag, std::move(builder));
+    if (turn == PollTurn::ActiveOnly) m_activeOnlyTags.insert(tag);
+    else m_activeOnlyTags.remove(tag);
+}
 
 bool DriveLink::beginTransfer(const QString &owner, LinkClient *job)
 {

@@ -16,7 +16,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -91,8 +93,21 @@ public:
     // --- registration -------------------------------------------------------
     void setDecoder(const QString &keyword, Handler decoder);
     void setCatchAll(Handler decoder) { m_catchAll = std::move(decoder); }
-    void setPollBuilder(const QString &tag, Handler builder);
+    // A window's poll request. One that may go out only while its window is
+    // the active one (the waveform capture's) never joins the rotation below.
+    enum class PollTurn { InRotation, ActiveOnly };
+    void setPollBuilder(const QString &tag, Handler builder, PollTurn turn = PollTurn::InRotation);
     void setActiveTagSource(std::function<QString()> source) { m_activeTag = std::move(source); }
+    // "Keep All Monitors Live": the window half of the poll takes the requests
+    // of the windows on show in turn (see NextPollTag), the active window's
+    // included, rather than the active window's alone; the "S" half and the
+    // requests that wait go on as ever. Off, nothing differs from the plain
+    // poll. A request sent for a window that is not the active one is given
+    // up silently when its reply is lost.
+    void setKeepAllLive(bool on) { m_keepAllLive = on; }
+    bool keepAllLive() const { return m_keepAllLive; }
+    // The tags of the windows on show, in a stable order.
+    void setLiveTagSource(std::function<QStringList()> source) { m_liveTags = std::move(source); }
     void addAbandonHandler(Handler handler) { m_abandonHandlers.push_back(std::move(handler)); }
 
     // --- transfers (the parameter and the point table transfers share
@@ -159,6 +174,8 @@ private:
     bool sendWaiting();
     void sendHeld();
     void onPortLost(const QString &reason);
+    // The tag whose request fills the window half of the poll.
+    QString windowPollTag(const QString &active);
     void resetExchange();
     void setPortStatus(const QString &text);
 
@@ -170,6 +187,12 @@ private:
     Handler m_catchAll;
     QHash<QString, Handler> m_pollBuilders;
     std::function<QString()> m_activeTag;
+    QSet<QString> m_activeOnlyTags;
+    bool m_keepAllLive = false;
+    std::function<QStringList()> m_liveTags;
+    QString m_lastRotated;             // the tag the rotation served last
+    bool m_pollForBackground = false;  // the poll request in the slot is for a window not active
+    bool m_inFlightBackground = false; // so is the request in flight
     std::vector<Handler> m_abandonHandlers;
     QString m_transferOwner;
     QPointer<LinkClient> m_transferJob;

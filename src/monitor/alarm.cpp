@@ -1,6 +1,7 @@
 #include "alarm.h"
 
 #include "alarmremedies.h"
+#include "common/stalemark.h"
 #include "link/drivelink.h"
 #include "monitorwidgets.h"
 
@@ -59,6 +60,13 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     grid->addWidget(CmdARST, 1 + HistoryCount + 1, 1);
     grid->addWidget(CmdHCL, 1 + HistoryCount + 2, 1);
     grid->setRowMinimumHeight(1 + HistoryCount, 6);
+    // The row between the record and the buttons is free in this column.
+    LblAlarmAsOf = makeLabel(this, QStringLiteral("LblAlarmAsOf"), QString());
+    LblAlarmAsOf->setAlignment(Qt::AlignCenter);
+    grid->addWidget(LblAlarmAsOf, 1 + HistoryCount, 1);
+    QList<QWidget *> cells(LblAlarm.cbegin(), LblAlarm.cend());
+    for (QLabel *l : LblHist) cells << l;
+    alarmAge = new StaleMark(LblAlarmAsOf, QStringLiteral("Alarms"), cells, this);
     grid->setRowStretch(1 + AlarmCount, 1);
     grid->setColumnStretch(2, 1);  // a larger window keeps the cells at their width
     connect(CmdARST, &QPushButton::clicked, this, [this] { m_link.setCommand("ARST"); });
@@ -69,6 +77,7 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
 
 void Alarm::OnReplyALM()
 {
+    alarmAge->refreshed();
     const auto &f = m_link.state().ReplyField;
     const auto present = static_cast<quint32>(f[0]);
     for (int i = 0; i < AlarmCount; ++i) {

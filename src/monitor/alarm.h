@@ -11,6 +11,7 @@
 class DriveLink;
 class QLabel;
 class QPushButton;
+class StaleMark;
 
 class Alarm : public ChildWindow {
     Q_OBJECT
@@ -29,6 +30,8 @@ public:
     std::array<QLabel *, HistoryCount> LblHist{};
     QPushButton *CmdARST;
     QPushButton *CmdHCL;
+    QLabel *LblAlarmAsOf;  // how old the cells are, between the record and the buttons
+    StaleMark *alarmAge;   // greys the cells when they are old
 
 Q_SIGNALS:
     // The alarms present, from each "ALM" reply (a bit an alarm).

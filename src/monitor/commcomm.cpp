@@ -1,5 +1,6 @@
 #include "commcomm.h"
 
+#include "common/stalemark.h"
 #include "drive/numtext.h"
 #include "lampcell.h"
 #include "link/drivelink.h"
@@ -100,6 +101,8 @@ void CommComm::buildMonitor()
     QFont big = LblMON->font();
     big.setBold(true);
     LblMON->setFont(big);
+    LblMONAsOf = makeLabel(Frame3, QStringLiteral("LblMONAsOf"), QString());
+    monAge = new StaleMark(LblMONAsOf, QStringLiteral("Monitor value"), {LblMON}, this);
 }
 
 void CommComm::buildDi()
@@ -285,6 +288,7 @@ void CommComm::layOut()
     auto *monitor = new QHBoxLayout(Frame3);
     monitor->addWidget(CmbMON);
     monitor->addWidget(LblMON);
+    monitor->addWidget(LblMONAsOf);
     monitor->addStretch(1);  // the value stays beside its item
     column->addWidget(Frame3);
     column->addWidget(Frame1);
@@ -486,6 +490,7 @@ void CommComm::MakeCmdMON()
 
 void CommComm::OnReplyMON()
 {
+    monAge->refreshed();
     const LinkState &s = m_link.state();
     const qint32 item = s.ReplyField[0];
     const qint32 value = s.ReplyField[1];

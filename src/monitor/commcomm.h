@@ -17,6 +17,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class StaleMark;
 
 class CommComm : public ChildWindow {
     Q_OBJECT
@@ -51,6 +52,8 @@ public:
     QGroupBox *Frame3;
     QComboBox *CmbMON;
     QLabel *LblMON;
+    QLabel *LblMONAsOf;     // how old the monitor value is, beside it
+    StaleMark *monAge;      // greys the monitor value when it is old
     QGroupBox *Frame1;
     std::array<QPushButton *, 7> CmdON{};   // 0-5 DI commands, 6 "Speed"
     std::array<QPushButton *, 6> CmdOFF{};

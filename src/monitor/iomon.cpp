@@ -1,5 +1,6 @@
 #include "iomon.h"
 
+#include "common/stalemark.h"
 #include "link/drivelink.h"
 #include "monitorwidgets.h"
 
@@ -71,6 +72,13 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
         LblIO[index] = makeLabel(Frame2, indexedName("LblIO", index), spare[n]);
         LblIO[index]->hide();
     }
+    // The output column ends early: below it there is room for two lines.
+    LblIOAsOf = makeLabel(Frame2, QStringLiteral("LblIOAsOf"), QString());
+    LblIOAsOf->setWordWrap(true);
+    grid->addWidget(LblIOAsOf, 1 + VisibleOutputs, 3, 3, 2, Qt::AlignTop);
+    QList<QWidget *> states(LblIN.cbegin(), LblIN.cend());
+    for (QLabel *l : LblOUT) states << l;
+    ioAge = new StaleMark(LblIOAsOf, QStringLiteral("Input and output states"), states, this);
     grid->setRowStretch(1 + VisibleInputs, 1);
     grid->setColumnStretch(5, 1);
 
@@ -85,6 +93,7 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
 
 void IOMon::OnReplyIO()
 {
+    ioAge->refreshed();
     const auto word = static_cast<quint32>(m_link.state().ReplyField[0]);
     for (int i = 0; i < InputCount; ++i) follow(LblIN[i], word, InputSignals()[i].bit);
     for (int j = 0; j < OutputCount; ++j) follow(LblOUT[j], word, OutputSignals()[j].bit);

@@ -10,6 +10,7 @@
 class DriveLink;
 class QGroupBox;
 class QLabel;
+class StaleMark;
 
 class IOMon : public ChildWindow {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     std::array<QLabel *, NameCount> LblIO{};
     std::array<QLabel *, InputCount> LblIN{};
     std::array<QLabel *, OutputCount> LblOUT{};
+    QLabel *LblIOAsOf;  // how old the states are, at the foot of the output column
+    StaleMark *ioAge;   // greys the states when they are old
 
 private:
     DriveLink &m_link;

@@ -1,5 +1,6 @@
 #include "mon2.h"
 
+#include "common/stalemark.h"
 #include "drive/numtext.h"
 #include "commcomm.h"
 #include "link/drivelink.h"
@@ -88,6 +89,13 @@ void Mon2::buildStatus()
     }
     grid->setColumnMinimumWidth(2, 20);
     grid->setColumnStretch(5, 1);
+    // In the free room right of the last row.
+    LblStatusAsOf = makeLabel(FrmDosaJ, QStringLiteral("LblStatusAsOf"), QString());
+    grid->addWidget(LblStatusAsOf, RowsPerColumn - 1, 5, Qt::AlignRight);
+    QList<QWidget *> rows;
+    for (QLabel *l : LblSS)
+        if (l) rows << l;
+    statusAge = new StaleMark(LblStatusAsOf, QStringLiteral("Status of servo"), rows, this);
 }
 
 void Mon2::buildValues()
@@ -195,6 +203,14 @@ void Mon2::buildValues()
     }
     dump->addStretch(1);
     grid->addLayout(dump, 10, 0, 1, 5);
+
+    // Under "Peak Torque Reset", beside the last value row.
+    LblValuesAsOf = makeLabel(Frame1, QStringLiteral("LblValuesAsOf"), QString());
+    grid->addWidget(LblValuesAsOf, 6, 3);
+    QList<QWidget *> values(LblDt.cbegin(), LblDt.cend());
+    for (QLabel *l : LblDmp1) values << l;
+    for (QLabel *l : LblDmp2) values << l;
+    valuesAge = new StaleMark(LblValuesAsOf, QStringLiteral("Numeric values"), values, this);
 }
 
 void Mon2::setMakerControlsVisible(bool on)
@@ -225,6 +241,7 @@ void Mon2::CmdTRST_Click() { m_link.setCommand("TRST"); }
 
 void Mon2::OnReplyS()
 {
+    statusAge->refreshed();
     LinkState &s = m_link.state();
     const auto &f = s.ReplyField;
     s.StatusWord = static_cast<quint32>(f[0]);
@@ -247,6 +264,7 @@ void Mon2::OnReplyS()
 
 void Mon2::OnReplyVV()
 {
+    valuesAge->refreshed();
     const auto &f = m_link.state().ReplyField;
     for (int field = 0; field < ValueFields; ++field) {
         QLabel *label = nullptr;

@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class StaleMark;
 
 class Mon2 : public ChildWindow {
     Q_OBJECT
@@ -43,6 +44,12 @@ public:
     std::array<QLabel *, 4> LblDmp1{};
     std::array<QLabel *, 4> LblDmp2{};
     QLabel *Label9, *Label10, *Label11;  // "U-phase", "V-phase", "thmst"
+    // How old the status rows (refreshed by the status reply) and the values
+    // (by the value reply) are: each group greys and says so on its own.
+    QLabel *LblStatusAsOf;
+    QLabel *LblValuesAsOf;
+    StaleMark *statusAge;
+    StaleMark *valuesAge;
 
 private:
     void buildStatus();

@@ -129,7 +129,8 @@ HMon::HMon(DriveLink &link, WaveState &wave, std::function<QString()> motorTypeT
     buildSetup();
     buildPanel();
 
-    m_link.setPollBuilder(QStringLiteral("3"), [this] { MakeCmdT(); });
+    // A capture runs only while this window is the active one.
+    m_link.setPollBuilder(QStringLiteral("3"), [this] { MakeCmdT(); }, DriveLink::PollTurn::ActiveOnly);
     m_link.setDecoder(QStringLiteral("T"), [this] { OnReplyT(); });
     Form_Load();
 }

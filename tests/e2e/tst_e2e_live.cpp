@@ -1,0 +1,68 @@
+// "Keep All Monitors Live" against the simulated drive: with the operation
+// panel active, the status, alarm and I/O windows' requests go out in turn
+// with the panel's, "S" every second exchange; a minimised window drops out.
+
+#include "e2eharness.h"
+
+#include "common/useroptions.h"
+#include "monitor/commcomm.h"
+#include "monitor/iomon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TstE2eLive : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void allMonitorsInTurn();
+};
+
+void TstE2eLive::allMonitorsInTurn()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    QVERIFY(!w.mnuKeepAllLive->isChecked());
+    w.mnuKeepAllLive->trigger();
+    QVERIFY(LoadUserOptions().keepAllMonitorsLive);
+    // The keywords polled since the mark (those seen at least n times), or
+    // "no alternation" unless "S" went out every second time.
+    const auto polled = [&](int n) {
+        QStringList k;
+        for (const QString &r : h.requests()) k << r.section(u';', 0, 0);
+        QSet<QString> seen;
+        for (qsizetype i = 0; i < k.size(); ++i) {
+            if (i > 0 && (k[i] == u"S") == (k[i - 1] == u"S")) return QSet<QString>{QStringLiteral("no alternation")};
+            if (k.count(k[i]) >= n) seen << k[i];
+        }
+        return seen;
+    };
+    for (bool ioShown : {true, false}) {
+        if (!ioShown) w.frameOf(w.ioMon)->showMinimized();
+        h.activate(w.commComm);
+        h.idle(50);
+        h.mark();
+        QSet<QString> want{"S", "VV", "ALM", "MON"};
+        if (ioShown) want << QStringLiteral("IO");
+        QVERIFY(h.waitUntil([&] { return polled(2).contains(want); }));
+        QCOMPARE(polled(1), want);  // never "T", the waveform monitor not being active
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    // The option is remembered: in a settings folder of this run's own, so
+    // that tests running beside this one never see it.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TstE2eLive test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_e2e_live.moc"
+
