@@ -3,6 +3,7 @@
 // and starts. Prints Markdown tables; see BENCHMARKS.md.
 
 #include "benchreport.h"
+#include "clibench.h"
 #include "inprocessbench.h"
 #include "processbench.h"
 #include "ptybench.h"
@@ -19,8 +20,9 @@
 namespace {
 
 const char Usage[] =
-    "usage: orvex-bench [--all] [--inprocess] [--redraw] [--pty] [--efficiency] [--startup] [--cpu]\n"
+    "usage: orvex-bench [--all] [--inprocess] [--redraw] [--pty] [--efficiency] [--startup] [--cpu] [--cli]\n"
     "                   [--quick] [--cpu-seconds S] [--window-seconds S] [--runs N] [--binary PATH]\n"
+    "                   [--cli-binary PATH]\n"
     "  --all             every benchmark below (about three minutes)\n"
     "  --inprocess       turnaround on the in-memory port, by active window and transfer\n"
     "  --redraw          the three waveform plots with two series\n"
@@ -29,6 +31,9 @@ const char Usage[] =
     "  --startup         the real program, start to first request, median of --runs\n"
     "  --cpu             CPU and memory of the real program polling at 9600 bit/s for --cpu-seconds,\n"
     "                    then the program's thread in this process for each active window\n"
+    "  --cli             orvex-cli as a process: parameters and point table from eight paced drives\n"
+    "                    against one, one drive's parameter read against its line time, and the\n"
+    "                    time to its first request (about a minute)\n"
     "  --quick           fewer samples and shorter runs (a smoke run, not for the record)\n";
 
 QString uptimeText()
@@ -50,28 +55,33 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false;
+    bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false, cli = false;
     InProcessOptions inOpt;
     PtyOptions ptyOpt;
     ProcessOptions procOpt;
+    CliOptions cliOpt;
+    cliOpt.binary = QStringLiteral(ORVEX_CLI_BINARY);
     procOpt.binary = QStringLiteral(ORVEX_BINARY);
     const QStringList args = QApplication::arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         const QString next = i + 1 < args.size() ? args[i + 1] : QString();
-        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = true;
+        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = cli = true;
         else if (a == u"--inprocess") inprocess = true;
         else if (a == u"--redraw") redraw = true;
         else if (a == u"--pty") pty = true;
         else if (a == u"--efficiency") efficiency = true;
         else if (a == u"--startup") startup = true;
         else if (a == u"--cpu") cpu = true;
+        else if (a == u"--cli") cli = true;
         else if (a == u"--quick") {
             inOpt = {2000, 200, 3, 300};
             ptyOpt = {2, 2, 1, 2};
             procOpt.startRuns = 3;
             procOpt.cpuSeconds = 5;
             procOpt.warmUpSeconds = 1;
+            cliOpt.readRuns = 2;
+            cliOpt.startRuns = 3;
         } else if (a == u"--cpu-seconds" && !next.isEmpty()) {
             procOpt.cpuSeconds = next.toDouble();
             ++i;
@@ -80,16 +90,20 @@ int main(int argc, char *argv[])
             ++i;
         } else if (a == u"--runs" && !next.isEmpty()) {
             procOpt.startRuns = std::max(1, next.toInt());
+            cliOpt.startRuns = procOpt.startRuns;
             ++i;
         } else if (a == u"--binary" && !next.isEmpty()) {
             procOpt.binary = next;
+            ++i;
+        } else if (a == u"--cli-binary" && !next.isEmpty()) {
+            cliOpt.binary = next;
             ++i;
         } else {
             std::fputs(Usage, stderr);
             return 2;
         }
     }
-    if (!(inprocess || redraw || pty || efficiency || startup || cpu)) {
+    if (!(inprocess || redraw || pty || efficiency || startup || cpu || cli)) {
         std::fputs(Usage, stderr);
         return 2;
     }
@@ -110,6 +124,7 @@ int main(int argc, char *argv[])
         BenchPollingCpuProcess(report, procOpt);
         BenchPollingCpuInProcess(report, ptyOpt);
     }
+    if (cli) BenchCli(report, cliOpt);
     report.printSummary();
     std::printf("\n- uptime at the end: %s\n", qPrintable(uptimeText()));
     return report.missed() > 0 ? 1 : 0;

@@ -57,6 +57,19 @@ DriveSession::DriveSession(const QString &device, const SessionOptions &options)
 DriveSession::~DriveSession()
 {
     m_ticker.stop();
+    // The link polls after every reply, so a poll is mostly in flight when
+    // the session ends. Its reply is waited for (no new poll follows it):
+    // let go unanswered, the reply would reach the line after the port was
+    // closed and be taken by whoever opens it next as the answer to its own
+    // first request, which puts that program's link one reply behind.
+    m_link->setPollsHeld(true);
+    if (m_link->portOpen() && m_link->awaitingReply() && !m_portLost) {
+        QEventLoop loop;
+        QObject::connect(m_link.get(), &DriveLink::replyDecoded, &loop, &QEventLoop::quit);
+        QObject::connect(m_port.get(), &SerialIo::lost, &loop, &QEventLoop::quit);
+        QTimer::singleShot(LastReplyWaitMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
     m_link->closePort();
 }
 

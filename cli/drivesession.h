@@ -47,6 +47,10 @@ public:
     // not open: the group that owns it and how to join it.
     static QString openFailureText(const QString &device, const QString &reason);
 
+    // At the end of a session, how long the reply to a request still in
+    // flight is waited for (a poll's reply takes about 16 ms at 9600 bit/s).
+    static constexpr int LastReplyWaitMs = 300;
+
 private:
     QString m_device;
     SessionOptions m_options;

@@ -141,6 +141,7 @@ void DriveLink::SendNext()
         // same exchange, the port opening): the chain is broken and would
         // hold its buttons disabled for good, so it is given up.
         if (!m_transferOwner.isEmpty()) abandonTransfer();
+        if (m_pollsHeld) return;
         PollRequest();
     }
     SendPending();

@@ -138,6 +138,10 @@ public:
     const QByteArray &answeredKeyword() const { return m_answered; }
     // Lost replies are given up without the question (the program is ending).
     void setQuietTimeouts(bool quiet) { m_quietTimeouts = quiet; }
+    // Held: after a reply with nothing waiting to go out, no poll request is
+    // made and the line falls silent (a session about to let the port go).
+    void setPollsHeld(bool held) { m_pollsHeld = held; }
+    bool awaitingReply() const { return m_s.AwaitReply != 0; }
 
     // --- what the user is asked or told ------------------------------------
     // "It failed in the communication." with Retry (true) and Cancel (false).
@@ -212,6 +216,7 @@ private:
     bool m_jogStarted = false;
     bool m_highSpeedOn = false;
     bool m_quietTimeouts = false;
+    bool m_pollsHeld = false;
     int m_lostInARow = 0;
     QElapsedTimer m_sinceReply;
 

@@ -35,6 +35,9 @@ OpenResult QtSerialIo::open(int portNo)
     m_port.setParity(m_parity);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
+        // What arrived before the port was opened answers no request of
+        // this program: it is not taken for the reply to its first one.
+        m_port.clear(QSerialPort::Input);
         m_description = QStringLiteral("COM%1 %2").arg(portNo).arg(device);
         return {};
     }

@@ -106,6 +106,7 @@ private Q_SLOTS:
     void batch_data();
     void batch();
     void parameterFileIsTheWindowsFile();
+    void readsOneAfterAnother();
     void writeBacksUpWritesAndVerifies();
     void diffStatus_data();
     void diffStatus();
@@ -168,6 +169,30 @@ void TstCli::parameterFileIsTheWindowsFile()
     ParamValues values{};
     std::copy(p.begin(), p.end(), values.begin());
     QCOMPARE(fileBytes(dir.filePath("p.pxt")), EncodeParamFile(values));
+}
+
+// Runs one after another on the same line, as a script makes them: each
+// reads what the drive holds, however soon it follows the one before. The
+// drive is paced, so that a reply to a request the run before left behind
+// would reach the line after that run has let the port go.
+void TstCli::readsOneAfterAnother()
+{
+    QTemporaryDir dir;
+    sim::ServerConfig c;
+    c.paced = true;
+    sim::PtyServer drive(c);
+    QVERIFY(drive.start());
+    const QString device = QString::fromStdString(drive.devicePath());
+    sim::Parameters p = drive.withModel([](sim::DriveModel &m) { return m.parameters(); });
+    ParamValues values{};
+    std::copy(p.begin(), p.end(), values.begin());
+    for (int run = 0; run < 3; ++run) {
+        const QString file = dir.filePath(QStringLiteral("p%1.pxt").arg(run));
+        const Run r = cli({"params", "read", "--port", device, "-o", file});
+        QCOMPARE(r.status, 0);
+        QCOMPARE(fileBytes(file), EncodeParamFile(values));
+    }
+    drive.stop();
 }
 
 void TstCli::writeBacksUpWritesAndVerifies()
