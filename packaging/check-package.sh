@@ -62,7 +62,7 @@ for p in $programs; do
     [ -f "$page" ] || { fail "no man page for $p"; continue; }
     warnings=$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$p.1 renders with warnings: $warnings"
-    text=$(MANWIDTH=100 man -l "$page" 2>/dev/null | col -b)
+    text=$(MANWIDTH=100 man -l "$page" 2>/dev/null)
     echo "$text" | grep -q "^NAME" || fail "man -l $p.1 shows no NAME"
     help=$("$prefix/bin/$p" --help 2>&1) || fail "$p --help fails"
     for option in $(echo "$help" | grep -o -- '--[a-z][a-z-]*' | sort -u); do
