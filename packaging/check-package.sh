@@ -48,6 +48,9 @@ if appstreamcli validate --no-net "$metainfo"; then ok "$(basename "$metainfo") 
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
 launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
 [ -f "$prefix/share/applications/$launchable" ] || fail "the metainfo launches $launchable, which is not installed"
+for exe in $(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo"); do
+    [ -x "$prefix/bin/$exe" ] || fail "the metainfo provides $exe, which is not installed"
+done
 
 for size in 16 22 24 32 48 64 128 256; do
     png="$prefix/share/icons/hicolor/${size}x${size}/apps/orvex.png"
