@@ -45,11 +45,10 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     connect(analysis, &QAction::triggered, this, [this] {
         if (m_c.waveAnalysis) m_c.waveAnalysis();
     });
+    item(QStringLiteral("Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
     menu->addSeparator();
     item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
     item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
-    menu->addSeparator();
-    item(QStringLiteral("Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
     if (m_c.link) {
         alarmLog = new AlarmLogBook(AlarmLogPath(), this);
         alarmLog->watch(*m_c.link);

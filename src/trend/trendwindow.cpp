@@ -276,8 +276,15 @@ void TrendRecorder::rebuildReadOut()
 
 void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
 {
-    menu->addSeparator();
-    QAction *a = menu->addAction(QStringLiteral("Trend Recorder"));
+    // Among the monitoring tools, before the alarm log when the menu has it.
+    QAction *a = new QAction(QStringLiteral("Trend Recorder"), menu);
+    QAction *before = menu->findChild<QAction *>(QStringLiteral("mnuAlarmLog"));
+    if (before) {
+        menu->insertAction(before, a);
+    } else {
+        menu->addSeparator();
+        menu->addAction(a);
+    }
     a->setObjectName(QStringLiteral("mnuTrendRecorder"));
     QObject::connect(a, &QAction::triggered, area, [area, &link] {
         auto *recorder = area->findChild<TrendRecorder *>();

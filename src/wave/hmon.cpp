@@ -281,13 +281,9 @@ void HMon::buildSetup()
         place(combo, 150, top + 240, 2055, 345);
         label->setBuddy(combo);
     };
-    list(Label1, "Label1", QStringLiteral("Trigger"), CmbTrig, "CmbTrig",
-         {QStringLiteral("Speed"), QStringLiteral("Torque"), QStringLiteral("Status"), QStringLiteral("Manual")}, 300);
+    list(Label1, "Label1", QStringLiteral("Trigger"), CmbTrig, "CmbTrig", WaveTriggerSources(), 300);
     list(Label2, "Label2", QStringLiteral("Status"), CmbStatus, "CmbStatus", WaveStatusSignals(), 975);
-    list(Label3, "Label3", QStringLiteral("Trigger Timing"), CmbEdje, "CmbEdje",
-         {QStringLiteral("Forward Up"), QStringLiteral("Forward Down"), QStringLiteral("Reverse Up"),
-          QStringLiteral("Reverse Down")},
-         1650);
+    list(Label3, "Label3", QStringLiteral("Trigger Timing"), CmbEdje, "CmbEdje", WaveTriggerEdges(), 1650);
     list(Label4, "Label4", QStringLiteral("Display Mode"), CmbWave, "CmbWave",
          {QStringLiteral("Previous+Present"), QStringLiteral("Present")}, 2325);
 

@@ -6,6 +6,22 @@ QStringList WaveStatusSignals()
             QStringLiteral("Exes.Devi."), QStringLiteral("InPos")};
 }
 
+QStringList WaveTriggerSources()
+{
+    return {QStringLiteral("Speed"), QStringLiteral("Torque"), QStringLiteral("Status"), QStringLiteral("Manual")};
+}
+
+QStringList WaveTriggerEdges()
+{
+    return {QStringLiteral("Forward Up"), QStringLiteral("Forward Down"), QStringLiteral("Reverse Up"),
+            QStringLiteral("Reverse Down")};
+}
+
+QStringList WaveTimeBases()
+{
+    return {QStringLiteral("0.05"), QStringLiteral("0.1"), QStringLiteral("0.2"), QStringLiteral("0.5")};
+}
+
 namespace WaveGeometry {
 
 int MotorTypeUnits(double motorType)

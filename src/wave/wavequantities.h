@@ -10,6 +10,14 @@
 // (CaptureSetup::status): "Brake", "Trq.Lmt.", "Spd.Lmt.", "Exes.Devi.",
 // "InPos".
 QStringList WaveStatusSignals();
+// The trigger sources of the capture set-up's list (CaptureSetup::trig):
+// "Speed", "Torque", "Status", "Manual".
+QStringList WaveTriggerSources();
+// The trigger timings (CaptureSetup::edge): "Forward Up", "Forward Down",
+// "Reverse Up", "Reverse Down".
+QStringList WaveTriggerEdges();
+// The time base dial's seconds a division, 0..3: "0.05", "0.1", "0.2", "0.5".
+QStringList WaveTimeBases();
 
 namespace WaveGeometry {
 

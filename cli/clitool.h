@@ -1,0 +1,31 @@
+#pragma once
+// The command-line tool's commands, run in-process: RunCli takes the words of
+// a command line and gives the exit status. Each drive named with --port or
+// --ports-from gets its own thread, port and link; the results come back as
+// one line (or JSON object) a drive, in the order the ports were named.
+//
+// Exit status: 0 when every drive succeeded, 1 when one failed (a diff: the
+// two sides differ), 2 for a command line or input file that cannot be used.
+
+#include "monitorsample.h"
+
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+
+struct CliEnvironment {
+    QTextStream *out = nullptr;  // results
+    QTextStream *err = nullptr;  // messages, and progress when it is a terminal
+    bool progress = false;       // stderr is a terminal
+    int tickMs = 100;            // the links' tick (a lost reply takes 16)
+    PublisherFactory publisher;  // --mqtt; empty: not built in
+    // Polled by "monitor": true ends it (Ctrl+C).
+    std::function<bool()> interrupted;
+};
+
+// arguments[0] is the program's name.
+int RunCli(const QStringList &arguments, CliEnvironment &env);
+
+// "{name}" in a file name replaced by the device's file name ("ttyUSB0" for
+// /dev/ttyUSB0).
+QString SubstituteName(const QString &pattern, const QString &device);

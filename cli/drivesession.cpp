@@ -1,0 +1,161 @@
+#include "drivesession.h"
+
+#include "monitor/monitorrules.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+#ifndef Q_OS_WIN
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// One request of its own and its reply.
+class SingleRequestJob : public DriveJob {
+public:
+    SingleRequestJob(DriveLink &link, const QString &text) : DriveJob(link, QString()), m_text(text) {}
+
+protected:
+    void begin() override
+    {
+        setSteps(1);
+        send(m_text, m_text.section(QLatin1Char(';'), 0, 0));
+    }
+    void take() override
+    {
+        if (advance()) finish(Ending::Done);
+    }
+
+private:
+    QString m_text;
+};
+
+}  // namespace
+
+DriveSession::DriveSession(const QString &device, const SessionOptions &options)
+    : m_device(device), m_options(options)
+{
+    PortMap map;
+    map.setExplicit(1, device);
+    m_port = std::make_unique<QtSerialIo>(map, options.parity);
+    m_link = std::make_unique<DriveLink>(m_settings, *m_port);
+    m_link->askRetry = [this] {
+        if (m_retriesLeft <= 0) return false;
+        --m_retriesLeft;
+        return true;
+    };
+    QObject::connect(m_port.get(), &SerialIo::lost, m_port.get(), [this](const QString &reason) {
+        m_portLost = true;
+        m_lostReason = reason;
+    });
+    QObject::connect(&m_ticker, &QTimer::timeout, m_link.get(), &DriveLink::tick);
+}
+
+DriveSession::~DriveSession()
+{
+    m_ticker.stop();
+    m_link->closePort();
+}
+
+QString DriveSession::openFailureText(const QString &device, const QString &reason)
+{
+    QString text = QStringLiteral("cannot open the port: ") + reason;
+#ifndef Q_OS_WIN
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(device);
+    if (::stat(path.constData(), &st) == 0 && ::access(path.constData(), R_OK | W_OK) != 0) {
+        const struct group *g = ::getgrgid(st.st_gid);
+        const QString name = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
+        text += QStringLiteral("; add your user to the group %1 that owns %2 (sudo adduser $USER %1) and log in again")
+                    .arg(name, device);
+    }
+#endif
+    return text;
+}
+
+bool DriveSession::open()
+{
+    m_settings.PortNo = 1;
+    m_link->OpenPort();
+    if (!m_link->portOpen()) {
+        QString reason = m_link->portStatus();
+        const QString prefix = QStringLiteral("COM1 not open: ");
+        if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
+        if (reason.isEmpty()) reason = QStringLiteral("the port did not open");
+        m_error = openFailureText(m_device, reason);
+        return false;
+    }
+    m_ticker.start(m_options.tickMs);
+    return true;
+}
+
+bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progress, int timeoutMs,
+                       const QString &timeoutText)
+{
+    m_error.clear();
+    m_retriesLeft = m_options.retries;
+    for (;;) {
+        if (m_portLost || !m_link->portOpen()) {
+            m_error = QStringLiteral("the port was lost") + (m_lostReason.isEmpty() ? QString() : QStringLiteral(": ") + m_lostReason);
+            return false;
+        }
+        QEventLoop loop;
+        const QMetaObject::Connection ended = QObject::connect(&job, &DriveJob::finished, &loop, &QEventLoop::quit);
+        QMetaObject::Connection stepped;
+        if (progress) stepped = QObject::connect(&job, &DriveJob::progressed, &loop, progress);
+        QTimer guard;
+        guard.setSingleShot(true);
+        bool timedOut = false;
+        QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
+            timedOut = true;
+            job.cancel();
+        });
+        if (!job.start()) {
+            m_error = QStringLiteral("another transfer holds the link");
+            return false;
+        }
+        if (timeoutMs > 0) guard.start(timeoutMs);
+        if (job.running()) loop.exec();
+        QObject::disconnect(ended);
+        if (stepped) QObject::disconnect(stepped);
+        switch (job.ending()) {
+        case DriveJob::Ending::Done:
+            return true;
+        case DriveJob::Ending::Refused: {
+            QString message = ErrorText(job.errorCode());
+            message = message.section(QChar(0xFF1A), 1);  // the text after "Err："
+            m_error = QStringLiteral("refused with ERR;%1 (%2)").arg(job.errorCode()).arg(message);
+            return false;
+        }
+        case DriveJob::Ending::Cancelled:
+            m_error = timedOut ? timeoutText : QStringLiteral("cancelled");
+            return false;
+        case DriveJob::Ending::GivenUp:
+        case DriveJob::Ending::None:
+            if (m_portLost || !m_link->portOpen()) continue;  // says so above
+            if (m_retriesLeft > 0) {
+                --m_retriesLeft;
+                continue;
+            }
+            m_error = QStringLiteral("no reply from the drive");
+            return false;
+        }
+    }
+}
+
+bool DriveSession::request(const QString &text)
+{
+    SingleRequestJob job(*m_link, text);
+    return run(job);
+}
+
+void DriveSession::pause(int ms)
+{
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// One drive on one serial port, for the command-line tool: its own link, port
+// and tick on the calling thread, and jobs run to their end one after another
+// with a local event loop. Where the window program asks the user what to do
+// with a lost reply, the session retries a given number of times and then
+// gives up, and every failure is left in words in error().
+
+#include "drive/drivejob.h"
+#include "link/drivelink.h"
+#include "link/qtserialio.h"
+
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+struct SessionOptions {
+    QSerialPort::Parity parity = QSerialPort::EvenParity;
+    int retries = 2;   // a lost reply is asked again this many times
+    int tickMs = 100;  // the link's tick; a reply is lost after 16 ticks
+};
+
+class DriveSession {
+public:
+    DriveSession(const QString &device, const SessionOptions &options);
+    ~DriveSession();
+    DriveSession(const DriveSession &) = delete;
+    DriveSession &operator=(const DriveSession &) = delete;
+
+    // Opens the port; false with the reason (and what to do about it) in error().
+    bool open();
+    // Runs the job to its end, again from the start after a lost reply while
+    // retries are left. A job still running after timeoutMs (0: no limit) is
+    // cancelled and timeoutText becomes the error. True when it is done.
+    bool run(DriveJob &job, const std::function<void(int, int)> &progress = {}, int timeoutMs = 0,
+             const QString &timeoutText = {});
+    // Sends one request ("ARST") and waits for its reply.
+    bool request(const QString &text);
+    // Runs the event loop for ms milliseconds (the link keeps polling).
+    void pause(int ms);
+
+    const QString &error() const { return m_error; }
+    DriveLink &link() { return *m_link; }
+
+    // The reason a port did not open with a hint for a device the user may
+    // not open: the group that owns it and how to join it.
+    static QString openFailureText(const QString &device, const QString &reason);
+
+private:
+    QString m_device;
+    SessionOptions m_options;
+    PortSettings m_settings;
+    std::unique_ptr<QtSerialIo> m_port;
+    std::unique_ptr<DriveLink> m_link;
+    QTimer m_ticker;
+    int m_retriesLeft = 0;
+    bool m_portLost = false;
+    QString m_lostReason;
+    QString m_error;
+};

@@ -1,0 +1,329 @@
+// The command-line tool run in-process against simulated drives on
+// pseudo-terminals: a batch with drives that fail in different ways, the
+// files it reads and writes, diff's exit status and the command line's
+// mistakes.
+
+#include "clitool.h"
+
+#include "drive/paramfile.h"
+#include "drive/pointfile.h"
+#include "params/paramcatalogue.h"
+#include "sim/ptyserver.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Drives on pseudo-terminals, answering at once; fault "drop" answers
+// nothing, "refuse" answers every request "ERR;1".
+struct Drives {
+    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    explicit Drives(const QStringList &faults)
+    {
+        for (const QString &fault : faults) {
+            sim::ServerConfig c;
+            c.paced = false;
+            if (fault == u"drop") c.faults.dropRate = 1;
+            if (fault == u"refuse")
+                c.faults.refuseKeywords = {"S", "ALM", "IO", "MON", "R", "W", "TBLR", "TBLW", "T", "ARST", "HCL", "FLASH"};
+            servers.push_back(std::make_unique<sim::PtyServer>(c));
+            if (!servers.back()->start()) qFatal("the simulated drive does not start");
+        }
+    }
+    QString device(int i) const { return QString::fromStdString(servers[i]->devicePath()); }
+    QStringList portArgs() const
+    {
+        QStringList out;
+        for (size_t i = 0; i < servers.size(); ++i) out << QStringLiteral("--port") << device(static_cast<int>(i));
+        return out;
+    }
+    sim::Parameters params(int i) { return servers[i]->withModel([](sim::DriveModel &m) { return m.parameters(); }); }
+};
+
+Run cli(const QStringList &args, const PublisherFactory &publisher = {})
+{
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    CliEnvironment env;
+    env.out = &out;
+    env.err = &err;
+    env.tickMs = 25;  // a lost reply in 0.4 s
+    env.publisher = publisher;
+    r.status = RunCli(QStringList{QStringLiteral("orvex-cli")} + args, env);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+ParamValues someValues(int change)
+{
+    ParamValues v{};
+    for (int k = 0; k < UserParamCount; ++k) v[k] = ParamRange(k).section(u'/', 0, 0).toInt();
+    v[1] = 20 + change;
+    return v;
+}
+
+// Keeps the samples a monitor run hands to its publisher.
+struct KeptSamples : MonitorSink {
+    QList<MonitorSample> *kept;
+    bool *finished;
+    void take(const MonitorSample &s) override { kept->append(s); }
+    void finish() override { *finished = true; }
+};
+
+}  // namespace
+
+class TstCli : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void batch_data();
+    void batch();
+    void parameterFileIsTheWindowsFile();
+    void writeBacksUpWritesAndVerifies();
+    void diffStatus_data();
+    void diffStatus();
+    void substitution_data();
+    void substitution();
+    void badCommandLines_data();
+    void badCommandLines();
+    void monitorHandsSamplesToThePublisher();
+};
+
+// Three drives at once: one answers, one does not, one refuses everything.
+void TstCli::batch_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("status") << QStringList{"status"};
+    QTest::newRow("alarms") << QStringList{"alarms", "--reset"};
+    QTest::newRow("params read") << QStringList{"params", "read", "-o", "{dir}/p-{name}.json"};
+    QTest::newRow("points read") << QStringList{"points", "read", "-o", "{dir}/t-{name}.ptt"};
+    QTest::newRow("capture") << QStringList{"capture", "--trigger", "manual", "-o", "{dir}/c-{name}.wvt"};
+    QTest::newRow("monitor") << QStringList{"monitor", "--items", "04,0A", "--interval", "100", "--duration", "0.3"};
+}
+
+void TstCli::batch()
+{
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    args.replaceInStrings(QStringLiteral("{dir}"), dir.path());
+    Drives drives({"", "drop", "refuse"});
+    const Run r = cli(args + drives.portArgs() + QStringList{"--retries", "1"});
+    QCOMPARE(r.status, 1);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts).filter(QRegularExpression(QStringLiteral("^\\S+: ")));
+    QCOMPARE(lines.size(), 3);
+    const QString name0 = QFileInfo(drives.device(0)).fileName();
+    QVERIFY2(lines[0].startsWith(name0 + QStringLiteral(": ")) && !lines[0].contains(u"failed"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(u"failed") && lines[1].contains(u"no reply from the drive"), qPrintable(lines[1]));
+    QVERIFY2(lines[2].contains(u"failed") && lines[2].contains(u"ERR;1"), qPrintable(lines[2]));
+    QVERIFY2(r.err.contains(u"2 of 3 drives failed"), qPrintable(r.err));
+
+    // The same as JSON: an array, a drive an entry, in the order given.
+    const Run j = cli(args + drives.portArgs() + QStringList{"--retries", "0", "--json"});
+    const QJsonArray a = QJsonDocument::fromJson(j.out.toUtf8()).array();
+    if (args.first() != u"monitor") {
+        QCOMPARE(a.size(), 3);
+        QCOMPARE(a[0][QStringLiteral("ok")].toBool(), true);
+        QCOMPARE(a[1][QStringLiteral("ok")].toBool(), false);
+        QCOMPARE(a[2][QStringLiteral("error")].toString().contains(u"ERR;1"), true);
+    }
+    QCOMPARE(j.status, 1);
+}
+
+// What "params read -o x.pxt" writes is what the parameter window's Save
+// writes for the same values.
+void TstCli::parameterFileIsTheWindowsFile()
+{
+    QTemporaryDir dir;
+    Drives drives({""});
+    const Run r = cli({"params", "read", "--port", drives.device(0), "-o", dir.filePath("p.pxt")});
+    QCOMPARE(r.status, 0);
+    const sim::Parameters p = drives.params(0);
+    ParamValues values{};
+    std::copy(p.begin(), p.end(), values.begin());
+    QCOMPARE(fileBytes(dir.filePath("p.pxt")), EncodeParamFile(values));
+}
+
+void TstCli::writeBacksUpWritesAndVerifies()
+{
+    QTemporaryDir dir;
+    Drives drives({""});
+    const sim::Parameters before = drives.params(0);
+    writeFile(dir.filePath("w.pxt"), EncodeParamFile(someValues(7)));
+    const Run r = cli({"params", "write", dir.filePath("w.pxt"), "--port", drives.device(0)});
+    QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+    QVERIFY(r.out.contains(u"verified"));
+    const sim::Parameters after = drives.params(0);
+    QCOMPARE(after[1], 27);
+    // The backup holds what the drive had.
+    const QString backup = r.out.section(QStringLiteral("backup "), 1).section(u';', 0, 0);
+    ParamValues old{};
+    std::copy(before.begin(), before.end(), old.begin());
+    QCOMPARE(fileBytes(backup), EncodeParamFile(old));
+}
+
+void TstCli::diffStatus_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("a");
+    QTest::addColumn<QByteArray>("b");
+    QTest::addColumn<int>("status");
+    const QByteArray p1 = EncodeParamFile(someValues(0)), p2 = EncodeParamFile(someValues(1));
+    PointData t1{}, t2{};
+    t2[5] = 1234;
+    QTest::newRow("params equal") << "params" << p1 << p1 << 0;
+    QTest::newRow("params differ") << "params" << p1 << p2 << 1;
+    QTest::newRow("params short file") << "params" << p1 << p1.left(239) << 2;
+    QTest::newRow("params long file") << "params" << p1 << p1 + 'x' << 2;
+    QTest::newRow("params empty file") << "params" << QByteArray() << p1 << 2;
+    QTest::newRow("points equal") << "points" << EncodePointFile(t1) << EncodePointFile(t1) << 0;
+    QTest::newRow("points differ") << "points" << EncodePointFile(t1) << EncodePointFile(t2) << 1;
+    QTest::newRow("points wrong length") << "points" << EncodePointFile(t1) << p1 << 2;
+}
+
+void TstCli::diffStatus()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, a);
+    QFETCH(QByteArray, b);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const QString ext = kind == u"params" ? QStringLiteral(".pxt") : QStringLiteral(".ptt");
+    writeFile(dir.filePath("a" + ext), a);
+    writeFile(dir.filePath("b" + ext), b);
+    const Run r = cli({kind, "diff", dir.filePath("a" + ext), dir.filePath("b" + ext)});
+    QCOMPARE(r.status, status);
+    if (status == 1) QVERIFY(r.out.contains(u"->"));
+    if (status == 2) QVERIFY(!r.err.isEmpty());
+}
+
+void TstCli::substitution_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("usb") << "p-{name}.pxt" << "/dev/ttyUSB0" << "p-ttyUSB0.pxt";
+    QTest::newRow("twice") << "{name}/{name}.csv" << "/dev/ttyS1" << "ttyS1/ttyS1.csv";
+    QTest::newRow("none") << "p.pxt" << "/dev/ttyS1" << "p.pxt";
+    QTest::newRow("bare device") << "{name}.json" << "ttyACM0" << "ttyACM0.json";
+    QTest::newRow("by-id link") << "{name}" << "/dev/serial/by-id/usb-FTDI-if00" << "usb-FTDI-if00";
+}
+
+void TstCli::substitution()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, device);
+    QFETCH(QString, expected);
+    QCOMPARE(SubstituteName(pattern, device), expected);
+}
+
+void TstCli::badCommandLines_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("no command") << QStringList{} << "";
+    QTest::newRow("unknown command") << QStringList{"reboot"} << "unknown command";
+    QTest::newRow("unknown option") << QStringList{"status", "--port", "{dev}", "--frobnicate"} << "frobnicate";
+    QTest::newRow("no port") << QStringList{"status"} << "no drive";
+    QTest::newRow("bad parity") << QStringList{"status", "--port", "{dev}", "--parity", "mark"} << "--parity";
+    QTest::newRow("bad retries") << QStringList{"status", "--port", "{dev}", "--retries", "-1"} << "--retries";
+    QTest::newRow("stray argument") << QStringList{"status", "--port", "{dev}", "extra"} << "extra";
+    QTest::newRow("read without -o") << QStringList{"params", "read", "--port", "{dev}"} << "-o FILE";
+    QTest::newRow("read to unknown kind") << QStringList{"params", "read", "--port", "{dev}", "-o", "p.txt"} << ".pxt";
+    QTest::newRow("two drives, one name") << QStringList{"params", "read", "--port", "{dev}", "--port", "{dev}", "-o", "p.pxt"} << "{name}";
+    QTest::newRow("write a missing file") << QStringList{"points", "write", "/nonexistent/t.ptt", "--port", "{dev}"} << "no such file";
+    QTest::newRow("write a device") << QStringList{"params", "write", "/dev/null", "--port", "{dev}"} << "/dev/null";
+    QTest::newRow("unknown action") << QStringList{"params", "erase", "--port", "{dev}"} << "unknown action";
+    QTest::newRow("diff one side") << QStringList{"params", "diff", "a.pxt"} << "two sides";
+    QTest::newRow("bad time base") << QStringList{"capture", "--port", "{dev}", "--time-base", "0.3", "-o", "c.wvt"} << "--time-base";
+    QTest::newRow("bad position") << QStringList{"capture", "--port", "{dev}", "--position", "31", "-o", "c.wvt"} << "--position";
+    QTest::newRow("bad status") << QStringList{"capture", "--port", "{dev}", "--status", "Fuel", "-o", "c.wvt"} << "--status";
+    QTest::newRow("bad items") << QStringList{"monitor", "--port", "{dev}", "--items", "11"} << "--items";
+    QTest::newRow("mqtt") << QStringList{"monitor", "--port", "{dev}", "--items", "4", "--mqtt", "localhost"} << "MQTT publishing is not built in";
+}
+
+void TstCli::badCommandLines()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    Drives drives({""});
+    args.replaceInStrings(QStringLiteral("{dev}"), drives.device(0));
+    const sim::Parameters before = drives.params(0);
+    const Run r = cli(args);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY(drives.params(0) == before);
+}
+
+// The seam of publishing: every poll of every drive reaches the publisher
+// with the drive's name, status word and item values, and finish() comes last.
+void TstCli::monitorHandsSamplesToThePublisher()
+{
+    Drives drives({"", "drop"});
+    QList<MonitorSample> kept;
+    bool finished = false;
+    PublishOptions given;
+    const PublisherFactory factory = [&](const PublishOptions &o, QString *) -> std::unique_ptr<MonitorSink> {
+        given = o;
+        auto sink = std::make_unique<KeptSamples>();
+        sink->kept = &kept;
+        sink->finished = &finished;
+        return sink;
+    };
+    QTemporaryDir dir;
+    const Run m = cli(QStringList{"monitor", "--items", "04,Point Table", "--interval", "100", "--duration", "0.5",
+                                  "--mqtt", "broker:1883", "--topic", "line1", "--csv", dir.filePath("m-{name}.csv"),
+                                  "--retries", "0"} + drives.portArgs(), factory);
+    QCOMPARE(m.status, 1);  // the second drive never answers
+    QVERIFY(finished);
+    QCOMPARE(given.host, QStringLiteral("broker:1883"));
+    QCOMPARE(given.topicPrefix, QStringLiteral("line1"));
+    const QString name0 = QFileInfo(drives.device(0)).fileName();
+    int good = 0, bad = 0;
+    for (const MonitorSample &s : kept) {
+        if (s.drive == name0) {
+            QVERIFY(s.ok && s.statusWord);
+            QCOMPARE(s.items.size(), 2);
+            QCOMPARE(s.items[1].item, 10);
+            QVERIFY(s.items[0].value && s.items[1].value);
+            ++good;
+        } else {
+            QVERIFY(!s.ok && !s.error.isEmpty());
+            ++bad;
+        }
+    }
+    QVERIFY(good >= 3);
+    QVERIFY(bad >= 1);
+    const QList<QByteArray> rows = fileBytes(dir.filePath("m-" + name0 + ".csv")).split('\n');
+    QVERIFY(rows.first().contains("04:Current Speed"));
+    QCOMPARE(rows.size() - 2, good);  // the header, a row a sample, the last line's end
+}
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"
