@@ -68,8 +68,13 @@ for p in $programs; do
     text=$(MANWIDTH=100 man -l "$page" 2>/dev/null)
     echo "$text" | grep -q "^NAME" || fail "man -l $p.1 shows no NAME"
     help=$("$prefix/bin/$p" --help 2>&1) || fail "$p --help fails"
-    for option in $(echo "$help" | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-        echo "$text" | grep -q -- "$option" || fail "$p.1 does not describe $option"
+    # A program with commands lists them; each has a --help of its own.
+    for cmd in $(echo "$help" | sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'); do
+        help="$help
+$("$prefix/bin/$p" "$cmd" --help 2>&1)" || fail "$p $cmd --help fails"
+    done
+    for option in $(echo "$help" | grep -o -e '--[a-z][a-z-]*' -e '^ *-[a-zA-Z],' | tr -d ' ,' | sort -u); do
+        echo "$text" | grep -qE -- "(^|[^a-zA-Z-])$option([^a-zA-Z-]|\$)" || fail "$p.1 does not describe $option"
     done
 done
 ok "man pages"
@@ -106,8 +111,9 @@ elif dpkg-query -W -f='${Status}' orvex 2>/dev/null | grep -q 'ok installed'; th
 else
     installed_here=1
     $sudo dpkg -i "$deb" >/dev/null || fail "dpkg -i fails"
-    /usr/bin/orvex --help >/dev/null 2>&1 || fail "installed orvex --help fails"
-    /usr/bin/orvex-drive-sim --help >/dev/null || fail "installed orvex-drive-sim --help fails"
+    for p in $programs; do
+        "/usr/bin/$p" --help >/dev/null 2>&1 || fail "installed $p --help fails"
+    done
     man -w orvex >/dev/null 2>&1 || fail "man cannot find orvex(1) after installing"
     $sudo dpkg -r orvex >/dev/null || fail "dpkg -r fails"
     installed_here=""
