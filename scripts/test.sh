@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test (no display needed):
 # the normal build and its tests; then one clang build with AddressSanitizer
 # and UndefinedBehaviorSanitizer, whose tests must pass too and which also
-# holds the fuzz targets; then a short run of each fuzz target.
+# holds the fuzz targets; then a short run of each fuzz target; last, what is
+# installed and packaged from build/ (and, as root, the package installed and removed).
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/setup.sh
@@ -17,3 +18,5 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 ctest --test-dir build-asan --output-on-failure --timeout 600 -j2 -LE fuzz
 ctest --test-dir build-asan --output-on-failure -L fuzz
+
+sh packaging/check-package.sh build

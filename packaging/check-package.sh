@@ -1,0 +1,128 @@
+#!/bin/sh
+# Checks what "cmake --install" and "cpack -G DEB" make of a finished build
+# (default build/): the installed tree (programs, desktop entry, AppStream
+# metainfo, man pages that cover every option the programs' --help lists,
+# icons), the Debian package (dependencies from the linked libraries, lintian
+# without errors), and, as root, that the package installs, its programs
+# start, and it removes cleanly. Needs no display.
+set -eu
+cd "$(dirname "$0")/.."
+build=$(cd "${1:-build}" && pwd)
+work=$(mktemp -d)
+installed_here=""
+cleanup() {
+    if [ -n "$installed_here" ]; then $sudo dpkg -r orvex >/dev/null 2>&1 || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+ok() { echo "ok: $*"; }
+export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in $build/CMakeCache.txt" >&2; exit 2; }
+
+# --- the installed tree ------------------------------------------------------
+prefix="$work/prefix"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+programs="orvex orvex-drive-sim"
+if [ -n "$(find "$build" -name orvex-cli -type f -perm -u+x 2>/dev/null | head -1)" ]; then
+    programs="$programs orvex-cli"
+fi
+for p in $programs; do
+    [ -x "$prefix/bin/$p" ] && ok "bin/$p" || fail "bin/$p is not installed"
+done
+
+for f in "$prefix"/share/applications/*.desktop; do
+    if desktop-file-validate "$f"; then ok "$(basename "$f") validates"; else fail "$(basename "$f") does not validate"; fi
+    for exe in $(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$f" | sort -u); do
+        [ -x "$prefix/bin/$exe" ] || fail "$(basename "$f") starts $exe, which is not installed"
+    done
+    icon=$(sed -n 's/^Icon=//p' "$f")
+    [ -f "$prefix/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon.svg is not installed"
+done
+
+metainfo=$(ls "$prefix"/share/metainfo/*.metainfo.xml)
+if appstreamcli validate --no-net "$metainfo"; then ok "$(basename "$metainfo") validates"; else fail "$(basename "$metainfo") does not validate"; fi
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+launchable=$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")
+[ -f "$prefix/share/applications/$launchable" ] || fail "the metainfo launches $launchable, which is not installed"
+for exe in $(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo"); do
+    [ -x "$prefix/bin/$exe" ] || fail "the metainfo provides $exe, which is not installed"
+done
+
+for size in 16 22 24 32 48 64 128 256; do
+    png="$prefix/share/icons/hicolor/${size}x${size}/apps/orvex.png"
+    if file "$png" | grep -q "PNG image data, $size x $size,"; then :; else fail "no ${size}x${size} PNG icon"; fi
+done
+ok "icons"
+
+# Each program's page renders without warnings and names every option its
+# --help lists.
+for p in $programs; do
+    page="$prefix/share/man/man1/$p.1.gz"
+    [ -f "$page" ] || { fail "no man page for $p"; continue; }
+    warnings=$(zcat "$page" | groff -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "$p.1 renders with warnings: $warnings"
+    text=$(MANWIDTH=100 man -l "$page" 2>/dev/null)
+    echo "$text" | grep -q "^NAME" || fail "man -l $p.1 shows no NAME"
+    help=$("$prefix/bin/$p" --help 2>&1) || fail "$p --help fails"
+    # A program with commands lists them; each has a --help of its own.
+    for cmd in $(echo "$help" | sed -n '/^Commands:/,/^$/s/^  \([a-z][a-z-]*\) .*/\1/p'); do
+        help="$help
+$("$prefix/bin/$p" "$cmd" --help 2>&1)" || fail "$p $cmd --help fails"
+    done
+    for option in $(echo "$help" | grep -o -e '--[a-z][a-z-]*' -e '^ *-[a-zA-Z],' | tr -d ' ,' | sort -u); do
+        echo "$text" | grep -qE -- "(^|[^a-zA-Z-])$option([^a-zA-Z-]|\$)" || fail "$p.1 does not describe $option"
+    done
+done
+ok "man pages"
+
+# --- the Debian package ------------------------------------------------------
+(cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null)
+deb=$(ls "$work"/pkg/orvex_*.deb)
+ok "built $(basename "$deb")"
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libqt6widgets6 libqt6serialport6; do
+    echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "package version is not $version"
+for field in Maintainer Section Description; do
+    [ -n "$(dpkg-deb -f "$deb" $field)" ] || fail "package has no $field"
+done
+contents=$(dpkg-deb -c "$deb")
+echo "$contents" | grep -v ' root/root ' | grep . && fail "package files not owned by root"
+echo "$contents" | grep -q ' ./usr/share/man/man1/orvex.1.gz$' || fail "package lacks orvex(1)"
+
+lintian_out=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1) || true
+[ -z "$lintian_out" ] || echo "$lintian_out" | sed 's/^/lintian: /'
+if echo "$lintian_out" | grep -q '^E: '; then fail "lintian reports errors"; else ok "lintian: no errors"; fi
+
+# --- install, start, remove --------------------------------------------------
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    if sudo -n true 2>/dev/null; then sudo="sudo -n"; else sudo="-"; fi
+fi
+if [ "$sudo" = "-" ]; then
+    echo "skipped: installing the package needs root"
+elif dpkg-query -W -f='${Status}' orvex 2>/dev/null | grep -q 'ok installed'; then
+    echo "skipped: a package orvex is installed already; left as it is"
+else
+    installed_here=1
+    $sudo dpkg -i "$deb" >/dev/null || fail "dpkg -i fails"
+    for p in $programs; do
+        "/usr/bin/$p" --help >/dev/null 2>&1 || fail "installed $p --help fails"
+    done
+    # Slim container images tell dpkg to leave the man pages out.
+    if ! grep -qs 'path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
+        man -w orvex >/dev/null 2>&1 || fail "man cannot find orvex(1) after installing"
+    fi
+    $sudo dpkg -r orvex >/dev/null || fail "dpkg -r fails"
+    installed_here=""
+    [ ! -e /usr/bin/orvex ] || fail "/usr/bin/orvex is left after dpkg -r"
+    ok "dpkg -i, --help, dpkg -r"
+fi
+
+[ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
+echo "package checks passed"
