@@ -1,13 +1,13 @@
 #include "drivesession.h"
 
+#include "link/portaccess.h"
+
 #include "monitor/monitorrules.h"
 
 #include <QEventLoop>
 #include <QFile>
 
 #ifndef Q_OS_WIN
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -76,16 +76,9 @@ DriveSession::~DriveSession()
 QString DriveSession::openFailureText(const QString &device, const QString &reason)
 {
     QString text = QStringLiteral("cannot open the port: ") + reason;
-#ifndef Q_OS_WIN
-    struct stat st {};
-    const QByteArray path = QFile::encodeName(device);
-    if (::stat(path.constData(), &st) == 0 && ::access(path.constData(), R_OK | W_OK) != 0) {
-        const struct group *g = ::getgrgid(st.st_gid);
-        const QString name = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
-        text += QStringLiteral("; add your user to the group %1 that owns %2 (sudo adduser $USER %1) and log in again")
-                    .arg(name, device);
-    }
-#endif
+    // The port says why already when it was refused for the user's groups.
+    const QString problem = PortAccessProblem(device);
+    if (!problem.isEmpty() && !reason.contains(problem)) text += QStringLiteral("; ") + problem;
     return text;
 }
 

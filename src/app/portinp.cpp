@@ -3,6 +3,7 @@
 #include "drive/numtext.h"
 #include "app/portfile.h"
 #include "link/drivelink.h"
+#include "link/portaccess.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -52,6 +53,16 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
         CmdOKCancel_Click(0);
     });
 
+    // Says why the chosen port cannot be opened by this user, when it cannot.
+    LblAccess = new QLabel(this);
+    LblAccess->setObjectName(QStringLiteral("LblAccess"));
+    LblAccess->setAccessibleName(QStringLiteral("Port access"));
+    LblAccess->setWordWrap(true);
+    LblAccess->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    LblAccess->setMinimumHeight(3 * LblAccess->fontMetrics().lineSpacing());
+    LblAccess->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    connect(TxtPortNo, &QLineEdit::textChanged, this, &PortInp::showAccess);
+
     auto *listCaption = new QLabel(QStringLiteral("Serial ports on this computer:"), this);
     listCaption->setBuddy(LstPorts);
     auto *grid = new QGridLayout(this);
@@ -64,7 +75,8 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
     buttons->addStretch();
     buttons->addWidget(CmdOKCancel[0]);
     buttons->addWidget(CmdOKCancel[1]);
-    grid->addLayout(buttons, 4, 0, 1, 2);
+    grid->addWidget(LblAccess, 4, 0, 1, 2);
+    grid->addLayout(buttons, 5, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
 
@@ -94,8 +106,23 @@ void PortInp::activate()
     if (LstPorts->topLevelItemCount() == 0)
         new QTreeWidgetItem(LstPorts, {QString(), QStringLiteral("(no serial ports found)"), QString()});
     for (int c = 0; c < 2; ++c) LstPorts->resizeColumnToContents(c);
+    showAccess();
     TxtPortNo->setFocus();
     TxtPortNo->selectAll();
+}
+
+void PortInp::showAccess()
+{
+    // The device of the number typed, as the list names it.
+    QString text;
+    for (int i = 0; i < LstPorts->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = LstPorts->topLevelItem(i);
+        if (!item->text(0).isEmpty() && item->text(0) == TxtPortNo->text().trimmed()) {
+            text = PortAccessProblem(item->text(1));
+            break;
+        }
+    }
+    LblAccess->setText(text);
 }
 
 bool PortInp::eventFilter(QObject *watched, QEvent *event)

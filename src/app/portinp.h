@@ -21,6 +21,7 @@ public:
     PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, QWidget *parent = nullptr);
 
     QLabel *Label1;
+    QLabel *LblAccess;  // why the port typed cannot be opened by this user; empty when it can
     QLineEdit *TxtPortNo;
     QCheckBox *ChkOffLine;
     std::array<QPushButton *, 2> CmdOKCancel;
@@ -35,6 +36,7 @@ protected:
 
 private:
     void activate();
+    void showAccess();
 
     DriveLink &m_link;
     std::function<QList<PortEntry>()> m_listPorts;

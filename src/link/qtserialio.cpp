@@ -1,5 +1,7 @@
 #include "qtserialio.h"
 
+#include "portaccess.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -53,13 +55,8 @@ OpenResult QtSerialIo::open(int portNo)
 #ifndef Q_OS_WIN
         // The lock of another program and a device the user may not open both
         // come back as a permission error; only the second fails access().
-        const QByteArray path = QFile::encodeName(device);
-        if (::access(path.constData(), R_OK | W_OK) != 0) {
-            return {OpenStatus::Other,
-                    QStringLiteral("%1: permission denied; your user needs access to serial ports "
-                                   "(on Debian, membership of the group dialout)")
-                        .arg(device)};
-        }
+        if (const QString problem = PortAccessProblem(device); !problem.isEmpty())
+            return {OpenStatus::Other, problem};
 #endif
         return {OpenStatus::InUse, QStringLiteral("%1: in use by another program").arg(device)};
     }
