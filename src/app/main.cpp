@@ -84,7 +84,10 @@ int main(int argc, char *argv[])
     } else {
         const QRect screen = window.screen()->availableGeometry();
         const QSize wanted = window.preferredSize();
-        if (wanted.width() > screen.width() || wanted.height() > screen.height() - 40) window.showMaximized();
+        // Cascaded windows get all the room there is.
+        const bool cascaded = window.arrangement().kind == WindowLayout::Kind::Cascade;
+        if (cascaded || wanted.width() > screen.width() || wanted.height() > screen.height() - 40)
+            window.showMaximized();
         else window.show();
     }
     return QApplication::exec();

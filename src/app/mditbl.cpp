@@ -191,7 +191,7 @@ void MDItbl::placeAll(const WindowLayout::Arrangement &a)
     if (a.kind == WindowLayout::Kind::Cascade) {
         // The last placed comes to the front.
         for (WindowLayout::Slot s : {WindowLayout::Params, WindowLayout::Points, WindowLayout::Scope,
-                                     WindowLayout::IO, WindowLayout::Panel, WindowLayout::Status, WindowLayout::Alarm})
+                                     WindowLayout::Panel, WindowLayout::Status, WindowLayout::Alarm, WindowLayout::IO})
             frames[s]->raise();
     }
 }

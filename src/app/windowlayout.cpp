@@ -76,8 +76,9 @@ Arrangement twoColumns(const Sizes &sizes)
 
 Arrangement cascade(const Sizes &sizes)
 {
-    // Large windows first, so the small ones end up on top and in front.
-    constexpr Slot order[SlotCount] = {Params, Points, Scope, IO, Panel, Status, Alarm};
+    // Large windows first, so the small ones end up on top; the I/O monitor,
+    // active at start, in front.
+    constexpr Slot order[SlotCount] = {Params, Points, Scope, Panel, Status, Alarm, IO};
     Arrangement a;
     a.kind = Kind::Cascade;
     QRect all;

@@ -8,7 +8,7 @@ namespace {
 
 // Seven windows of distinct sizes, in slot order. Side by side in three
 // columns they take 1208 x 704; in two columns (cut after the scope) 904 x
-// 858; cascaded 526 x 406.
+// 858; cascaded 556 x 400.
 const Sizes Windows{QSize(300, 200), QSize(200, 250), QSize(96, 250), QSize(400, 300),
                     QSize(400, 150), QSize(500, 400), QSize(500, 300)};
 
@@ -47,8 +47,8 @@ void TstWindowLayout::arrange_data()
     QTest::newRow("two columns exactly") << QSize(904, 858) << true << two << true;
     QTest::newRow("a pixel too low for two") << QSize(1207, 857) << true << cascade << true;
     QTest::newRow("a pixel too low for three, cascade") << QSize(1300, 703) << true << cascade << true;
-    QTest::newRow("cascade exactly") << QSize(526, 406) << true << cascade << true;
-    QTest::newRow("too small for anything") << QSize(525, 406) << true << two << false;
+    QTest::newRow("cascade exactly") << QSize(556, 400) << true << cascade << true;
+    QTest::newRow("too small for anything") << QSize(555, 400) << true << two << false;
     QTest::newRow("no overlap: two that do not fit") << QSize(1207, 857) << false << two << false;
     QTest::newRow("no overlap: three still") << QSize(1208, 704) << false << three << true;
     QTest::newRow("empty area") << QSize(0, 0) << true << two << false;
@@ -83,9 +83,9 @@ void TstWindowLayout::places_data()
     // Operating block and scope | I/O and both editors: the lowest of the cuts.
     QTest::newRow("two columns") << int(Kind::TwoColumns)
                                  << Places{{0, 0}, {0, 204}, {204, 204}, {0, 458}, {404, 0}, {404, 154}, {404, 558}};
-    // Largest at the back, the alarm display in front.
+    // Largest at the back, the I/O monitor in front.
     QTest::newRow("cascade") << int(Kind::Cascade)
-                             << Places{{104, 104}, {130, 130}, {156, 156}, {52, 52}, {78, 78}, {0, 0}, {26, 26}};
+                             << Places{{78, 78}, {104, 104}, {130, 130}, {52, 52}, {156, 156}, {0, 0}, {26, 26}};
 }
 
 void TstWindowLayout::places()
