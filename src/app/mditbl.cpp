@@ -170,7 +170,9 @@ QSize MDItbl::chromeSize() const
 
 QSize MDItbl::areaForLayout() const
 {
-    if (isVisible()) return mdiArea->viewport()->size();
+    // Inside the area's frame, with no room kept for scroll bars: they go
+    // once the windows fit.
+    if (isVisible()) return mdiArea->contentsRect().size();
     // Before the first show: the screen less the menus, the strips and a
     // window frame with its title bar.
     const QScreen *s = screen();

@@ -111,7 +111,14 @@ Arrangement Arrange(const Sizes &sizes, QSize area, bool mayOverlap)
         a.fits = within(a.extent, area);
         if (a.fits) return a;
     }
-    Arrangement a = twoColumns(sizes);
+    // Side by side, scrolling as little as may be: the overflow of the three
+    // columns against that of the two, the three when they overflow as much.
+    const auto overflow = [area](const Arrangement &a) {
+        return std::max(0, a.extent.width() - area.width()) + std::max(0, a.extent.height() - area.height());
+    };
+    const Arrangement three = threeColumns(sizes);
+    const Arrangement two = twoColumns(sizes);
+    Arrangement a = overflow(two) < overflow(three) ? two : three;
     a.fits = false;
     return a;
 }

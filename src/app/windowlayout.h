@@ -33,9 +33,9 @@ inline constexpr int Gap = 4;         // between windows side by side or stacked
 inline constexpr int CascadeStep = 26;  // a title bar
 
 // Three columns when they fit the area, else two, else (when windows may
-// overlap) a cascade. When none of these fits, the windows stay side by side
-// in two columns, none covering another, and the area scrolls; fits is false
-// then.
+// overlap) a cascade. When none of these fits, the windows stay side by side,
+// none covering another, in the columns that overflow the area the least
+// (width and height added), and the area scrolls; fits is false then.
 Arrangement Arrange(const Sizes &sizes, QSize area, bool mayOverlap = true);
 Arrangement ArrangeAs(Kind kind, const Sizes &sizes);
 

@@ -49,7 +49,9 @@ void TstWindowLayout::arrange_data()
     QTest::newRow("a pixel too low for three, cascade") << QSize(1300, 703) << true << cascade << true;
     QTest::newRow("cascade exactly") << QSize(556, 400) << true << cascade << true;
     QTest::newRow("too small for anything") << QSize(555, 400) << true << two << false;
-    QTest::newRow("no overlap: two that do not fit") << QSize(1207, 857) << false << two << false;
+    QTest::newRow("no overlap: two overflow less") << QSize(1100, 857) << false << two << false;
+    QTest::newRow("no overlap: three a little low") << QSize(1300, 700) << false << three << false;
+    QTest::newRow("no overlap: as much over, three") << QSize(1207, 857) << false << three << false;
     QTest::newRow("no overlap: three still") << QSize(1208, 704) << false << three << true;
     QTest::newRow("empty area") << QSize(0, 0) << true << two << false;
 }
