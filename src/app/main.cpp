@@ -75,11 +75,20 @@ int main(int argc, char *argv[])
         window.portSettings.OfflineMode = 0;
         window.portSettings.SavePortSettings();
     }
-    // Side by side where the screen allows; otherwise maximised, and the
-    // window area scrolls.
-    const QRect screen = window.screen()->availableGeometry();
-    const QSize wanted = window.preferredSize();
-    if (wanted.width() > screen.width() || wanted.height() > screen.height() - 40) window.showMaximized();
-    else window.show();
+    // As the user left it where that is still on a screen; otherwise at the
+    // size of the start-up arrangement where the screen allows, else
+    // maximised (the window area scrolls where even that is too small).
+    if (window.restoreLayout()) {
+        if (window.restoredMaximized()) window.showMaximized();
+        else window.show();
+    } else {
+        const QRect screen = window.screen()->availableGeometry();
+        const QSize wanted = window.preferredSize();
+        // Cascaded windows get all the room there is.
+        const bool cascaded = window.arrangement().kind == WindowLayout::Kind::Cascade;
+        if (cascaded || wanted.width() > screen.width() || wanted.height() > screen.height() - 40)
+            window.showMaximized();
+        else window.show();
+    }
     return QApplication::exec();
 }

@@ -35,6 +35,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -138,45 +141,177 @@ void MDItbl::MDIForm_Load()
     TrendRecorder::addToMenu(mnuTools, mdiArea, link);
 
     wave.TrigPos = 15;
-    arrangeWindows();
+    m_startSizes = childSizes();
+    arrangeWindows(areaForLayout());
     mdiArea->setActiveSubWindow(frameOf(ioMon));
 }
 
-void MDItbl::arrangeWindows()
+std::array<ChildFrame *, WindowLayout::SlotCount> MDItbl::layoutFrames() const
 {
-    // Three columns: operating the axis (panel over status and alarms), the
-    // scope over the I/O, and the two editors.
-    constexpr int gap = 4;
-    auto size = [this](QWidget *child) { return frameOf(child)->size(); };
-    auto place = [this](QWidget *child, int x, int y) { frameOf(child)->move(x, y); };
+    return {frameOf(commComm), frameOf(mon2), frameOf(alarm), frameOf(hMon),
+            frameOf(ioMon),    frameOf(prmWrit), frameOf(tblWrit)};
+}
 
-    const int belowPanel = size(commComm).height() + gap;
-    place(commComm, 0, 0);
-    place(mon2, 0, belowPanel);
-    place(alarm, size(mon2).width() + gap, belowPanel);
-    const int col2 = qMax(size(commComm).width(), size(mon2).width() + gap + size(alarm).width()) + gap;
-    place(hMon, col2, 0);
-    place(ioMon, col2, size(hMon).height() + gap);
-    const int col3 = col2 + qMax(size(hMon).width(), size(ioMon).width()) + gap;
-    place(prmWrit, col3, 0);
-    place(tblWrit, col3, size(prmWrit).height() + gap);
+WindowLayout::Sizes MDItbl::childSizes() const
+{
+    WindowLayout::Sizes sizes;
+    const auto frames = layoutFrames();
+    for (int i = 0; i < WindowLayout::SlotCount; ++i) sizes[i] = frames[i]->size();
+    return sizes;
+}
 
-    QRect all;
-    for (QWidget *w : {static_cast<QWidget *>(commComm), static_cast<QWidget *>(mon2), static_cast<QWidget *>(alarm),
-                       static_cast<QWidget *>(hMon), static_cast<QWidget *>(ioMon), static_cast<QWidget *>(prmWrit),
-                       static_cast<QWidget *>(tblWrit)})
-        all |= frameOf(w)->geometry();
-    m_layoutSize = all.size();
-    const QSize pw = size(passWord);
-    frameOf(passWord)->move((all.width() - pw.width()) / 2, (all.height() - pw.height()) / 3);
+QSize MDItbl::chromeSize() const
+{
+    // The menu bar, the status strip above the windows and the status bar.
+    const int chrome =
+        menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
+    return QSize(4, chrome + 4);
+}
+
+QSize MDItbl::areaForLayout() const
+{
+    // Inside the area's frame, with no room kept for scroll bars: they go
+    // once the windows fit.
+    if (isVisible()) return mdiArea->contentsRect().size();
+    // Before the first show: the screen less the menus, the strips and a
+    // window frame with its title bar.
+    const QScreen *s = screen();
+    if (!s) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return s->availableGeometry().size() - chromeSize() - QSize(8, 40);
+}
+
+void MDItbl::placeAll(const WindowLayout::Arrangement &a)
+{
+    // Placed from the area's origin, wherever it was scrolled to.
+    mdiArea->horizontalScrollBar()->setValue(0);
+    mdiArea->verticalScrollBar()->setValue(0);
+    const auto frames = layoutFrames();
+    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
+        if (frames[i]->isMinimized() || frames[i]->isMaximized()) frames[i]->showNormal();
+        frames[i]->move(a.positions[i]);
+    }
+    if (a.kind == WindowLayout::Kind::Cascade) {
+        // The last placed comes to the front.
+        for (WindowLayout::Slot s : {WindowLayout::Params, WindowLayout::Points, WindowLayout::Scope,
+                                     WindowLayout::Panel, WindowLayout::Status, WindowLayout::Alarm, WindowLayout::IO})
+            frames[s]->raise();
+    }
+}
+
+void MDItbl::arrangeWindows(QSize area, bool mayOverlap)
+{
+    m_arrangement = WindowLayout::Arrange(childSizes(), area, mayOverlap);
+    placeAll(m_arrangement);
+    m_layoutSize = m_arrangement.extent;
+    const QSize pw = frameOf(passWord)->size();
+    const QSize shown = m_layoutSize.boundedTo(area);
+    frameOf(passWord)->move(qMax(0, (shown.width() - pw.width()) / 2), qMax(0, (shown.height() - pw.height()) / 3));
+}
+
+void MDItbl::tileWindows()
+{
+    arrangeWindows(areaForLayout(), false);
+}
+
+void MDItbl::cascadeWindows()
+{
+    m_arrangement = WindowLayout::ArrangeAs(WindowLayout::Kind::Cascade, childSizes());
+    m_arrangement.fits = m_arrangement.extent.width() <= areaForLayout().width() &&
+                         m_arrangement.extent.height() <= areaForLayout().height();
+    placeAll(m_arrangement);
+}
+
+void MDItbl::arrangeAsAtStart()
+{
+    const auto frames = layoutFrames();
+    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
+        if (frames[i]->isMinimized() || frames[i]->isMaximized()) frames[i]->showNormal();
+        QSize size = m_startSizes[i];
+        // The status display keeps the room for the maker's rows while they show.
+        if (i == WindowLayout::Status && makerMode()) size = size.expandedTo(frames[i]->sizeHint());
+        frames[i]->resize(size);
+    }
+    arrangeWindows(areaForLayout());
+}
+
+void MDItbl::showSubWindow(QMdiSubWindow *sub)
+{
+    if (sub->isMinimized()) sub->showNormal();
+    mdiArea->setActiveSubWindow(sub);
+    // How far to scroll along one axis so that [lo, hi) shows in [0, view).
+    const auto shift = [](int lo, int hi, int view) {
+        if (lo < 0) return lo;
+        if (hi > view) return qMin(hi - view, lo);
+        return 0;
+    };
+    const QRect g = sub->geometry();
+    const QSize view = mdiArea->viewport()->size();
+    QScrollBar *h = mdiArea->horizontalScrollBar();
+    QScrollBar *v = mdiArea->verticalScrollBar();
+    h->setValue(h->value() + shift(g.left(), g.left() + g.width(), view.width()));
+    v->setValue(v->value() + shift(g.top(), g.top() + g.height(), view.height()));
 }
 
 QSize MDItbl::preferredSize() const
 {
-    // The arranged windows, plus the menu bar, the status strip and the frame.
-    const int chrome =
-        menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
-    return m_layoutSize + QSize(4, chrome + 4);
+    return m_layoutSize + chromeSize();
+}
+
+namespace {
+
+const QString MainKey = QStringLiteral("layout/main");
+const QString MaximizedKey = QStringLiteral("layout/maximized");
+
+QList<QRect> screenRects()
+{
+    QList<QRect> rects;
+    for (const QScreen *s : QGuiApplication::screens()) rects << s->availableGeometry();
+    return rects;
+}
+
+}  // namespace
+
+bool MDItbl::restoreLayout()
+{
+    m_keepLayout = true;
+    QSettings s = UserSettings();
+    bool any = false;
+    for (ChildFrame *f : layoutFrames()) {
+        const QRect r = s.value(QStringLiteral("layout/") + f->objectName()).toRect();
+        if (r.isEmpty()) continue;
+        f->setGeometry(r);
+        any = true;
+    }
+    if (any) {
+        QRect all;
+        for (ChildFrame *f : layoutFrames()) all |= f->geometry();
+        m_layoutSize = QSize(all.right() + 1, all.bottom() + 1);
+    }
+    const QRect main = s.value(MainKey).toRect();
+    // Judged with the title bar above the window's own area.
+    if (main.isEmpty() || !WindowLayout::UsableOnScreens(main.adjusted(0, -WindowLayout::GripHeight, 0, 0),
+                                                         screenRects()))
+        return false;
+    setGeometry(main);
+    m_restoredMaximized = s.value(MaximizedKey).toBool();
+    return true;
+}
+
+void MDItbl::saveLayout() const
+{
+    QSettings s = UserSettings();
+    // Kept as placed from the area's origin, whatever the scrolling.
+    const QPoint scrolled(mdiArea->horizontalScrollBar()->value(), mdiArea->verticalScrollBar()->value());
+    const auto frames = layoutFrames();
+    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
+        ChildFrame *f = frames[i];
+        QRect r = (f->isMinimized() || f->isMaximized()) ? QRect() : f->geometry().translated(scrolled);
+        // The maker's rows are not shown at the next start.
+        if (i == WindowLayout::Status && makerMode() && r.isValid()) r.setSize(m_startSizes[i]);
+        if (r.isValid()) s.setValue(QStringLiteral("layout/") + f->objectName(), r);
+    }
+    s.setValue(MainKey, normalGeometry().isValid() ? normalGeometry() : geometry());
+    s.setValue(MaximizedKey, isMaximized());
 }
 
 ChildFrame *MDItbl::addChild(ChildWindow *child, QSize size)
@@ -236,6 +371,17 @@ void MDItbl::buildMenus()
     mnuWindow = menuBar()->addMenu(QStringLiteral("Window(&W)"));
     mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
     connect(mnuWindow, &QMenu::aboutToShow, this, &MDItbl::fillWindowMenu);
+    const auto arranging = [this](const QString &caption, const char *name, void (MDItbl::*slot)()) {
+        auto *item = new QAction(caption, this);
+        item->setObjectName(QLatin1String(name));
+        connect(item, &QAction::triggered, this, slot);
+        return item;
+    };
+    mnuTile = arranging(QStringLiteral("Tile"), "mnuTile", &MDItbl::tileWindows);
+    mnuCascade = arranging(QStringLiteral("Cascade"), "mnuCascade", &MDItbl::cascadeWindows);
+    mnuArrangeAtStart =
+        arranging(QStringLiteral("Arrange as at Start"), "mnuArrangeAtStart", &MDItbl::arrangeAsAtStart);
+    fillWindowMenu();
 
     mnuTools = menuBar()->addMenu(QStringLiteral("Tools(&T)"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
@@ -278,7 +424,10 @@ void MDItbl::buildMenus()
 
 void MDItbl::fillWindowMenu()
 {
+    // The arranging items belong to the main window and outlive the clearing.
     mnuWindow->clear();
+    mnuWindow->addActions({mnuTile, mnuCascade, mnuArrangeAtStart});
+    mnuWindow->addSeparator();
     int n = 0;
     for (QMdiSubWindow *sub : mdiArea->subWindowList(QMdiArea::CreationOrder)) {
         if (sub->isHidden()) continue;
@@ -287,10 +436,7 @@ void MDItbl::fillWindowMenu()
         QAction *a = mnuWindow->addAction(text);
         a->setCheckable(true);
         a->setChecked(sub == mdiArea->currentSubWindow());
-        connect(a, &QAction::triggered, this, [this, sub] {
-            if (sub->isMinimized()) sub->showNormal();
-            mdiArea->setActiveSubWindow(sub);
-        });
+        connect(a, &QAction::triggered, this, [this, sub] { showSubWindow(sub); });
     }
 }
 
@@ -336,6 +482,11 @@ void MDItbl::SetMakerMode(bool on)
     mnuSystem1[1]->setChecked(on);
     if (prmWrit) prmWrit->SetMakerMode(on);
     mon2->setMakerControlsVisible(on);
+    // The status display grows for the maker's rows and shrinks back to its
+    // start-up size without them; the windows move aside, none over another.
+    ChildFrame *frame = frameOf(mon2);
+    if (!on && !frame->isMinimized()) frame->resize(m_startSizes[WindowLayout::Status]);
+    arrangeWindows(areaForLayout(), false);
 }
 
 void MDItbl::connectLinkUi()
@@ -374,6 +525,7 @@ void MDItbl::endProgram()
     if (m_ending) return;  // a second close while the stops are answered
     m_ending = true;
     stopMotion();
+    if (m_keepLayout) saveLayout();
     if (exitProgram) exitProgram();
 }
 

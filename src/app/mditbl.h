@@ -7,6 +7,7 @@
 #include "link/drivelink.h"
 #include "link/portmap.h"
 #include "link/portsettings.h"
+#include "app/windowlayout.h"
 #include "points/pointdata.h"
 #include "wave/wavestate.h"
 
@@ -94,8 +95,30 @@ public:
     bool makerMode() const;
     void SetMakerMode(bool on);
 
-    // The size at which every child window shows whole, side by side.
+    // The size at which every child window shows whole as arranged at start.
     QSize preferredSize() const;
+    // The arrangement last made by arrangeWindows(), and whether it fitted.
+    const WindowLayout::Arrangement &arrangement() const { return m_arrangement; }
+
+    // "Window(&W)": the windows side by side at their sizes, three columns or
+    // two as the area allows; each a title bar below the last; the start-up
+    // sizes in the start-up arrangement for the area there is now.
+    QAction *mnuTile = nullptr;
+    QAction *mnuCascade = nullptr;
+    QAction *mnuArrangeAtStart = nullptr;
+    void tileWindows();
+    void cascadeWindows();
+    void arrangeAsAtStart();
+    // Makes a child window the active one and scrolls the window area until
+    // it shows (its top-left corner first where it is larger than the area).
+    void showSubWindow(QMdiSubWindow *sub);
+
+    // The places of the windows between runs: restoreLayout() takes back what
+    // saveLayout() kept, leaving out a main window place that is on no screen
+    // now; from then on the program keeps its layout when it ends.
+    bool restoreLayout();
+    void saveLayout() const;
+    bool restoredMaximized() const { return m_restoredMaximized; }
 
     void mnuSystem1_Click(int index);
     void showAbout();
@@ -118,11 +141,23 @@ protected:
 private:
     void MDIForm_Load();
     ChildFrame *addChild(ChildWindow *child, QSize size = QSize());
-    void arrangeWindows();
+    // Arranges the seven child windows at their present sizes for the area.
+    void arrangeWindows(QSize area, bool mayOverlap = true);
+    void placeAll(const WindowLayout::Arrangement &a);
+    WindowLayout::Sizes childSizes() const;
+    std::array<ChildFrame *, WindowLayout::SlotCount> layoutFrames() const;
+    // Room for the window area: the present one once shown, else what the
+    // screen leaves beside the menus and strips.
+    QSize areaForLayout() const;
+    QSize chromeSize() const;
     void buildMenus();
     void fillWindowMenu();
     void connectLinkUi();
 
     QSize m_layoutSize;
+    WindowLayout::Arrangement m_arrangement;
+    WindowLayout::Sizes m_startSizes{};
+    bool m_keepLayout = false;
+    bool m_restoredMaximized = false;
     bool m_ending = false;
 };

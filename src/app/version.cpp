@@ -33,7 +33,7 @@ Version::Version(QWidget *parent) : QDialog(parent)
         return l;
     };
     Image1 = label("Image1", QString());
-    Image1->setPixmap(LogoBitmap());
+    Image1->setPixmap(LogoBitmap(PictureRatio(this)));
     Image1->setFixedSize(118, 36);
     Label8 = label("Label8", QStringLiteral("PC Apprication Softwear"));
     Label7 = label("Label7", QStringLiteral("for Tavix-DRIVE"));

@@ -1,5 +1,7 @@
 #include "dlogfile.h"
 
+#include "common/useroptions.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileIconProvider>
@@ -68,7 +70,10 @@ std::optional<QString> DlogFile::show(bool save)
         dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
         if (m_fileName.isEmpty()) {
-            dialog.setDirectory(m_initDir);
+            // The folder such a file last came from or went to, in this run
+            // or an earlier one; the window's own folder the first time.
+            const QString last = LastFolder(m_extension);
+            dialog.setDirectory(last.isEmpty() ? m_initDir : last);
         } else {
             dialog.setDirectory(QFileInfo(m_fileName).absolutePath());
             dialog.selectFile(QFileInfo(m_fileName).fileName());
@@ -86,6 +91,7 @@ std::optional<QString> DlogFile::show(bool save)
         if (save || (!info.exists() && withExtension.exists())) info = withExtension;
     }
     m_fileName = info.absoluteFilePath();
+    RememberFolder(m_extension, info.absolutePath());
     return m_fileName;
 }
 

@@ -1,13 +1,14 @@
 #include "useroptions.h"
 
+#include <QDir>
 #include <QSettings>
 
-namespace {
-
-QSettings userSettings()
+QSettings UserSettings()
 {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("orvex"), QStringLiteral("orvex"));
 }
+
+namespace {
 
 struct Item {
     const char *key;
@@ -25,7 +26,7 @@ constexpr Item Items[] = {
 
 UserOptions LoadUserOptions()
 {
-    const QSettings s = userSettings();
+    const QSettings s = UserSettings();
     UserOptions o;
     for (const Item &i : Items) o.*i.flag = s.value(QLatin1String(i.key), o.*i.flag).toBool();
     return o;
@@ -33,6 +34,19 @@ UserOptions LoadUserOptions()
 
 void SaveUserOptions(const UserOptions &options)
 {
-    QSettings s = userSettings();
+    QSettings s = UserSettings();
     for (const Item &i : Items) s.setValue(QLatin1String(i.key), options.*i.flag);
+}
+
+QString LastFolder(const QString &kind)
+{
+    if (kind.isEmpty()) return {};
+    const QString folder = UserSettings().value(QStringLiteral("folders/") + kind).toString();
+    return !folder.isEmpty() && QDir(folder).exists() ? folder : QString();
+}
+
+void RememberFolder(const QString &kind, const QString &folder)
+{
+    if (kind.isEmpty() || folder.isEmpty()) return;
+    UserSettings().setValue(QStringLiteral("folders/") + kind, folder);
 }

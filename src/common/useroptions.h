@@ -3,6 +3,9 @@
 // (orvex/orvex.conf in the user's configuration folder). A window that is
 // given none acts on the defaults of a bare window: every option off.
 
+#include <QSettings>
+#include <QString>
+
 struct UserOptions {
     bool holdToJog = false;           // "Hold to Jog": the jog buttons act while held
     bool backUpBeforeWriting = true;  // "Back Up Before Writing": the last read values are kept first
@@ -13,3 +16,12 @@ struct UserOptions {
 
 UserOptions LoadUserOptions();
 void SaveUserOptions(const UserOptions &options);
+
+// The user's settings file, where the options, the window layout and the
+// folders last used are kept.
+QSettings UserSettings();
+
+// The folder a file of the kind (its extension) was last read from or written
+// to, in any run; empty when there was none or it is gone.
+QString LastFolder(const QString &kind);
+void RememberFolder(const QString &kind, const QString &folder);

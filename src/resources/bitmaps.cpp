@@ -5,11 +5,31 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QWidget>
 #include <cmath>
 
-QPixmap LogoBitmap()
+namespace {
+
+// A picture of w x h window pixels at the ratio; painters on it draw in
+// window pixels.
+QPixmap canvas(int w, int h, int ratio)
 {
-    QPixmap pm(118, 36);
+    QPixmap pm(w * ratio, h * ratio);
+    pm.setDevicePixelRatio(ratio);
+    return pm;
+}
+
+}  // namespace
+
+int PictureRatio(const QWidget *widget)
+{
+    const double ratio = widget ? widget->devicePixelRatioF() : 1.0;
+    return std::max(1, static_cast<int>(std::ceil(ratio - 1e-6)));
+}
+
+QPixmap LogoBitmap(int ratio)
+{
+    QPixmap pm = canvas(118, 36, ratio);
     pm.fill(QColor(0, 0, 128));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -84,9 +104,9 @@ void arrowHead(QPainter &p, QPointF tip, QPointF from)
 // One trigger edge: the zero axis, the trigger level (above it for forward,
 // below it for reverse) and a trace that passes it rising or falling away
 // from zero ("Up") or back towards zero ("Down").
-QPixmap edgePicture(bool reverse, bool up)
+QPixmap edgePicture(bool reverse, bool up, int ratio)
 {
-    QPixmap pm(48, 32);
+    QPixmap pm = canvas(48, 32, ratio);
     QPainter p(&pm);
     drawScreen(p, 48, 32);
     p.setRenderHint(QPainter::Antialiasing);
@@ -114,9 +134,9 @@ QPixmap edgePicture(bool reverse, bool up)
 
 // A display mode: the present trace in light yellow, with the previous one
 // in red beneath it for "Previous+Present".
-QPixmap modePicture(bool withPrevious)
+QPixmap modePicture(bool withPrevious, int ratio)
 {
-    QPixmap pm(48, 32);
+    QPixmap pm = canvas(48, 32, ratio);
     QPainter p(&pm);
     drawScreen(p, 48, 32);
     p.setRenderHint(QPainter::Antialiasing);
@@ -136,25 +156,31 @@ QPixmap modePicture(bool withPrevious)
 
 }  // namespace
 
-QPixmap LoadResPicture(int id)
+QPixmap LoadResPicture(int id, int ratio)
 {
     switch (id) {
-    case 110: return edgePicture(false, true);
-    case 111: return edgePicture(false, false);
-    case 112: return edgePicture(true, true);
-    case 113: return edgePicture(true, false);
-    case 120: return modePicture(true);
-    case 121: return modePicture(false);
+    case 110: return edgePicture(false, true, ratio);
+    case 111: return edgePicture(false, false, ratio);
+    case 112: return edgePicture(true, true, ratio);
+    case 113: return edgePicture(true, false, ratio);
+    case 120: return modePicture(true, ratio);
+    case 121: return modePicture(false, ratio);
     default: return {};
     }
 }
 
-QImage WaveGridImage(int width, int height)
+QImage WaveGridImage(int width, int height, int ratio)
 {
-    QImage img(width, height, QImage::Format_RGB32);
+    QImage img(width * ratio, height * ratio, QImage::Format_RGB32);
+    img.setDevicePixelRatio(ratio);
     img.fill(qRgb(0, 0, 0));
+    // One window pixel: ratio x ratio pixels of the picture.
     auto set = [&](int x, int y, QRgb c) {
-        if (x >= 0 && y >= 0 && x < width && y < height) reinterpret_cast<QRgb *>(img.scanLine(y))[x] = c;
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        for (int dy = 0; dy < ratio; ++dy) {
+            QRgb *line = reinterpret_cast<QRgb *>(img.scanLine(y * ratio + dy));
+            for (int dx = 0; dx < ratio; ++dx) line[x * ratio + dx] = c;
+        }
     };
     const int midX = (width + 1) / 2 / 25 * 25;   // 125
     const int midY = (height + 1) / 2 / 25 * 25;  // 75 or 25
@@ -180,9 +206,9 @@ QImage WaveGridImage(int width, int height)
     return img;
 }
 
-QPixmap DialBitmap()
+QPixmap DialBitmap(int ratio)
 {
-    QPixmap pm(270, 222);
+    QPixmap pm = canvas(270, 222, ratio);
     pm.fill(QColor(192, 192, 192));
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
@@ -223,9 +249,9 @@ QPixmap DialBitmap()
     return pm;
 }
 
-QPixmap CapturePanelBitmap()
+QPixmap CapturePanelBitmap(int ratio)
 {
-    QPixmap pm(311, 166);
+    QPixmap pm = canvas(311, 166, ratio);
     pm.fill(QColor(212, 208, 200));
     QPainter p(&pm);
     // A raised window edge.

@@ -140,7 +140,7 @@ HMon::HMon(DriveLink &link, WaveState &wave, std::function<QString()> motorTypeT
 void HMon::buildPlots()
 {
     for (int c = 0; c < 3; ++c) {
-        m_grid[c] = WaveGridImage(Twips::px(WG::PlotWidth), Twips::px(WG::PlotHeight[c]));
+        m_grid[c] = WaveGridImage(Twips::px(WG::PlotWidth), Twips::px(WG::PlotHeight[c]), PictureRatio(this));
         auto *plot = new PictureBox(PictEnable);
         named(plot, indexed("Picture1", c), PlotNames[c]);
         plot->setPicture(m_grid[c]);
@@ -204,7 +204,7 @@ void HMon::buildPlots()
 void HMon::buildDials()
 {
     const QFont small = pixelFont(font(), 11);
-    const QImage ground = DialBitmap().toImage();
+    const QImage ground = DialBitmap(PictureRatio(this)).toImage();
     for (int d = 0; d < 3; ++d) {
         auto *dial = new PictureBox(PictEnable);
         named(dial, indexed("PicDial", d), DialTitles[d]);
@@ -322,7 +322,7 @@ void HMon::buildPanel()
 {
     PictYomitorichu = new PictureBox(this);
     named(PictYomitorichu, QStringLiteral("PictYomitorichu"));
-    PictYomitorichu->setPicture(CapturePanelBitmap().toImage());
+    PictYomitorichu->setPicture(CapturePanelBitmap(PictureRatio(this)).toImage());
     place(PictYomitorichu, 1800, 1920, 4665, 2490);
 
     LblEng = new QLabel(PictYomitorichu);
@@ -373,9 +373,9 @@ void HMon::Form_Load()
     setListIndex(CmbWave, 0);
     setListIndex(CmbTrig, 0);
     m_edgePicture = 110;
-    ImgEdje->setPicture(LoadResPicture(110).toImage());
+    ImgEdje->setPicture(LoadResPicture(110, PictureRatio(this)).toImage());
     m_wavePicture = 120;
-    ImgWave->setPicture(LoadResPicture(120).toImage());
+    ImgWave->setPicture(LoadResPicture(120, PictureRatio(this)).toImage());
     DrawTrace(0);
     DrawTrace(1);
     DrawStatusTrace();
@@ -408,7 +408,7 @@ void HMon::listChanged(QComboBox *list)
 void HMon::CmbEdje_Click()
 {
     m_edgePicture = 110 + CmbEdje->currentIndex();
-    ImgEdje->setPicture(LoadResPicture(m_edgePicture).toImage());
+    ImgEdje->setPicture(LoadResPicture(m_edgePicture, PictureRatio(this)).toImage());
     ImgEdje->setAccessibleDescription(CmbEdje->currentText());
     DrawStatusTrace();
 }
@@ -416,7 +416,7 @@ void HMon::CmbEdje_Click()
 void HMon::CmbWave_Click()
 {
     m_wavePicture = 120 + CmbWave->currentIndex();
-    ImgWave->setPicture(LoadResPicture(m_wavePicture).toImage());
+    ImgWave->setPicture(LoadResPicture(m_wavePicture, PictureRatio(this)).toImage());
     ImgWave->setAccessibleDescription(CmbWave->currentText());
     DrawTrace(0);
     DrawTrace(1);

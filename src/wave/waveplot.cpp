@@ -3,6 +3,8 @@
 #include "common/twips.h"
 #include "wave/wavegeometry.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -29,10 +31,30 @@ void setPixel(QImage &image, int x, int y, QRgb colour)
 void startFrom(QImage &image, const QImage &grid)
 {
     if (image.size() != grid.size() || image.format() != grid.format()) image = QImage(grid.size(), grid.format());
+    image.setDevicePixelRatio(grid.devicePixelRatio());
     std::memcpy(image.bits(), grid.constBits(), static_cast<size_t>(grid.sizeInBytes()));
 }
 
-int pixel(double twips) { return Twips::px(twips); }
+// The whole picture pixels per window pixel of a plot.
+int ratioOf(const QImage &image) { return std::max(1, static_cast<int>(std::lround(image.devicePixelRatio()))); }
+
+// Twips to the picture's pixels: at a ratio above 1 the series are placed
+// finer, each of their points still a window pixel square.
+struct Pen {
+    QImage &image;
+    int ratio;
+    int at(double twips) const { return Twips::px(twips * ratio); }
+    void point(int x, int y, QRgb colour) const
+    {
+        for (int dy = 0; dy < ratio; ++dy)
+            for (int dx = 0; dx < ratio; ++dx) RasterPoint(image, x + dx, y + dy, colour);
+    }
+    void line(int x0, int y0, int x1, int y1, QRgb colour) const
+    {
+        for (int dy = 0; dy < ratio; ++dy)
+            for (int dx = 0; dx < ratio; ++dx) RasterLine(image, x0 + dx, y0 + dy, x1 + dx, y1 + dy, colour);
+    }
+};
 
 // Walks a line one step at a time along its longer axis a, from a0 to a1,
 // only over 0..aLimit - 1, and hands each step with its nearest b to plot.
@@ -77,6 +99,8 @@ void RenderTrace(QImage &image, const QImage &grid, const WaveState &wave, int c
                  int displayMode)
 {
     startFrom(image, grid);
+    const Pen pen{image, ratioOf(grid)};
+    const auto pixel = [&pen](double twips) { return pen.at(twips); };
     const auto c = static_cast<size_t>(channel);
     for (int i = 0; i < SeriesCount(displayMode); ++i) {
         const int k = SeriesAt(displayMode, i);
@@ -87,7 +111,7 @@ void RenderTrace(QImage &image, const QImage &grid, const WaveState &wave, int c
         for (int s = 1; s < WaveSamples; ++s) {
             const int px1 = pixel(WaveGeometry::SampleX(s));
             const int py1 = pixel(WaveGeometry::TracePointY(y0, series[static_cast<size_t>(s)][c], factor, k));
-            RasterLine(image, px0, py0, px1, py1, colour);
+            pen.line(px0, py0, px1, py1, colour);
             px0 = px1;
             py0 = py1;
         }
@@ -97,6 +121,8 @@ void RenderTrace(QImage &image, const QImage &grid, const WaveState &wave, int c
 void RenderStatusTrace(QImage &image, const QImage &grid, const WaveState &wave, int displayMode)
 {
     startFrom(image, grid);
+    const Pen pen{image, ratioOf(grid)};
+    const auto pixel = [&pen](double twips) { return pen.at(twips); };
     for (int i = 0; i < SeriesCount(displayMode); ++i) {
         const int k = SeriesAt(displayMode, i);
         const QRgb colour = SeriesColour(k);
@@ -104,15 +130,15 @@ void RenderStatusTrace(QImage &image, const QImage &grid, const WaveState &wave,
         const double yh = 150 + 15 * (k - 1);
         const double yl = 600 + 15 * (k - 1);
         // The first sample is a single point, without the series offset.
-        RasterPoint(image, 0, pixel((flags[0] & 1) ? 150 : 600), colour);
+        pen.point(0, pixel((flags[0] & 1) ? 150 : 600), colour);
         for (int s = 1; s < WaveSamples; ++s) {
             const bool high = flags[static_cast<size_t>(s)] & 1;
             const int y = pixel(high ? yh : yl);
             const double x = WaveGeometry::SampleX(s);
-            RasterPoint(image, pixel(x), y, colour);
-            RasterPoint(image, pixel(x + 15), y, colour);
+            pen.point(pixel(x), y, colour);
+            pen.point(pixel(x + 15), y, colour);
             if (high != bool(flags[static_cast<size_t>(s - 1)] & 1))
-                RasterLine(image, pixel(x), pixel(yl), pixel(x), pixel(yh), colour);
+                pen.line(pixel(x), pixel(yl), pixel(x), pixel(yh), colour);
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "uitestutil.h"
+#include "wave/hmon.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -70,7 +71,48 @@ private Q_SLOTS:
     void password_data();
     void password();
     void makerModeStatusRows();
+    void windowMenu_data();
+    void windowMenu();
+    void makerModeKeepsWindowsApart();
+    void chosenWindowComesIntoView_data();
+    void chosenWindowComesIntoView();
+    void layoutKeptBetweenRuns_data();
+    void layoutKeptBetweenRuns();
 };
+
+namespace {
+
+QList<ChildFrame *> sevenFrames(const MDItbl &app)
+{
+    return {app.frameOf(app.commComm), app.frameOf(app.mon2),    app.frameOf(app.alarm), app.frameOf(app.hMon),
+            app.frameOf(app.ioMon),    app.frameOf(app.prmWrit), app.frameOf(app.tblWrit)};
+}
+
+// The names of the first two windows found lying over one another, or empty.
+QString overlapping(const MDItbl &app)
+{
+    const QList<ChildFrame *> frames = sevenFrames(app);
+    for (int i = 0; i < frames.size(); ++i)
+        for (int j = i + 1; j < frames.size(); ++j)
+            if (frames[i]->geometry().intersects(frames[j]->geometry()))
+                return frames[i]->windowTitle() + QStringLiteral(" / ") + frames[j]->windowTitle();
+    return {};
+}
+
+QStringList menuTexts(QMenu *menu)
+{
+    emit menu->aboutToShow();
+    QStringList out;
+    for (QAction *a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+QSettings settings()
+{
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("orvex"), QStringLiteral("orvex"));
+}
+
+}  // namespace
 
 void TstMainWindow::startUpAndClosingAChild()
 {
@@ -281,6 +323,124 @@ void TstMainWindow::makerModeStatusRows()
         for (QWidget *c : maker) QCOMPARE(c->isVisibleTo(m), step == 1);
         for (QWidget *c : always) QVERIFY(c->isVisibleTo(m));
     }
+}
+
+// The arranging items come first, the list of windows below them as ever;
+// each leaves no window over another except the cascade, and "Arrange as at
+// Start" gives back the start-up sizes.
+void TstMainWindow::windowMenu_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QSize>("mainSize");
+    QTest::addColumn<bool>("apart");
+    QTest::newRow("tile, large") << "mnuTile" << QSize(1900, 1000) << true;
+    QTest::newRow("tile, small") << "mnuTile" << QSize(1000, 700) << true;
+    QTest::newRow("cascade") << "mnuCascade" << QSize(1900, 1000) << false;
+    QTest::newRow("as at start, large") << "mnuArrangeAtStart" << QSize(1900, 1000) << true;
+}
+
+void TstMainWindow::windowMenu()
+{
+    QFETCH(QString, item);
+    QFETCH(QSize, mainSize);
+    QFETCH(bool, apart);
+    AppRig r;
+    QCOMPARE(menuTexts(r.app->mnuWindow),
+             (QStringList{"Tile", "Cascade", "Arrange as at Start", "-", "&1 Point Table", "&2 Graphical Monitor",
+                          "&3 Command Communication", "&4 Status Display", "&5 Alarm Display",
+                          "&6 Setting Parameters", "&7 I/O Monitor"}));
+    QList<QSize> start;
+    for (ChildFrame *f : sevenFrames(*r.app)) start << f->size();
+    sevenFrames(*r.app)[6]->resize(start[6] + QSize(30, 30));
+    r.app->resize(mainSize);
+    r.app->findChild<QAction *>(item)->trigger();
+    QCOMPARE(overlapping(*r.app).isEmpty(), apart);
+    QList<QSize> now;
+    for (ChildFrame *f : sevenFrames(*r.app)) now << f->size();
+    QCOMPARE(now == start, item == u"mnuArrangeAtStart");
+}
+
+void TstMainWindow::makerModeKeepsWindowsApart()
+{
+    AppRig r;
+    r.app->resize(1900, 1000);
+    r.app->mnuArrangeAtStart->trigger();
+    QList<QSize> start;
+    for (ChildFrame *f : sevenFrames(*r.app)) start << f->size();
+    ChildFrame *status = r.app->frameOf(r.app->mon2);
+    for (bool on : {true, false, true, false}) {
+        r.app->SetMakerMode(on);
+        QVERIFY2(overlapping(*r.app).isEmpty(), qPrintable(overlapping(*r.app)));
+        if (on) QVERIFY(status->height() > start[1].height() || status->width() > start[1].width());
+    }
+    QList<QSize> now;
+    for (ChildFrame *f : sevenFrames(*r.app)) now << f->size();
+    QCOMPARE(now, start);
+}
+
+// On a window area smaller than the windows, the window chosen from the list
+// is scrolled into view, its top-left corner first when it is larger.
+void TstMainWindow::chosenWindowComesIntoView_data()
+{
+    QTest::addColumn<int>("entry");  // in the list of windows
+    QTest::addColumn<QSize>("mainSize");
+    QTest::newRow("point table, small") << 1 << QSize(640, 480);
+    QTest::newRow("I/O monitor, small") << 7 << QSize(640, 480);
+    QTest::newRow("parameters, wide and low") << 6 << QSize(1900, 400);
+    QTest::newRow("panel after the point table") << -3 << QSize(640, 480);
+}
+
+void TstMainWindow::chosenWindowComesIntoView()
+{
+    QFETCH(int, entry);
+    QFETCH(QSize, mainSize);
+    AppRig r;
+    r.app->resize(mainSize);
+    r.app->mnuTile->trigger();
+    emit r.app->mnuWindow->aboutToShow();
+    QList<QAction *> list = r.app->mnuWindow->actions().mid(4);
+    if (entry < 0) {
+        list[0]->trigger();  // scrolled away first
+        emit r.app->mnuWindow->aboutToShow();
+        list = r.app->mnuWindow->actions().mid(4);
+    }
+    const int index = std::abs(entry) - 1;
+    list[index]->trigger();
+    QMdiSubWindow *sub = r.app->mdiArea->subWindowList(QMdiArea::CreationOrder)[index];
+    QCOMPARE(r.app->mdiArea->activeSubWindow(), sub);
+    const QRect view = r.app->mdiArea->viewport()->rect();
+    const QRect g = sub->geometry();
+    QVERIFY2(view.contains(g.topLeft()), qPrintable(QStringLiteral("%1,%2").arg(g.x()).arg(g.y())));
+    if (g.width() <= view.width()) QVERIFY(g.right() <= view.right());
+    if (g.height() <= view.height()) QVERIFY(g.bottom() <= view.bottom());
+}
+
+void TstMainWindow::layoutKeptBetweenRuns_data()
+{
+    QTest::addColumn<QPoint>("mainAt");  // where the main window was left
+    QTest::addColumn<bool>("mainUsed");
+    QTest::newRow("on the screen") << QPoint(30, 40) << true;
+    QTest::newRow("on a screen that is gone") << QPoint(9000, 40) << false;
+}
+
+void TstMainWindow::layoutKeptBetweenRuns()
+{
+    QFETCH(QPoint, mainAt);
+    QFETCH(bool, mainUsed);
+    settings().clear();
+    const QRect statusAt(500, 420, 333, 222);
+    {
+        AppRig r;
+        QVERIFY(!r.app->restoreLayout());
+        r.app->frameOf(r.app->mon2)->setGeometry(statusAt);
+        r.app->setGeometry(QRect(mainAt, QSize(700, 500)));
+        r.app->mnuFile1->trigger();
+    }
+    AppRig again;
+    QCOMPARE(again.app->restoreLayout(), mainUsed);
+    QCOMPARE(again.app->frameOf(again.app->mon2)->geometry(), statusAt);
+    if (mainUsed) QCOMPARE(again.app->geometry(), QRect(mainAt, QSize(700, 500)));
+    settings().clear();
 }
 
 QTEST_MAIN(TstMainWindow)

@@ -11,6 +11,7 @@
 #include "wave/waveplot.h"
 #include "wave/waveupload.h"
 
+#include <QSet>
 #include <QTest>
 
 namespace WG = WaveGeometry;
@@ -68,6 +69,8 @@ private Q_SLOTS:
     void traceRows();
     void wildValuesClipped();
     void statusTrace();
+    void finerAtRatio_data();
+    void finerAtRatio();
 };
 
 void TstWaveRules::tRequest_data()
@@ -287,6 +290,86 @@ void TstWaveRules::statusTrace()
     RenderStatusTrace(img, grid, w, 1);
     QCOMPARE(rowsIn(img, 3, PreviousColour), QList<int>{});
     QCOMPARE(rowsIn(img, 31, PresentColour), QList<int>{10});
+}
+
+namespace {
+
+// The window pixels of a plot (ratio picture pixels to one) painted in a colour.
+QSet<QPair<int, int>> windowPixelsIn(const QImage &img, QRgb colour)
+{
+    const int r = static_cast<int>(img.devicePixelRatio());
+    QSet<QPair<int, int>> out;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if ((img.pixel(x, y) | 0xFF000000u) == colour) out.insert({x / r, y / r});
+    return out;
+}
+
+// The pixels of a that lie further than a window pixel from every one of b.
+int strays(const QSet<QPair<int, int>> &a, const QSet<QPair<int, int>> &b)
+{
+    int n = 0;
+    for (const auto &[x, y] : a) {
+        bool near = false;
+        for (int dy = -1; dy <= 1 && !near; ++dy)
+            for (int dx = -1; dx <= 1 && !near; ++dx) near = b.contains({x + dx, y + dy});
+        n += near ? 0 : 1;
+    }
+    return n;
+}
+
+}  // namespace
+
+// On a screen of ratio 2 or 3 a plot has that many pixels per window pixel
+// each way: the grid is the same grid, every window pixel a square; the
+// series run where they run at ratio 1, at most a window pixel apart.
+void TstWaveRules::finerAtRatio_data()
+{
+    QTest::addColumn<QString>("plot");
+    QTest::addColumn<int>("ratio");
+    for (int ratio : {2, 3})
+        for (const char *plot : {"speed ramp", "speed steps", "status"})
+            QTest::addRow("%s at %d", plot, ratio) << QString::fromLatin1(plot) << ratio;
+}
+
+void TstWaveRules::finerAtRatio()
+{
+    QFETCH(QString, plot);
+    QFETCH(int, ratio);
+    WaveState w;
+    for (int s = 0; s < WaveSamples; ++s) {
+        w.WaveData[1][s][0] = qint16(plot == u"speed ramp" ? 40 * s - 2500 : (s / 16 % 2) * 1500 - 700);
+        w.WaveData[2][s][0] = qint16(-30 * s + 1000);
+        w.WaveFlag[1][s] = (s / 9) % 2;
+        w.WaveFlag[2][s] = (s / 13) % 2;
+    }
+    const bool status = plot == u"status";
+    const QSize size(249, status ? 50 : 149);
+    QImage coarse;
+    QImage fine;
+    const QImage fineGrid = WaveGridImage(size.width(), size.height(), ratio);
+    if (status) {
+        RenderStatusTrace(coarse, WaveGridImage(size.width(), size.height()), w, 0);
+        RenderStatusTrace(fine, fineGrid, w, 0);
+    } else {
+        const int y0 = WG::ZeroLineY(WG::ZeroMarkerTop(0, 0), WG::PlotTop[0]);
+        RenderTrace(coarse, WaveGridImage(size.width(), size.height()), w, 0, y0, WG::SpeedFactor(1), 0);
+        RenderTrace(fine, fineGrid, w, 0, y0, WG::SpeedFactor(1), 0);
+    }
+    QCOMPARE(fine.size(), size * ratio);
+    QCOMPARE(fine.devicePixelRatio(), qreal(ratio));
+    // Every window pixel of the grid is one colour throughout.
+    const QImage coarseGrid = WaveGridImage(size.width(), size.height());
+    for (int y = 0; y < fineGrid.height(); ++y)
+        for (int x = 0; x < fineGrid.width(); ++x)
+            QCOMPARE(fineGrid.pixel(x, y), coarseGrid.pixel(x / ratio, y / ratio));
+    for (QRgb colour : {PresentColour, PreviousColour}) {
+        const auto c = windowPixelsIn(coarse, colour);
+        const auto f = windowPixelsIn(fine, colour);
+        QVERIFY(!c.isEmpty());
+        QCOMPARE(strays(c, f), 0);
+        QCOMPARE(strays(f, c), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TstWaveRules)
