@@ -1,5 +1,7 @@
 #include "clibench.h"
 
+#include "processbench.h"
+
 #include "benchreport.h"
 #include "benchstats.h"
 
@@ -115,35 +117,14 @@ QString msList(const std::vector<double> &seconds)
 // a pseudo-terminal; -1 when none came within 10 s.
 double firstRequestOnce(const QString &binary)
 {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return -1;
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    QTemporaryDir cwd;
-    QProcess p;
-    p.setWorkingDirectory(cwd.path());
-    p.setStandardOutputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    const double t0 = Seconds();
-    p.start(binary, {QStringLiteral("status"), QStringLiteral("--port"), QString::fromLocal8Bit(name)});
-    double t1 = -1;
-    while (Seconds() - t0 < 10) {
-        pollfd fd{master, POLLIN, 0};
-        if (::poll(&fd, 1, 50) <= 0) continue;
-        char chunk[64];
-        if (::read(master, chunk, sizeof chunk) > 0) {
-            t1 = Seconds();
-            break;
-        }
-    }
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(5000);
-    }
-    ::close(master);
-    ::close(slave);
-    return t1 < 0 ? -1 : t1 - t0;
+    return FirstWriteAfterStart(
+        [&binary](QProcess &p, const QString &workDir, const QString &device) {
+            p.setWorkingDirectory(workDir);
+            p.setStandardOutputFile(QProcess::nullDevice());
+            p.setStandardErrorFile(QProcess::nullDevice());
+            p.start(binary, {QStringLiteral("status"), QStringLiteral("--port"), device});
+        },
+        {});
 }
 
 }  // namespace

@@ -23,6 +23,41 @@
 #include <termios.h>
 #include <unistd.h>
 
+double FirstWriteAfterStart(const std::function<void(QProcess &, const QString &, const QString &)> &start,
+                            const QByteArray &until)
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return -1;
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    QTemporaryDir cwd;
+    QProcess p;
+    const double t0 = Seconds();
+    start(p, cwd.path(), QString::fromLocal8Bit(name));
+    QByteArray seen;
+    double t1 = -1;
+    while (Seconds() - t0 < 10) {
+        pollfd fd{master, POLLIN, 0};
+        if (::poll(&fd, 1, 50) <= 0) continue;
+        char chunk[256];
+        const ssize_t n = ::read(master, chunk, sizeof chunk);
+        if (n <= 0) continue;
+        seen.append(chunk, n);
+        if (until.isEmpty() || seen.contains(until)) {
+            t1 = Seconds();
+            break;
+        }
+    }
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished(5000);
+    }
+    ::close(master);
+    ::close(slave);
+    return t1 < 0 ? -1 : t1 - t0;
+}
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -42,37 +77,13 @@ void endProgram(QProcess &p)
     p.waitForFinished(5000);
 }
 
-// Seconds from starting the program to its first request ("S") read from the
-// other end of a pseudo-terminal; -1 when it did not come within 10 s.
 double startUpOnce(const QString &binary)
 {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return -1;
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    QTemporaryDir cwd;
-    QProcess p;
-    const double t0 = Seconds();
-    startProgram(p, binary, cwd.path(), QString::fromLocal8Bit(name));
-    QByteArray seen;
-    double t1 = -1;
-    while (Seconds() - t0 < 10) {
-        pollfd fd{master, POLLIN, 0};
-        if (::poll(&fd, 1, 50) <= 0) continue;
-        char chunk[256];
-        const ssize_t n = ::read(master, chunk, sizeof chunk);
-        if (n <= 0) continue;
-        seen.append(chunk, n);
-        if (seen.contains("\x02S\x04")) {
-            t1 = Seconds();
-            break;
-        }
-    }
-    endProgram(p);
-    ::close(master);
-    ::close(slave);
-    return t1 < 0 ? -1 : t1 - t0;
+    return FirstWriteAfterStart(
+        [&binary](QProcess &p, const QString &workDir, const QString &device) {
+            startProgram(p, binary, workDir, device);
+        },
+        QByteArrayLiteral("\x02S\x04"));
 }
 
 // CPU time of every thread of a process, in seconds, from the scheduler's
