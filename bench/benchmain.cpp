@@ -20,7 +20,8 @@
 namespace {
 
 const char Usage[] =
-    "usage: orvex-bench [--all] [--inprocess] [--redraw] [--pty] [--efficiency] [--startup] [--cpu] [--cli]\n"
+    "usage: orvex-bench [--all] [--inprocess] [--redraw] [--pty] [--efficiency] [--startup] [--cpu] [--exchange-cpu]\n"
+    "                   [--cli]\n"
     "                   [--quick] [--cpu-seconds S] [--window-seconds S] [--runs N] [--binary PATH]\n"
     "                   [--cli-binary PATH]\n"
     "  --all             every benchmark below (about three minutes)\n"
@@ -31,6 +32,8 @@ const char Usage[] =
     "  --startup         the real program, start to first request, median of --runs\n"
     "  --cpu             CPU and memory of the real program polling at 9600 bit/s for --cpu-seconds,\n"
     "                    then the program's thread in this process for each active window\n"
+    "  --exchange-cpu    user and system CPU per exchange, each window active in turn, against a minimal\n"
+    "                    poll loop on the same drive answering at once (about 45 s)\n"
     "  --cli             orvex-cli as a process: parameters and point table from eight paced drives\n"
     "                    against one, one drive's parameter read against its line time, and the\n"
     "                    time to its first request (about a minute)\n"
@@ -55,7 +58,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false, cli = false;
+    bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false, cli = false,
+         exchangeCpu = false;
     InProcessOptions inOpt;
     PtyOptions ptyOpt;
     ProcessOptions procOpt;
@@ -66,7 +70,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         const QString next = i + 1 < args.size() ? args[i + 1] : QString();
-        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = cli = true;
+        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = cli = exchangeCpu = true;
         else if (a == u"--inprocess") inprocess = true;
         else if (a == u"--redraw") redraw = true;
         else if (a == u"--pty") pty = true;
@@ -74,9 +78,10 @@ int main(int argc, char *argv[])
         else if (a == u"--startup") startup = true;
         else if (a == u"--cpu") cpu = true;
         else if (a == u"--cli") cli = true;
+        else if (a == u"--exchange-cpu") exchangeCpu = true;
         else if (a == u"--quick") {
             inOpt = {2000, 200, 3, 300};
-            ptyOpt = {2, 2, 1, 2};
+            ptyOpt = {2, 2, 1, 2, 1};
             procOpt.startRuns = 3;
             procOpt.cpuSeconds = 5;
             procOpt.warmUpSeconds = 1;
@@ -103,7 +108,7 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    if (!(inprocess || redraw || pty || efficiency || startup || cpu || cli)) {
+    if (!(inprocess || redraw || pty || efficiency || startup || cpu || cli || exchangeCpu)) {
         std::fputs(Usage, stderr);
         return 2;
     }
@@ -124,6 +129,7 @@ int main(int argc, char *argv[])
         BenchPollingCpuProcess(report, procOpt);
         BenchPollingCpuInProcess(report, ptyOpt);
     }
+    if (exchangeCpu) BenchCpuPerExchange(report, ptyOpt);
     if (cli) BenchCli(report, cliOpt);
     report.printSummary();
     std::printf("\n- uptime at the end: %s\n", qPrintable(uptimeText()));

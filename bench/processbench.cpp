@@ -196,7 +196,7 @@ FloorResult floorReader(const std::string &device, double warmUp, double seconds
 // Starts the program on the drive's line and measures its CPU (and memory)
 // while it polls; false when it did not poll or did not live to the end.
 bool measureProgramPolling(BenchReport &report, const ProcessOptions &o, const QString &dir, sim::PtyServer &drive,
-                           const QString &label, bool withMemory)
+                           const QString &label, bool withMemory, double *shareOut = nullptr)
 {
     QProcess p;
     startProgram(p, o.binary, dir, QString::fromStdString(drive.devicePath()));
@@ -227,6 +227,7 @@ bool measureProgramPolling(BenchReport &report, const ProcessOptions &o, const Q
     const QString load = LoadText(before, ReadLoad());
 
     const double share = cpu / wall;
+    if (shareOut) *shareOut = alive ? share : -1;
     report.add({label,
                 QStringLiteral("%1 % of one core (%2 ms in %3 s, %4 thread(s); user %5 ms, system %6 ms; main "
                                "thread %7 wake-ups/s, %8 µs CPU each; %9 exchanges/s)")
@@ -307,6 +308,7 @@ void BenchPollingCpuProcess(BenchReport &report, const ProcessOptions &o)
         report.add({QStringLiteral("paced drive"), QString::fromStdString(why), QStringLiteral("runs"), false, {}});
         return;
     }
+    double floorShare = -1;
     {
         // In a process of its own, as the program is: a switch between
         // processes costs more than one between threads of a process.
@@ -320,6 +322,7 @@ void BenchPollingCpuProcess(BenchReport &report, const ProcessOptions &o)
         std::this_thread::sleep_for(200ms);  // the last reply is in; nothing is left on the line
         const double cpu = f.value(0).toDouble(), wall = f.value(1).toDouble(), wakes = f.value(2).toDouble(),
                      exchanges = f.value(3).toDouble();
+        if (f.size() == 4 && wall > 0) floorShare = cpu / wall;
         report.add({QStringLiteral("floor: a bare reader process on the same line (no Qt, nothing decoded or shown)"),
                     f.size() == 4 && wall > 0
                         ? QStringLiteral("%1 % of one core (%2 ms in %3 s; %4 wake-ups/s, %5 µs CPU each; %6 "
@@ -334,10 +337,20 @@ void BenchPollingCpuProcess(BenchReport &report, const ProcessOptions &o)
                     {}, true, LoadText(before, ReadLoad())});
     }
 
+    double programShare = -1;
     const bool alive = measureProgramPolling(report, o, dir.path(), drive, QStringLiteral("CPU while polling at 9600 bit/s"),
-                                             true);
+                                             true, &programShare);
     drive.stop();
     if (!alive) return;
+    if (floorShare > 0 && programShare >= 0) {
+        const double ratio = programShare / floorShare;
+        report.add({QStringLiteral("CPU while polling at 9600 bit/s ÷ the bare reader's (this run)"),
+                    QStringLiteral("%1 (%2 % ÷ %3 %)")
+                        .arg(ratio, 0, 'f', 2)
+                        .arg(programShare * 100, 0, 'f', 3)
+                        .arg(floorShare * 100, 0, 'f', 3),
+                    QStringLiteral("≤ 1.2"), ratio <= 1.2, {}});
+    }
 
     // The same line as most users have it today: the drive behind a USB serial
     // adapter, which hands the program a reply in one piece, not a character

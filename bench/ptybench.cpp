@@ -3,6 +3,7 @@
 #include "benchreport.h"
 #include "pollwindows.h"
 #include "benchstats.h"
+#include "minimalloop.h"
 
 #include "app/mditbl.h"
 #include "link/frames.h"
@@ -26,6 +27,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -61,13 +63,15 @@ struct PtyRig {
     long replies = 0;
     QString error;
 
-    explicit PtyRig(bool paced)
+    // transcript: the drive keeps every request and reply in memory (the
+    // turnaround is read from it); off for long unpaced runs.
+    explicit PtyRig(bool paced, bool transcript = true)
     {
         QDir::setCurrent(dir.path());
         sim::ServerConfig c;
         c.paced = paced;
         c.seed = 1;
-        c.transcriptInMemory = true;
+        c.transcriptInMemory = transcript;
         c.linkPath = dir.filePath(QStringLiteral("drive")).toStdString();
         drive = std::make_unique<sim::PtyServer>(c);
         std::string why;
@@ -128,6 +132,19 @@ struct PtyRig {
         loop.exec();
     }
     void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
+    // Takes the program off the line (offline, port closed) so that another
+    // reader may use the drive, and puts it back.
+    void offLine()
+    {
+        app->link.settings().OfflineMode = 1;
+        app->link.closePort();
+        runFor(0.1);
+    }
+    bool onLine()
+    {
+        app->link.settings().OfflineMode = 0;
+        return polling();
+    }
     bool polling()
     {
         const long start = replies;
@@ -341,4 +358,77 @@ void BenchPollingCpuInProcess(BenchReport &report, const PtyOptions &o)
                         .arg(static_cast<double>(rig.replies - start) / wall, 0, 'f', 1),
                     QStringLiteral("< 1 %"), share < 0.01, LoadText(before, ReadLoad())});
     }
+}
+
+void BenchCpuPerExchange(BenchReport &report, const PtyOptions &o)
+{
+    report.section(QStringLiteral("CPU per exchange against a minimal poll loop, drive answering at once"),
+                   QStringLiteral("The simulated drive unpaced on a thread of its own. Alternately, on the same "
+                                  "drive: a minimal poll loop on a thread of the benchmark (no Qt: it writes \"S\" "
+                                  "and \"IO\" in turn, framed as the program frames them, and reads to each reply's "
+                                  "end character) and the whole program on its real serial port with one window "
+                                  "active, the program off the line (offline, port closed) while the loop runs. User "
+                                  "and system CPU of each one's thread from getrusage(RUSAGE_THREAD), %1 s each after "
+                                  "0.5 s of warm-up, divided by the exchanges in that time. The ratio sets the "
+                                  "program beside the loop run just before it.")
+                       .arg(o.exchangeSeconds));
+    PtyRig rig(false, false);
+    if (!ready(rig, report)) return;
+    const std::string device = rig.drive->devicePath();
+
+    auto loopRun = [&] {
+        rig.offLine();
+        MinimalLoopResult r;
+        std::thread t([&] { r = RunMinimalPollLoop(device, 0.5, o.exchangeSeconds); });
+        t.join();
+        return r;
+    };
+    auto perExchange = [](double s, long n) { return n > 0 ? s / static_cast<double>(n) * 1e6 : 0.0; };
+
+    MDItbl &app = *rig.app;
+    std::vector<double> ratios;
+    bool allMet = true;
+    for (const auto &[name, window] : PollWindows(app)) {
+        const Load before = ReadLoad();
+        const MinimalLoopResult loop = loopRun();
+        if (!rig.onLine()) {
+            report.add({name, QStringLiteral("the program did not poll again"), QStringLiteral("runs"), false, {}});
+            return;
+        }
+        rig.activate(window);
+        rig.runFor(0.5);
+        const long start = rig.replies;
+        const ThreadUsage u0 = ThreadUserSystem();
+        const double t0 = Seconds();
+        rig.runFor(o.exchangeSeconds);
+        const ThreadUsage u1 = ThreadUserSystem();
+        const double wall = Seconds() - t0;
+        const long n = rig.replies - start;
+        const double pu = perExchange(u1.user - u0.user, n), ps = perExchange(u1.system - u0.system, n);
+        const double lu = perExchange(loop.user, loop.exchanges), ls = perExchange(loop.system, loop.exchanges);
+        const double ratio = loop.ok && lu + ls > 0 ? (pu + ps) / (lu + ls) : 0;
+        const bool met = loop.ok && n > 0 && ratio <= 1.5;
+        allMet = allMet && met;
+        if (loop.ok && n > 0) ratios.push_back(ratio);
+        report.add({name,
+                    QStringLiteral("program %1 µs (user %2, system %3; %4 exchanges/s); minimal loop %5 µs (user %6, "
+                                   "system %7; %8 exchanges/s, %9 reads each); ratio %10")
+                        .arg(pu + ps, 0, 'f', 2)
+                        .arg(pu, 0, 'f', 2)
+                        .arg(ps, 0, 'f', 2)
+                        .arg(static_cast<double>(n) / wall, 0, 'f', 0)
+                        .arg(lu + ls, 0, 'f', 2)
+                        .arg(lu, 0, 'f', 2)
+                        .arg(ls, 0, 'f', 2)
+                        .arg(loop.wall > 0 ? static_cast<double>(loop.exchanges) / loop.wall : 0.0, 0, 'f', 0)
+                        .arg(loop.exchanges > 0 ? static_cast<double>(loop.reads) / static_cast<double>(loop.exchanges) : 0.0, 0, 'f', 2)
+                        .arg(ratio, 0, 'f', 2),
+                    QStringLiteral("≤ 1.5 × the loop's"), met, LoadText(before, ReadLoad())});
+    }
+    if (!ratios.empty())
+        report.add({QStringLiteral("CPU per exchange, program ÷ minimal loop (all windows)"),
+                    QStringLiteral("median %1, worst %2")
+                        .arg(Percentile(ratios, 50), 0, 'f', 2)
+                        .arg(*std::max_element(ratios.begin(), ratios.end()), 0, 'f', 2),
+                    QStringLiteral("≤ 1.5"), allMet, {}});
 }

@@ -12,8 +12,12 @@ struct PtyOptions {
     int rateRuns = 5;
     int jobRuns = 5;             // each transfer, against the paced drive
     double windowSeconds = 10;   // CPU while polling, for each active window
+    double exchangeSeconds = 3;  // CPU per exchange, each window and each run of the minimal loop
 };
 
 void BenchPtyTurnaroundAndRate(BenchReport &report, const PtyOptions &options);
 void BenchLinkEfficiency(BenchReport &report, const PtyOptions &options);
 void BenchPollingCpuInProcess(BenchReport &report, const PtyOptions &options);
+// The program's user and system CPU per exchange, each window active in turn,
+// beside a minimal poll loop's on the same drive answering at once.
+void BenchCpuPerExchange(BenchReport &report, const PtyOptions &options);

@@ -32,6 +32,11 @@ QString bitCleared() { return QStringLiteral("Alarm bit cleared"); }
 
 QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const QDateTime &when)
 {
+    return alarmsRead(bits, [&when] { return when; });
+}
+
+QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const TimeSource &when)
+{
     bits &= KnownAlarmBits();
     m_namesPolled = true;
     QList<AlarmLogEntry> out;
@@ -44,14 +49,19 @@ QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const QDateTime &when)
         // Before any status reply nothing has been logged yet: what is there
         // was there at start. After one, the status line came first.
         if (bits != 0)
-            out << AlarmLogEntry{when, AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart()};
+            out << AlarmLogEntry{when(), AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart()};
     } else if (*before != bits) {
-        out << AlarmLogEntry{when, AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}};
+        out << AlarmLogEntry{when(), AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}};
     }
     return out;
 }
 
 QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const QDateTime &when)
+{
+    return statusRead(alarmBit, [&when] { return when; });
+}
+
+QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const TimeSource &when)
 {
     QList<AlarmLogEntry> out;
     // No names came for the held line: it stands.
@@ -63,7 +73,7 @@ QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const QDateTime &when
     return out;
 }
 
-std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const QDateTime &when)
+std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const TimeSource &when)
 {
     const std::optional<bool> before = m_bit;
     m_bit = alarmBit;
@@ -71,15 +81,15 @@ std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const QDate
     const bool named = m_named && *m_named != 0;
     // The names last read already tell it.
     if (m_named && named == alarmBit) return std::nullopt;
-    if (alarmBit) return AlarmLogEntry{when, {}, {}, before ? AlarmNote::bitSet() : AlarmNote::bitSetAtStart()};
+    if (alarmBit) return AlarmLogEntry{when(), {}, {}, before ? AlarmNote::bitSet() : AlarmNote::bitSetAtStart()};
     if (!named) {
         if (!before) return std::nullopt;  // no alarm at start
-        return AlarmLogEntry{when, {}, {}, AlarmNote::bitCleared()};
+        return AlarmLogEntry{when(), {}, {}, AlarmNote::bitCleared()};
     }
     // No alarm is left: the names still standing have cleared.
     const quint32 gone = *m_named;
     m_named = 0;
-    return AlarmLogEntry{when, {}, AlarmNames(gone), AlarmNote::bitCleared()};
+    return AlarmLogEntry{when(), {}, AlarmNames(gone), AlarmNote::bitCleared()};
 }
 
 // ---- The file ------------------------------------------------------------------
@@ -206,10 +216,14 @@ void AlarmLogBook::watch(DriveLink &link)
 {
     connect(&link, &DriveLink::replyDecoded, this, [this, &link] {
         const LinkState &s = link.state();
+        // The clock is read only for a reply that logs something: most
+        // change nothing, and the local time costs a look at the time zone.
+        const AlarmWatch::TimeSource now = [] { return QDateTime::currentDateTime(); };
         if (s.CmdName == u"ALM") {
-            alarmsRead(static_cast<quint32>(s.ReplyField[0]));
+            for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(s.ReplyField[0]), now)) add(e);
         } else if (s.CmdName == u"S") {
-            statusRead(static_cast<quint32>(s.ReplyField[0]));
+            const auto word = static_cast<quint32>(s.ReplyField[0]);
+            for (const AlarmLogEntry &e : m_watch.statusRead((word >> 23 & 1u) != 0, now)) add(e);
             // Once while the alarm lasts: a drive whose alarm has no name
             // would otherwise be asked at every status reply.
             if (!m_watch.namesWanted()) m_namesAsked = false;

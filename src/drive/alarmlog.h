@@ -74,16 +74,20 @@ QString bitCleared();           // "Alarm bit cleared"
 // first, the held line is logged with its own time.
 class AlarmWatch {
 public:
+    // The time of an entry, asked only when a reply makes one.
+    using TimeSource = std::function<QDateTime()>;
     // An "ALM" reply's present alarms.
     QList<AlarmLogEntry> alarmsRead(quint32 bits, const QDateTime &when);
+    QList<AlarmLogEntry> alarmsRead(quint32 bits, const TimeSource &when);
     // The alarm bit of an "S" reply's status word.
     QList<AlarmLogEntry> statusRead(bool alarmBit, const QDateTime &when);
+    QList<AlarmLogEntry> statusRead(bool alarmBit, const TimeSource &when);
     // The status shows an alarm that no "ALM" reply has named since, and
     // none is expected.
     bool namesWanted() const { return m_bit.value_or(false) && !m_named.value_or(0) && !m_held; }
 
 private:
-    std::optional<AlarmLogEntry> statusChange(bool alarmBit, const QDateTime &when);
+    std::optional<AlarmLogEntry> statusChange(bool alarmBit, const TimeSource &when);
 
     std::optional<quint32> m_named;  // the alarms last named (by "ALM")
     std::optional<bool> m_bit;       // the status word's alarm bit last read

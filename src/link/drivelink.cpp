@@ -15,6 +15,18 @@ bool isSilentTimeout(const QString &keyword)
     return keyword == u"S" || keyword == u"VV" || keyword == u"IO" || keyword == u"MON" || keyword == u"RESET";
 }
 
+// The framed text: the poll's own requests are framed once for the run and
+// shared, any other text is framed into scratch.
+const QByteArray &framedText(QByteArrayView text, QByteArray &scratch)
+{
+    static const QByteArray s = ::FrameCmd("S"), io = ::FrameCmd("IO"), alm = ::FrameCmd("ALM");
+    if (text == "S") return s;
+    if (text == "IO") return io;
+    if (text == "ALM") return alm;
+    scratch = ::FrameCmd(text);
+    return scratch;
+}
+
 }  // namespace
 
 DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
@@ -32,7 +44,8 @@ DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
 void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
 {
     // A stop request is never dropped: what replaces it waits behind it.
-    const QByteArray framed = ::FrameCmd(text);
+    QByteArray scratch;
+    const QByteArray &framed = framedText(text, scratch);
     const bool held = std::any_of(m_held.cbegin(), m_held.cend(), [this](const Held &h) { return h.framed == m_s.PendingCmd; });
     if (IsStopRequest(RequestKeyword(m_s.PendingCmd)) && m_s.PendingCmd != framed && !held)
         m_held.append({m_s.PendingCmd, nullptr});
@@ -44,9 +57,8 @@ void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
     }
     m_pendingDeferred = false;
     m_pollForBackground = false;
-    m_s.PendingCmd = text.toByteArray();
+    m_s.PendingCmd = framed;  // the text, framed once
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
-    FrameCmd();
     // A client's request that was waiting will not go out now.
     if (replaced) replaced->lost();
 }
@@ -179,7 +191,30 @@ QString DriveLink::windowPollTag(const QString &active)
 
 void DriveLink::receive(QByteArrayView bytes)
 {
-    for (char c : bytes) takeChar(c);
+    // As takeChar() for each character, but a run of ordinary characters
+    // (neither a start nor an end character) is taken in one go: inside a
+    // reply it is appended at once, outside one it is passed over.
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    while (p < end) {
+        const char *q = p;
+        while (q < end && *q != StxChar && *q != EotChar && *q != EtxChar) ++q;
+        if (q > p && m_s.InReply == 1) {
+            const qsizetype room = MaxReplyLength - m_s.RecvBuf.size();
+            if (q - p <= room) {
+                m_s.RecvBuf.append(p, q - p);
+            } else {
+                // The character that finds the reply full drops it; the rest
+                // of the run is outside a reply.
+                m_s.RecvBuf.append(p, qMax<qsizetype>(room, 0));
+                m_s.RecvBuf.clear();
+                m_s.InReply = 0;
+            }
+        }
+        if (q == end) return;
+        takeChar(*q);
+        p = q + 1;
+    }
 }
 
 void DriveLink::takeChar(char c)
@@ -220,7 +255,7 @@ void DriveLink::takeChar(char c)
 
 void DriveLink::dispatch(QByteArrayView answered)
 {
-    m_answered = answered.toByteArray();
+    if (m_answered != answered) m_answered = answered.toByteArray();  // mostly the same keyword again
     // A client's reply is the client's, but an "ERR" is shown wherever it
     // comes from.
     const QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr);

@@ -72,7 +72,9 @@ void SplitReply(LinkState &s)
     s.ParsePos = 2;
     s.MoreFields = 1;
     const QByteArrayView buf(s.RecvBuf);
-    s.CmdName = QString::fromLatin1(NextField(buf, s.ParsePos, s.MoreFields));
+    const QByteArrayView keyword = NextField(buf, s.ParsePos, s.MoreFields);
+    // Mostly the keyword the request's builder set already: no new text then.
+    if (s.CmdName != QLatin1StringView(keyword.data(), keyword.size())) s.CmdName = QString::fromLatin1(keyword);
     int i = 0;
     while (s.MoreFields == 1) {
         const QByteArrayView f = NextField(buf, s.ParsePos, s.MoreFields);

@@ -14,12 +14,20 @@ QtSerialIo::QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent)
     : SerialIo(parent), m_map(std::move(map)), m_parity(parity)
 {
     connect(&m_port, &QSerialPort::readyRead, this, [this] {
-        // Taken through a small buffer: readAll() would hand over the port's
-        // whole 32 KB read chunk, to be allocated afresh for the next
-        // character, and at 9600 bit/s characters come one by one.
-        char chunk[512];
-        qint64 n;
-        while ((n = m_port.read(chunk, sizeof chunk)) > 0) Q_EMIT bytesArrived(QByteArray(chunk, n));
+        // Taken through a buffer of our own that is used again for every
+        // delivery: readAll() would hand over the port's whole 32 KB read
+        // chunk, to be allocated afresh for the next character. What is
+        // available is taken in one read, so no read comes back empty. A
+        // receiver that keeps the bytes keeps a copy: the next delivery
+        // then fills a fresh buffer.
+        qint64 available;
+        while (m_port.isOpen() && (available = m_port.bytesAvailable()) > 0) {
+            m_received.resize(available);
+            const qint64 n = m_port.read(m_received.data(), available);
+            if (n <= 0) break;
+            m_received.resize(n);
+            Q_EMIT bytesArrived(m_received);
+        }
     });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialIo::onError);
 }

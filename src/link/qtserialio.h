@@ -27,4 +27,5 @@ private:
     QSerialPort m_port;
     QSerialPort::Parity m_parity;
     QString m_description;
+    QByteArray m_received;  // the bytes of the last delivery
 };

@@ -12,10 +12,10 @@
 namespace {
 
 // Follows one bit: written only when the state it shows changes.
-void follow(QLabel *label, quint32 word, int bit)
+void follow(QLabel *label, quint32 word, int bit, const QString &openText, const QString &closeText)
 {
     const bool set = (word >> bit & 1u) != 0;
-    if (const QString *text = FlagChange(label->text(), IoOpenText(), IoCloseText(), set)) label->setText(*text);
+    if (const QString *text = FlagChange(label->text(), openText, closeText, set)) label->setText(*text);
 }
 
 }  // namespace
@@ -95,6 +95,10 @@ void IOMon::OnReplyIO()
 {
     ioAge->refreshed();
     const auto word = static_cast<quint32>(m_link.state().ReplyField[0]);
-    for (int i = 0; i < InputCount; ++i) follow(LblIN[i], word, InputSignals()[i].bit);
-    for (int j = 0; j < OutputCount; ++j) follow(LblOUT[j], word, OutputSignals()[j].bit);
+    const QString &open = IoOpenText();
+    const QString &close = IoCloseText();
+    const auto &inputs = InputSignals();
+    const auto &outputs = OutputSignals();
+    for (int i = 0; i < InputCount; ++i) follow(LblIN[i], word, inputs[i].bit, open, close);
+    for (int j = 0; j < OutputCount; ++j) follow(LblOUT[j], word, outputs[j].bit, open, close);
 }

@@ -245,10 +245,12 @@ void Mon2::OnReplyS()
     LinkState &s = m_link.state();
     const auto &f = s.ReplyField;
     s.StatusWord = static_cast<quint32>(f[0]);
+    const QString &off = StatusOffText();
+    const QString &on = StatusOnText();
     for (const StatusRow &row : StatusRows()) {
         const bool set = (s.StatusWord >> row.bit & 1u) != 0;
         QLabel *label = LblSS[row.index];
-        if (const QString *text = FlagChange(label->text(), StatusOffText(), StatusOnText(), !set))
+        if (const QString *text = FlagChange(label->text(), off, on, !set))
             label->setText(*text);
     }
     m_commComm.showPoint(f[1]);

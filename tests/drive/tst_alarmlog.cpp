@@ -56,6 +56,7 @@ private Q_SLOTS:
     void leavesForeignFileAlone_data();
     void leavesForeignFileAlone();
     void keepsEntriesWhileUnwritable();
+    void clockAskedOnlyForEntries();
 };
 
 void TstAlarmLog::replies_data()
@@ -320,6 +321,37 @@ void TstAlarmLog::keepsEntriesWhileUnwritable()
     QCOMPARE(book.fileProblem(), QString());
     QCOMPARE(problems.size(), 1);
     QCOMPARE(AlarmLogBook(path).entries(), book.entries());
+}
+
+// A reply that changes nothing does not read the clock; one that makes an
+// entry reads it once, and the entry carries that time.
+void TstAlarmLog::clockAskedOnlyForEntries()
+{
+    AlarmWatch watch;
+    int asked = 0;
+    QDateTime t = T0;
+    const AlarmWatch::TimeSource clock = [&] {
+        ++asked;
+        return t;
+    };
+    QCOMPARE(watch.statusRead(false, clock).size(), 0);  // no alarm at start
+    QCOMPARE(asked, 0);
+    for (int i = 0; i < 3; ++i) QCOMPARE(watch.statusRead(false, clock).size(), 0);
+    QCOMPARE(asked, 0);
+    t = T0.addSecs(5);
+    const QList<AlarmLogEntry> set = watch.statusRead(true, clock);
+    QCOMPARE(set.size(), 1);
+    QCOMPARE(asked, 1);
+    QCOMPARE(set[0].time, T0.addSecs(5));
+    QCOMPARE(watch.statusRead(true, clock).size(), 0);
+    QCOMPARE(asked, 1);
+    t = T0.addSecs(6);
+    const QList<AlarmLogEntry> named = watch.alarmsRead(1u, clock);
+    QCOMPARE(named.size(), 1);
+    QCOMPARE(asked, 2);
+    QCOMPARE(named[0].time, T0.addSecs(6));
+    QCOMPARE(watch.alarmsRead(1u, clock).size(), 0);
+    QCOMPARE(asked, 2);
 }
 
 QTEST_GUILESS_MAIN(TstAlarmLog)

@@ -129,6 +129,7 @@ private Q_SLOTS:
     void opening_data();
     void opening();
     void lamps();
+    void receiveTakesRunsAsCharacters();
 };
 
 void TstDriveLink::hexFieldToLong_data()
@@ -430,6 +431,58 @@ void TstDriveLink::lamps()
     QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
     r.tick();
     QCOMPARE(svon(QPalette::Window), QColor(Qt::black));
+}
+
+// Bytes handed over in pieces of any size are taken exactly as the same
+// bytes one character at a time: the same replies decoded, the same requests
+// written, the same reply collected, also across replies that overflow.
+void TstDriveLink::receiveTakesRunsAsCharacters()
+{
+    struct Side : LinkRig {
+        QStringList decoded;
+        Side()
+        {
+            for (const char *kw : {"S", "IO", "ALM"})
+                link.setDecoder(QString::fromLatin1(kw), [this] {
+                    decoded << link.state().CmdName + u'|' + QString::fromLatin1(link.state().RecvBuf.toHex());
+                });
+            link.setCatchAll([this] { decoded << QStringLiteral("*") + QString::fromLatin1(link.state().RecvBuf.left(40)); });
+            link.setActiveTagSource([] { return QStringLiteral("1"); });
+            link.OpenPort();
+        }
+    };
+    quint32 seed = 12345;
+    const auto next = [&seed](quint32 n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    for (int round = 0; round < 40; ++round) {
+        QByteArray stream;
+        for (int piece = 0; piece < 60; ++piece) {
+            switch (next(8)) {
+            case 0: stream += F("S;80008000;0;0;D7;0"); break;
+            case 1: stream += F("IO;1FFF003E"); break;
+            case 2: stream += QByteArray(1, StxChar) + QByteArray(int(next(3) == 0 ? DriveLink::MaxReplyLength + next(5) - 2 : next(40)), 'A'); break;
+            case 3: stream += QByteArray(1, EotChar); break;
+            case 4: stream += QByteArray(1, EtxChar) + "ALM;0"; break;
+            case 5: stream += "junk;12"; break;
+            case 6: stream += F("ALM;3").chopped(1) + QByteArray(1, EtxChar); break;
+            default: stream += F("XYZ;1;2;3"); break;
+            }
+        }
+        Side whole, single;
+        for (qsizetype i = 0; i < stream.size();) {
+            const qsizetype n = qMin<qsizetype>(stream.size() - i, 1 + next(round % 2 ? 3000 : 20));
+            whole.port.inject(stream.mid(i, n));
+            i += n;
+        }
+        for (char c : stream) single.link.takeChar(c);
+        QCOMPARE(whole.decoded, single.decoded);
+        QCOMPARE(whole.port.written, single.port.written);
+        QCOMPARE(whole.link.state().RecvBuf, single.link.state().RecvBuf);
+        QCOMPARE(whole.link.state().InReply, single.link.state().InReply);
+        QCOMPARE(whole.link.state().CmdName, single.link.state().CmdName);
+    }
 }
 
 QTEST_MAIN(TstDriveLink)

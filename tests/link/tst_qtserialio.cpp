@@ -18,6 +18,7 @@ class TstQtSerialIo : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void requestsReachTheLineAtOnceAndInOrder();
+    void receivedBytesStayAsDelivered();
 };
 
 void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
@@ -69,6 +70,49 @@ void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
     }
     QCOMPARE(seen.size(), big.size() + small.size());
     QVERIFY(seen == big + small);
+}
+
+// The port hands over what arrived; a receiver that keeps a delivery keeps
+// it as it was when later deliveries come.
+void TstQtSerialIo::receivedBytesStayAsDelivered()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const auto closeLine = qScopeGuard([&] { ::close(master), ::close(slave); });
+    PortMap map;
+    map.setExplicit(1, QString::fromLocal8Bit(name));
+    QtSerialIo port(map, QSerialPort::NoParity);
+    QCOMPARE(port.open(1).status, OpenStatus::Ok);
+    QList<QByteArray> kept;
+    connect(&port, &SerialIo::bytesArrived, this, [&](const QByteArray &b) { kept << b; });
+    const QByteArray first("\x02S;80008000;0;0;D7;0\x04"), second("\x02IO;1F\x04");
+    const auto deliver = [&](const QByteArray &bytes) {
+        QByteArray all;
+        for (const QByteArray &b : std::as_const(kept)) all += b;
+        const qsizetype want = all.size() + bytes.size();
+        QCOMPARE(::write(master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+        QElapsedTimer t;
+        t.start();
+        for (;;) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            qsizetype got = 0;
+            for (const QByteArray &b : std::as_const(kept)) got += b.size();
+            if (got >= want || t.elapsed() > 5000) break;
+        }
+    };
+    deliver(first);
+    const QList<QByteArray> afterFirst = kept;
+    deliver(second);
+    QByteArray all;
+    for (const QByteArray &b : std::as_const(kept)) all += b;
+    QCOMPARE(all, first + second);
+    // The deliveries of the first reply still read as they did.
+    for (qsizetype i = 0; i < afterFirst.size(); ++i) QCOMPARE(kept[i], afterFirst[i]);
+    QByteArray firstAgain;
+    for (const QByteArray &b : afterFirst) firstAgain += b;
+    QCOMPARE(firstAgain, first);
 }
 
 QTEST_GUILESS_MAIN(TstQtSerialIo)
