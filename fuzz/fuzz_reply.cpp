@@ -35,9 +35,9 @@ void act(FuzzRig &r, std::uint8_t a)
     case 1: click(app.prmWrit->CmdRW[1]); break;
     case 2:
     case 3:
-        // Refused while the parameters are transferred, with a message.
-        if (!app.link.transferOwner().isEmpty() && app.link.transferOwner() != QLatin1String("Tbl_Writ"))
-            FuzzRig::answerNextModal();
+        // Refused with a message while any transfer runs: the parameters', or
+        // the read-back of a table just written, while its buttons are back.
+        if (!app.link.transferOwner().isEmpty()) FuzzRig::answerNextModal();
         click(app.tblWrit->CmdRW[a % 26 - 2]);
         break;
     case 4: click(app.tblWrit->CmdFlash); break;
