@@ -1,6 +1,8 @@
 #include "qtserialio.h"
 
+#include "linkstate.h"
 #include "portaccess.h"
+#include "replyends.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,11 @@ OpenResult QtSerialIo::open(int portNo)
     m_port.setParity(m_parity);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
+        // Woken once a reply, at its end, instead of once a character. Where
+        // the device will not, each character comes as it arrives, as before.
+#ifndef Q_OS_WIN
+        DeliverAtReplyEnds(m_port.handle(), EotChar, EtxChar);
+#endif
         // What arrived before the port was opened answers no request of
         // this program: it is not taken for the reply to its first one.
         m_port.clear(QSerialPort::Input);

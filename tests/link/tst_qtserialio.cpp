@@ -19,6 +19,8 @@ class TstQtSerialIo : public QObject {
 private Q_SLOTS:
     void requestsReachTheLineAtOnceAndInOrder();
     void receivedBytesStayAsDelivered();
+    void repliesComeWholeAndUnchanged_data();
+    void repliesComeWholeAndUnchanged();
 };
 
 void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
@@ -113,6 +115,52 @@ void TstQtSerialIo::receivedBytesStayAsDelivered()
     QByteArray firstAgain;
     for (const QByteArray &b : afterFirst) firstAgain += b;
     QCOMPARE(firstAgain, first);
+}
+
+// Written a character at a time, as a drive at 9600 bit/s does: the port
+// hands a reply over in one delivery at its end character, and every byte of
+// it, the terminal's own control characters included, comes as sent.
+void TstQtSerialIo::repliesComeWholeAndUnchanged_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QList<QByteArray>>("deliveries");
+    const QByteArray status("\x02S;80008000;0;0;D7;0\x04");
+    QTest::newRow("a status reply") << status << QList<QByteArray>{status};
+    QTest::newRow("ended by code 3") << QByteArray("\x02T;1;2;3\x03") << QList<QByteArray>{"\x02T;1;2;3\x03"};
+    QTest::newRow("two replies") << status + "\x02IO;1F\x04" << QList<QByteArray>{status, "\x02IO;1F\x04"};
+    // Quit, erase, kill, backspace, word erase, literal next, reprint,
+    // discard, suspend, stop, start, a carriage return, a zero and a top-bit
+    // character: each a control character to a terminal, data here.
+    const QByteArray controls("\x02R;\x1c\x7f\x15\x08\x17\x16\x12\x0f\x1a\x13\x11\r\0\xff\x04", 18);
+    QTest::newRow("control characters") << controls << QList<QByteArray>{controls};
+    QTest::newRow("a line feed ends a delivery, not the reply") << QByteArray("\x02S;1\n2\x04")
+                                                             << QList<QByteArray>{"\x02S;1\n", "2\x04"};
+}
+
+void TstQtSerialIo::repliesComeWholeAndUnchanged()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QList<QByteArray>, deliveries);
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const auto closeLine = qScopeGuard([&] { ::close(master), ::close(slave); });
+    PortMap map;
+    map.setExplicit(1, QString::fromLocal8Bit(name));
+    QtSerialIo port(map, QSerialPort::NoParity);
+    QCOMPARE(port.open(1).status, OpenStatus::Ok);
+    QList<QByteArray> got;
+    connect(&port, &SerialIo::bytesArrived, this, [&](const QByteArray &b) { got << b; });
+    for (const char c : std::as_const(sent)) {
+        QCOMPARE(::write(master, &c, 1), ssize_t(1));
+        ::usleep(300);
+        QCoreApplication::processEvents();
+    }
+    QElapsedTimer t;
+    t.start();
+    while (got.join().size() < sent.size() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCOMPARE(got, deliveries);
 }
 
 QTEST_GUILESS_MAIN(TstQtSerialIo)
