@@ -63,35 +63,29 @@ QList<AlarmLogEntry> reversed(QList<AlarmLogEntry> entries)
 class TstE2eAlarmLog : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void remediesOnTheAlarmCells();
     void raisedAndCleared();
     void namesAskedForWithTheOption();
 };
-
-void TstE2eAlarmLog::remediesOnTheAlarmCells()
-{
-    E2eHarness h;
-    QVERIFY2(h.ok(), qPrintable(h.error()));
-    Alarm *a = h.window().alarm;
-    QSet<QString> texts;
-    for (int i = 0; i < AlarmCount; ++i) {
-        QCOMPARE(a->LblAlarm[i]->text(), AlarmCaptions()[i]);  // the captions stay as they were
-        QCOMPARE(a->LblAlarm[i]->toolTip(), AlarmRemedy(i));
-        QCOMPARE(AlarmRemedyForName(AlarmCaptions()[i]), AlarmRemedy(i));
-        QVERIFY(a->LblAlarm[i]->toolTip().size() > 80);
-        texts << AlarmRemedy(i);
-    }
-    QCOMPARE(texts.size(), AlarmCount);
-    QVERIFY(AlarmRemedy(6).contains(QLatin1String("U/V/W")));  // over current: the motor wiring
-    QCOMPARE(AlarmRemedy(AlarmCount), QString());
-    QCOMPARE(AlarmRemedyForName(QStringLiteral("Over Load")), QString());
-}
 
 void TstE2eAlarmLog::raisedAndCleared()
 {
     E2eHarness h;
     QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
     MDItbl &w = h.window();
+    // Each alarm cell tells its own cause and remedy; the captions stay as they were.
+    QSet<QString> texts;
+    for (int i = 0; i < AlarmCount; ++i) {
+        QCOMPARE(w.alarm->LblAlarm[i]->text(), AlarmCaptions()[i]);
+        QCOMPARE(w.alarm->LblAlarm[i]->toolTip(), AlarmRemedy(i));
+        QCOMPARE(AlarmRemedyForName(AlarmCaptions()[i]), AlarmRemedy(i));
+        QVERIFY(AlarmRemedy(i).size() > 80);
+        texts << AlarmRemedy(i);
+    }
+    QCOMPARE(texts.size(), AlarmCount);
+    QVERIFY(AlarmRemedy(6).contains(QLatin1String("U/V/W")));  // over current: the motor wiring
+    QCOMPARE(AlarmRemedy(AlarmCount), QString());
+    QCOMPARE(AlarmRemedyForName(QStringLiteral("Over Load")), QString());
+
     AlarmLogBook *log = w.tools->alarmLog;
     QVERIFY(log);
     QCOMPARE(log->path(), QDir(h.workDir()).filePath(QStringLiteral("data/orvex/alarm-log.csv")));
