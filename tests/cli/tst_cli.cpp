@@ -82,6 +82,14 @@ void writeFile(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+// What the parameter window's Save writes for the drive's values.
+QByteArray paramFileOf(const sim::Parameters &p)
+{
+    ParamValues v{};
+    std::copy(p.begin(), p.end(), v.begin());
+    return EncodeParamFile(v);
+}
+
 ParamValues someValues(int change)
 {
     ParamValues v{};
@@ -105,7 +113,6 @@ class TstCli : public QObject {
 private Q_SLOTS:
     void batch_data();
     void batch();
-    void parameterFileIsTheWindowsFile();
     void readsOneAfterAnother();
     void writeBacksUpWritesAndVerifies();
     void diffStatus_data();
@@ -158,23 +165,10 @@ void TstCli::batch()
 }
 
 // What "params read -o x.pxt" writes is what the parameter window's Save
-// writes for the same values.
-void TstCli::parameterFileIsTheWindowsFile()
-{
-    QTemporaryDir dir;
-    Drives drives({""});
-    const Run r = cli({"params", "read", "--port", drives.device(0), "-o", dir.filePath("p.pxt")});
-    QCOMPARE(r.status, 0);
-    const sim::Parameters p = drives.params(0);
-    ParamValues values{};
-    std::copy(p.begin(), p.end(), values.begin());
-    QCOMPARE(fileBytes(dir.filePath("p.pxt")), EncodeParamFile(values));
-}
-
-// Runs one after another on the same line, as a script makes them: each
-// reads what the drive holds, however soon it follows the one before. The
-// drive is paced, so that a reply to a request the run before left behind
-// would reach the line after that run has let the port go.
+// writes for the same values. Runs one after another on the same line, as a
+// script makes them: each reads what the drive holds, however soon it follows
+// the one before. The drive is paced, so that a reply to a request the run
+// before left behind would reach the line after that run has let the port go.
 void TstCli::readsOneAfterAnother()
 {
     QTemporaryDir dir;
@@ -183,14 +177,12 @@ void TstCli::readsOneAfterAnother()
     sim::PtyServer drive(c);
     QVERIFY(drive.start());
     const QString device = QString::fromStdString(drive.devicePath());
-    sim::Parameters p = drive.withModel([](sim::DriveModel &m) { return m.parameters(); });
-    ParamValues values{};
-    std::copy(p.begin(), p.end(), values.begin());
+    const QByteArray expected = paramFileOf(drive.withModel([](sim::DriveModel &m) { return m.parameters(); }));
     for (int run = 0; run < 3; ++run) {
         const QString file = dir.filePath(QStringLiteral("p%1.pxt").arg(run));
         const Run r = cli({"params", "read", "--port", device, "-o", file});
         QCOMPARE(r.status, 0);
-        QCOMPARE(fileBytes(file), EncodeParamFile(values));
+        QCOMPARE(fileBytes(file), expected);
     }
     drive.stop();
 }
@@ -204,13 +196,10 @@ void TstCli::writeBacksUpWritesAndVerifies()
     const Run r = cli({"params", "write", dir.filePath("w.pxt"), "--port", drives.device(0)});
     QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QVERIFY(r.out.contains(u"verified"));
-    const sim::Parameters after = drives.params(0);
-    QCOMPARE(after[1], 27);
+    QCOMPARE(drives.params(0)[1], 27);
     // The backup holds what the drive had.
     const QString backup = r.out.section(QStringLiteral("backup "), 1).section(u';', 0, 0);
-    ParamValues old{};
-    std::copy(before.begin(), before.end(), old.begin());
-    QCOMPARE(fileBytes(backup), EncodeParamFile(old));
+    QCOMPARE(fileBytes(backup), paramFileOf(before));
 }
 
 void TstCli::diffStatus_data()
