@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QSysInfo>
 #include <QThread>
 #include <algorithm>
@@ -56,6 +58,12 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The options and files of the person running it are neither read nor
+    // touched: every program measured, in this process or started from it,
+    // starts from the default options.
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", QDir(home.path()).filePath(QStringLiteral("data")).toLocal8Bit());
     QApplication app(argc, argv);
 
     bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false, cli = false,

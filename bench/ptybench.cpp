@@ -297,17 +297,18 @@ void BenchLinkEfficiency(BenchReport &report, const PtyOptions &o)
         }
         return uses;
     };
-    {
-        const Load before = ReadLoad();
-        record(QStringLiteral("parameter import (R;0 … R;5)"),
-               transfer(app.prmWrit->CmdRW[0], FrameCmd("R;0"), FrameCmd("R;5")), before);
-    }
-    {
-        const Load before = ReadLoad();
-        record(QStringLiteral("point table import (TBLR;0 … TBLR;1F)"),
-               transfer(app.tblWrit->CmdRW[0], FrameCmd("TBLR;0"), FrameCmd("TBLR;1F")), before);
-    }
-    {
+    // The three transfers, named with what follows their names.
+    auto transfers = [&](const QString &how) {
+        {
+            const Load before = ReadLoad();
+            record(QStringLiteral("parameter import (R;0 … R;5)") + how,
+                   transfer(app.prmWrit->CmdRW[0], FrameCmd("R;0"), FrameCmd("R;5")), before);
+        }
+        {
+            const Load before = ReadLoad();
+            record(QStringLiteral("point table import (TBLR;0 … TBLR;1F)") + how,
+                   transfer(app.tblWrit->CmdRW[0], FrameCmd("TBLR;0"), FrameCmd("TBLR;1F")), before);
+        }
         // From the request answered with block 1 to the reply with block 8,
         // the "S" polls between them included.
         const Load before = ReadLoad();
@@ -325,8 +326,14 @@ void BenchLinkEfficiency(BenchReport &report, const PtyOptions &o)
             uses.push_back(done ? LinkUseOf(rig.log, i, j, characterSeconds) : LinkUse{});
         }
         rig.activate(app.ioMon);
-        record(QStringLiteral("waveform upload (8 blocks and the \"S\" polls between)"), uses, before);
-    }
+        record(QStringLiteral("waveform upload (8 blocks and the \"S\" polls between)") + how, uses, before);
+    };
+    transfers(QString());
+    // What the terminal driver's collecting of replies costs in line use:
+    // the program sleeps through a reply and wakes later at its end.
+    app.link.port().setRepliesWhole(true);
+    transfers(QStringLiteral(", \"Take Replies Whole (Less CPU)\" on"));
+    app.link.port().setRepliesWhole(false);
 }
 
 void BenchPollingCpuInProcess(BenchReport &report, const PtyOptions &o)

@@ -75,6 +75,7 @@ public:
     QAction *mnuBackUp;
     QAction *mnuVerify;
     QAction *mnuKeepAllLive;
+    QAction *mnuRepliesWhole = nullptr;
     UserOptions options;
     ToolsMenu *tools = nullptr;
     // Every capture of this session, and the window that analyses them (made

@@ -20,6 +20,7 @@ constexpr Item Items[] = {
     {"options/verifyAfterWriting", &UserOptions::verifyAfterWriting},
     {"options/nameAlarmsInLog", &UserOptions::nameAlarmsInLog},
     {"options/keepAllMonitorsLive", &UserOptions::keepAllMonitorsLive},
+    {"options/takeRepliesWhole", &UserOptions::takeRepliesWhole},
 };
 
 }  // namespace

@@ -12,6 +12,7 @@ struct UserOptions {
     bool verifyAfterWriting = true;   // "Verify After Writing": what was written is read back
     bool nameAlarmsInLog = false;     // "Name Alarms in the Log": an alarm the status shows is asked for by name
     bool keepAllMonitorsLive = false; // "Keep All Monitors Live": the poll goes round the windows on show
+    bool takeRepliesWhole = false;    // "Take Replies Whole (Less CPU)": woken once a reply, not once a character
 };
 
 UserOptions LoadUserOptions();

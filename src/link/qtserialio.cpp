@@ -47,11 +47,7 @@ OpenResult QtSerialIo::open(int portNo)
     m_port.setParity(m_parity);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
-        // Woken once a reply, at its end, instead of once a character. Where
-        // the device will not, each character comes as it arrives, as before.
-#ifndef Q_OS_WIN
-        DeliverAtReplyEnds(m_port.handle(), EotChar, EtxChar);
-#endif
+        if (m_repliesWhole) setRepliesWhole(true);
         // What arrived before the port was opened answers no request of
         // this program: it is not taken for the reply to its first one.
         m_port.clear(QSerialPort::Input);
@@ -106,6 +102,15 @@ void QtSerialIo::write(const QByteArray &bytes)
     }
 #endif
     if (done < bytes.size()) m_port.write(bytes.constData() + done, bytes.size() - done);
+}
+
+void QtSerialIo::setRepliesWhole(bool whole)
+{
+    m_repliesWhole = whole;
+#ifndef Q_OS_WIN
+    // Where the device will not, each character comes as it arrives.
+    if (m_port.isOpen()) SetReplyDelivery(m_port.handle(), whole, EotChar, EtxChar);
+#endif
 }
 
 void QtSerialIo::onError(QSerialPort::SerialPortError error)

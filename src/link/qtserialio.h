@@ -17,6 +17,7 @@ public:
     bool isOpen() const override { return m_port.isOpen(); }
     void write(const QByteArray &bytes) override;
     QString describe() const override { return m_description; }
+    void setRepliesWhole(bool whole) override;
 
     const PortMap &portMap() const { return m_map; }
 
@@ -28,4 +29,5 @@ private:
     QSerialPort::Parity m_parity;
     QString m_description;
     QByteArray m_received;  // the bytes of the last delivery
+    bool m_repliesWhole = false;
 };

@@ -30,6 +30,10 @@ public:
     virtual void write(const QByteArray &bytes) = 0;
     // A short description of the open port ("COM1 /dev/ttyUSB0").
     virtual QString describe() const { return {}; }
+    // Whether the device hands a reply over whole at its end character rather
+    // than each character as it comes; the open port and every later opening.
+    // A port that has no such choice ignores it.
+    virtual void setRepliesWhole(bool) {}
 
 Q_SIGNALS:
     void bytesArrived(const QByteArray &bytes);

@@ -1,16 +1,19 @@
 // "Keep All Monitors Live" against the simulated drive: with the operation
 // panel active, the status, alarm and I/O windows' requests go out in turn
 // with the panel's, "S" every second exchange; a minimised window drops out.
+// And replies taken whole by the terminal driver.
 
 #include "e2eharness.h"
 
 #include "common/useroptions.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
+#include "params/prm_writ.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +22,7 @@ class TstE2eLive : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void allMonitorsInTurn();
+    void repliesTakenWhole();
 };
 
 void TstE2eLive::allMonitorsInTurn()
@@ -51,6 +55,27 @@ void TstE2eLive::allMonitorsInTurn()
         QVERIFY(h.waitUntil([&] { return polled(2).contains(want); }));
         QCOMPARE(polled(1), want);  // never "T", the waveform monitor not being active
     }
+}
+
+// "Take Replies Whole (Less CPU)" against a drive answering at the line's
+// pace: a parameter import runs through, each request asked once, no reply
+// lost or swallowed on the way.
+void TstE2eLive::repliesTakenWhole()
+{
+    sim::ServerConfig paced = E2eHarness::fastDrive();
+    paced.paced = true;
+    E2eHarness h(paced);
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    QVERIFY(!w.mnuRepliesWhole->isChecked());
+    w.mnuRepliesWhole->trigger();
+    QVERIFY(LoadUserOptions().takeRepliesWhole);
+    h.mark();
+    w.prmWrit->CmdRW[0]->click();
+    QVERIFY(h.waitUntil([&] { return w.prmWrit->CmdRW[0]->isEnabled(); }, 10000));
+    QVERIFY(w.link.state().ReadDoneFlags & ReadDone::Parameters);
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^R;"))),
+             (QStringList{"R;0", "R;1", "R;2", "R;3", "R;4", "R;5"}));
 }
 
 int main(int argc, char *argv[])

@@ -9,6 +9,8 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <memory>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -21,6 +23,7 @@ private Q_SLOTS:
     void receivedBytesStayAsDelivered();
     void repliesComeWholeAndUnchanged_data();
     void repliesComeWholeAndUnchanged();
+    void repliesWholeOnlyWhenChosen();
 };
 
 void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
@@ -117,9 +120,54 @@ void TstQtSerialIo::receivedBytesStayAsDelivered()
     QCOMPARE(firstAgain, first);
 }
 
-// Written a character at a time, as a drive at 9600 bit/s does: the port
-// hands a reply over in one delivery at its end character, and every byte of
-// it, the terminal's own control characters included, comes as sent.
+namespace {
+
+// A drive's end of a pseudo-terminal and the port on the other end, with
+// every delivery kept.
+struct CharLine {
+    int master = -1;
+    int slave = -1;
+    std::unique_ptr<QtSerialIo> port;
+    QList<QByteArray> got;
+
+    bool open()
+    {
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
+        PortMap map;
+        map.setExplicit(1, QString::fromLocal8Bit(name));
+        port = std::make_unique<QtSerialIo>(map, QSerialPort::NoParity);
+        QObject::connect(port.get(), &SerialIo::bytesArrived, [this](const QByteArray &b) { got << b; });
+        return port->open(1).status == OpenStatus::Ok;
+    }
+    ~CharLine()
+    {
+        port.reset();
+        if (master >= 0) ::close(master), ::close(slave);
+    }
+    // Written a character at a time, as a drive at 9600 bit/s does, with the
+    // event loop running between; the deliveries it made.
+    QList<QByteArray> send(const QByteArray &bytes)
+    {
+        got.clear();
+        for (const char c : bytes) {
+            if (::write(master, &c, 1) != 1) return {};
+            ::usleep(1000);
+            QCoreApplication::processEvents();
+        }
+        QElapsedTimer t;
+        t.start();
+        while (got.join().size() < bytes.size() && t.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return got;
+    }
+};
+
+}  // namespace
+
+// With replies taken whole, the port hands a reply over in one delivery at its
+// end character, and every byte of it, the terminal's own control characters
+// included, comes as sent.
 void TstQtSerialIo::repliesComeWholeAndUnchanged_data()
 {
     QTest::addColumn<QByteArray>("sent");
@@ -141,26 +189,28 @@ void TstQtSerialIo::repliesComeWholeAndUnchanged()
 {
     QFETCH(QByteArray, sent);
     QFETCH(QList<QByteArray>, deliveries);
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
-    const auto closeLine = qScopeGuard([&] { ::close(master), ::close(slave); });
-    PortMap map;
-    map.setExplicit(1, QString::fromLocal8Bit(name));
-    QtSerialIo port(map, QSerialPort::NoParity);
-    QCOMPARE(port.open(1).status, OpenStatus::Ok);
-    QList<QByteArray> got;
-    connect(&port, &SerialIo::bytesArrived, this, [&](const QByteArray &b) { got << b; });
-    for (const char c : std::as_const(sent)) {
-        QCOMPARE(::write(master, &c, 1), ssize_t(1));
-        ::usleep(300);
-        QCoreApplication::processEvents();
-    }
-    QElapsedTimer t;
-    t.start();
-    while (got.join().size() < sent.size() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QCOMPARE(got, deliveries);
+    CharLine line;
+    QVERIFY(line.open());
+    line.port->setRepliesWhole(true);
+    QCOMPARE(line.send(sent), deliveries);
+}
+
+// By default each character comes as it arrives; the choice takes effect on
+// the open port both ways, and holds for the next opening.
+void TstQtSerialIo::repliesWholeOnlyWhenChosen()
+{
+    const QByteArray reply("\x02S;80008000;0;0;D7;0\x04");
+    CharLine line;
+    QVERIFY(line.open());
+    QVERIFY(line.send(reply).size() > 1);
+    line.port->setRepliesWhole(true);
+    QCOMPARE(line.send(reply), QList<QByteArray>{reply});
+    line.port->setRepliesWhole(false);
+    QVERIFY(line.send(reply).size() > 1);
+    line.port->setRepliesWhole(true);
+    line.port->close();
+    QCOMPARE(line.port->open(1).status, OpenStatus::Ok);
+    QCOMPARE(line.send(reply), QList<QByteArray>{reply});
 }
 
 QTEST_GUILESS_MAIN(TstQtSerialIo)

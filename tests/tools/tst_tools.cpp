@@ -150,7 +150,7 @@ void TstTools::compareWithAFile()
     r.app->prmWrit->TxtPrm[2]->setText(QStringLiteral(" 55"));
     CompareWindow w(CompareWindow::Kind::Parameters, ToolsMenu::Context{r.app.get(), &r.app->link, r.app->prmWrit,
                                                                           r.app->tblWrit, nullptr, nullptr, nullptr, nullptr,
-                                                                          [] { return false; }, {}});
+                                                                          [] { return false; }, {}, {}});
     w.setSide(0, CompareWindow::Source::Window);
     w.setSide(1, CompareWindow::Source::File, pxt.fileName());
     w.compare();
