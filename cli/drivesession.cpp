@@ -41,6 +41,7 @@ DriveSession::DriveSession(const QString &device, const SessionOptions &options)
     PortMap map;
     map.setExplicit(1, device);
     m_port = std::make_unique<QtSerialIo>(map, options.parity);
+    m_port->setRepliesWhole(options.repliesWhole);
     m_link = std::make_unique<DriveLink>(m_settings, *m_port);
     m_link->askRetry = [this] {
         if (m_retriesLeft <= 0) return false;

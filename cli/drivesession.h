@@ -19,6 +19,7 @@ struct SessionOptions {
     QSerialPort::Parity parity = QSerialPort::EvenParity;
     int retries = 2;   // a lost reply is asked again this many times
     int tickMs = 100;  // the link's tick; a reply is lost after 16 ticks
+    bool repliesWhole = false;  // the serial driver hands each reply over at its end
 };
 
 class DriveSession {

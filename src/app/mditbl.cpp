@@ -424,7 +424,7 @@ void MDItbl::buildMenus()
                              &UserOptions::takeRepliesWhole);
     mnuRepliesWhole->setStatusTip(QStringLiteral(
         "The serial port hands each reply over at its end: a third of the CPU while polling, "
-        "and each reply seen some tens of microseconds later"));
+        "and each reply seen up to about 0.2 ms later"));
     link.setKeepAllLive(options.keepAllMonitorsLive);
     link.port().setRepliesWhole(options.takeRepliesWhole);
 }

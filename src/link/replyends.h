@@ -4,7 +4,7 @@
 // run over in one read, the end character included. The program is then woken
 // once for a reply rather than once for each of its characters, and spends a
 // third of the CPU while polling at 9600 bit/s. The price is the wake-up from
-// that longer sleep: a reply's end is seen some tens of microseconds later.
+// that longer sleep: a reply's end is seen up to about 0.2 ms later.
 
 // With atEnds, sets the device open on fd to hand input over at either end
 // character (and at a line feed, where a terminal always ends a run); every
