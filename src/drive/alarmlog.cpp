@@ -184,12 +184,22 @@ AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
             if (rec.fields[i].trimmed().compare(header[i], Qt::CaseInsensitive) != 0) return false;
         return true;
     };
-    if (csv.records.isEmpty() || !isHeader(csv.records.constFirst())) {
+    // Blank lines before the header are passed over: a file that held only
+    // blank lines has the header written after them.
+    const auto blankRecord = [](const CsvRecord &rec) {
+        if (!rec.problem.isEmpty()) return false;
+        for (const QString &f : rec.fields)
+            if (!f.trimmed().isEmpty()) return false;
+        return true;
+    };
+    qsizetype first = 0;
+    while (first < csv.records.size() && blankRecord(csv.records[first])) ++first;
+    if (first == csv.records.size() || !isHeader(csv.records[first])) {
         r.error = QStringLiteral("its first line is not the header of an alarm log (\"Time\",\"Appeared\",\"Cleared\",\"Note\")");
         return r;
     }
     r.kind = AlarmLogRead::Kind::Log;
-    for (qsizetype i = 1; i < csv.records.size(); ++i) {
+    for (qsizetype i = first + 1; i < csv.records.size(); ++i) {
         const CsvRecord &rec = csv.records[i];
         // Two programs that started the file at once each wrote the header.
         if (isHeader(rec)) continue;
@@ -300,6 +310,7 @@ void AlarmLogBook::readBack()
     }
     m_entries = read.entries.mid(qMax<qsizetype>(0, read.entries.size() - MemoryLimit));
     m_closeQuote = read.openQuote;
+    m_blankFile = read.kind == AlarmLogRead::Kind::Empty;
     if (!read.skippedLines.isEmpty()) {
         QStringList lines;
         for (int l : read.skippedLines.mid(0, 10)) lines << QString::number(l);
@@ -347,6 +358,8 @@ void AlarmLogBook::flush()
             last = '"';
         }
         if (last != '\n' && last != '\r') out += "\r\n";
+        // Blank lines alone are no log yet: the header goes first.
+        if (m_blankFile) out += CsvText({AlarmLogHeader()});
     } else {
         out += CsvText({AlarmLogHeader()});
     }
@@ -368,6 +381,7 @@ void AlarmLogBook::flush()
     }
     m_unwritten.clear();
     m_closeQuote = false;
+    m_blankFile = false;
     m_writeProblem.clear();
     showProblem();
 }

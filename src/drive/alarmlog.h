@@ -182,5 +182,6 @@ private:
     QString m_writeProblem;  // why the last entries could not be written
     bool m_refused = false;    // the file is not an alarm log: left alone
     bool m_closeQuote = false; // the file ends inside a quoted field
+    bool m_blankFile = false;  // the file holds blank lines only: no header yet
     bool m_namesAsked = false; // "ALM" has been asked for the alarm the status shows
 };

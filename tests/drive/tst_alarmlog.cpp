@@ -245,6 +245,8 @@ void TstAlarmLog::appendsToDamagedFile_data()
                                         QByteArray(5000, 'x') + "\"\r\n" + row + "\r\n"
                                  << 2;
     QTest::newRow("header alone, no line break") << QByteArray("\"Time\",\"Appeared\",\"Cleared\",\"Note\"") << 0;
+    // Rows appended without a header would make it a foreign file at the next start.
+    QTest::newRow("blank lines only") << QByteArray("\r\n \t\n\n") << 0;
 }
 
 void TstAlarmLog::appendsToDamagedFile()
