@@ -5,7 +5,7 @@
 #include "benchreport.h"
 #include "benchstats.h"
 
-#include "link/frames.h"
+#include "drive/link/frames.h"
 #include "sim/ptyserver.h"
 
 #include <QDir>

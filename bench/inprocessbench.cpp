@@ -4,8 +4,8 @@
 #include "pollwindows.h"
 
 #include "app/mditbl.h"
-#include "link/frames.h"
-#include "link/memoryport.h"
+#include "drive/link/frames.h"
+#include "drive/link/memoryport.h"
 #include "app/titlebar.h"
 #include "monitor/iomon.h"
 #include "params/prm_writ.h"

@@ -1,6 +1,6 @@
 #include "minimalloop.h"
 
-#include "link/linkstate.h"
+#include "drive/link/linkstate.h"
 
 #include <chrono>
 #include <cstring>

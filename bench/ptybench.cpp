@@ -6,8 +6,8 @@
 #include "minimalloop.h"
 
 #include "app/mditbl.h"
-#include "link/frames.h"
-#include "link/qtserialio.h"
+#include "drive/link/frames.h"
+#include "drive/link/qtserialio.h"
 #include "monitor/iomon.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"

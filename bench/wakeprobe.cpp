@@ -7,8 +7,8 @@
 //
 //   build/bench/orvex-wake-probe [replies]
 
-#include "link/linkstate.h"
-#include "link/replyends.h"
+#include "drive/link/linkstate.h"
+#include "drive/link/replyends.h"
 
 #include <algorithm>
 #include <atomic>

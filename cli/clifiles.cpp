@@ -1,14 +1,14 @@
 #include "clifiles.h"
 
 #include "drive/csvfiles.h"
-#include "drive/paramfile.h"
-#include "drive/pointfile.h"
-#include "drive/wavefile.h"
-#include "params/paramcatalogue.h"
-#include "params/paramtext.h"
-#include "points/pointrules.h"
-#include "wave/waveanalysis.h"
-#include "wave/wavequantities.h"
+#include "drive/params/paramfile.h"
+#include "drive/points/pointfile.h"
+#include "drive/wave/wavefile.h"
+#include "drive/params/paramcatalogue.h"
+#include "drive/params/paramtext.h"
+#include "drive/points/pointrules.h"
+#include "drive/wave/waveanalysis.h"
+#include "drive/wave/wavequantities.h"
 
 #include <QFile>
 #include <QFileInfo>

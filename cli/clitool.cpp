@@ -4,17 +4,17 @@
 #include "drivesession.h"
 
 #include "drive/backups.h"
-#include "drive/capturejob.h"
+#include "drive/wave/capturejob.h"
 #include "drive/compare.h"
 #include "drive/csvfiles.h"
-#include "drive/paramfile.h"
-#include "drive/parameterjobs.h"
-#include "drive/pointfile.h"
-#include "drive/pointjobs.h"
+#include "drive/params/paramfile.h"
+#include "drive/params/parameterjobs.h"
+#include "drive/points/pointfile.h"
+#include "drive/points/pointjobs.h"
 #include "drive/statusjob.h"
-#include "link/portmap.h"
-#include "monitor/monitorrules.h"
-#include "wave/wavequantities.h"
+#include "drive/link/portmap.h"
+#include "drive/monitor/monitorrules.h"
+#include "drive/wave/wavequantities.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "drivesession.h"
 
-#include "link/portaccess.h"
+#include "drive/link/portaccess.h"
 
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <QEventLoop>
 #include <QFile>

@@ -6,8 +6,8 @@
 // gives up, and every failure is left in words in error().
 
 #include "drive/drivejob.h"
-#include "link/drivelink.h"
-#include "link/qtserialio.h"
+#include "drive/link/drivelink.h"
+#include "drive/link/qtserialio.h"
 
 #include <QSerialPort>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "mqttsink.h"
 
-#include "monitor/monitorrules.h"
-#include "trend/trendrules.h"
+#include "drive/monitor/monitorrules.h"
+#include "drive/trend/trendrules.h"
 #include "mqttconfig.h"
 #include "mqttpayload.h"
 #include "mqttpublisher.h"

@@ -11,12 +11,12 @@
 
 #include "fuzzrig.h"
 
-#include "drive/paramfile.h"
+#include "drive/params/paramfile.h"
 #include "params/prm_writ.h"
-#include "drive/pointfile.h"
+#include "drive/points/pointfile.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
-#include "drive/wavefile.h"
+#include "drive/wave/wavefile.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,9 +11,9 @@
 #include "fuzzrig.h"
 
 #include "drive/numtext.h"
-#include "link/frames.h"
-#include "params/entrychecks.h"
-#include "points/pointrules.h"
+#include "drive/link/frames.h"
+#include "drive/params/entrychecks.h"
+#include "drive/points/pointrules.h"
 
 #include <cmath>
 #include <cstring>

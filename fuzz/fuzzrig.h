@@ -5,7 +5,7 @@
 // message left waiting for a person.
 
 #include "app/mditbl.h"
-#include "link/memoryport.h"
+#include "drive/link/memoryport.h"
 
 #include <QTemporaryDir>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #pragma once
 // Helpers for driving the link through the in-memory port.
 
-#include "link/drivelink.h"
-#include "link/frames.h"
-#include "link/memoryport.h"
+#include "drive/link/drivelink.h"
+#include "drive/link/frames.h"
+#include "drive/link/memoryport.h"
 
 #include <QByteArray>
 

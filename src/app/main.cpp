@@ -1,6 +1,6 @@
 #include "app/mditbl.h"
 #include "app/options.h"
-#include "link/qtserialio.h"
+#include "drive/link/qtserialio.h"
 #include "resources/bitmaps.h"
 #include "sim/ptyserver.h"
 #include "sim/serverargs.h"

@@ -4,12 +4,12 @@
 // the link which window is active.
 
 #include "common/useroptions.h"
-#include "link/drivelink.h"
-#include "link/portmap.h"
-#include "link/portsettings.h"
+#include "drive/link/drivelink.h"
+#include "drive/link/portmap.h"
+#include "drive/link/portsettings.h"
 #include "app/windowlayout.h"
-#include "points/pointdata.h"
-#include "wave/wavestate.h"
+#include "drive/points/pointdata.h"
+#include "drive/wave/wavestate.h"
 
 #include <QApplication>
 #include <QMainWindow>

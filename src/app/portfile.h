@@ -2,7 +2,7 @@
 // The port file "cp.dat" in the current directory of the moment: six lines,
 // the port number, offline mode (0 or 1) and four reserved zeros.
 
-#include "link/portsettings.h"
+#include "drive/link/portsettings.h"
 
 #include <QString>
 

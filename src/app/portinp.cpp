@@ -2,8 +2,8 @@
 
 #include "drive/numtext.h"
 #include "app/portfile.h"
-#include "link/drivelink.h"
-#include "link/portaccess.h"
+#include "drive/link/drivelink.h"
+#include "drive/link/portaccess.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

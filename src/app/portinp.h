@@ -2,7 +2,7 @@
 // The port dialog "Comm Port Select": the port number or offline mode, with
 // the list of ports beside it so the user sees which number is which.
 
-#include "link/portmap.h"
+#include "drive/link/portmap.h"
 
 #include <QDialog>
 #include <array>

@@ -1,8 +1,8 @@
 #include "titlebar.h"
 
 #include "common/shape.h"
-#include "link/drivelink.h"
-#include "monitor/monitorrules.h"
+#include "drive/link/drivelink.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <QDateTime>
 #include <QHBoxLayout>

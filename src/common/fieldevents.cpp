@@ -1,6 +1,6 @@
 #include "fieldevents.h"
 
-#include "params/entrychecks.h"
+#include "drive/params/entrychecks.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

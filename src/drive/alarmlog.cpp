@@ -1,8 +1,8 @@
 #include "alarmlog.h"
 
 #include "drive/csvfiles.h"
-#include "link/drivelink.h"
-#include "monitor/monitorrules.h"
+#include "drive/link/drivelink.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <QDir>
 #include <QFile>

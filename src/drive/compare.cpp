@@ -1,9 +1,9 @@
 #include "compare.h"
 
-#include "params/paramcatalogue.h"
-#include "params/paramtext.h"
-#include "points/pointrules.h"
-#include "resources/strings.h"
+#include "drive/params/paramcatalogue.h"
+#include "drive/params/paramtext.h"
+#include "drive/points/pointrules.h"
+#include "drive/resources/strings.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "csvfiles.h"
 
 #include "drive/numtext.h"
-#include "params/entrychecks.h"
-#include "params/paramcatalogue.h"
-#include "params/paramtext.h"
-#include "points/pointrules.h"
-#include "resources/strings.h"
+#include "drive/params/entrychecks.h"
+#include "drive/params/paramcatalogue.h"
+#include "drive/params/paramtext.h"
+#include "drive/points/pointrules.h"
+#include "drive/resources/strings.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // The drive's data as plain values, without windows: what a job reads or
 // writes, what the files hold, what a command-line tool prints.
 
-#include "params/paramcatalogue.h"
-#include "points/pointdata.h"
+#include "drive/params/paramcatalogue.h"
+#include "drive/points/pointdata.h"
 
 #include <QDateTime>
 #include <QtGlobal>

@@ -8,7 +8,7 @@
 // poll or another job goes on from it. A job that holds the transfer runs
 // alone: the parameter and point table transfers share the block counter.
 
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "statusjob.h"
 
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 
 ReadStatusJob::ReadStatusJob(DriveLink &link, const Parts &parts, QObject *parent) : DriveJob(link, QString(), parent)
 {

@@ -1,8 +1,8 @@
 #include "alarm.h"
 
-#include "alarmremedies.h"
+#include "drive/monitor/alarmremedies.h"
 #include "common/stalemark.h"
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 #include "monitorwidgets.h"
 
 #include <QGridLayout>

@@ -4,7 +4,7 @@
 // the alarm state and clear the history.
 
 #include "common/childwindow.h"
-#include "monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <array>
 

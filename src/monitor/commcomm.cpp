@@ -3,7 +3,7 @@
 #include "common/stalemark.h"
 #include "drive/numtext.h"
 #include "lampcell.h"
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 #include "monitorwidgets.h"
 
 #include <QApplication>

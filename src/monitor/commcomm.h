@@ -6,7 +6,7 @@
 // and the current point are written by the status reply decoder.
 
 #include "common/childwindow.h"
-#include "monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <array>
 

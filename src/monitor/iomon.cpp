@@ -1,7 +1,7 @@
 #include "iomon.h"
 
 #include "common/stalemark.h"
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 #include "monitorwidgets.h"
 
 #include <QGridLayout>

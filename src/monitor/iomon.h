@@ -3,7 +3,7 @@
 // ": OPEN" (bit set) or ": CLOSE" (bit clear).
 
 #include "common/childwindow.h"
-#include "monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <array>
 

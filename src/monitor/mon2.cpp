@@ -3,8 +3,8 @@
 #include "common/stalemark.h"
 #include "drive/numtext.h"
 #include "commcomm.h"
-#include "link/drivelink.h"
-#include "monitorrules.h"
+#include "drive/link/drivelink.h"
+#include "drive/monitor/monitorrules.h"
 #include "monitorwidgets.h"
 
 #include <QGridLayout>

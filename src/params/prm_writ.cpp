@@ -3,13 +3,13 @@
 #include "common/messagelines.h"
 #include "drive/numtext.h"
 #include "common/changemark.h"
-#include "drive/parameterjobs.h"
-#include "link/drivelink.h"
+#include "drive/params/parameterjobs.h"
+#include "drive/link/drivelink.h"
 #include "common/fieldevents.h"
-#include "params/entrychecks.h"
+#include "drive/params/entrychecks.h"
 #include "params/helparea.h"
-#include "drive/paramfile.h"
-#include "params/paramtext.h"
+#include "drive/params/paramfile.h"
+#include "drive/params/paramtext.h"
 
 #include <QFile>
 #include <QFileInfo>

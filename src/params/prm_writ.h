@@ -7,8 +7,8 @@
 #include "common/dlogfile.h"
 #include "common/useroptions.h"
 #include "drive/drivedata.h"
-#include "drive/parameterjobs.h"
-#include "params/paramcatalogue.h"
+#include "drive/params/parameterjobs.h"
+#include "drive/params/paramcatalogue.h"
 
 #include <array>
 #include <functional>

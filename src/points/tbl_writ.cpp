@@ -3,14 +3,14 @@
 #include "common/messagelines.h"
 #include "common/twips.h"
 #include "common/changemark.h"
-#include "drive/parameterjobs.h"
-#include "drive/pointjobs.h"
-#include "link/drivelink.h"
+#include "drive/params/parameterjobs.h"
+#include "drive/points/pointjobs.h"
+#include "drive/link/drivelink.h"
 #include "common/fieldevents.h"
-#include "params/entrychecks.h"
-#include "drive/pointfile.h"
+#include "drive/params/entrychecks.h"
+#include "drive/points/pointfile.h"
 #include "pointlayout.h"
-#include "pointrules.h"
+#include "drive/points/pointrules.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

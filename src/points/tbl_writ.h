@@ -6,7 +6,7 @@
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
 #include "common/useroptions.h"
-#include "pointdata.h"
+#include "drive/points/pointdata.h"
 
 #include <QHash>
 #include <QTimer>

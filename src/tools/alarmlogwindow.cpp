@@ -2,8 +2,8 @@
 
 #include "common/messagelines.h"
 #include "drive/csvfiles.h"
-#include "monitor/alarmremedies.h"
-#include "monitor/monitorrules.h"
+#include "drive/monitor/alarmremedies.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

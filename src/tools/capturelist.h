@@ -4,7 +4,7 @@
 // window. The analysis window shows any of them; the list lives from start-up
 // on, so captures taken before the window is first opened are there too.
 
-#include "wave/waveanalysis.h"
+#include "drive/wave/waveanalysis.h"
 
 #include <QList>
 #include <QObject>

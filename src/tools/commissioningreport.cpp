@@ -1,7 +1,7 @@
 #include "commissioningreport.h"
 
-#include "params/paramtext.h"
-#include "points/pointrules.h"
+#include "drive/params/paramtext.h"
+#include "drive/points/pointrules.h"
 
 #include <QDir>
 #include <QFont>

@@ -4,7 +4,7 @@
 #include "common/messagelines.h"
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
-#include "params/paramtext.h"
+#include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "tools/alarmlogwindow.h"

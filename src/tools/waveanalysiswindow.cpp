@@ -2,10 +2,10 @@
 
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
-#include "drive/wavefile.h"
+#include "drive/wave/wavefile.h"
 #include "tools/captureplot.h"
 #include "tools/capturelist.h"
-#include "wave/waveanalysis.h"
+#include "drive/wave/waveanalysis.h"
 
 #include <QComboBox>
 #include <QDir>

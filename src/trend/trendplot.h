@@ -8,7 +8,7 @@
 // also in the window's labels (names, ranges, the values at the cursor), for
 // the chart is only painted.
 
-#include "trend/trendrules.h"
+#include "drive/trend/trendrules.h"
 
 #include <QColor>
 #include <QList>

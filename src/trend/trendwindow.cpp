@@ -2,9 +2,9 @@
 
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 #include "monitor/monitorwidgets.h"
-#include "trend/trendpoller.h"
+#include "drive/trend/trendpoller.h"
 
 #include <QAction>
 #include <QCheckBox>

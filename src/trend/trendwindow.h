@@ -12,9 +12,9 @@
 // values are missing (see trendrules.h for the file's columns and notes).
 
 #include "common/childwindow.h"
-#include "trend/trendfile.h"
+#include "drive/trend/trendfile.h"
 #include "trend/trendplot.h"
-#include "trend/trendrules.h"
+#include "drive/trend/trendrules.h"
 
 #include <QList>
 #include <array>

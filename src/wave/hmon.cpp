@@ -3,11 +3,11 @@
 #include "common/messagelines.h"
 #include "common/shape.h"
 #include "common/twips.h"
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 #include "resources/bitmaps.h"
 #include "wave/picturebox.h"
 #include "wave/wavegeometry.h"
-#include "wave/wavequantities.h"
+#include "drive/wave/wavequantities.h"
 #include "wave/waveplot.h"
 
 #include <QComboBox>

@@ -6,9 +6,9 @@
 
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
-#include "drive/wavefile.h"
-#include "wave/wavestate.h"
-#include "wave/waveupload.h"
+#include "drive/wave/wavefile.h"
+#include "drive/wave/wavestate.h"
+#include "drive/wave/waveupload.h"
 
 #include <QImage>
 #include <array>

@@ -5,7 +5,7 @@
 // markers and knobs. Sub-pixel values (a knob Top of 847.5) are kept as they
 // are; only drawing rounds to the nearest pixel.
 
-#include "wave/wavequantities.h"
+#include "drive/wave/wavequantities.h"
 
 #include <QString>
 #include <optional>

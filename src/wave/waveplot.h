@@ -3,7 +3,7 @@
 // the series are drawn over it pixel by pixel. Points are given in twips and
 // land on the nearest pixel.
 
-#include "wave/wavestate.h"
+#include "drive/wave/wavestate.h"
 
 #include <QImage>
 #include <QRgb>

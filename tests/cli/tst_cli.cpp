@@ -5,9 +5,9 @@
 
 #include "clitool.h"
 
-#include "drive/paramfile.h"
-#include "drive/pointfile.h"
-#include "params/paramcatalogue.h"
+#include "drive/params/paramfile.h"
+#include "drive/points/pointfile.h"
+#include "drive/params/paramcatalogue.h"
 #include "sim/ptyserver.h"
 
 #include <QFile>

@@ -3,7 +3,7 @@
 // no CSV, damaged or huge.
 
 #include "drive/csvfiles.h"
-#include "drive/paramfile.h"
+#include "drive/params/paramfile.h"
 #include "namedpipe.h"
 
 #include <QFile>

@@ -2,13 +2,13 @@
 // each job reads or writes what the drive holds, and ends as done, refused,
 // given up or cancelled, after which the link goes on with another job.
 
-#include "drive/capturejob.h"
-#include "drive/parameterjobs.h"
-#include "drive/pointjobs.h"
+#include "drive/wave/capturejob.h"
+#include "drive/params/parameterjobs.h"
+#include "drive/points/pointjobs.h"
 #include "drive/statusjob.h"
-#include "link/frames.h"
-#include "link/memoryport.h"
-#include "link/qtserialio.h"
+#include "drive/link/frames.h"
+#include "drive/link/memoryport.h"
+#include "drive/link/qtserialio.h"
 #include "sim/ptyserver.h"
 
 #include <QSignalSpy>

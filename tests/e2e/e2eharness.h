@@ -5,7 +5,7 @@
 // out. Waits process Qt events and give up after a time limit.
 
 #include "app/mditbl.h"
-#include "link/qtserialio.h"
+#include "drive/link/qtserialio.h"
 #include "sim/ptyserver.h"
 
 #include <QDir>

@@ -8,9 +8,9 @@
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
 #include "monitor/alarm.h"
-#include "monitor/alarmremedies.h"
+#include "drive/monitor/alarmremedies.h"
 #include "monitor/iomon.h"
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 #include "tools/alarmlogwindow.h"
 #include "tools/toolsmenu.h"
 

@@ -11,7 +11,7 @@
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/mon2.h"
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 #include "monitor/monitorwidgets.h"
 
 #include <QLabel>

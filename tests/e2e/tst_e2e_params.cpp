@@ -3,7 +3,7 @@
 // file is the window's own test.
 
 #include "e2eharness.h"
-#include "params/paramtext.h"
+#include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 // without waiting for the event loop, and what the line cannot take at once
 // still arrives whole and in order.
 
-#include "link/qtserialio.h"
+#include "drive/link/qtserialio.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -8,7 +8,7 @@
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "monitor/mon2.h"
-#include "monitor/monitorrules.h"
+#include "drive/monitor/monitorrules.h"
 #include "monitor/monitorwidgets.h"
 
 #include <QAbstractItemView>

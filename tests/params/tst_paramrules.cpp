@@ -3,11 +3,11 @@
 // back and to the write request, and the parameter file. Whole write requests
 // are the window's test.
 
-#include "params/entrychecks.h"
-#include "params/paramcatalogue.h"
-#include "drive/paramfile.h"
-#include "params/paramtext.h"
-#include "resources/strings.h"
+#include "drive/params/entrychecks.h"
+#include "drive/params/paramcatalogue.h"
+#include "drive/params/paramfile.h"
+#include "drive/params/paramtext.h"
+#include "drive/resources/strings.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,15 +1,15 @@
 // The parameter window driven as a user drives it: fields, help, checks, keys,
 // maker mode, the transfer through the in-memory port, and the file.
 
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 #include "linktestutil.h"
 #include "namedpipe.h"
 #include "params/helparea.h"
 #include "common/changemark.h"
 #include "drive/backups.h"
-#include "drive/paramfile.h"
+#include "drive/params/paramfile.h"
 #include "params/prm_writ.h"
-#include "resources/strings.h"
+#include "drive/resources/strings.h"
 #include "uitestutil.h"
 
 #include <QDir>

@@ -2,9 +2,9 @@
 // the file, the viewport layout and the scrolling that shows a row.
 
 #include "drive/numtext.h"
-#include "drive/pointfile.h"
+#include "drive/points/pointfile.h"
 #include "points/pointlayout.h"
-#include "points/pointrules.h"
+#include "drive/points/pointrules.h"
 #include "namedpipe.h"
 
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "common/childwindow.h"
 #include "common/twips.h"
 #include "linktestutil.h"
-#include "drive/pointfile.h"
+#include "drive/points/pointfile.h"
 #include "points/tbl_writ.h"
 #include "uitestutil.h"
 

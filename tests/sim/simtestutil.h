@@ -2,7 +2,7 @@
 // Helpers for the simulated drive's tests: asking the model, and reading a
 // reply the way the program reads it.
 
-#include "link/frames.h"
+#include "drive/link/frames.h"
 #include "sim/drivemodel.h"
 
 #include <QList>

@@ -24,14 +24,14 @@
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "monitor/mon2.h"
-#include "drive/paramfile.h"
-#include "params/paramtext.h"
+#include "drive/params/paramfile.h"
+#include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
-#include "drive/pointfile.h"
+#include "drive/points/pointfile.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
-#include "drive/wavefile.h"
+#include "drive/wave/wavefile.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

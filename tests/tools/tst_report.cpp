@@ -2,7 +2,7 @@
 // file read back with the PDF tools (pages, texts, blank margins), some of the
 // pages printed, and writes that fail.
 
-#include "params/paramtext.h"
+#include "drive/params/paramtext.h"
 #include "tools/commissioningreport.h"
 
 #include <QDir>

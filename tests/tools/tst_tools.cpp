@@ -4,9 +4,9 @@
 
 #include "app/mditbl.h"
 #include "app/titlebar.h"
-#include "link/memoryport.h"
+#include "drive/link/memoryport.h"
 #include "drive/compare.h"
-#include "drive/paramfile.h"
+#include "drive/params/paramfile.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "tools/comparewindow.h"

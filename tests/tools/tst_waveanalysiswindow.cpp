@@ -2,7 +2,7 @@
 // the list, waveform files in and out (a wrong one refused), the view's zoom
 // and cursor rules, and the exports landing as files.
 
-#include "drive/wavefile.h"
+#include "drive/wave/wavefile.h"
 #include "tools/captureplot.h"
 #include "tools/capturelist.h"
 #include "tools/waveanalysiswindow.h"

@@ -6,9 +6,9 @@
 
 #include "drive/csvfiles.h"
 #include "linktestutil.h"
-#include "trend/trendfile.h"
-#include "trend/trendpoller.h"
-#include "trend/trendrules.h"
+#include "drive/trend/trendfile.h"
+#include "drive/trend/trendpoller.h"
+#include "drive/trend/trendrules.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // responses, sines, flat and clipped lines, and captures in drive units.
 
 #include "drive/csvfiles.h"
-#include "wave/waveanalysis.h"
+#include "drive/wave/waveanalysis.h"
 
 #include <QTest>
 #include <cmath>

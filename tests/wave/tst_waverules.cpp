@@ -2,14 +2,14 @@
 // decoding, the marker and knob geometry, the file record, and the plots as
 // pixels.
 
-#include "link/frames.h"
+#include "drive/link/frames.h"
 #include "linktestutil.h"
 #include "plotpixels.h"
 #include "resources/bitmaps.h"
-#include "drive/wavefile.h"
+#include "drive/wave/wavefile.h"
 #include "wave/wavegeometry.h"
 #include "wave/waveplot.h"
-#include "wave/waveupload.h"
+#include "drive/wave/waveupload.h"
 
 #include <QSet>
 #include <QTest>

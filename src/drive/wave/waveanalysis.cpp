@@ -1,7 +1,7 @@
 #include "waveanalysis.h"
 
 #include "drive/csvfiles.h"
-#include "wave/wavequantities.h"
+#include "drive/wave/wavequantities.h"
 
 #include <fftw3.h>
 

@@ -1,6 +1,6 @@
 #include "capturejob.h"
 
-#include "wave/waveupload.h"
+#include "drive/wave/waveupload.h"
 
 CaptureJob::CaptureJob(DriveLink &link, const CaptureSetup &setup, int timeBase, int trigPos, QObject *parent)
     : DriveJob(link, QString(), parent), m_setup(setup)

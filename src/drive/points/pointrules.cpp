@@ -1,8 +1,8 @@
 #include "pointrules.h"
 
 #include "drive/numtext.h"
-#include "params/entrychecks.h"
-#include "resources/strings.h"
+#include "drive/params/entrychecks.h"
+#include "drive/resources/strings.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "trendrules.h"
 
-#include "link/frames.h"
-#include "link/linkstate.h"
-#include "monitor/monitorrules.h"
+#include "drive/link/frames.h"
+#include "drive/link/linkstate.h"
+#include "drive/monitor/monitorrules.h"
 
 #include <QDateTime>
 #include <algorithm>

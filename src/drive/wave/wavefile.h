@@ -4,8 +4,8 @@
 // status bit, torque and speed of slot s of the present series; 384..392 the
 // set-up and view; 393..403 are 0.
 
-#include "wave/waveupload.h"
-#include "wave/wavestate.h"
+#include "drive/wave/waveupload.h"
+#include "drive/wave/wavestate.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,7 +1,7 @@
 #include "paramtext.h"
 
 #include "drive/numtext.h"
-#include "params/entrychecks.h"
+#include "drive/params/entrychecks.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // names the item asked. The status word comes from every "S" reply the link
 // decodes, whoever asked.
 
-#include "link/drivelink.h"
+#include "drive/link/drivelink.h"
 
 #include <QList>
 #include <functional>

@@ -7,7 +7,7 @@
 
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
-#include "wave/wavestate.h"
+#include "drive/wave/wavestate.h"
 
 class CaptureJob : public DriveJob {
     Q_OBJECT

@@ -1,6 +1,6 @@
 #include "pointjobs.h"
 
-#include "points/pointrules.h"
+#include "drive/points/pointrules.h"
 
 // --- read ------------------------------------------------------------------------
 

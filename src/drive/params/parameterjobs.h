@@ -4,7 +4,7 @@
 
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
-#include "params/paramtext.h"
+#include "drive/params/paramtext.h"
 
 #include <functional>
 

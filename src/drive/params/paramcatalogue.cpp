@@ -1,6 +1,6 @@
 #include "paramcatalogue.h"
 
-#include "resources/strings.h"
+#include "drive/resources/strings.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // sixteen samples.
 
 #include "drive/drivedata.h"
-#include "link/linkstate.h"
-#include "wave/wavestate.h"
+#include "drive/link/linkstate.h"
+#include "drive/wave/wavestate.h"
 
 #include <QByteArrayView>
 #include <QString>

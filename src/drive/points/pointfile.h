@@ -3,7 +3,7 @@
 // 32-bit little-endian number, 512 bytes, no header. Its length is the only
 // check made when it is read.
 
-#include "points/pointdata.h"
+#include "drive/points/pointdata.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

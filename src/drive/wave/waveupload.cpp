@@ -1,7 +1,7 @@
 #include "waveupload.h"
 
 #include "drive/numtext.h"
-#include "link/frames.h"
+#include "drive/link/frames.h"
 
 #include <limits>
 

@@ -1,7 +1,7 @@
 #include "trendpoller.h"
 
-#include "monitor/monitorrules.h"
-#include "trend/trendrules.h"
+#include "drive/monitor/monitorrules.h"
+#include "drive/trend/trendrules.h"
 
 #include <QDateTime>
 #include <QPointer>
