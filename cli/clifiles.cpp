@@ -1,5 +1,6 @@
 #include "clifiles.h"
 
+#include "drive/savefile.h"
 #include "drive/csvfiles.h"
 #include "drive/params/paramfile.h"
 #include "drive/points/pointfile.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <cmath>
 
 namespace {
@@ -105,9 +105,9 @@ std::optional<QByteArray> ReadInputFile(const QString &path, qint64 limit, QStri
 
 bool WriteOutputFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return true;
-    *error = QStringLiteral("%1: cannot be written: %2").arg(path, file.errorString());
+    const SaveResult saved = SaveFileWhole(path, bytes);
+    if (saved.ok) return true;
+    *error = QStringLiteral("%1: cannot be written: %2").arg(path, saved.reason);
     return false;
 }
 

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <cmath>
 #include <optional>
 
@@ -49,13 +48,10 @@ QString PortFileNumber(int value)
            QStringLiteral(" ");
 }
 
-void WritePortFile(const PortSettings &settings)
+SaveResult WritePortFile(const PortSettings &settings)
 {
-    QSaveFile file(PortFilePath());
-    if (!file.open(QIODevice::WriteOnly)) return;
     const int lines[6] = {settings.PortNo, settings.OfflineMode, 0, 0, 0, 0};
     QByteArray text;
     for (int v : lines) text += PortFileNumber(v).toLatin1() + "\r\n";
-    file.write(text);
-    file.commit();
+    return SaveFileWhole(PortFilePath(), text);
 }

@@ -154,7 +154,12 @@ void PortInp::CmdOKCancel_Click(int index)
     } else {
         s.RestorePortSettings();
     }
-    WritePortFile(s);
+    const SaveResult saved = WritePortFile(s);
+    if (!saved.ok)
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("The port file could not be written, so these settings hold only until "
+                                            "the program ends.\n%1")
+                                 .arg(saved.error()));
     m_link.closePort();
     if (s.OfflineMode == 1) s.SavePortSettings();
     done(index == 0 ? QDialog::Accepted : QDialog::Rejected);

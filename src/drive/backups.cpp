@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
+#include "savefile.h"
 
 QString BackupFolder()
 {
@@ -28,8 +28,8 @@ BackupResult WriteBackup(const QString &kind, const QString &extension, const QB
     }
     for (int n = 2; QFileInfo::exists(r.path) && n < 1000; ++n)
         r.path = folder.filePath(QFileInfo(name).completeBaseName() + QStringLiteral("-%1.").arg(n) + extension);
-    QSaveFile file(r.path);
-    r.ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!r.ok) r.error = QStringLiteral("The backup %1 could not be written: %2").arg(r.path, file.errorString());
+    const SaveResult saved = SaveFileWhole(r.path, bytes);
+    r.ok = saved.ok;
+    if (!r.ok) r.error = QStringLiteral("The backup could not be written: %1").arg(saved.error());
     return r;
 }

@@ -1,5 +1,7 @@
 #include "csvfiles.h"
 
+#include "savefile.h"
+
 #include "drive/numtext.h"
 #include "drive/params/entrychecks.h"
 #include "drive/params/paramcatalogue.h"
@@ -11,7 +13,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <csv.h>
 
@@ -399,10 +400,9 @@ std::optional<QByteArray> ReadCsvFile(const QString &path, QString *error)
 
 bool WriteCsvFile(const QString &path, QByteArrayView bytes, QString *error)
 {
-    QSaveFile file(path);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes.data(), bytes.size()) == bytes.size() && file.commit();
-    if (!ok && error) *error = file.errorString();
-    return ok;
+    const SaveResult saved = SaveFileWhole(path, bytes);
+    if (!saved.ok && error) *error = saved.reason;
+    return saved.ok;
 }
 
 // ---- Parameter sets and point tables ---------------------------------------

@@ -1,5 +1,7 @@
 #include "prm_writ.h"
 
+#include "drive/savefile.h"
+
 #include "common/messagelines.h"
 #include "drive/numtext.h"
 #include "common/changemark.h"
@@ -21,7 +23,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -410,14 +411,12 @@ void Prm_Writ::saveFile()
     const ParamValues values = fieldValues();
     // Written beside the file and put in its place only when complete, so a
     // failed save leaves the old file as it was.
-    QSaveFile file(*path);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(EncodeParamFile(values)) == ParamFileSize &&
-                    file.commit();
-    if (ok) {
+    const SaveResult saved = SaveFileWhole(*path, EncodeParamFile(values));
+    if (saved.ok) {
         DlogFile.commit();
         return;
     }
     ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
-                *path + u'\r' + QStringLiteral("The file could not be written: ") + file.errorString(),
+                *path + u'\r' + QStringLiteral("The file could not be written: ") + saved.reason,
                 QStringLiteral("SaveFailedMessage"));
 }

@@ -2,6 +2,7 @@
 
 #include "drive/params/paramtext.h"
 #include "drive/points/pointrules.h"
+#include "drive/savefile.h"
 
 #include <QDir>
 #include <QFont>
@@ -14,7 +15,6 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QTextLayout>
 #include <QTextOption>
 
@@ -485,23 +485,18 @@ bool WriteReportPdf(const QString &path, const ReportData &data, QString *error)
         if (error) *error = QStringLiteral("The report could not be written: no file name was given.");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return fail(file.errorString());
-    bool drawn = false;
-    {
-        QPdfWriter writer(&file);
+    const SaveResult saved = SaveFileWith(path, [&data](QIODevice &device, QString *why) {
+        // The writer finishes the document when it goes, before the flush.
+        QPdfWriter writer(&device);
         writer.setResolution(300);
         setUpPage(writer);
         writer.setTitle(Title);
         writer.setCreator(QStringLiteral("ORVEX"));
-        drawn = RenderReport(writer, data);
-    }
-    if (!drawn) {
-        file.cancelWriting();
-        return fail(QStringLiteral("the pages could not be drawn."));
-    }
-    if (!file.commit()) return fail(file.errorString());
-    return true;
+        if (RenderReport(writer, data)) return true;
+        *why = QStringLiteral("the pages could not be drawn.");
+        return false;
+    });
+    return saved.ok || fail(saved.reason);
 }
 
 void PrintReport(QWidget *parent, const ReportData &data)

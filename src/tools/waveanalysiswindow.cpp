@@ -1,5 +1,7 @@
 #include "waveanalysiswindow.h"
 
+#include "drive/savefile.h"
+
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
 #include "drive/wave/wavefile.h"
@@ -23,7 +25,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -584,13 +585,9 @@ bool WaveAnalysisWindow::saveWaveFile(int captureId, const QString &path)
 {
     const ListedCapture *c = m_captures.find(captureId);
     if (!c) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(EncodeWaveFile(CaptureFileRecord(c->capture))) != WaveFileBytes ||
-        !file.commit()) {
-        cannotWrite(path, file.errorString());
-        return false;
-    }
-    return true;
+    const SaveResult saved = SaveFileWhole(path, EncodeWaveFile(CaptureFileRecord(c->capture)));
+    if (!saved.ok) cannotWrite(path, saved.reason);
+    return saved.ok;
 }
 
 void WaveAnalysisWindow::saveSelected()
@@ -628,24 +625,21 @@ bool WaveAnalysisWindow::exportCsv(const QString &path)
         tell(QStringLiteral("No capture is shown: tick the captures to export."));
         return false;
     }
-    QSaveFile file(path);
-    const QByteArray text = WA::CapturesCsv(shown);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        cannotWrite(path, file.errorString());
-        return false;
-    }
-    return true;
+    const SaveResult saved = SaveFileWhole(path, WA::CapturesCsv(shown));
+    if (!saved.ok) cannotWrite(path, saved.reason);
+    return saved.ok;
 }
 
 bool WaveAnalysisWindow::exportPng(const QString &path)
 {
     const QPixmap picture = Pages->currentWidget()->grab();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "PNG") || !file.commit()) {
-        cannotWrite(path, file.errorString());
+    const SaveResult saved = SaveFileWith(path, [&picture](QIODevice &device, QString *why) {
+        if (picture.save(&device, "PNG")) return true;
+        *why = QStringLiteral("the picture could not be encoded as PNG");
         return false;
-    }
-    return true;
+    });
+    if (!saved.ok) cannotWrite(path, saved.reason);
+    return saved.ok;
 }
 
 void WaveAnalysisWindow::renderPages(QPagedPaintDevice &device)
@@ -714,25 +708,19 @@ void WaveAnalysisWindow::renderPages(QPagedPaintDevice &device)
 
 bool WaveAnalysisWindow::exportPdf(const QString &path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        cannotWrite(path, file.errorString());
-        return false;
-    }
-    {
-        QPdfWriter writer(&file);
+    const SaveResult saved = SaveFileWith(path, [this](QIODevice &device, QString *) {
+        // The writer finishes the document when it goes, before the flush.
+        QPdfWriter writer(&device);
         writer.setResolution(300);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         writer.setTitle(QStringLiteral("Waveform Analysis"));
         writer.setCreator(QStringLiteral("ORVEX"));
         renderPages(writer);
-    }
-    if (!file.commit()) {
-        cannotWrite(path, file.errorString());
-        return false;
-    }
-    return true;
+        return true;
+    });
+    if (!saved.ok) cannotWrite(path, saved.reason);
+    return saved.ok;
 }
 
 void WaveAnalysisWindow::exportChosen(int kind)

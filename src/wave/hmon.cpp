@@ -1,5 +1,7 @@
 #include "hmon.h"
 
+#include "drive/savefile.h"
+
 #include "common/messagelines.h"
 #include "common/shape.h"
 #include "common/twips.h"
@@ -21,7 +23,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSignalBlocker>
 #include <utility>
 
@@ -724,14 +725,14 @@ void HMon::saveFile()
     const QByteArray bytes = EncodeWaveFile(MakeWaveFileRecord(m_wave, setup()));
     // Written beside the file and put in its place only when complete, so a
     // failed write leaves a good file as it was.
-    QSaveFile file(*path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+    const SaveResult saved = SaveFileWhole(*path, bytes);
+    if (saved.ok) {
         DlogFile.commit();
         return;
     }
     // Saying nothing would leave the user believing the waveform is kept.
     ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
-                *path + QStringLiteral("\rThe file could not be written: ") + file.errorString(),
+                *path + QStringLiteral("\rThe file could not be written: ") + saved.reason,
                 QStringLiteral("SaveFailedMessage"));
 }
 

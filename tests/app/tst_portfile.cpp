@@ -2,6 +2,7 @@
 // port file follows.
 
 #include "common/dlogfile.h"
+#include "fulldisk.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "linktestutil.h"
@@ -71,6 +72,7 @@ private Q_SLOTS:
     void readPortFile();
     void dialog_data();
     void dialog();
+    void dialogOnFullDisk();
     void chosenFile_data();
     void chosenFile();
     void dialogOpensNoFile();
@@ -187,6 +189,31 @@ void TstPortFile::dialog()
     QCOMPARE(r.port.isOpen(), file.isEmpty());
     if (file.isEmpty()) QVERIFY(!QFile::exists(PortFilePath()));
     else QVERIFY2(readFile().startsWith(file), readFile().constData());
+}
+
+void TstPortFile::dialogOnFullDisk()
+{
+    FullDisk disk;
+    QDir::setCurrent(disk.path(QString()));
+    const QByteArray old(" 4 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n");
+    writeFile(old);
+    disk.fill();
+    DialogRig r;
+    ReadPortFile(r.settings);
+    r.dialog.show();
+    r.dialog.TxtPortNo->setText(QStringLiteral("6"));
+    ModalAnswerer answer;
+    r.dialog.CmdOKCancel[0]->click();
+    disk.empty();
+    QDir::setCurrent(m_dir->path());
+    // The choice holds for this run, the old file stays, and the user hears why.
+    QCOMPARE(int(r.settings.PortNo), 6);
+    QVERIFY(!r.dialog.isVisible());
+    QCOMPARE(answer.seen.size(), 1);
+    QVERIFY2(answer.seen.first().text.contains(QStringLiteral("cp.dat")), qPrintable(answer.seen.first().text));
+    QFile f(disk.path(QStringLiteral("cp.dat")));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), old);
 }
 
 void TstPortFile::chosenFile_data()

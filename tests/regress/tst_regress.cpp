@@ -2,6 +2,7 @@
 // input that showed it.
 
 #include "common/childwindow.h"
+#include "fulldisk.h"
 #include "app/mditbl.h"
 #include "drive/numtext.h"
 #include "drive/params/entrychecks.h"
@@ -129,6 +130,10 @@ void TstRegress::failedSaveIsTold_data()
     QTest::newRow("parameters into /proc") << 0 << "/proc/kept.pxt";
     QTest::newRow("point table into /proc") << 1 << "/proc/kept.ptt";
     QTest::newRow("waveform into /proc") << 2 << "/proc/kept.wvt";
+    // On a full disk the save was reported as done and the good file left empty.
+    QTest::newRow("parameters over a good file, disk full") << 0 << "FULL/good.pxt";
+    QTest::newRow("point table over a good file, disk full") << 1 << "FULL/good.ptt";
+    QTest::newRow("waveform over a good file, disk full") << 2 << "FULL/good.wvt";
 }
 
 void TstRegress::failedSaveIsTold()
@@ -137,6 +142,15 @@ void TstRegress::failedSaveIsTold()
     QFETCH(QString, name);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
+    FullDisk disk;
+    const QByteArray goodBytes("the good file");
+    if (name.startsWith(u"FULL/")) {
+        name = disk.path(name.mid(5));
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(goodBytes) == goodBytes.size());
+        f.close();
+        disk.fill();
+    }
     MemoryPort port;
     MDItbl app(port);
     app.titleBar->TimerDateTime.stop();
@@ -158,7 +172,13 @@ void TstRegress::failedSaveIsTold()
     });
     reader.start(5);
     save[window]->click();
+    disk.empty();
     QCOMPARE(told, QStringList{QStringLiteral("SaveFailedMessage")});
+    if (name.startsWith(disk.path(QString()))) {
+        QFile f(name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), goodBytes);
+    }
     // Only a file written moves the current directory, where the port file goes.
     QCOMPARE(QDir::currentPath(), QDir(dir.path()).absolutePath());
     save[window]->click();

@@ -1,10 +1,11 @@
 #include "pointfile.h"
 
+#include "drive/savefile.h"
+
 #include "drive/records.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QByteArray EncodePointFile(const PointData &data) { return EncodeRecord(data); }
 
@@ -39,9 +40,7 @@ PointFileRead ReadPointFile(const QString &path)
 
 bool WritePointFile(const QString &path, const PointData &data, QString *error)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = EncodePointFile(data);
-    const bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-    if (!ok && error) *error = file.errorString();
-    return ok;
+    const SaveResult saved = SaveFileWhole(path, EncodePointFile(data));
+    if (!saved.ok && error) *error = saved.reason;
+    return saved.ok;
 }
