@@ -25,7 +25,10 @@
 #include "wave/wavegeometry.h"
 
 #include <QApplication>
+#include <algorithm>
+#include <utility>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -68,6 +71,8 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
 
     MDIForm_Load();
+    for (QMdiSubWindow *sub : mdiArea->subWindowList()) m_placed << sub;
+    connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDItbl::placeNewWindow);
     column->insertWidget(0, titleBar);
     column->addWidget(mdiArea, 1);
     mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -208,13 +213,22 @@ void MDItbl::arrangeWindows(QSize area, bool mayOverlap)
     frameOf(passWord)->move(qMax(0, (shown.width() - pw.width()) / 2), qMax(0, (shown.height() - pw.height()) / 3));
 }
 
+void MDItbl::restoreMaximized()
+{
+    // A maximised window would hide the arrangement and lend its size to it.
+    for (QMdiSubWindow *sub : mdiArea->subWindowList())
+        if (sub->isMaximized()) sub->showNormal();
+}
+
 void MDItbl::tileWindows()
 {
+    restoreMaximized();
     arrangeWindows(areaForLayout(), false);
 }
 
 void MDItbl::cascadeWindows()
 {
+    restoreMaximized();
     m_arrangement = WindowLayout::ArrangeAs(WindowLayout::Kind::Cascade, childSizes());
     m_arrangement.fits = m_arrangement.extent.width() <= areaForLayout().width() &&
                          m_arrangement.extent.height() <= areaForLayout().height();
@@ -223,6 +237,7 @@ void MDItbl::cascadeWindows()
 
 void MDItbl::arrangeAsAtStart()
 {
+    restoreMaximized();
     const auto frames = layoutFrames();
     for (int i = 0; i < WindowLayout::SlotCount; ++i) {
         if (frames[i]->isMinimized() || frames[i]->isMaximized()) frames[i]->showNormal();
@@ -280,7 +295,7 @@ bool MDItbl::restoreLayout()
         const QRect r = s.value(QStringLiteral("layout/") + f->objectName()).toRect();
         if (r.isEmpty()) continue;
         f->setGeometry(r);
-        any = true;
+        any = m_restoredPlaces = true;
     }
     if (any) {
         QRect all;
@@ -292,9 +307,57 @@ bool MDItbl::restoreLayout()
     if (main.isEmpty() || !WindowLayout::UsableOnScreens(main.adjusted(0, -WindowLayout::GripHeight, 0, 0),
                                                          screenRects()))
         return false;
-    setGeometry(main);
-    m_restoredMaximized = s.value(MaximizedKey).toBool();
+    // On the screen it opens on, whole; too large for it (kept on a larger
+    // screen), it is maximised there and gets the screen's room when restored.
+    const QScreen *on = QGuiApplication::screenAt(main.topLeft() + QPoint(WindowLayout::GripWidth / 2, 0));
+    if (!on) on = QGuiApplication::primaryScreen();
+    const QRect available = on ? on->availableGeometry() : main;
+    const std::optional<QRect> fitted = WindowLayout::FitOnScreen(main, available);
+    setGeometry(fitted.value_or(available.adjusted(0, WindowLayout::GripHeight, 0, 0)));
+    m_restoredMaximized = !fitted || s.value(MaximizedKey).toBool();
     return true;
+}
+
+void MDItbl::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // Once the area has its size: places kept on a larger screen come back in.
+    if (m_restoredPlaces && !event->spontaneous())
+        QTimer::singleShot(0, this, [this] {
+            if (std::exchange(m_restoredPlaces, false)) bringWindowsIntoArea();
+        });
+}
+
+void MDItbl::placeNewWindow(QMdiSubWindow *sub)
+{
+    if (!sub || m_placed.contains(sub)) return;
+    m_placed << sub;
+    fitIntoView(sub);
+}
+
+void MDItbl::fitIntoView(QMdiSubWindow *sub)
+{
+    // A window made later (the tools' windows) opens whole inside the part of
+    // the area in view where it fits, else from its top-left corner.
+    const QSize view = mdiArea->viewport()->size();
+    if (!sub->isMaximized()) {
+        const QSize size = sub->size().boundedTo(view).expandedTo(sub->minimumSizeHint());
+        if (size != sub->size()) sub->resize(size);
+        const QRect g = sub->geometry();
+        const QPoint at(std::clamp(g.x(), 0, std::max(0, view.width() - g.width())),
+                        std::clamp(g.y(), 0, std::max(0, view.height() - g.height())));
+        if (at != g.topLeft()) sub->move(at);
+    }
+}
+
+void MDItbl::bringWindowsIntoArea()
+{
+    const QSize area = mdiArea->viewport()->size();
+    for (QMdiSubWindow *sub : mdiArea->subWindowList()) {
+        if (sub->isHidden() || sub->isMinimized() || sub->isMaximized()) continue;
+        const QPoint at = WindowLayout::TitleBarInside(sub->geometry(), area);
+        if (at != sub->pos()) sub->move(at);
+    }
 }
 
 void MDItbl::saveLayout() const
@@ -346,6 +409,7 @@ void MDItbl::showWaveAnalysis()
         ChildFrame *frame = addChild(waveAnalysis, QSize(900, 640));
         // Placed over the other windows, within the main area.
         frame->move(QPoint(20, 20));
+        fitIntoView(frame);
     }
     ChildFrame *frame = frameOf(waveAnalysis);
     if (frame->isMinimized() || frame->isHidden()) frame->showNormal();
@@ -486,14 +550,19 @@ bool MDItbl::makerMode() const { return mnuSystem1[1]->isChecked(); }
 
 void MDItbl::SetMakerMode(bool on)
 {
+    const bool was = makerMode();
+    ChildFrame *frame = frameOf(mon2);
+    if (on && !was) m_sizeBeforeMaker = frame->size();
     mnuSystem1[1]->setChecked(on);
     if (prmWrit) prmWrit->SetMakerMode(on);
+    // The status display grows in place for the maker's rows and goes back to
+    // its size before them; no other window moves (a switch that changes
+    // nothing, as a wrong password, changes nothing on screen). Where it no
+    // longer fits, the area scrolls.
     mon2->setMakerControlsVisible(on);
-    // The status display grows for the maker's rows and shrinks back to its
-    // start-up size without them; the windows move aside, none over another.
-    ChildFrame *frame = frameOf(mon2);
-    if (!on && !frame->isMinimized()) frame->resize(m_startSizes[WindowLayout::Status]);
-    arrangeWindows(areaForLayout(), false);
+    if (!on && was && !frame->isMinimized() && !frame->isMaximized() && m_sizeBeforeMaker.isValid())
+        frame->resize(m_sizeBeforeMaker);
+    if (on && !was) frame->raise();
 }
 
 void MDItbl::connectLinkUi()

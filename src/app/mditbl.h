@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 
@@ -119,6 +120,9 @@ public:
     // now; from then on the program keeps its layout when it ends.
     bool restoreLayout();
     void saveLayout() const;
+    // Moves every child window whose title bar lies outside the window area
+    // back in as far as it takes (a place kept on a larger screen).
+    void bringWindowsIntoArea();
     bool restoredMaximized() const { return m_restoredMaximized; }
 
     void mnuSystem1_Click(int index);
@@ -138,6 +142,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void MDIForm_Load();
@@ -160,5 +165,12 @@ private:
     WindowLayout::Sizes m_startSizes{};
     bool m_keepLayout = false;
     bool m_restoredMaximized = false;
+    bool m_restoredPlaces = false;  // child windows went where an earlier run left them
+    // The windows the area has shown; one shown the first time is put inside it.
+    QList<QPointer<QMdiSubWindow>> m_placed;
+    void placeNewWindow(QMdiSubWindow *sub);
+    void fitIntoView(QMdiSubWindow *sub);
+    void restoreMaximized();
+    QSize m_sizeBeforeMaker;  // the status display's size before the maker's rows showed
     bool m_ending = false;
 };

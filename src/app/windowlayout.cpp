@@ -135,4 +135,23 @@ bool UsableOnScreens(const QRect &remembered, const QList<QRect> &screens)
     return false;
 }
 
+std::optional<QRect> FitOnScreen(const QRect &remembered, const QRect &available)
+{
+    if (remembered.isEmpty() || remembered.width() > available.width() ||
+        remembered.height() + GripHeight > available.height())
+        return std::nullopt;
+    const int x = std::clamp(remembered.x(), available.left(), available.right() + 1 - remembered.width());
+    const int y = std::clamp(remembered.y(), available.top() + GripHeight, available.bottom() + 1 - remembered.height());
+    return QRect(QPoint(x, y), remembered.size());
+}
+
+QPoint TitleBarInside(const QRect &child, QSize area)
+{
+    // The whole title bar where the window is narrower than the area, else
+    // from the area's left edge.
+    const int x = std::clamp(child.x(), 0, std::max(0, area.width() - child.width()));
+    const int y = std::clamp(child.y(), 0, std::max(0, area.height() - GripHeight));
+    return QPoint(x, y);
+}
+
 }  // namespace WindowLayout

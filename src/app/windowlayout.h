@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QSize>
 #include <array>
+#include <optional>
 
 namespace WindowLayout {
 
@@ -45,5 +46,16 @@ Arrangement ArrangeAs(Kind kind, const Sizes &sizes);
 inline constexpr int GripHeight = 24;
 inline constexpr int GripWidth = 64;
 bool UsableOnScreens(const QRect &remembered, const QList<QRect> &screens);
+
+// A remembered main window on the screen it opens on (its available room):
+// moved just far enough to lie inside with its title bar above it, or
+// nothing when it is too large for the screen (it is then maximised).
+std::optional<QRect> FitOnScreen(const QRect &remembered, const QRect &available);
+
+// The top-left corner for a child window of this size at this place such that
+// its title bar (GripHeight high, the window's width wide) lies inside an area
+// of this size: unchanged when it does already, else moved as little as will
+// do; a window wider than the area goes to its left edge.
+QPoint TitleBarInside(const QRect &child, QSize area);
 
 }  // namespace WindowLayout

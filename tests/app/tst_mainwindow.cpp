@@ -73,7 +73,13 @@ private Q_SLOTS:
     void makerModeStatusRows();
     void windowMenu_data();
     void windowMenu();
-    void makerModeKeepsWindowsApart();
+    void makerModeMovesNoWindow_data();
+    void makerModeMovesNoWindow();
+    void arrangingWithAMaximisedWindow_data();
+    void arrangingWithAMaximisedWindow();
+    void newWindowOpensInside_data();
+    void newWindowOpensInside();
+    void layoutFromALargerScreen();
     void chosenWindowComesIntoView_data();
     void chosenWindowComesIntoView();
     void layoutKeptBetweenRuns_data();
@@ -360,22 +366,103 @@ void TstMainWindow::windowMenu()
     QCOMPARE(now == start, item == u"mnuArrangeAtStart");
 }
 
-void TstMainWindow::makerModeKeepsWindowsApart()
+// Nothing moves under the pointer: a wrong password changes nothing on screen
+// (the next click once landed on a panel button), and maker mode grows the
+// status display in place and moves no other window.
+void TstMainWindow::makerModeMovesNoWindow_data()
 {
+    QTest::addColumn<QSize>("mainSize");
+    QTest::newRow("large") << QSize(1900, 1000);
+    QTest::newRow("small, the area scrolls") << QSize(1000, 700);
+}
+
+void TstMainWindow::makerModeMovesNoWindow()
+{
+    QFETCH(QSize, mainSize);
+    AppRig r;
+    r.app->resize(mainSize);
+    r.app->mnuArrangeAtStart->trigger();
+    const auto places = [&r] {
+        QList<QRect> out;
+        for (ChildFrame *f : sevenFrames(*r.app)) out << f->geometry();
+        return out;
+    };
+    const QList<QRect> start = places();
+    ChildFrame *status = r.app->frameOf(r.app->mon2);
+    const int statusIndex = sevenFrames(*r.app).indexOf(status);
+
+    ModalAnswerer answer;
+    r.app->mnuSystem1[1]->trigger();
+    QTest::keyClicks(r.app->passWord->TxtPassWord, QStringLiteral("wrong"));
+    r.app->passWord->CmdOK->click();
+    QCOMPARE(answer.told(), QStringList{"critical Error: Invalid Password"});
+    QCOMPARE(places(), start);
+
+    for (bool on : {true, false, true, false}) {
+        r.app->SetMakerMode(on);
+        const QList<QRect> now = places();
+        for (int i = 0; i < now.size(); ++i) {
+            if (i != statusIndex) QCOMPARE(now[i], start[i]);
+        }
+        QCOMPARE(now[statusIndex].topLeft(), start[statusIndex].topLeft());
+        if (on) QVERIFY(now[statusIndex].height() > start[statusIndex].height());
+        else QCOMPARE(now[statusIndex], start[statusIndex]);
+    }
+}
+
+// "Tile", "Cascade" and "Arrange as at Start" work while a window is maximised.
+void TstMainWindow::arrangingWithAMaximisedWindow_data()
+{
+    QTest::addColumn<QString>("item");
+    QTest::newRow("tile") << "mnuTile";
+    QTest::newRow("cascade") << "mnuCascade";
+    QTest::newRow("as at start") << "mnuArrangeAtStart";
+}
+
+void TstMainWindow::arrangingWithAMaximisedWindow()
+{
+    QFETCH(QString, item);
     AppRig r;
     r.app->resize(1900, 1000);
     r.app->mnuArrangeAtStart->trigger();
-    QList<QSize> start;
-    for (ChildFrame *f : sevenFrames(*r.app)) start << f->size();
-    ChildFrame *status = r.app->frameOf(r.app->mon2);
-    for (bool on : {true, false, true, false}) {
-        r.app->SetMakerMode(on);
-        QVERIFY2(overlapping(*r.app).isEmpty(), qPrintable(overlapping(*r.app)));
-        if (on) QVERIFY(status->height() > start[1].height() || status->width() > start[1].width());
-    }
-    QList<QSize> now;
-    for (ChildFrame *f : sevenFrames(*r.app)) now << f->size();
-    QCOMPARE(now, start);
+    QList<QRect> start;
+    for (ChildFrame *f : sevenFrames(*r.app)) start << f->geometry();
+    r.app->frameOf(r.app->prmWrit)->showMaximized();
+    r.app->findChild<QAction *>(item)->trigger();
+    for (ChildFrame *f : sevenFrames(*r.app)) QVERIFY(!f->isMaximized());
+    QList<QRect> now;
+    for (ChildFrame *f : sevenFrames(*r.app)) now << f->geometry();
+    if (item != u"mnuCascade") QCOMPARE(now, start);
+    else QVERIFY(now != start);
+}
+
+// A window made later opens inside the part of the area in view, or from its
+// top-left corner where even its smallest size is larger.
+void TstMainWindow::newWindowOpensInside_data()
+{
+    QTest::addColumn<QSize>("mainSize");
+    QTest::newRow("1920x1080") << QSize(1920, 1040);
+    QTest::newRow("1024x768") << QSize(1024, 740);
+}
+
+void TstMainWindow::newWindowOpensInside()
+{
+    QFETCH(QSize, mainSize);
+    AppRig r;
+    r.app->resize(mainSize);
+    r.app->mnuArrangeAtStart->trigger();
+    r.app->findChild<QAction *>(QStringLiteral("mnuTrendRecorder"))->trigger();
+    QMdiSubWindow *trend = r.app->mdiArea->activeSubWindow();
+    QVERIFY(trend && trend->objectName() == u"TrendRecorderFrame");
+    const QRect view = r.app->mdiArea->viewport()->rect();
+    const QRect g = trend->geometry();
+    if (g.width() > view.width()) QCOMPARE(g.x(), 0);
+    if (g.height() > view.height()) QCOMPARE(g.y(), 0);
+    QVERIFY2(view.contains(g.topLeft()) && (g.width() > view.width() || g.right() <= view.right()) &&
+                 (g.height() > view.height() || g.bottom() <= view.bottom()), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6")
+                                                             .arg(trend->x()).arg(trend->y())
+                                                             .arg(trend->width()).arg(trend->height())
+                                                             .arg(view.width()).arg(view.height())));
 }
 
 // On a window area smaller than the windows, the window chosen from the list
@@ -440,6 +527,37 @@ void TstMainWindow::layoutKeptBetweenRuns()
     QCOMPARE(again.app->restoreLayout(), mainUsed);
     QCOMPARE(again.app->frameOf(again.app->mon2)->geometry(), statusAt);
     if (mainUsed) QCOMPARE(again.app->geometry(), QRect(mainAt, QSize(700, 500)));
+    settings().clear();
+}
+
+// A session kept on a 1920x1080 screen, restored on a smaller one: the main
+// window is maximised rather than reaching off the screen, and every child
+// window's title bar is brought inside the area.
+void TstMainWindow::layoutFromALargerScreen()
+{
+    settings().clear();
+    QSettings s = settings();
+    s.setValue(QStringLiteral("layout/main"), QRect(36, 60, 1848, 912));
+    s.setValue(QStringLiteral("layout/maximized"), false);
+    s.setValue(QStringLiteral("layout/Mon2Frame"), QRect(1500, 800, 333, 222));
+    s.setValue(QStringLiteral("layout/IOMonFrame"), QRect(-900, -300, 300, 200));
+    s.sync();
+    AppRig r;
+    r.app->hide();
+    QVERIFY(r.app->restoreLayout());
+    QVERIFY(r.app->restoredMaximized());
+    r.app->showMaximized();
+    QTRY_VERIFY(r.app->isMaximized());
+    const QRect screen = r.app->screen()->availableGeometry();
+    QVERIFY2(screen.contains(r.app->geometry()), qPrintable(QStringLiteral("%1x%2").arg(r.app->width()).arg(r.app->height())));
+    const QRect view = r.app->mdiArea->viewport()->rect();
+    QCoreApplication::processEvents();
+    for (QWidget *child : {static_cast<QWidget *>(r.app->mon2), static_cast<QWidget *>(r.app->ioMon)}) {
+        const QRect g = r.app->frameOf(child)->geometry();
+        QVERIFY2(view.contains(QRect(g.topLeft(), QSize(qMin(view.width(), g.width()), 24))),
+                 qPrintable(QStringLiteral("%1 at %2,%3 in %4x%5").arg(child->objectName()).arg(g.x()).arg(g.y())
+                                .arg(view.width()).arg(view.height())));
+    }
     settings().clear();
 }
 

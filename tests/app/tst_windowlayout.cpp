@@ -32,6 +32,10 @@ private Q_SLOTS:
     void places();
     void usable_data();
     void usable();
+    void fitOnScreen_data();
+    void fitOnScreen();
+    void titleBarInside_data();
+    void titleBarInside();
 };
 
 void TstWindowLayout::arrange_data()
@@ -130,6 +134,58 @@ void TstWindowLayout::usable()
     QFETCH(QList<QRect>, screens);
     QFETCH(bool, usable);
     QCOMPARE(UsableOnScreens(remembered, screens), usable);
+}
+
+void TstWindowLayout::fitOnScreen_data()
+{
+    QTest::addColumn<QRect>("remembered");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("fitted");  // empty: maximised
+    const QRect small(0, 0, 1024, 740);
+    QTest::newRow("fits where it was") << QRect(50, 60, 800, 600) << small << QRect(50, 60, 800, 600);
+    // A run at 1920x1080 left it larger than the smaller screen.
+    QTest::newRow("from a larger screen") << QRect(36, 60, 1848, 912) << small << QRect();
+    QTest::newRow("fits, pushed back from the right") << QRect(900, 100, 800, 600) << small << QRect(224, 100, 800, 600);
+    QTest::newRow("fits, title bar brought down") << QRect(10, 0, 800, 600) << small << QRect(10, 24, 800, 600);
+    QTest::newRow("fits, pushed up from below") << QRect(10, 500, 800, 600) << small << QRect(10, 140, 800, 600);
+    QTest::newRow("exactly the room") << QRect(0, 24, 1024, 716) << small << QRect(0, 24, 1024, 716);
+    QTest::newRow("a pixel too high") << QRect(0, 24, 1024, 717) << small << QRect();
+    QTest::newRow("a pixel too wide") << QRect(0, 24, 1025, 600) << small << QRect();
+    QTest::newRow("second screen") << QRect(2000, 100, 800, 600) << QRect(1920, 0, 1920, 1080)
+                                   << QRect(2000, 100, 800, 600);
+}
+
+void TstWindowLayout::fitOnScreen()
+{
+    QFETCH(QRect, remembered);
+    QFETCH(QRect, available);
+    QFETCH(QRect, fitted);
+    QCOMPARE(FitOnScreen(remembered, available).value_or(QRect()), fitted);
+}
+
+void TstWindowLayout::titleBarInside_data()
+{
+    QTest::addColumn<QRect>("child");
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<QPoint>("at");
+    const QSize area(1000, 600);
+    QTest::newRow("inside stays") << QRect(100, 100, 300, 200) << area << QPoint(100, 100);
+    QTest::newRow("hanging off the right") << QRect(900, 100, 300, 200) << area << QPoint(700, 100);
+    QTest::newRow("off to the right") << QRect(1500, 100, 300, 200) << area << QPoint(700, 100);
+    QTest::newRow("wider than the area") << QRect(300, 100, 1300, 200) << area << QPoint(0, 100);
+    QTest::newRow("below the area") << QRect(100, 700, 300, 200) << area << QPoint(100, 576);
+    QTest::newRow("above the area") << QRect(100, -50, 300, 200) << area << QPoint(100, 0);
+    QTest::newRow("off to the left") << QRect(-290, 10, 300, 200) << area << QPoint(0, 10);
+    QTest::newRow("narrow window") << QRect(-50, 10, 40, 30) << area << QPoint(0, 10);
+    QTest::newRow("area smaller than a title bar") << QRect(300, 300, 300, 200) << QSize(50, 20) << QPoint(0, 0);
+}
+
+void TstWindowLayout::titleBarInside()
+{
+    QFETCH(QRect, child);
+    QFETCH(QSize, area);
+    QFETCH(QPoint, at);
+    QCOMPARE(TitleBarInside(child, area), at);
 }
 
 QTEST_MAIN(TstWindowLayout)
