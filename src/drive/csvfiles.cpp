@@ -487,6 +487,40 @@ QByteArray PointsCsv(const PointTable &table)
     return out;
 }
 
+CsvImport<PointTable> PastePointCells(const QString &text, int row, int column, const PointTable &current)
+{
+    CsvImport<PointTable> paste;
+    paste.values = current;
+    QStringList lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();  // the spreadsheet's last line end
+    for (int i = 0; i < lines.size() && row + i < PointCount; ++i) {
+        const QStringList cells = lines[i].split(u'\t');
+        for (int j = 0; j < cells.size() && column + j < PointColumns; ++j) {
+            const int p = row + i, c = column + j;
+            const QString typed = cells[j].trimmed();
+            qint32 &value = paste.values[PointColumns * p + c];
+            const QString was = PointCellText(c, value).trimmed();
+            CsvLineReport report;
+            report.line = int(paste.lines.size()) + 1;
+            const QString name = QStringLiteral("POINT%1 %2").arg(p).arg(PointHeader[1 + c]);
+            const Entry e = pointEntry(c, typed);
+            if (!e.refused.isEmpty()) {
+                report.text = QStringLiteral("%1: %2; it keeps %3.").arg(name, e.refused, was);
+            } else {
+                value = e.value;
+                const QString now = PointCellText(c, value).trimmed();
+                const QString before = was == now ? QStringLiteral(" (as before)") : QStringLiteral(" (was %1)").arg(was);
+                report.kind = e.changed ? CsvLineReport::Kind::Changed : CsvLineReport::Kind::Taken;
+                report.text = e.changed ? QStringLiteral("%1: %2 changed to %3 by the entry check, range %4%5.")
+                                              .arg(name, shortened(typed), now, LoadResString(PointRangeId + c), before)
+                                        : QStringLiteral("%1: %2%3.").arg(name, now, before);
+            }
+            paste.lines << report;
+        }
+    }
+    return paste;
+}
+
 CsvImport<PointTable> ReadPointsCsv(QByteArrayView bytes, const PointTable &current)
 {
     FirstLines firstLines;

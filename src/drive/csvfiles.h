@@ -141,3 +141,10 @@ QByteArray PointsCsv(const PointTable &table);
 
 // Reads a point table CSV file over the current table.
 CsvImport<PointTable> ReadPointsCsv(QByteArrayView bytes, const PointTable &current);
+
+// Cells pasted into the point table from row and column on (tab-separated,
+// a line a row; cells beyond the table left out), each through the same
+// check as an imported one: the table with every taken or changed cell
+// applied, and a report a cell, in order ("line" is the cell's place among
+// those pasted, from 1). A refused cell keeps what it held.
+CsvImport<PointTable> PastePointCells(const QString &text, int row, int column, const PointTable &current);

@@ -1,5 +1,7 @@
 #include "tbl_writ.h"
 
+#include "common/importreport.h"
+
 #include "common/messagelines.h"
 #include "common/twips.h"
 #include "common/changemark.h"
@@ -443,19 +445,20 @@ QString Tbl_Writ::tableText() const
     return lines.join(u'\n') + u'\n';
 }
 
-int Tbl_Writ::pasteBlock(int row, int column, const QString &text)
+CsvImport<PointTable> Tbl_Writ::pasteBlock(int row, int column, const QString &text)
 {
-    QStringList lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty()) lines.removeLast();  // the spreadsheet's last line end
-    int pasted = 0;
-    for (int i = 0; i < lines.size() && row + i < PointCount; ++i) {
-        const QStringList cells = lines[i].split(u'\t');
-        for (int j = 0; j < cells.size() && column + j < PointColumns; ++j) {
-            field(row + i, column + j)->setText(CheckPointEntry(column + j, cells[j].trimmed()));
-            ++pasted;
-        }
-    }
-    return pasted;
+    const PointTable before = fieldTable();
+    CsvImport<PointTable> paste = PastePointCells(text, row, column, before);
+    // Only cells the paste took change; a refused cell keeps its text.
+    for (int i = 0; i < PointCount * PointColumns; ++i)
+        if (paste.values[i] != before[i]) field(i / PointColumns, i % PointColumns)->setText(PointCellText(i % PointColumns, paste.values[i]));
+    const QString summary = QStringLiteral("Pasted %1 cells: ").arg(paste.lines.size()) + ImportSummary(paste);
+    Q_EMIT transferReport(summary);
+    using K = CsvLineReport::Kind;
+    if (paste.count(K::Changed) + paste.count(K::Refused) > 0)
+        ShowImportReport(this, QStringLiteral("Paste into the Point Table"),
+                         summary + QStringLiteral("\n\n") + ImportReportLines(paste.lines, QStringLiteral("Cell")));
+    return paste;
 }
 
 void Tbl_Writ::showTable(const PointData &table)

@@ -7,6 +7,7 @@
 #include "common/dlogfile.h"
 #include "common/useroptions.h"
 #include "drive/points/pointdata.h"
+#include "drive/csvfiles.h"
 
 #include <QHash>
 #include <QTimer>
@@ -72,8 +73,10 @@ public:
     QString tableText() const;
     // Tab-separated cells (from a spreadsheet, by Ctrl+V in a field) go into
     // the grid from row and column on, each through its column's entry
-    // check; cells beyond the grid are left out. Returns how many were taken.
-    int pasteBlock(int row, int column, const QString &text);
+    // check; cells beyond the grid are left out, a refused cell keeps its
+    // text. The status line sums it up; where a cell was changed or refused,
+    // the report of every cell is shown.
+    CsvImport<PointTable> pasteBlock(int row, int column, const QString &text);
 
 Q_SIGNALS:
     // How far a transfer is, or how it ended, in words.

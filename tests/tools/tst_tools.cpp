@@ -42,17 +42,20 @@ struct Rig {
         app->tools->chooseFile = [this](bool, const QString &) { return chosen.takeFirst(); };
     }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
-    // Runs a menu command that ends in the import report, and reads it.
-    void runAndReadReport(void (ToolsMenu::*command)())
+    // Runs something that may end in the import report, and reads it.
+    template <typename Run>
+    void runAndReadReport(Run run)
     {
+        reportShown.clear();
         QTimer::singleShot(0, [this] {
             auto *box = QApplication::activeModalWidget();
             if (auto *lines = box ? box->findChild<QPlainTextEdit *>(QStringLiteral("ImportReportLines")) : nullptr)
                 reportShown = lines->toPlainText();
             if (box) box->close();
         });
-        (app->tools->*command)();
+        run();
     }
+    void runAndReadReport(void (ToolsMenu::*command)()) { runAndReadReport([this, command] { (app->tools->*command)(); }); }
 };
 
 }  // namespace
@@ -171,12 +174,31 @@ void TstTools::pasteABlock()
     Rig r;
     Tbl_Writ *t = r.app->tblWrit;
     // Two rows of three cells from point 30's travel on: the last column and
-    // the row past point 31 are left out; each value is checked.
-    QCOMPARE(t->pasteBlock(30, 1, QStringLiteral("100\t9999\t5\r\n-3000000\tx\t7\r\n1\t2\t3\r\n")), 6);
+    // the row past point 31 are left out; each value is checked, and each
+    // cell is reported.
+    t->TxtSpd[31]->setText(QStringLiteral(" 120"));
+    QString status;
+    connect(t, &Tbl_Writ::transferReport, this, [&status](const QString &s) { status = s; });
+    r.runAndReadReport([&] {
+        const auto paste = t->pasteBlock(30, 1, QStringLiteral("100\t9999\t5\r\n-3000000\tx\t7\r\n1\t2\t3\r\n"));
+        QCOMPARE(paste.lines.size(), 6);
+    });
     QCOMPARE(t->TxtLocate[30]->text().trimmed(), QStringLiteral("100"));
     QCOMPARE(t->TxtSpd[30]->text().trimmed(), QStringLiteral("2500"));  // held to its range
     QCOMPARE(t->TxtLocate[31]->text().trimmed(), QStringLiteral("-2000000"));
-    QCOMPARE(t->TxtSpd[31]->text().trimmed(), QStringLiteral("----"));  // no number reads as 0
+    // Not a number: refused, and the cell keeps what it held.
+    QCOMPARE(t->TxtSpd[31]->text().trimmed(), QStringLiteral("120"));
+    QCOMPARE(status, QStringLiteral("Pasted 6 cells: 3 taken, 2 changed by the entry checks, 1 refused. "
+                                    "Nothing was written to the drive."));
+    const QStringList report = r.reportShown.split(u'\n');
+    QCOMPARE(report.size(), 8);
+    QCOMPARE(report[0], status);
+    QCOMPARE(report[3], QStringLiteral("Cell 2, changed: POINT30 Speed: 9999 changed to 2500 by the entry check, range 0/2500 (was 1)."));
+    QCOMPARE(report[6], QStringLiteral("Cell 5, refused: POINT31 Speed: \"x\" is not a number; it keeps 120."));
+    // A paste with nothing to say shows no report.
+    r.runAndReadReport([&] { t->pasteBlock(0, 1, QStringLiteral("5\t6\n")); });
+    QVERIFY(r.reportShown.isEmpty());
+    QVERIFY(status.startsWith(QStringLiteral("Pasted 2 cells: 2 taken")));
     QApplication::clipboard()->setText(QStringLiteral("0\t11\n1\t22\n"));
     t->TxtInc[0]->setFocus();
     QTest::keyClick(t->TxtInc[0], Qt::Key_V, Qt::ControlModifier);
