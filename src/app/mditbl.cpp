@@ -62,7 +62,8 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     buildMenus();
     transferStatus = new QLabel(this);
     transferStatus->setObjectName(QStringLiteral("transferStatus"));
-    transferStatus->setAccessibleName(QStringLiteral("Transfer status"));
+    // Its text is its accessible name, announced as it changes.
+    transferStatus->setAccessibleDescription(QStringLiteral("Transfer status"));
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
     portInp = new PortInp(link, std::move(listPorts), this);

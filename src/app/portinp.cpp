@@ -56,7 +56,7 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
     // Says why the chosen port cannot be opened by this user, when it cannot.
     LblAccess = new QLabel(this);
     LblAccess->setObjectName(QStringLiteral("LblAccess"));
-    LblAccess->setAccessibleName(QStringLiteral("Port access"));
+    LblAccess->setAccessibleDescription(QStringLiteral("Port access"));
     LblAccess->setWordWrap(true);
     LblAccess->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblAccess->setMinimumHeight(3 * LblAccess->fontMetrics().lineSpacing());

@@ -74,14 +74,17 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     ShpRed->setObjectName(QStringLiteral("ShpRed"));
     ShpRed->setFixedSize(16, 16);
     LblAlarmName = makeLabel(QStringLiteral("LblAlarmName"), QString(), Picture1);
-    LblAlarmName->setAccessibleName(QStringLiteral("Alarms present"));
+    // Texts that change are the labels' accessible names (the label announces
+    // each change); the role is their description.
+    LblAlarmName->setAccessibleDescription(QStringLiteral("Alarms present"));
 
     LblDateTime = makeLabel(QStringLiteral("LblDateTime"), QString(), Picture1);
     LblPort = makeLabel(QStringLiteral("LblPort"), QString(), Picture1);
     LblPort->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblPort->setMinimumWidth(40);
+    LblPort->setAccessibleDescription(QStringLiteral("Port"));
     LblNoReply = makeLabel(QStringLiteral("LblNoReply"), QString(), Picture1);
-    LblNoReply->setAccessibleName(QStringLiteral("Drive answer"));
+    LblNoReply->setAccessibleDescription(QStringLiteral("Drive answer"));
     QFont boldRed = LblNoReply->font();
     boldRed.setBold(true);
     LblNoReply->setFont(boldRed);

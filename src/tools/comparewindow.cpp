@@ -80,7 +80,7 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
     connect(CmdCompare, &QPushButton::clicked, this, &CompareWindow::compare);
     LblSummary = new QLabel(this);
     LblSummary->setObjectName(QStringLiteral("LblSummary"));
-    LblSummary->setAccessibleName(QStringLiteral("Comparison result"));
+    LblSummary->setAccessibleDescription(QStringLiteral("Comparison result"));
     LblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ChkShowAll = new QCheckBox(QStringLiteral("Show all entries"), this);
     ChkShowAll->setObjectName(QStringLiteral("ChkShowAll"));

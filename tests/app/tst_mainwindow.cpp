@@ -2,6 +2,7 @@
 #include "app/mditbl.h"
 #include "common/messagelines.h"
 #include "app/password.h"
+#include "app/portinp.h"
 #include "app/titlebar.h"
 #include "linktestutil.h"
 #include "monitor/alarm.h"
@@ -13,7 +14,9 @@
 #include "uitestutil.h"
 #include "wave/hmon.h"
 
+#include <QAccessible>
 #include <QDir>
+#include <QLabel>
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <QSettings>
@@ -80,6 +83,7 @@ private Q_SLOTS:
     void newWindowOpensInside_data();
     void newWindowOpensInside();
     void layoutFromALargerScreen();
+    void changingTextsReachAssistiveTools();
     void chosenWindowComesIntoView_data();
     void chosenWindowComesIntoView();
     void layoutKeptBetweenRuns_data();
@@ -559,6 +563,26 @@ void TstMainWindow::layoutFromALargerScreen()
                                 .arg(view.width()).arg(view.height())));
     }
     settings().clear();
+}
+
+// Labels whose text changes are read by assistive tools with their text (a
+// fixed accessible name hid the message; Qt announces a label's new text only
+// while its accessible name is empty), their role kept as the description.
+void TstMainWindow::changingTextsReachAssistiveTools()
+{
+    AppRig r;
+    PortInp dialog(r.app->link, {});
+    const QList<QLabel *> labels{r.app->transferStatus, r.app->titleBar->LblNoReply, r.app->titleBar->LblAlarmName,
+                                 r.app->titleBar->LblPort, dialog.LblAccess};
+    for (QLabel *label : labels) {
+        const QString text = QStringLiteral("Written and verified: 40 parameters (%1)").arg(label->objectName());
+        label->setText(text);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(a);
+        QCOMPARE(a->text(QAccessible::Name), text);
+        QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(label->objectName()));
+        QVERIFY2(label->accessibleName().isEmpty(), qPrintable(label->objectName()));
+    }
 }
 
 QTEST_MAIN(TstMainWindow)
