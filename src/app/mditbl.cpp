@@ -442,10 +442,10 @@ void MDItbl::buildMenus()
         connect(item, &QAction::triggered, this, slot);
         return item;
     };
-    mnuTile = arranging(QStringLiteral("Tile"), "mnuTile", &MDItbl::tileWindows);
-    mnuCascade = arranging(QStringLiteral("Cascade"), "mnuCascade", &MDItbl::cascadeWindows);
+    mnuTile = arranging(QStringLiteral("&Tile"), "mnuTile", &MDItbl::tileWindows);
+    mnuCascade = arranging(QStringLiteral("&Cascade"), "mnuCascade", &MDItbl::cascadeWindows);
     mnuArrangeAtStart =
-        arranging(QStringLiteral("Arrange as at Start"), "mnuArrangeAtStart", &MDItbl::arrangeAsAtStart);
+        arranging(QStringLiteral("&Arrange as at Start"), "mnuArrangeAtStart", &MDItbl::arrangeAsAtStart);
     fillWindowMenu();
 
     mnuTools = menuBar()->addMenu(QStringLiteral("Tools(&T)"));
@@ -479,13 +479,13 @@ void MDItbl::buildMenus()
         });
         return item;
     };
-    mnuHoldToJog = option(QStringLiteral("Hold to Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
-    mnuBackUp = option(QStringLiteral("Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
-    mnuVerify = option(QStringLiteral("Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
-    option(QStringLiteral("Name Alarms in the Log"), "mnuNameAlarms", &UserOptions::nameAlarmsInLog);
+    mnuHoldToJog = option(QStringLiteral("Hold to &Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
+    mnuBackUp = option(QStringLiteral("&Back Up Before Writing"), "mnuBackUp", &UserOptions::backUpBeforeWriting);
+    mnuVerify = option(QStringLiteral("&Verify After Writing"), "mnuVerify", &UserOptions::verifyAfterWriting);
+    option(QStringLiteral("&Name Alarms in the Log"), "mnuNameAlarms", &UserOptions::nameAlarmsInLog);
     mnuKeepAllLive =
-        option(QStringLiteral("Keep All Monitors Live"), "mnuKeepAllLive", &UserOptions::keepAllMonitorsLive);
-    mnuRepliesWhole = option(QStringLiteral("Take Replies Whole (Less CPU)"), "mnuRepliesWhole",
+        option(QStringLiteral("Keep All &Monitors Live"), "mnuKeepAllLive", &UserOptions::keepAllMonitorsLive);
+    mnuRepliesWhole = option(QStringLiteral("Take &Replies Whole (Less CPU)"), "mnuRepliesWhole",
                              &UserOptions::takeRepliesWhole);
     mnuRepliesWhole->setStatusTip(QStringLiteral(
         "The serial port hands each reply over at its end: a third of the CPU while polling, "

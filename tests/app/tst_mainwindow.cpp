@@ -356,7 +356,7 @@ void TstMainWindow::windowMenu()
     QFETCH(bool, apart);
     AppRig r;
     QCOMPARE(menuTexts(r.app->mnuWindow),
-             (QStringList{"Tile", "Cascade", "Arrange as at Start", "-", "&1 Point Table", "&2 Graphical Monitor",
+             (QStringList{"&Tile", "&Cascade", "&Arrange as at Start", "-", "&1 Point Table", "&2 Graphical Monitor",
                           "&3 Command Communication", "&4 Status Display", "&5 Alarm Display",
                           "&6 Setting Parameters", "&7 I/O Monitor"}));
     QList<QSize> start;

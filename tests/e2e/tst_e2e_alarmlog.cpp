@@ -179,7 +179,7 @@ void TstE2eAlarmLog::namesAskedForWithTheOption()
     AlarmLogBook *log = w.tools->alarmLog;
     QAction *option = w.mnuOptions->findChild<QAction *>(QStringLiteral("mnuNameAlarms"));
     QVERIFY(option && option->isCheckable());
-    QCOMPARE(option->text(), QStringLiteral("Name Alarms in the Log"));
+    QCOMPARE(option->text(), QStringLiteral("&Name Alarms in the Log"));
     QVERIFY(!UserOptions{}.nameAlarmsInLog);  // off unless chosen
     w.options.nameAlarmsInLog = true;  // not saved: the other tests keep their settings
 
