@@ -101,6 +101,15 @@ void CommComm::buildMonitor()
     QFont big = LblMON->font();
     big.setBold(true);
     LblMON->setFont(big);
+    // The value's unit (or form) for the item chosen, where the panel shows none.
+    const auto describeValue = [this](int item) {
+        const QString unit = MonitorItemIsWord(item) ? QStringLiteral("hexadecimal") : MonitorItemUnit(item);
+        const QString text = unit.isEmpty() ? QString() : QStringLiteral("Unit: ") + unit;
+        LblMON->setToolTip(text);
+        LblMON->setAccessibleDescription(text);
+    };
+    describeValue(CmbMON->currentIndex());
+    connect(CmbMON, &QComboBox::currentIndexChanged, this, describeValue);
     LblMONAsOf = makeLabel(Frame3, QStringLiteral("LblMONAsOf"), QString());
     monAge = new StaleMark(LblMONAsOf, QStringLiteral("Monitor value"), {LblMON}, this);
 }

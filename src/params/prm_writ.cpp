@@ -65,7 +65,8 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
             field->setProperty(TagProperty, ParamIsHex(k) ? QStringLiteral("H") : QString());
             field->setFixedWidth(fieldWidth);
             field->setAccessibleName(ParamSpokenName(k));
-            field->setAccessibleDescription(ParamHelp(k));
+            // A field typed in hexadecimal says so to the eye and the ear.
+            field->setAccessibleDescription(ParamIsHex(k) ? QStringLiteral("Hexadecimal. ") + ParamHelp(k) : ParamHelp(k));
             if (ParamIsHex(k)) field->setToolTip(QStringLiteral("Hexadecimal"));
             field->installEventFilter(this);
 

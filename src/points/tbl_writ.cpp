@@ -123,6 +123,7 @@ void Tbl_Writ::buildGrid()
             edit->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(FieldNames[c])).arg(r));
             edit->setAccessibleName(point + QLatin1Char(' ') + str(Columns[c].header));
             edit->setToolTip(str(Columns[c].tip));
+            edit->setAccessibleDescription(QStringLiteral("Range and unit: ") + str(Columns[c].tip));
             edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             edit->setGeometry(Twips::rect(Columns[c].left, PointRowTop(r), Columns[c].width, TblGeometry::FieldHeight));
             if (r % 2 == 1) {

@@ -149,6 +149,8 @@ private Q_SLOTS:
     void decoders_data();
     void decoders();
     void pollRequestsOfPanelAndStatus();
+    void monitorValueUnit_data();
+    void monitorValueUnit();
 };
 
 // --- rules ---------------------------------------------------------------------
@@ -460,6 +462,31 @@ void TstMonitor::pollRequestsOfPanelAndStatus()
     r.control<QLineEdit>("TxtAdr(1)")->setText(QStringLiteral("ABCD"));
     r.send({"VV;0", "S;0"});
     QCOMPARE(requests(r.port), (QStringList{"S", "MON;10", "S", "VV;FFFF0000;FFFF0000;", "S", "VV;FFFF0007;FFFFABCD;"}));
+}
+
+// The panel shows no unit beside its value: its tooltip and accessible
+// description give it for the item chosen.
+void TstMonitor::monitorValueUnit_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QString>("described");
+    QTest::newRow("position") << 0 << "Unit: pulse";
+    QTest::newRow("speed") << 4 << "Unit: rpm";
+    QTest::newRow("torque") << 6 << "Unit: %";
+    QTest::newRow("point number") << 10 << "";
+    QTest::newRow("status word") << 14 << "Unit: hexadecimal";
+    QTest::newRow("servo status") << 16 << "Unit: hexadecimal";
+}
+
+void TstMonitor::monitorValueUnit()
+{
+    QFETCH(int, item);
+    QFETCH(QString, described);
+    Rig r;
+    r.comm.CmbMON->setCurrentIndex(item == 0 ? 1 : 0);
+    r.comm.CmbMON->setCurrentIndex(item);
+    QCOMPARE(r.comm.LblMON->toolTip(), described);
+    QCOMPARE(r.comm.LblMON->accessibleDescription(), described);
 }
 
 QTEST_MAIN(TstMonitor)

@@ -118,11 +118,25 @@ const std::array<QString, MonitorItemCount> &MonitorItems()
     return items;
 }
 
+QString MonitorItemUnit(int item)
+{
+    static const std::array<const char *, MonitorItemCount> units{
+        "pulse", "pulse", "pulse", "pulse",  // 00-03 positions and distances
+        "rpm",   "rpm",   "%",     "",       // 04 speed, 05 command speed, 06 torque, 07
+        "",      "%",     "",      "",       // 08, 09 peak load, 0A point, 0B
+        "pulse", "",      "",      "",       // 0C distance, 0D, 0E word, 0F
+        "",                                  // 10 word
+    };
+    return item >= 0 && item < MonitorItemCount ? QLatin1String(units[static_cast<size_t>(item)]) : QString();
+}
+
+bool MonitorItemIsWord(int item) { return item == 14 || item == 16; }
+
 QString MonitorCommand(int index) { return QStringLiteral("MON;") + HexText(index < 0 ? 0 : index); }
 
 QString MonitorValueText(qint32 item, qint32 value)
 {
-    return item == 14 || item == 16 ? HexText(value) : PlainText(value);
+    return MonitorItemIsWord(item) ? HexText(value) : PlainText(value);
 }
 
 QString ErrorText(qint32 code)

@@ -49,6 +49,12 @@ std::optional<QString> ZeroSetCommand(QStringView typed);
 // The monitor items of the drop-down list, "00:Current Position" to "10:Servo Status".
 inline constexpr int MonitorItemCount = 17;
 const std::array<QString, MonitorItemCount> &MonitorItems();
+// The unit of an item's values: positions and distances in pulses, speeds in
+// rpm, torque and load in per cent; empty for the point number, the items
+// without a name and the two status words.
+QString MonitorItemUnit(int item);
+// The two status words (items 14 and 16), shown in hexadecimal.
+bool MonitorItemIsWord(int item);
 // "MON;" and the item index in hexadecimal (MON;A, MON;10).
 QString MonitorCommand(int index);
 // The value of a monitor reply: hexadecimal for items 14 and 16 (the

@@ -9,22 +9,7 @@
 
 namespace {
 
-// The unit of each monitor item, as the status window writes its values'
-// units: positions and distances in pulses, speeds in rpm, torque and load
-// in per cent; the point number and the two status words have none.
-const std::array<QString, MonitorItemCount> &ItemUnits()
-{
-    static const std::array<QString, MonitorItemCount> units{
-        "pulse", "pulse", "pulse", "pulse",  // 00-03 positions and distances
-        "rpm",   "rpm",   "%",     "",       // 04 speed, 05 command speed, 06 torque, 07
-        "",      "%",     "",      "",       // 08, 09 peak load, 0A point, 0B
-        "pulse", "",      "",      "",       // 0C distance, 0D, 0E word, 0F
-        "",                                  // 10 word
-    };
-    return units;
-}
-
-bool isWordItem(int item) { return item == 14 || item == 16; }
+bool isWordItem(int item) { return MonitorItemIsWord(item); }
 
 bool validChannel(const TrendChannel &c)
 {
@@ -57,7 +42,7 @@ QString TrendChannelName(const TrendChannel &channel)
 QString TrendChannelUnit(const TrendChannel &channel)
 {
     if (!validChannel(channel) || channel.kind == TrendChannel::Kind::Status) return {};
-    return ItemUnits()[static_cast<size_t>(channel.index)];
+    return MonitorItemUnit(channel.index);
 }
 
 QString TrendChannelHeader(const TrendChannel &channel)
