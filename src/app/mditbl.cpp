@@ -11,6 +11,7 @@
 #include "app/livetags.h"
 #include "tools/toolsmenu.h"
 #include "drive/alarmlog.h"
+#include "drive/backups.h"
 #include "trend/trendwindow.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
@@ -28,6 +29,8 @@
 #include <algorithm>
 #include <utility>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QShowEvent>
 #include <QDir>
 #include <QElapsedTimer>
@@ -101,6 +104,7 @@ void MDItbl::MDIForm_Load()
     tblWrit = new Tbl_Writ(link, pointData);
     tblWrit->setOptions(&options);
     connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(tblWrit, &Tbl_Writ::backupKept, this, &MDItbl::tellBackup);
     addChild(tblWrit, Tbl_Writ::loadSize());
     // The torque plot reads parameter 57 each time it is drawn; the waveform
     // window draws its plots before the parameter window exists.
@@ -127,6 +131,7 @@ void MDItbl::MDIForm_Load()
     prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
     prmWrit->setOptions(&options);
     connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(prmWrit, &Prm_Writ::backupKept, this, &MDItbl::tellBackup);
     addChild(prmWrit);
     ioMon = new IOMon(link);
     addChild(ioMon);
@@ -145,6 +150,14 @@ void MDItbl::MDIForm_Load()
                           this);
     if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
     TrendRecorder::addToMenu(mnuTools, mdiArea, link);
+    mnuTools->addSeparator();
+    QAction *backups = mnuTools->addAction(QStringLiteral("Open &Backup Folder"));
+    backups->setObjectName(QStringLiteral("mnuBackupFolder"));
+    backups->setStatusTip(QStringLiteral("The folder of the values kept before each write to the drive"));
+    connect(backups, &QAction::triggered, this, [] {
+        QDir().mkpath(BackupFolder());
+        QDesktopServices::openUrl(QUrl::fromLocalFile(BackupFolder()));
+    });
 
     wave.TrigPos = 15;
     m_startSizes = childSizes();
@@ -401,6 +414,14 @@ ChildFrame *MDItbl::frameOf(QWidget *child) const
 int MDItbl::motorTypeUnits() const
 {
     return WaveGeometry::MotorTypeUnits(ValText(prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0")));
+}
+
+void MDItbl::tellBackup(const QString &path)
+{
+    // Until the transfer's own words replace it; the tooltip keeps it.
+    const QString where = QDir::toNativeSeparators(path);
+    transferStatus->setText(QStringLiteral("The values before the write are kept in ") + where);
+    transferStatus->setToolTip(QStringLiteral("The last backup: ") + where);
 }
 
 void MDItbl::showWaveAnalysis()

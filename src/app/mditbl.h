@@ -84,6 +84,8 @@ public:
     CaptureList *captures = nullptr;
     WaveAnalysisWindow *waveAnalysis = nullptr;
     void showWaveAnalysis();
+    // Says on the status line where the values before a write were kept.
+    void tellBackup(const QString &path);
     // The torque units that make 100 % for the motor type in the parameter window.
     int motorTypeUnits() const;
     // The shared status line: how the last transfer went, or how far it is.

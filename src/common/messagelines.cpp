@@ -11,13 +11,14 @@ void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
     box.exec();
 }
 
-bool KeepBackup(QWidget *parent, const QString &kind, const QString &extension, const QByteArray &bytes)
+std::optional<QString> KeepBackup(QWidget *parent, const QString &kind, const QString &extension,
+                                  const QByteArray &bytes, const QString &drive)
 {
-    const BackupResult backup = WriteBackup(kind, extension, bytes);
-    if (backup.ok) return true;
+    const BackupResult backup = WriteBackup(kind, extension, bytes, drive);
+    if (backup.ok) return backup.path;
     ShowMessage(parent, QMessageBox::Critical, parent ? parent->windowTitle() : QString(),
                 backup.error + QStringLiteral("\nNothing was written to the drive."), QStringLiteral("BackupFailedMessage"));
-    return false;
+    return std::nullopt;
 }
 
 QString MessageLines(QString text)

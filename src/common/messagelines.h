@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <optional>
 
 // The text with each line break ("\r\n", a lone "\r" or "\n") as one "\n";
 // nothing else changes.
@@ -15,7 +16,8 @@ void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
                  const QString &objectName);
 
 // Before a write: the file bytes of what was last read from the drive are
-// kept as a backup (kind "parameters" or "pointtable"). A backup that cannot
-// be written is told, naming the file, and false says the write must not
-// begin.
-bool KeepBackup(QWidget *parent, const QString &kind, const QString &extension, const QByteArray &bytes);
+// kept as a backup (kind "parameters" or "pointtable") named by the drive's
+// port. The path kept; a backup that cannot be written is told, naming the
+// file, and nothing says the write must not begin.
+std::optional<QString> KeepBackup(QWidget *parent, const QString &kind, const QString &extension,
+                                  const QByteArray &bytes, const QString &drive);

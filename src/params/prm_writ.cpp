@@ -226,7 +226,10 @@ void Prm_Writ::CmdRW_Click(int index)
 bool Prm_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveValues) return true;
-    return KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues));
+    const std::optional<QString> kept =
+        KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues), m_link.port().describe());
+    if (kept) Q_EMIT backupKept(*kept);
+    return kept.has_value();
 }
 
 DriveJob *Prm_Writ::importJob()

@@ -310,7 +310,10 @@ void Tbl_Writ::CmdRW_Click(int index)
 bool Tbl_Writ::backUp()
 {
     if (!m_options || !m_options->backUpBeforeWriting || !m_driveTable) return true;
-    return KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable));
+    const std::optional<QString> kept =
+        KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable), m_link.port().describe());
+    if (kept) Q_EMIT backupKept(*kept);
+    return kept.has_value();
 }
 
 void Tbl_Writ::tellTransferBusy()

@@ -81,6 +81,8 @@ public:
 Q_SIGNALS:
     // How far a transfer is, or how it ended, in words.
     void transferReport(const QString &text);
+    // The values before a write were kept in this file.
+    void backupKept(const QString &path);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -73,7 +73,11 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     // With the options at their defaults the table read before is kept, and
     // what was written is read back after FLASH.
     QVERIFY(h.waitUntil([&] { return h.window().transferStatus->text() == u"Written and verified: 32 points"; }));
-    QCOMPARE(backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files).size(), 1);
+    const QStringList kept = backups.entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    // Named by the drive's port, and the status line says where it went.
+    QVERIFY2(kept[0].contains(QStringLiteral("_COM1-")), qPrintable(kept[0]));
+    QVERIFY(h.window().transferStatus->toolTip().endsWith(QDir::toNativeSeparators(backups.filePath(kept[0]))));
     const QStringList asked = h.requests();
     QCOMPARE(asked.filter(QRegularExpression(QStringLiteral("^TBLR;"))).size(), 32);
     QVERIFY(asked.indexOf(QStringLiteral("FLASH")) < asked.indexOf(QStringLiteral("TBLR;0")));
