@@ -3,6 +3,8 @@
 // a command line and gives the exit status. Each drive named with --port or
 // --ports-from gets its own thread, port and link; the results come back as
 // one line (or JSON object) a drive, in the order the ports were named.
+// The commands are a table (clicommand.h), a file each in commands/; the
+// options they share are in clioptions.h, what they print in clioutput.h.
 //
 // Exit status: 0 when every drive succeeded, 1 when one failed (a diff: the
 // two sides differ), 2 for a command line or input file that cannot be used.

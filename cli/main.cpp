@@ -1,5 +1,5 @@
 // orvex-cli: the drives from the command line. The commands live in
-// clitool.cpp; here only the process: the streams, whether stderr is a
+// commands/, a file each, dispatched by clitool.cpp; here only the process: the streams, whether stderr is a
 // terminal, and Ctrl+C ending a monitor run cleanly.
 
 #include "clitool.h"
