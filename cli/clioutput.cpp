@@ -119,31 +119,69 @@ void MonitorLines::take(const MonitorSample &s)
     out << parts.join(u' ') << Qt::endl;
 }
 
-MonitorCsv::MonitorCsv(QString pattern, QList<int> items) : m_pattern(std::move(pattern)), m_items(std::move(items)) {}
+struct MonitorCsv::File {
+    explicit File(const QString &path) : file(path) {}
+    QFile file;
+    QString error;  // set once it failed; nothing more is written then
+};
+
+MonitorCsv::MonitorCsv(CliOutput &output, QString pattern, QList<int> items)
+    : m_output(output), m_pattern(std::move(pattern)), m_items(std::move(items))
+{
+}
 
 MonitorCsv::~MonitorCsv() = default;
 
 void MonitorCsv::take(const MonitorSample &s)
 {
     const QString path = SubstituteName(m_pattern, s.device);
-    auto &file = m_files[path];
-    if (!file) {
-        file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            error = QStringLiteral("%1: %2").arg(path, file->errorString());
+    std::unique_ptr<File> &slot = m_files[path];
+    if (!slot) {
+        slot = std::make_unique<File>(path);
+        if (!slot->file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            fail(*slot, slot->file.errorString());
             return;
         }
         QStringList header{QStringLiteral("Time"), QStringLiteral("Drive"), QStringLiteral("Status Word"),
                            QStringLiteral("Alarms")};
         for (int item : m_items) header << MonitorItems()[item];
         header << QStringLiteral("Error");
-        file->write(CsvText({header}));
+        if (!write(*slot, CsvText({header}))) return;
     }
-    if (!file->isOpen()) return;
+    if (!slot->error.isEmpty()) return;
     QStringList row{s.time.toString(Qt::ISODateWithMs), s.drive,
                     s.statusWord ? HexWord(*s.statusWord) : QString(), s.alarms ? s.alarmNames.join(QStringLiteral(", ")) : QString()};
     for (const MonitorItemValue &v : s.items) row << v.text;
     row << s.error;
-    file->write(CsvText({row}));
-    file->flush();
+    write(*slot, CsvText({row}));
+}
+
+void MonitorCsv::finish()
+{
+    for (auto &[path, f] : m_files) {
+        if (!f->error.isEmpty() || !f->file.isOpen()) continue;
+        f->file.close();
+        if (f->file.error() != QFileDevice::NoError) fail(*f, f->file.errorString());
+    }
+}
+
+QString MonitorCsv::errorFor(const QString &device) const
+{
+    const auto it = m_files.find(SubstituteName(m_pattern, device));
+    return it == m_files.end() ? QString() : it->second->error;
+}
+
+// A row is on the disk once its flush succeeded: a full disk shows there.
+bool MonitorCsv::write(File &f, const QByteArray &bytes)
+{
+    if (f.file.write(bytes) == bytes.size() && f.file.flush() && f.file.error() == QFileDevice::NoError) return true;
+    fail(f, f.file.errorString());
+    return false;
+}
+
+void MonitorCsv::fail(File &f, const QString &reason)
+{
+    f.error = QStringLiteral("%1: cannot be written: %2").arg(f.file.fileName(), reason.isEmpty() ? QStringLiteral("not written") : reason);
+    f.file.close();
+    m_output.message(QStringLiteral("orvex-cli: %1; recording stopped").arg(f.error));
 }

@@ -3,7 +3,8 @@
 // drive, or one JSON document), messages and progress on standard error (a
 // line at a time, whichever drive's thread says it), and the exit status.
 // The monitor's samples go out through sinks: a line each on standard
-// output, and rows of a CSV file written as they come.
+// output, and rows of a CSV file written as they come, every write and flush
+// checked.
 
 #include "clitool.h"
 
@@ -81,15 +82,24 @@ private:
 };
 
 // A CSV file a drive (the name holds {name}) or one for all, a row a sample.
+// Every write and its flush are checked: a file that cannot be written is
+// left as far as it got, says so at once on standard error, and its error
+// fails the drives recorded in it.
 class MonitorCsv : public MonitorSink {
 public:
-    MonitorCsv(QString pattern, QList<int> items);
+    MonitorCsv(CliOutput &output, QString pattern, QList<int> items);
     ~MonitorCsv() override;
-    QString error;
     void take(const MonitorSample &s) override;
+    void finish() override;
+    // Why the file of this device could not be written; empty when it was.
+    QString errorFor(const QString &device) const;
 
 private:
+    struct File;
+    bool write(File &file, const QByteArray &bytes);
+    void fail(File &file, const QString &reason);
+    CliOutput &m_output;
     QString m_pattern;
     QList<int> m_items;
-    std::map<QString, std::unique_ptr<QFile>> m_files;
+    std::map<QString, std::unique_ptr<File>> m_files;
 };

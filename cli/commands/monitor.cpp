@@ -82,7 +82,7 @@ int run(Context &c, const QStringList &)
     sinks.push_back(std::make_unique<MonitorLines>(c.output));
     MonitorCsv *csv = nullptr;
     if (c.parser.isSet(QStringLiteral("csv"))) {
-        auto sink = std::make_unique<MonitorCsv>(c.parser.value(QStringLiteral("csv")), *items);
+        auto sink = std::make_unique<MonitorCsv>(c.output, c.parser.value(QStringLiteral("csv")), *items);
         csv = sink.get();
         sinks.push_back(std::move(sink));
     }
@@ -133,9 +133,13 @@ int run(Context &c, const QStringList &)
     });
     QCoreApplication::sendPostedEvents(&receiver);
     for (auto &sink : sinks) sink->finish();
-    if (csv && !csv->error.isEmpty()) c.output.message(QStringLiteral("orvex-cli: ") + csv->error);
-    const int status = c.output.report(results);
-    return csv && !csv->error.isEmpty() ? ExitFailed : status;
+    // A drive whose samples could not all be recorded has failed.
+    QList<DriveResult> ended = results;
+    for (DriveResult &r : ended) {
+        const QString recording = csv ? csv->errorFor(r.device) : QString();
+        if (!recording.isEmpty()) r = Failed(r, r.ok ? recording : r.error + QStringLiteral("; ") + recording);
+    }
+    return c.output.report(ended);
 }
 
 }  // namespace

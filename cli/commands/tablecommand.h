@@ -14,6 +14,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <array>
+#include <vector>
 #include <optional>
 
 template <typename V>
@@ -115,10 +116,10 @@ template <typename V>
 int RunTableDiff(Context &c, const TableKind<V> &kind, const QStringList &sides)
 {
     std::array<V, 2> values{};
-    QStringList drives;
+    QStringList drives;  // each read once: the same drive on both sides is one port
     for (int i = 0; i < 2; ++i) {
         if (sides[i].startsWith(u"drive:")) {
-            drives << sides[i].mid(6);
+            if (!drives.contains(sides[i].mid(6))) drives << sides[i].mid(6);
             continue;
         }
         QString error;
@@ -129,14 +130,14 @@ int RunTableDiff(Context &c, const TableKind<V> &kind, const QStringList &sides)
     if (!drives.isEmpty()) {
         for (const QString &d : drives)
             if (d.isEmpty()) return c.output.usage(QStringLiteral("drive: wants a serial device, as in drive:/dev/ttyUSB0"));
-        QList<V> read(drives.size());
+        std::vector<V> read(static_cast<size_t>(drives.size()));
         const auto results = OnEveryDrive(drives, [&](const QString &device) {
             DriveResult r = StartResult(device);
             DriveSession s(device, c.session);
             if (!s.open()) return Failed(r, s.error());
             V v{};
             if (!kind.read(s, v, c.output.progress(r.name, QStringLiteral("reading")))) return Failed(r, s.error());
-            read[drives.indexOf(device)] = v;
+            read[static_cast<size_t>(drives.indexOf(device))] = v;
             r.ok = true;
             return r;
         });
@@ -145,8 +146,8 @@ int RunTableDiff(Context &c, const TableKind<V> &kind, const QStringList &sides)
                 c.output.message(QStringLiteral("orvex-cli: %1: %2").arg(r.name, r.error));
                 return ExitUsage;
             }
-        for (int i = 0, d = 0; i < 2; ++i)
-            if (sides[i].startsWith(u"drive:")) values[i] = read[d++];
+        for (int i = 0; i < 2; ++i)
+            if (sides[i].startsWith(u"drive:")) values[i] = read[static_cast<size_t>(drives.indexOf(sides[i].mid(6)))];
     }
     const QList<CompareRow> rows = kind.compare(values[0], values[1]);
     const int differ = DifferingRows(rows);
