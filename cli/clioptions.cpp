@@ -9,6 +9,7 @@
 void AddCommonOptions(QCommandLineParser &p, bool drives)
 {
     p.addHelpOption();
+    p.addVersionOption();
     if (drives) {
         p.addOption({QStringLiteral("port"), QStringLiteral("Serial device of a drive; give it once for each drive."),
                      QStringLiteral("DEV")});

@@ -26,9 +26,17 @@ QString overview()
         "\n"
         "Every drive command takes --port more than once, or --ports-from FILE, and runs on all\n"
         "the drives at once. File names may hold {name}, the device's file name (ttyUSB0).\n"
-        "\"orvex-cli COMMAND --help\" tells a command's options.\n"
+        "\"orvex-cli COMMAND --help\" tells a command's options, \"orvex-cli --help-all\" every command's.\n"
         "Exit status: 0 all drives succeeded, 1 a drive failed (diff: the sides differ), 2 bad input.\n");
     return text;
+}
+
+// The parser of a command: the shared options and its own.
+void setUp(QCommandLineParser &p, const CliCommand &command)
+{
+    p.setApplicationDescription(QStringLiteral("orvex-cli %1").arg(command.name));
+    AddCommonOptions(p, command.drives);
+    if (command.addOptions) command.addOptions(p);
 }
 
 const CliCommand *findCommand(const QString &name)
@@ -55,6 +63,16 @@ int RunCli(const QStringList &arguments, CliEnvironment &env)
         *env.out << overview() << Qt::flush;
         return name.isEmpty() ? ExitUsage : ExitOk;
     }
+    if (name == u"--help-all") {
+        QString text = overview();
+        for (const CliCommand &command : CliCommands()) {
+            QCommandLineParser p;
+            setUp(p, command);
+            text += u'\n' + p.helpText();
+        }
+        *env.out << text << Qt::flush;
+        return ExitOk;
+    }
     if (name == u"--version" || name == u"-v") {
         *env.out << "orvex-cli " << ORVEX_VERSION << Qt::endl;
         return ExitOk;
@@ -63,14 +81,17 @@ int RunCli(const QStringList &arguments, CliEnvironment &env)
     if (!command) return c.output.usage(QStringLiteral("unknown command \"%1\"").arg(name));
 
     QCommandLineParser &p = c.parser;
-    p.setApplicationDescription(QStringLiteral("orvex-cli %1").arg(name));
-    AddCommonOptions(p, command->drives);
-    if (command->addOptions) command->addOptions(p);
+    setUp(p, *command);
     QStringList words{arguments.value(0, QStringLiteral("orvex-cli")) + u' ' + name};
     words << args.mid(1);
     if (!p.parse(words)) return c.output.usage(p.errorText());
-    if (p.isSet(QStringLiteral("help"))) {
+    // Answered before anything is checked or touched.
+    if (p.isSet(QStringLiteral("help")) || p.isSet(QStringLiteral("help-all"))) {
         *env.out << p.helpText() << Qt::flush;
+        return ExitOk;
+    }
+    if (p.isSet(QStringLiteral("version"))) {
+        *env.out << "orvex-cli " << ORVEX_VERSION << Qt::endl;
         return ExitOk;
     }
     if (const QString e = TakeCommonOptions(c, command->drives); !e.isEmpty()) return c.output.usage(e);
