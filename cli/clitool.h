@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
+#include <optional>
 
 struct CliEnvironment {
     QTextStream *out = nullptr;  // results
@@ -23,6 +24,10 @@ struct CliEnvironment {
     PublisherFactory publisher;  // --mqtt; empty: not built in
     // Polled by "monitor": true ends it (Ctrl+C).
     std::function<bool()> interrupted;
+    // Asks for a secret (the maker's password) at the terminal, without
+    // echo. Nothing with error empty: there is no terminal; with error set:
+    // it could not be read (Ctrl+C). Empty: there is never a terminal.
+    std::function<std::optional<QString>(const QString &prompt, QString *error)> askSecret;
 };
 
 // arguments[0] is the program's name.

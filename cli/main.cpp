@@ -5,6 +5,7 @@
 
 #include "clitool.h"
 #include "mqttsink.h"
+#include "terminalsecret.h"
 
 #include <QCoreApplication>
 #include <QFileDevice>
@@ -31,6 +32,9 @@ int main(int argc, char *argv[])
     env.err = &err;
     env.progress = ::isatty(STDERR_FILENO) != 0;
     env.interrupted = [] { return interrupted.load(); };
+    env.askSecret = [](const QString &prompt, QString *error) {
+        return AskSecretAtTerminal(prompt, [] { return interrupted.load(); }, error);
+    };
     env.publisher = MakeMqttSink;
     const int status = RunCli(QCoreApplication::arguments(), env);
     // Results that never reached standard output (a full disk, say) are not

@@ -22,8 +22,14 @@ void addOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("topic"), QStringLiteral("Prefix of the topics published."), QStringLiteral("PREFIX")});
     p.addOption({QStringLiteral("client-id"), QStringLiteral("MQTT client id."), QStringLiteral("ID")});
     p.addOption({QStringLiteral("username"), QStringLiteral("MQTT user name."), QStringLiteral("U")});
-    p.addOption({QStringLiteral("password-file"), QStringLiteral("File holding the MQTT password."), QStringLiteral("F")});
-    p.addOption({QStringLiteral("tls-ca"), QStringLiteral("CA certificate for TLS to the broker."), QStringLiteral("FILE")});
+    p.addOption({QStringLiteral("password-file"),
+                 QStringLiteral("File holding the MQTT password (readable by its owner only)."), QStringLiteral("F")});
+    p.addOption({QStringLiteral("tls-ca"), QStringLiteral("CA certificate for TLS to the broker (port 8883 by default)."),
+                 QStringLiteral("FILE")});
+    p.addOption({QStringLiteral("tls-cert"), QStringLiteral("Client certificate for a broker that asks for one (with --tls-key)."),
+                 QStringLiteral("FILE")});
+    p.addOption({QStringLiteral("tls-key"), QStringLiteral("The client certificate's key (readable by its owner only)."),
+                 QStringLiteral("FILE")});
 }
 
 // Items as the operation panel's list numbers them ("0A" or "A" is 10, "10"
@@ -90,7 +96,8 @@ int run(Context &c, const QStringList &)
         if (!c.env.publisher) return c.output.usage(QStringLiteral("MQTT publishing is not built in"));
         PublishOptions p{c.parser.value(QStringLiteral("mqtt")), c.parser.value(QStringLiteral("topic")),
                          c.parser.value(QStringLiteral("client-id")), c.parser.value(QStringLiteral("username")),
-                         c.parser.value(QStringLiteral("password-file")), c.parser.value(QStringLiteral("tls-ca"))};
+                         c.parser.value(QStringLiteral("password-file")), c.parser.value(QStringLiteral("tls-ca")),
+                         c.parser.value(QStringLiteral("tls-cert")), c.parser.value(QStringLiteral("tls-key"))};
         QString error;
         std::unique_ptr<MonitorSink> publisher = c.env.publisher(p, &error);
         if (!publisher) return c.output.usage(error);

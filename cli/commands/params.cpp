@@ -1,6 +1,10 @@
 // orvex-cli params: the drives' parameters read into files, written from
-// files, or compared; --maker takes the maker's 40-59 in.
+// files, or compared; --maker takes the maker's 40-59 in. Writing them
+// needs the maker's password (makeraccess.h). Reading and comparing them do
+// not: the values are no secret (the parameter window's file and "params
+// read" without --maker hold all sixty) and reading them changes nothing.
 
+#include "makeraccess.h"
 #include "tablecommand.h"
 
 #include "drive/params/paramfile.h"
@@ -43,12 +47,18 @@ TableKind<ParamValues> parameterKind(bool maker)
 void addOptions(QCommandLineParser &p)
 {
     AddTableOptions(p);
-    p.addOption({QStringLiteral("maker"), QStringLiteral("All sixty parameters, the maker's 40-59 too.")});
+    p.addOption({QStringLiteral("maker"),
+                 QStringLiteral("All sixty parameters, the maker's 40-59 too (maker mode, for the maker's service "
+                                "staff); writing them asks for the maker's password.")});
+    AddMakerPasswordOption(p);
 }
 
 int run(Context &c, const QStringList &args)
 {
-    return RunTable(c, parameterKind(c.parser.isSet(QStringLiteral("maker"))), args);
+    const bool maker = c.parser.isSet(QStringLiteral("maker"));
+    TableKind<ParamValues> kind = parameterKind(maker);
+    if (maker) kind.mayWrite = [&c] { return CheckMakerPassword(c); };
+    return RunTable(c, kind, args);
 }
 
 }  // namespace

@@ -29,6 +29,9 @@ struct TableKind {
     std::function<QList<CompareRow>(const V &, const V &)> compare;
     std::function<QJsonObject(const V &)> json;
     std::function<QByteArray(const V &)> backupBytes;
+    // Asked before a write reads any file or touches any drive: empty when
+    // it may go on, otherwise why not (the run ends with status 2).
+    std::function<QString()> mayWrite;
 };
 
 // The options of both: -o, --no-backup, --no-verify, and the action's words.
@@ -185,6 +188,11 @@ int RunTable(Context &c, const TableKind<V> &kind, const QStringList &args)
     }
     if (sub == u"write") {
         if (args.size() != 2) return c.output.usage(QStringLiteral("write wants one file"));
+        if (kind.mayWrite)
+            if (const QString refused = kind.mayWrite(); !refused.isEmpty()) {
+                c.output.message(QStringLiteral("orvex-cli: ") + refused);
+                return ExitUsage;
+            }
         return RunTableWrite(c, kind, args[1]);
     }
     return c.output.usage(QStringLiteral("unknown action \"%1\": read, write or diff").arg(sub));
