@@ -3,6 +3,8 @@
 // a command line and gives the exit status. Each drive named with --port or
 // --ports-from gets its own thread, port and link; the results come back as
 // one line (or JSON object) a drive, in the order the ports were named.
+// The commands are a table (clicommand.h), a file each in commands/; the
+// options they share are in clioptions.h, what they print in clioutput.h.
 //
 // Exit status: 0 when every drive succeeded, 1 when one failed (a diff: the
 // two sides differ), 2 for a command line or input file that cannot be used.
@@ -12,6 +14,7 @@
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
+#include <optional>
 
 struct CliEnvironment {
     QTextStream *out = nullptr;  // results
@@ -21,6 +24,10 @@ struct CliEnvironment {
     PublisherFactory publisher;  // --mqtt; empty: not built in
     // Polled by "monitor": true ends it (Ctrl+C).
     std::function<bool()> interrupted;
+    // Asks for a secret (the maker's password) at the terminal, without
+    // echo. Nothing with error empty: there is no terminal; with error set:
+    // it could not be read (Ctrl+C). Empty: there is never a terminal.
+    std::function<std::optional<QString>(const QString &prompt, QString *error)> askSecret;
 };
 
 // arguments[0] is the program's name.

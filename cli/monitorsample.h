@@ -48,6 +48,8 @@ struct PublishOptions {
     QString username;
     QString passwordFile;
     QString tlsCaFile;
+    QString tlsCertFile;
+    QString tlsKeyFile;
 };
 
 // Makes the publishing sink; nothing, with the reason in error, when it

@@ -90,6 +90,8 @@ std::unique_ptr<MonitorSink> MakeMqttSink(const PublishOptions &o, QString *erro
     if (!o.clientId.isEmpty()) config.clientId = o.clientId;
     config.username = o.username;
     config.tlsCaFile = o.tlsCaFile;
+    config.tlsCertFile = o.tlsCertFile;
+    config.tlsKeyFile = o.tlsKeyFile;
     if (!o.passwordFile.isEmpty() && !readMqttPasswordFile(o.passwordFile, &config.password, &why)) {
         if (error) *error = why;
         return nullptr;

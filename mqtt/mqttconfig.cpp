@@ -1,5 +1,7 @@
 #include "mqttconfig.h"
 
+#include "drive/secretfile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -35,7 +37,7 @@ int MqttConfig::effectivePort() const
 {
     if (port > 0)
         return port;
-    return tlsCaFile.isEmpty() ? kPlainPort : kTlsPort;
+    return tls() ? kTlsPort : kPlainPort;
 }
 
 QString MqttConfig::effectiveClientId() const
@@ -66,6 +68,19 @@ QString MqttConfig::validate() const
         QFile ca(tlsCaFile);
         if (!ca.open(QIODevice::ReadOnly))
             return QStringLiteral("cannot read the TLS CA file %1: %2").arg(tlsCaFile, ca.errorString());
+    }
+    if (tlsCertFile.isEmpty() != tlsKeyFile.isEmpty())
+        return QStringLiteral("a TLS client certificate and its key go together: --tls-cert FILE --tls-key FILE");
+    if (!tlsCertFile.isEmpty()) {
+        QFile cert(tlsCertFile);
+        if (!cert.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read the TLS certificate file %1: %2").arg(tlsCertFile, cert.errorString());
+        // The key is a secret: the owner's alone, as for ssh.
+        if (const QString problem = SecretFileProblem(tlsKeyFile, QStringLiteral("the TLS key file")); !problem.isEmpty())
+            return problem;
+        QFile key(tlsKeyFile);
+        if (!key.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read the TLS key file %1: %2").arg(tlsKeyFile, key.errorString());
     }
     return {};
 }
@@ -133,15 +148,12 @@ bool parseMqttHostPort(const QString &text, QString *host, int *port, QString *e
 
 bool readMqttPasswordFile(const QString &path, QString *password, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot read the MQTT password file %1: %2").arg(path, file.errorString());
+    // A password file is a line, not a document.
+    const std::optional<QByteArray> bytes = ReadSecretFile(path, QStringLiteral("the MQTT password file"), 64 * 1024, error);
+    if (!bytes)
         return false;
-    }
-    // A password file is a line, not a document: read no more than a line's worth.
-    QByteArray line = file.readLine(64 * 1024);
-    while (line.endsWith('\n') || line.endsWith('\r'))
+    QByteArray line = bytes->left(bytes->indexOf('\n') < 0 ? bytes->size() : bytes->indexOf('\n'));
+    while (line.endsWith('\r'))
         line.chop(1);
     if (line.isEmpty()) {
         if (error)

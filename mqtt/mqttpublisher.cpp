@@ -31,6 +31,13 @@ void initLibrary()
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
+// A key file that wants a passphrase is refused rather than asked for one at
+// the terminal from the publisher's thread.
+int noPassphrase(char *, int, int, void *)
+{
+    return 0;
+}
+
 QString seconds(int ms)
 {
     return QString::number(ms / 1000.0, 'f', 1) + QStringLiteral(" s");
@@ -167,8 +174,8 @@ struct MqttPublisher::Worker {
             return QStringLiteral("cannot connect to the MQTT broker at %1: %2")
                 .arg(where(), QString::fromLocal8Bit(std::strerror(err)));
         case MOSQ_ERR_TLS:
-            return QStringLiteral("TLS with the MQTT broker at %1 failed (check --tls-ca and the host name)")
-                .arg(where());
+            return QStringLiteral("TLS with the MQTT broker at %1 failed (check %2 and the host name)")
+                .arg(where(), cfg.tlsCertFile.isEmpty() ? QStringLiteral("--tls-ca") : QStringLiteral("--tls-ca, --tls-cert, --tls-key"));
         default:
             return QStringLiteral("cannot connect to the MQTT broker at %1: %2")
                 .arg(where(), QString::fromUtf8(mosquitto_strerror(rc)));
@@ -215,9 +222,19 @@ struct MqttPublisher::Worker {
             const QByteArray pass = cfg.password.toUtf8();
             rc = mosquitto_username_pw_set(mosq, user.constData(), cfg.password.isEmpty() ? nullptr : pass.constData());
         }
-        if (rc == MOSQ_ERR_SUCCESS && !cfg.tlsCaFile.isEmpty()) {
+        if (rc == MOSQ_ERR_SUCCESS && cfg.tls()) {
             const QByteArray ca = cfg.tlsCaFile.toLocal8Bit();
-            rc = mosquitto_tls_set(mosq, ca.constData(), nullptr, nullptr, nullptr, nullptr);
+            const QByteArray cert = cfg.tlsCertFile.toLocal8Bit();
+            const QByteArray key = cfg.tlsKeyFile.toLocal8Bit();
+            // Without a CA of its own the broker is checked against the system's.
+            const char *systemCas = nullptr;
+            if (ca.isEmpty()) {
+                mosquitto_int_option(mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+                systemCas = "/etc/ssl/certs";
+            }
+            rc = mosquitto_tls_set(mosq, ca.isEmpty() ? nullptr : ca.constData(), systemCas,
+                                   cert.isEmpty() ? nullptr : cert.constData(), key.isEmpty() ? nullptr : key.constData(),
+                                   &noPassphrase);
         }
         // Set before connecting: the broker publishes it if we vanish.
         if (rc == MOSQ_ERR_SUCCESS)

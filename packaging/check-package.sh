@@ -2,9 +2,10 @@
 # Checks what "cmake --install" and "cpack -G DEB" make of a finished build
 # (default build/): the installed tree (programs, desktop entry, AppStream
 # metainfo, man pages that cover every option the programs' --help lists,
-# icons), the Debian package (dependencies from the linked libraries, lintian
-# without errors), and, as root, that the package installs, its programs
-# start, and it removes cleanly. Needs no display.
+# icons, --help, --help-all and --version answered with no display at all),
+# the Debian package (dependencies from the linked libraries, lintian without
+# errors), and, as root, that the package installs, its programs answer the
+# same without a display, and it removes cleanly. Needs no display.
 set -eu
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
@@ -79,6 +80,28 @@ $("$prefix/bin/$p" "$cmd" --help 2>&1)" || fail "$p $cmd --help fails"
 done
 ok "man pages"
 
+# Without any display: each program's --help, --help-all and --version answer,
+# and the window program started for its windows says in one line what is
+# missing (exit status 1, not an abort).
+nodisplay="env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET -u QT_QPA_PLATFORM -u XDG_RUNTIME_DIR"
+check_without_display() {  # $1: the folder of the programs
+    for p in $programs; do
+        for a in --help --help-all --version; do
+            out=$($nodisplay timeout 20 "$1/$p" $a 2>&1) || { fail "$1/$p $a fails without a display: $out"; continue; }
+            [ -n "$out" ] || fail "$1/$p $a says nothing"
+        done
+    done
+    status=0
+    out=$(cd "$work" && $nodisplay timeout 20 "$1/orvex" 2>&1) || status=$?
+    if [ "$status" -ne 1 ]; then
+        fail "$1/orvex without a display ends with status $status: $out"
+    elif [ "$(printf '%s\n' "$out" | wc -l)" -ne 1 ] || ! echo "$out" | grep -q 'QT_QPA_PLATFORM=offscreen'; then
+        fail "$1/orvex without a display does not say in one line how to run it: $out"
+    fi
+}
+check_without_display "$prefix/bin"
+ok "--help, --help-all, --version without a display"
+
 # --- the Debian package ------------------------------------------------------
 (cd "$build" && cpack -G DEB -B "$work/pkg" >/dev/null)
 deb=$(ls "$work"/pkg/orvex_*.deb)
@@ -111,9 +134,7 @@ elif dpkg-query -W -f='${Status}' orvex 2>/dev/null | grep -q 'ok installed'; th
 else
     installed_here=1
     $sudo dpkg -i "$deb" >/dev/null || fail "dpkg -i fails"
-    for p in $programs; do
-        "/usr/bin/$p" --help >/dev/null 2>&1 || fail "installed $p --help fails"
-    done
+    check_without_display /usr/bin
     # Slim container images tell dpkg to leave the man pages out.
     if ! grep -qs 'path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
         man -w orvex >/dev/null 2>&1 || fail "man cannot find orvex(1) after installing"
@@ -121,7 +142,7 @@ else
     $sudo dpkg -r orvex >/dev/null || fail "dpkg -r fails"
     installed_here=""
     [ ! -e /usr/bin/orvex ] || fail "/usr/bin/orvex is left after dpkg -r"
-    ok "dpkg -i, --help, dpkg -r"
+    ok "dpkg -i, --help, --help-all, --version without a display, dpkg -r"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }

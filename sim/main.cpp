@@ -25,6 +25,10 @@ using sim::FaultConfig;
 using sim::PtyServer;
 using sim::ServerArgs;
 
+#ifndef ORVEX_VERSION
+#define ORVEX_VERSION "0"
+#endif
+
 namespace {
 
 // One line of standard input; false to stop.
@@ -61,11 +65,20 @@ bool command(PtyServer &server, const std::string &line)
 int main(int argc, char *argv[])
 {
     const ServerArgs args = sim::ParseServerArgs(std::vector<std::string>(argv + 1, argv + argc));
-    if (args.help || !args.error.empty()) {
-        std::FILE *out = args.help ? stdout : stderr;
-        if (!args.error.empty()) std::fprintf(out, "orvex-drive-sim: %s", args.error.c_str());
-        else std::fprintf(out, "Usage: orvex-drive-sim [options]\n%s", sim::ServerArgsHelp());
-        return args.help ? 0 : 2;
+    if (!args.error.empty()) {
+        std::fprintf(stderr, "orvex-drive-sim: %s", args.error.c_str());
+        return 2;
+    }
+    if (args.help) {
+        std::printf("Usage: orvex-drive-sim [options]\n%s"
+                    "  -h, --help           show these options and exit (--help-all too)\n"
+                    "  -v, --version        show the version and exit\n",
+                    sim::ServerArgsHelp());
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (args.version) {
+        std::printf("orvex-drive-sim %s\n", ORVEX_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
 
     // The signals are taken as events of the control loop, not as handlers.

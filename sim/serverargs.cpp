@@ -72,8 +72,10 @@ ServerArgs ParseServerArgs(const std::vector<std::string> &args)
                         ServerArgsHelp();
             return out;
         };
-        if (name == "--help" || name == "-h") {
+        if (name == "--help" || name == "-h" || name == "--help-all") {
             out.help = true;
+        } else if (name == "--version" || name == "-v") {
+            out.version = true;
         } else if (name == "--pace" && !hasValue) {
             c.paced = true;
         } else if (name == "--no-pace" && !hasValue) {

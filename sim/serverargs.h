@@ -12,7 +12,8 @@ namespace sim {
 
 struct ServerArgs {
     ServerConfig config;
-    bool help = false;
+    bool help = false;     // --help, -h, --help-all
+    bool version = false;  // --version, -v
     std::string error;  // set when the options cannot be used
 };
 

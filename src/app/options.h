@@ -1,6 +1,10 @@
 #pragma once
 // The command line: "--port N=DEVICE" (repeatable), "--parity none|even|odd",
-// "--simulate".
+// "--simulate", "--sim-arg OPTION" (repeatable), and --help, --help-all,
+// --version. It is read before any window system is set up, so that these
+// are answered, and a command line that cannot be used is refused, with no
+// display at all. Qt's own options (-platform, -style, -display, ...) are
+// taken and left for QApplication, which reads them itself.
 
 #include <QList>
 #include <QPair>
@@ -14,6 +18,16 @@ struct Options {
     bool simulate = false;
     QStringList simulatorArgs;  // passed on to the simulated drive
     QString error;              // set when the command line cannot be used
+
+    // Answered without running: the text of --help or --help-all (with Qt's
+    // options), or --version asked for.
+    QString help;
+    bool version = false;
+
+    // Qt's options that decide where the windows go, as given.
+    QString platform;  // -platform NAME
+    QString display;   // -display NAME (X11)
 };
 
+// arguments[0] is the program as started. Needs no QCoreApplication.
 Options ParseOptions(const QStringList &arguments);

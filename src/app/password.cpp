@@ -1,5 +1,7 @@
 #include "password.h"
 
+#include "drive/makerpassword.h"
+
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -51,7 +53,7 @@ bool PassWord::eventFilter(QObject *watched, QEvent *event)
 
 void PassWord::HanteiPass()
 {
-    const bool on = TxtPassWord->text() == QLatin1String(MakerPassword);
+    const bool on = IsMakerPassword(TxtPassWord->text());
     if (!on) QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Invalid Password"));
     if (setMakerMode) setMakerMode(on);
     WinPassExit();

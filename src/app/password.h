@@ -15,8 +15,9 @@ class PassWord : public ChildWindow {
 public:
     explicit PassWord(QWidget *parent = nullptr);
 
-    // Tests the entry: "KPZW" exactly switches maker mode on; anything else
-    // says "Invalid Password" and leaves it off. Then the window goes away.
+    // Tests the entry: the maker's password (drive/makerpassword.h) switches
+    // maker mode on; anything else says "Invalid Password" and leaves it
+    // off. Then the window goes away.
     void HanteiPass();
     // Clears the entry and hides the window.
     void WinPassExit();
@@ -34,5 +35,3 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
-
-inline constexpr char MakerPassword[] = "KPZW";

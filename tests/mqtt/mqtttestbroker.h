@@ -59,7 +59,12 @@ QString mosquittoBinary()
 class Broker
 {
 public:
-    explicit Broker(int port = 0) : m_port(port ? port : freePort()) {}
+    // extra: more of mosquitto.conf (another listener, TLS, a password
+    // file); anonymous: clients without a user name are let in.
+    explicit Broker(int port = 0, const QString &extra = {}, bool anonymous = true)
+        : m_port(port ? port : freePort()), m_extra(extra), m_anonymous(anonymous)
+    {
+    }
     ~Broker() { stop(); }
     int port() const { return m_port; }
 
@@ -68,7 +73,10 @@ public:
         QFile conf(m_dir.filePath("mosquitto.conf"));
         if (!conf.open(QIODevice::WriteOnly))
             return false;
-        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nlog_type error\nlog_type warning\n").arg(m_port).toUtf8());
+        conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous %2\nlog_type error\nlog_type warning\n%3")
+                       .arg(m_port)
+                       .arg(m_anonymous ? QStringLiteral("true") : QStringLiteral("false"), m_extra)
+                       .toUtf8());
         conf.close();
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(mosquittoBinary(), {"-c", conf.fileName()});
@@ -95,6 +103,8 @@ private:
     QTemporaryDir m_dir;
     QProcess m_process;
     int m_port;
+    QString m_extra;
+    bool m_anonymous = true;
 };
 
 struct Received {

@@ -4,8 +4,10 @@
 #include "mqttpayload.h"
 #include "mqttpublisher.h"
 #include "mqtttestbroker.h"
+#include "namedpipe.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
@@ -13,6 +15,7 @@
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <sys/stat.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -71,6 +74,8 @@ private slots:
     void hostPort();
     void passwordFile_data();
     void passwordFile();
+    void tlsSettings_data();
+    void tlsSettings();
     void payloads_data();
     void payloads();
 
@@ -156,35 +161,108 @@ void TestMqtt::hostPort()
 void TestMqtt::passwordFile_data()
 {
     QTest::addColumn<QByteArray>("content");   // null: no file at all
+    QTest::addColumn<int>("mode");             // octal; -1 a folder, -2 a named pipe
     QTest::addColumn<bool>("ok");
     QTest::addColumn<QString>("password");
-    QTest::newRow("line") << QByteArray("s3cret\n") << true << "s3cret";
-    QTest::newRow("no newline") << QByteArray("s3cret") << true << "s3cret";
-    QTest::newRow("crlf") << QByteArray("s3cret\r\n") << true << "s3cret";
-    QTest::newRow("second line ignored") << QByteArray("first\nsecond\n") << true << "first";
-    QTest::newRow("spaces kept") << QByteArray(" pass word \n") << true << " pass word ";
-    QTest::newRow("empty file") << QByteArray("") << false << "";
-    QTest::newRow("empty first line") << QByteArray("\nsecond\n") << false << "";
-    QTest::newRow("missing") << QByteArray() << false << "";
+    QTest::addColumn<QString>("says");
+    QTest::newRow("line") << QByteArray("s3cret\n") << 0600 << true << "s3cret" << "";
+    QTest::newRow("no newline") << QByteArray("s3cret") << 0600 << true << "s3cret" << "";
+    QTest::newRow("crlf") << QByteArray("s3cret\r\n") << 0600 << true << "s3cret" << "";
+    QTest::newRow("second line ignored") << QByteArray("first\nsecond\n") << 0600 << true << "first" << "";
+    QTest::newRow("spaces kept") << QByteArray(" pass word \n") << 0600 << true << " pass word " << "";
+    QTest::newRow("owner may only read") << QByteArray("s3cret\n") << 0400 << true << "s3cret" << "";
+    QTest::newRow("empty file") << QByteArray("") << 0600 << false << "" << "is empty";
+    QTest::newRow("empty first line") << QByteArray("\nsecond\n") << 0600 << false << "" << "is empty";
+    QTest::newRow("missing") << QByteArray() << 0600 << false << "" << "cannot read";
+    // Refused as ssh refuses a private key that others may read.
+    QTest::newRow("the group may read") << QByteArray("s3cret\n") << 0640 << false << "" << "mode 0640";
+    QTest::newRow("anyone may read") << QByteArray("s3cret\n") << 0644 << false << "" << "chmod 600";
+    QTest::newRow("others may write") << QByteArray("s3cret\n") << 0602 << false << "" << "others than its owner";
+    QTest::newRow("a folder") << QByteArray("s3cret") << -1 << false << "" << "not a plain file";
+    QTest::newRow("a named pipe") << QByteArray("s3cret") << -2 << false << "" << "not a plain file";
 }
 
 void TestMqtt::passwordFile()
 {
     QFETCH(QByteArray, content);
+    QFETCH(int, mode);
     QFETCH(bool, ok);
+    QFETCH(QString, says);
     QTemporaryDir dir;
     const QString path = dir.filePath("password");
-    if (!content.isNull()) {
+    std::unique_ptr<NamedPipe> pipe;
+    if (mode == -1) {
+        QVERIFY(QDir(dir.path()).mkdir("password"));
+    } else if (mode == -2) {
+        pipe = std::make_unique<NamedPipe>(path);
+        QVERIFY(pipe->made());
+    } else if (!content.isNull()) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
+        f.close();
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)), 0);
     }
     QString password;
     QString error;
     QCOMPARE(readMqttPasswordFile(path, &password, &error), ok);
     QTEST(password, "password");
-    if (!ok)
-        QVERIFY2(error.contains(path), qPrintable(error));
+    if (!ok) {
+        QVERIFY2(error.contains(path) && error.contains(says), qPrintable(error));
+        // The error names the file, never what is in it.
+        QVERIFY2(content.isEmpty() || !error.contains(QString::fromUtf8(content).trimmed()), qPrintable(error));
+    }
+    if (pipe) {
+        QTest::qWait(30);
+        QVERIFY(!pipe->opened());  // a pipe would have waited for a writer
+    }
+}
+
+void TestMqtt::tlsSettings_data()
+{
+    QTest::addColumn<QString>("ca");
+    QTest::addColumn<QString>("cert");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("keyMode");
+    QTest::addColumn<int>("port");          // given; 0: none
+    QTest::addColumn<int>("effectivePort");
+    QTest::addColumn<QString>("problem");   // a part of validate(); empty: usable
+    QTest::newRow("plain") << "" << "" << "" << 0600 << 0 << 1883 << "";
+    QTest::newRow("a CA") << "ca.pem" << "" << "" << 0600 << 0 << 8883 << "";
+    QTest::newRow("a client certificate") << "" << "cert.pem" << "key.pem" << 0600 << 0 << 8883 << "";
+    QTest::newRow("both") << "ca.pem" << "cert.pem" << "key.pem" << 0400 << 0 << 8883 << "";
+    QTest::newRow("a port given") << "ca.pem" << "cert.pem" << "key.pem" << 0600 << 18883 << 18883 << "";
+    QTest::newRow("a certificate without its key") << "ca.pem" << "cert.pem" << "" << 0600 << 0 << 8883 << "go together";
+    QTest::newRow("a key without its certificate") << "ca.pem" << "" << "key.pem" << 0600 << 0 << 8883 << "go together";
+    QTest::newRow("a key others may read") << "ca.pem" << "cert.pem" << "key.pem" << 0644 << 0 << 8883 << "chmod 600";
+    QTest::newRow("a missing certificate") << "" << "nocert.pem" << "key.pem" << 0600 << 0 << 8883 << "nocert.pem";
+    QTest::newRow("a missing key") << "" << "cert.pem" << "nokey.pem" << 0600 << 0 << 8883 << "nokey.pem";
+}
+
+void TestMqtt::tlsSettings()
+{
+    QFETCH(QString, ca);
+    QFETCH(QString, cert);
+    QFETCH(QString, key);
+    QFETCH(int, keyMode);
+    QFETCH(int, port);
+    QTemporaryDir dir;
+    for (const char *name : {"ca.pem", "cert.pem", "key.pem"}) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("-----BEGIN CERTIFICATE-----\n");
+    }
+    QCOMPARE(::chmod(QFile::encodeName(dir.filePath("key.pem")).constData(), static_cast<mode_t>(keyMode)), 0);
+    MqttConfig c = localConfig(port, QStringLiteral("tls"));
+    const auto in = [&](const QString &name) { return name.isEmpty() ? QString() : dir.filePath(name); };
+    c.tlsCaFile = in(ca);
+    c.tlsCertFile = in(cert);
+    c.tlsKeyFile = in(key);
+    QTEST(c.effectivePort(), "effectivePort");
+    QFETCH(QString, problem);
+    const QString said = c.validate();
+    if (problem.isEmpty()) QVERIFY2(said.isEmpty(), qPrintable(said));
+    else QVERIFY2(said.contains(problem), qPrintable(said));
 }
 
 void TestMqtt::payloads_data()

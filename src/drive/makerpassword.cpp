@@ -1,0 +1,8 @@
+#include "makerpassword.h"
+
+#include <QString>
+
+bool IsMakerPassword(QStringView typed)
+{
+    return typed == QLatin1String("KPZW");
+}

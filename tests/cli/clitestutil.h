@@ -1,0 +1,67 @@
+#pragma once
+// orvex-cli run in-process against simulated drives on pseudo-terminals:
+// the words of a command line in, the exit status and both streams out.
+
+#include "clitool.h"
+
+#include "sim/ptyserver.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <memory>
+
+namespace clitest {
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Drives answering at once; fault "drop" answers nothing.
+struct Drives {
+    std::vector<std::unique_ptr<sim::PtyServer>> servers;
+    explicit Drives(const QStringList &faults)
+    {
+        for (const QString &fault : faults) {
+            sim::ServerConfig c;
+            c.paced = false;
+            if (fault == u"drop") c.faults.dropRate = 1;
+            servers.push_back(std::make_unique<sim::PtyServer>(c));
+            if (!servers.back()->start()) qFatal("the simulated drive does not start");
+        }
+    }
+    QString device(int i) const { return QString::fromStdString(servers[i]->devicePath()); }
+    QString name(int i) const { return QFileInfo(device(i)).fileName(); }
+    sim::Parameters params(int i) { return servers[i]->withModel([](sim::DriveModel &m) { return m.parameters(); }); }
+    // The requests drive i has received.
+    QStringList requests(int i) const
+    {
+        QStringList out;
+        for (const sim::TranscriptEntry &e : servers[i]->transcript().since())
+            if (e.kind == sim::TranscriptEntry::Kind::Request) out << QString::fromStdString(e.text);
+        return out;
+    }
+};
+
+inline Run cli(const QStringList &args, CliEnvironment env = {})
+{
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    env.out = &out;
+    env.err = &err;
+    env.tickMs = 25;  // a lost reply in 0.4 s
+    r.status = RunCli(QStringList{QStringLiteral("orvex-cli")} + args, env);
+    out.flush();
+    err.flush();
+    return r;
+}
+
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+}  // namespace clitest

@@ -1,0 +1,123 @@
+// What orvex-cli writes reaches its files and standard output whole, or the
+// run fails and says so: the monitor's CSV file checked row by row (its
+// failure on the drive's line), standard output checked at the end, and a
+// diff of a drive with itself read once.
+
+#include "clitestutil.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace clitest;
+
+namespace {
+
+// From the given sample on, no file of this process may grow (EFBIG, as a
+// full disk's ENOSPC). It comes after the CSV file among the sinks, so that
+// as many rows are in before.
+struct FillingSink : MonitorSink {
+    int after = 0;
+    int seen = 0;
+    struct rlimit saved {};
+    bool limited = false;
+    void take(const MonitorSample &) override
+    {
+        if (++seen != after) return;
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        struct rlimit none = saved;
+        none.rlim_cur = 0;
+        limited = ::setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    ~FillingSink() override
+    {
+        if (limited) ::setrlimit(RLIMIT_FSIZE, &saved);
+    }
+};
+
+}  // namespace
+
+class TstCliOutput : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void monitorCsvThatCannotBeWritten_data();
+    void monitorCsvThatCannotBeWritten();
+    void resultsThatCannotReachStandardOutput_data();
+    void resultsThatCannotReachStandardOutput();
+    void diffOfADriveWithItself();
+};
+
+void TstCliOutput::monitorCsvThatCannotBeWritten_data()
+{
+    QTest::addColumn<int>("fillAfter");  // 0: the folder does not exist
+    QTest::addColumn<int>("rowsKept");   // the header included
+    QTest::newRow("no such folder") << 0 << 0;
+    QTest::newRow("the disk is full after two rows") << 2 << 3;
+}
+
+void TstCliOutput::monitorCsvThatCannotBeWritten()
+{
+    QFETCH(int, fillAfter);
+    QFETCH(int, rowsKept);
+    Drives drives({""});
+    QTemporaryDir dir;
+    const QString csv = dir.filePath(fillAfter > 0 ? QStringLiteral("m.csv") : QStringLiteral("no/such/m.csv"));
+    CliEnvironment env;
+    env.publisher = [&](const PublishOptions &, QString *) -> std::unique_ptr<MonitorSink> {
+        auto sink = std::make_unique<FillingSink>();
+        sink->after = fillAfter;
+        return sink;
+    };
+    const Run r = cli({"monitor", "--port", drives.device(0), "--items", "04", "--interval", "50", "--duration", "0.5",
+                       "--csv", csv, "--mqtt", "broker"}, env);
+    QCOMPARE(r.status, 1);
+    // The drive's own line says why, and the moment it failed was told once.
+    QVERIFY2(r.out.contains(drives.name(0) + QStringLiteral(": failed: ") + csv + QStringLiteral(": cannot be written")),
+             qPrintable(r.out));
+    QCOMPARE(r.err.count(QStringLiteral("recording stopped")), 1);
+    QVERIFY2(r.err.contains(u"1 of 1 drives failed"), qPrintable(r.err));
+    // What was written before stays, in whole rows.
+    const QByteArray kept = fileBytes(csv);
+    QCOMPARE(kept.count('\n'), rowsKept);
+    if (rowsKept > 0) QVERIFY2(kept.startsWith("\"Time\",\"Drive\","), kept.constData());
+}
+
+void TstCliOutput::resultsThatCannotReachStandardOutput_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::newRow("version") << QStringList{"--version"} << 1;
+    QTest::newRow("overview") << QStringList{"--help"} << 1;
+    QTest::newRow("a failed drive stays failed") << QStringList{"status", "--port", "/nonexistent/tty"} << 1;
+    QTest::newRow("bad input stays bad input") << QStringList{"status", "--frobnicate"} << 2;
+}
+
+void TstCliOutput::resultsThatCannotReachStandardOutput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QProcess cli;
+    cli.setStandardOutputFile(QStringLiteral("/dev/full"));
+    cli.start(QStringLiteral(ORVEX_CLI_BINARY), args);
+    QVERIFY(cli.waitForFinished(10000));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), status);
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    if (status == 1) QVERIFY2(err.contains(u"could not be written to standard output"), qPrintable(err));
+}
+
+// Both sides the same drive: read once, the same values (it was opened
+// twice at once, and one side's values were left empty).
+void TstCliOutput::diffOfADriveWithItself()
+{
+    Drives drives({""});
+    const QString side = QStringLiteral("drive:") + drives.device(0);
+    const Run r = cli({"params", "diff", side, side});
+    QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+    QCOMPARE(drives.requests(0).count(QStringLiteral("R;0")), 1);
+}
+
+QTEST_GUILESS_MAIN(TstCliOutput)
+#include "tst_cli_output.moc"
