@@ -88,7 +88,7 @@ int RunTableWrite(Context &c, const TableKind<V> &kind, const QString &pattern)
         if (!wanted) return Failed(r, error);
         QStringList said;
         if (backup) {
-            const BackupResult b = WriteBackup(kind.backupKind, kind.native, kind.backupBytes(before));
+            const BackupResult b = WriteBackup(kind.backupKind, kind.native, kind.backupBytes(before), device);
             if (!b.ok) return Failed(r, b.error);
             said << QStringLiteral("backup %1").arg(b.path);
             r.json.insert(QStringLiteral("backup"), b.path);
