@@ -291,7 +291,7 @@ std::optional<PointTable> DecodePoints(const QString &path, const PointTable &ba
 
 // ---- captures ----------------------------------------------------------------
 
-QJsonObject CaptureJson(const Capture &capture)
+QJsonObject CaptureJson(const Capture &capture, int motorTypeUnits)
 {
     QJsonArray speed, torque, status;
     for (int s = 0; s < CaptureSamples; ++s) {
@@ -304,12 +304,20 @@ QJsonObject CaptureJson(const Capture &capture)
     static const QStringList timeBases{QStringLiteral("0.05"), QStringLiteral("0.1"), QStringLiteral("0.2"),
                                        QStringLiteral("0.5")};
     return QJsonObject{{QStringLiteral("kind"), CaptureKind},
-                       {QStringLiteral("taken"), capture.taken.toString(Qt::ISODate)},
+                       // With milliseconds and the UTC offset, so the record reads alone.
+                       {QStringLiteral("taken"), capture.taken.toOffsetFromUtc(capture.taken.offsetFromUtc())
+                                                     .toString(Qt::ISODateWithMs)},
                        {QStringLiteral("trigger"), triggers.value(capture.setup.trig)},
                        {QStringLiteral("edge"), capture.setup.edge},
                        {QStringLiteral("statusSignal"), WaveStatusSignals().value(capture.setup.status)},
                        {QStringLiteral("timeBase"), timeBases.value(capture.timeBase).toDouble()},
                        {QStringLiteral("position"), capture.trigPos},
+                       {QStringLiteral("samplePeriodMs"), WaveAnalysis::SamplePeriodMs(capture.timeBase)},
+                       {QStringLiteral("triggerSample"), WaveAnalysis::TriggerSample(capture.trigPos)},
+                       // Speed units are 0.75 rpm; torque units make 100 % at this many
+                       // (0: the motor type is unknown, a unit counts as 1 %).
+                       {QStringLiteral("rpmPerSpeedUnit"), WaveAnalysis::RpmPerSpeedUnit},
+                       {QStringLiteral("torqueUnitsFor100Percent"), motorTypeUnits},
                        {QStringLiteral("speed"), speed},
                        {QStringLiteral("torque"), torque},
                        {QStringLiteral("status"), status}};
@@ -323,7 +331,7 @@ QByteArray EncodeCapture(FileKind kind, const Capture &capture, const QString &n
     case FileKind::Csv:
         return WaveAnalysis::CapturesCsv({WaveAnalysis::NamedCapture{name, capture, motorTypeUnits}});
     case FileKind::Json:
-        return QJsonDocument(CaptureJson(capture)).toJson();
+        return QJsonDocument(CaptureJson(capture, motorTypeUnits)).toJson();
     case FileKind::Unknown:
         break;
     }

@@ -33,5 +33,5 @@ QByteArray EncodePoints(FileKind kind, const PointTable &table);
 std::optional<PointTable> DecodePoints(const QString &path, const PointTable &base, QString *error);
 
 // A capture; motorTypeUnits as the analysis takes it (0: as the drive records).
-QJsonObject CaptureJson(const Capture &capture);
+QJsonObject CaptureJson(const Capture &capture, int motorTypeUnits);
 QByteArray EncodeCapture(FileKind kind, const Capture &capture, const QString &name, int motorTypeUnits);

@@ -59,7 +59,7 @@ int run(Context &c, const QStringList &)
         const FileKind fileKind = KindOfFile(path, QStringLiteral("wvt"));
         // The torque's 100 % follows the motor type, parameter 57.
         int units = 0;
-        if (fileKind == FileKind::Csv) {
+        if (fileKind == FileKind::Csv || fileKind == FileKind::Json) {
             ReadParametersJob params(s.link());
             params.countsAsRead = false;
             if (!s.run(params)) return Failed(r, QStringLiteral("reading the motor type: ") + s.error());

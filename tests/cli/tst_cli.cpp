@@ -8,6 +8,7 @@
 #include "drive/params/paramfile.h"
 #include "drive/points/pointfile.h"
 #include "drive/params/paramcatalogue.h"
+#include "drive/wave/wavequantities.h"
 #include "sim/ptyserver.h"
 
 #include <QFile>
@@ -122,6 +123,7 @@ private Q_SLOTS:
     void badCommandLines_data();
     void badCommandLines();
     void monitorHandsSamplesToThePublisher();
+    void captureJsonReadsAlone();
 };
 
 // Three drives at once: one answers, one does not, one refuses everything.
@@ -188,6 +190,30 @@ void TstCli::readsOneAfterAnother()
         QCOMPARE(fileBytes(file), expected);
     }
     drive.stop();
+}
+
+// A capture's JSON carries what is needed to read it without the program:
+// when it was taken (milliseconds and UTC offset), the sample period, the
+// trigger's sample and the scales of speed and torque.
+void TstCli::captureJsonReadsAlone()
+{
+    QTemporaryDir dir;
+    Drives drives({""});
+    const QString file = dir.filePath(QStringLiteral("c.json"));
+    const Run r = cli({"capture", "--trigger", "manual", "--time-base", "0.1", "--position", "15", "-o", file, "--port",
+                       drives.device(0)});
+    QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
+    const QJsonObject o = QJsonDocument::fromJson(fileBytes(file)).object();
+    QVERIFY2(QRegularExpression(QStringLiteral(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)$)"))
+                 .match(o[QStringLiteral("taken")].toString())
+                 .hasMatch(),
+             qPrintable(o[QStringLiteral("taken")].toString()));
+    QCOMPARE(o[QStringLiteral("samplePeriodMs")].toDouble(), 8.0);
+    QCOMPARE(o[QStringLiteral("triggerSample")].toDouble(), 63.0);
+    QCOMPARE(o[QStringLiteral("rpmPerSpeedUnit")].toDouble(), 0.75);
+    const int units = WaveGeometry::MotorTypeUnits(drives.params(0)[57]);
+    QVERIFY(units > 0);
+    QCOMPARE(o[QStringLiteral("torqueUnitsFor100Percent")].toInt(), units);
 }
 
 void TstCli::writeBacksUpWritesAndVerifies()
