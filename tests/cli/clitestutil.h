@@ -19,7 +19,8 @@ struct Run {
     QString err;
 };
 
-// Drives answering at once; fault "drop" answers nothing.
+// Drives on pseudo-terminals, answering at once; fault "drop" answers
+// nothing, "refuse" answers every request "ERR;1".
 struct Drives {
     std::vector<std::unique_ptr<sim::PtyServer>> servers;
     explicit Drives(const QStringList &faults)
@@ -28,12 +29,20 @@ struct Drives {
             sim::ServerConfig c;
             c.paced = false;
             if (fault == u"drop") c.faults.dropRate = 1;
+            if (fault == u"refuse")
+                c.faults.refuseKeywords = {"S", "ALM", "IO", "MON", "R", "W", "TBLR", "TBLW", "T", "ARST", "HCL", "FLASH"};
             servers.push_back(std::make_unique<sim::PtyServer>(c));
             if (!servers.back()->start()) qFatal("the simulated drive does not start");
         }
     }
     QString device(int i) const { return QString::fromStdString(servers[i]->devicePath()); }
     QString name(int i) const { return QFileInfo(device(i)).fileName(); }
+    QStringList portArgs() const
+    {
+        QStringList out;
+        for (size_t i = 0; i < servers.size(); ++i) out << QStringLiteral("--port") << device(static_cast<int>(i));
+        return out;
+    }
     sim::Parameters params(int i) { return servers[i]->withModel([](sim::DriveModel &m) { return m.parameters(); }); }
     // The requests drive i has received.
     QStringList requests(int i) const

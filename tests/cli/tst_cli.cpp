@@ -3,6 +3,7 @@
 // files it reads and writes, diff's exit status and the command line's
 // mistakes.
 
+#include "clitestutil.h"
 #include "clitool.h"
 
 #include "drive/params/paramfile.h"
@@ -23,57 +24,14 @@
 
 namespace {
 
-struct Run {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using namespace clitest;
 
-// Drives on pseudo-terminals, answering at once; fault "drop" answers
-// nothing, "refuse" answers every request "ERR;1".
-struct Drives {
-    std::vector<std::unique_ptr<sim::PtyServer>> servers;
-    explicit Drives(const QStringList &faults)
-    {
-        for (const QString &fault : faults) {
-            sim::ServerConfig c;
-            c.paced = false;
-            if (fault == u"drop") c.faults.dropRate = 1;
-            if (fault == u"refuse")
-                c.faults.refuseKeywords = {"S", "ALM", "IO", "MON", "R", "W", "TBLR", "TBLW", "T", "ARST", "HCL", "FLASH"};
-            servers.push_back(std::make_unique<sim::PtyServer>(c));
-            if (!servers.back()->start()) qFatal("the simulated drive does not start");
-        }
-    }
-    QString device(int i) const { return QString::fromStdString(servers[i]->devicePath()); }
-    QStringList portArgs() const
-    {
-        QStringList out;
-        for (size_t i = 0; i < servers.size(); ++i) out << QStringLiteral("--port") << device(static_cast<int>(i));
-        return out;
-    }
-    sim::Parameters params(int i) { return servers[i]->withModel([](sim::DriveModel &m) { return m.parameters(); }); }
-};
-
-Run cli(const QStringList &args, const PublisherFactory &publisher = {})
+// With a publisher of the test's own in place of the MQTT bridge.
+Run cli(const QStringList &args, const PublisherFactory &publisher)
 {
-    Run r;
-    QTextStream out(&r.out), err(&r.err);
     CliEnvironment env;
-    env.out = &out;
-    env.err = &err;
-    env.tickMs = 25;  // a lost reply in 0.4 s
     env.publisher = publisher;
-    r.status = RunCli(QStringList{QStringLiteral("orvex-cli")} + args, env);
-    out.flush();
-    err.flush();
-    return r;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return clitest::cli(args, env);
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
