@@ -1,6 +1,7 @@
 #include "app/mditbl.h"
 #include "app/options.h"
-#include "drive/link/qtserialio.h"
+#include "app/netportsettings.h"
+#include "drive/link/portio.h"
 #include "resources/bitmaps.h"
 #include "sim/ptyserver.h"
 #include "sim/serverargs.h"
@@ -65,7 +66,11 @@ int main(int argc, char *argv[])
             simulatedOnPort1 = true;
         }
     }
-    QtSerialIo port(map, options.parity);
+    PortIo port(map, options.parity);
+    // The network ports chosen in the port dialog before, where the command
+    // line does not give their numbers to something else.
+    for (const RememberedNetPort &p : RememberedNetworkPorts())
+        if (!port.portMap().hasExplicit(p.number)) port.setNetworkPort(p.number, p.name);
 
     MDItbl window(port, [&port] { return port.portMap().list(); });
     if (simulatedOnPort1) {

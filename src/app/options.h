@@ -1,5 +1,6 @@
 #pragma once
-// The command line: "--port N=DEVICE" (repeatable), "--parity none|even|odd",
+// The command line: "--port N=DEVICE" (repeatable; DEVICE may be a network
+// port, socket://HOST:PORT or rfc2217://HOST:PORT), "--parity none|even|odd",
 // "--simulate".
 
 #include <QList>
