@@ -13,6 +13,7 @@
 #include "drive/points/pointjobs.h"
 #include "drive/statusjob.h"
 #include "drive/link/portmap.h"
+#include "drive/link/netportname.h"
 #include "drive/monitor/monitorrules.h"
 #include "drive/wave/wavequantities.h"
 
@@ -75,11 +76,7 @@ struct Context {
     }
 };
 
-QString deviceName(const QString &device)
-{
-    const QString name = QFileInfo(device).fileName();
-    return name.isEmpty() ? device : name;
-}
+QString deviceName(const QString &device) { return PortFileName(device); }
 
 DriveResult failed(DriveResult r, const QString &why)
 {
@@ -185,9 +182,10 @@ void addCommonOptions(QCommandLineParser &p, bool drives)
 {
     p.addHelpOption();
     if (drives) {
-        p.addOption({QStringLiteral("port"), QStringLiteral("Serial device of a drive; give it once for each drive."),
+        p.addOption({QStringLiteral("port"), QStringLiteral("Serial device of a drive, or a network port socket://HOST:PORT or "
+                                    "rfc2217://HOST:PORT; give it once for each drive."),
                      QStringLiteral("DEV")});
-        p.addOption({QStringLiteral("ports-from"), QStringLiteral("A file of serial devices, one a line (# starts a comment)."),
+        p.addOption({QStringLiteral("ports-from"), QStringLiteral("A file of serial devices or network ports, one a line (# starts a comment)."),
                      QStringLiteral("FILE")});
         p.addOption({QStringLiteral("parity"), QStringLiteral("Parity of the line: none, even (default) or odd."),
                      QStringLiteral("PARITY"), QStringLiteral("even")});
@@ -785,7 +783,9 @@ int cmdMonitor(Context &c)
     const auto results = onEveryDrive(c.devices, [&](const QString &device) {
         DriveResult r = startResult(device);
         DriveSession s(device, c.session);
-        if (!s.open()) return failed(r, s.error());
+        // A device server that is down now may be back later: its drive is
+        // polled on and fails until then, the others going on meanwhile.
+        if (!s.open() && !IsNetPortName(device)) return failed(r, s.error());
         QElapsedTimer running;
         running.start();
         int samples = 0, failures = 0;
@@ -847,7 +847,9 @@ QString overview()
         "  alarms   --port DEV [--reset] [--clear-history]\n"
         "  monitor  --port DEV --items LIST [--interval MS] [--duration S] [--csv FILE]\n\n"
         "Every drive command takes --port more than once, or --ports-from FILE, and runs on all\n"
-        "the drives at once. File names may hold {name}, the device's file name (ttyUSB0).\n"
+        "the drives at once. A drive on a serial device server is named socket://HOST:PORT or\n"
+        "rfc2217://HOST:PORT. File names may hold {name}, the device's file name (ttyUSB0), HOST_PORT\n"
+        "for a network port.\n"
         "\"orvex-cli COMMAND --help\" tells a command's options.\n"
         "Exit status: 0 all drives succeeded, 1 a drive failed (diff: the sides differ), 2 bad input.\n");
 }
