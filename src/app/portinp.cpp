@@ -170,13 +170,17 @@ void PortInp::followNumber()
 {
     if (m_following) return;
     m_following = true;
-    QString name;
-    for (int i = 0; i < LstPorts->topLevelItemCount(); ++i) {
-        const QTreeWidgetItem *item = LstPorts->topLevelItem(i);
-        if (!item->text(0).isEmpty() && item->text(0) == TxtPortNo->text().trimmed() && IsNetPortName(item->text(1)))
-            name = item->text(1);
+    // The port behind the number, as the port itself knows it (or the list).
+    QString device;
+    bool ok = false;
+    const int number = TxtPortNo->text().trimmed().toInt(&ok);
+    if (auto *io = qobject_cast<PortIo *>(&m_link.port()); io && ok) {
+        device = io->portMap().deviceFor(number);
+    } else {
+        for (int i = 0; ok && i < LstPorts->topLevelItemCount(); ++i)
+            if (LstPorts->topLevelItem(i)->text(0) == QString::number(number)) device = LstPorts->topLevelItem(i)->text(1);
     }
-    CmbNetPort->setEditText(name);
+    CmbNetPort->setEditText(IsNetPortName(device) ? device : QString());
     m_following = false;
 }
 
@@ -185,12 +189,13 @@ void PortInp::followNetPort()
     if (m_following) return;
     m_following = true;
     const std::optional<NetPortAddress> wanted = ParseNetPortName(CmbNetPort->currentText());
-    for (int i = 0; wanted && i < LstPorts->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *item = LstPorts->topLevelItem(i);
-        if (ParseNetPortName(item->text(1)) == wanted) {
-            TxtPortNo->setText(item->text(0));
-            LstPorts->setCurrentItem(item);
-        }
+    auto *io = qobject_cast<PortIo *>(&m_link.port());
+    const QList<PortEntry> ports = io ? io->portMap().list() : QList<PortEntry>();
+    for (const PortEntry &e : ports) {
+        if (!wanted || ParseNetPortName(e.device) != wanted) continue;
+        TxtPortNo->setText(QString::number(e.number));
+        for (int i = 0; i < LstPorts->topLevelItemCount(); ++i)
+            if (LstPorts->topLevelItem(i)->text(0) == QString::number(e.number)) LstPorts->setCurrentItem(LstPorts->topLevelItem(i));
     }
     m_following = false;
 }
