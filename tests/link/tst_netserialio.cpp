@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void closeDeliversWhatWasWritten();
     void droppedConnectionIsLostThenBack();
     void connectionNobodyTakesIsLetGo();
+    void replyACharacterAtATimeIsNotHeldBack();
 };
 
 void TstNetSerialIo::names_data()
@@ -393,6 +395,46 @@ void TstNetSerialIo::connectionNobodyTakesIsLetGo()
     // The program went offline meanwhile and never asks again.
     QTRY_VERIFY_WITH_TIMEOUT(ended, 1000);
     QVERIFY(!io.isOpen());
+}
+
+// A server that writes a reply a character at a time, as a serial device
+// server does at 9600 bit/s, with Nagle's rule on (the socket default): each
+// character after the first waits for the acknowledgement of the one before,
+// which a receiver that delays its acknowledgements keeps back up to 40 ms.
+void TstNetSerialIo::replyACharacterAtATimeIsNotHeldBack()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTcpSocket *conn = nullptr;
+    connect(&server, &QTcpServer::newConnection, this, [&] { conn = server.nextPendingConnection(); });
+    NetSerialIo io(QSerialPort::EvenParity);
+    io.setTiming(quick());
+    io.setAddress(QStringLiteral("socket://127.0.0.1:%1").arg(server.serverPort()));
+    QCOMPARE(openSettled(io).status, OpenStatus::Ok);
+    QByteArray got;
+    connect(&io, &SerialIo::bytesArrived, this, [&](const QByteArray &b) { got += b; });
+    const QByteArray reply("\x02TBLR;1F;FFFF3CB0;64;64;0;0;0;0\x04");
+    std::vector<double> late;  // ms from the last character written to the reply taken whole
+    for (int round = 0; round < 30; ++round) {
+        got.clear();
+        io.write("\x02TBLR;1F\x04");  // the request, as the link sends it
+        QTRY_VERIFY(conn && conn->bytesAvailable() > 0);
+        conn->readAll();
+        QElapsedTimer t;
+        t.start();
+        for (const char c : reply) {
+            conn->write(&c, 1);
+            conn->flush();
+            QTest::qWait(1);
+        }
+        const qint64 written = t.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(got, reply, 2000);
+        late.push_back(double(t.elapsed() - written));
+    }
+    // Once the connection has settled into its request-and-reply rhythm, a
+    // receiver that delays its acknowledgements gets most replies 40 ms late.
+    const auto slow = std::count_if(late.begin(), late.end(), [](double ms) { return ms > 15; });
+    QVERIFY2(slow <= 5, qPrintable(QStringLiteral("%1 of 30 replies ended more than 15 ms after they were written").arg(slow)));
 }
 
 QTEST_GUILESS_MAIN(TstNetSerialIo)

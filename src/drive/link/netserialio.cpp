@@ -201,6 +201,18 @@ void NetSerialIo::onTimer()
 
 void NetSerialIo::onReadyRead()
 {
+#ifdef Q_OS_LINUX
+    // Every piece that arrives is acknowledged at once. A server that holds
+    // small writes back until the last is acknowledged (Nagle's rule, the
+    // socket default, ser2net's too) sends the last characters of a reply
+    // that came a character at a time only when our acknowledgement comes;
+    // a delayed one would keep them back up to 40 ms. The kernel drops the
+    // setting by itself now and then, so it is made again at every read.
+    if (m_socket && m_socket->socketDescriptor() >= 0) {
+        const int on = 1;
+        ::setsockopt(static_cast<int>(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+    }
+#endif
     qint64 available;
     while (m_socket && (available = m_socket->bytesAvailable()) > 0) {
         m_in.resize(available);
