@@ -8,7 +8,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTest>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -62,6 +62,10 @@ struct Port {
     bool telnet = false;  // telnet(rfc2217) in front of the TCP accepter
     QString line = QStringLiteral("9600e81");  // what ser2net sets when it opens the device
     int tcpPort = 0;  // 0: a free one
+    // ser2net's default waits about two character times after each character
+    // from the device before it sends (at least 1 ms); off, what the device
+    // gives goes out at once, as a request-and-reply protocol wants it.
+    bool charDelay = false;
 };
 
 class Server {
@@ -93,11 +97,12 @@ public:
                                    "    accepter: %2tcp,127.0.0.1,%3\n"
                                    "    connector: serialdev,%4,%5,local\n"
                                    "    options:\n"
-                                   "      kickolduser: false\n")
+                                   "      kickolduser: false\n"
+                                   "      chardelay: %6\n")
                         .arg(i)
                         .arg(p.telnet ? "telnet(rfc2217)," : "")
                         .arg(p.tcpPort)
-                        .arg(p.device, p.line)
+                        .arg(p.device, p.line, p.charDelay ? QStringLiteral("true") : QStringLiteral("false"))
                         .toUtf8();
         }
         conf.write(yaml);
@@ -110,7 +115,7 @@ public:
             for (const Port &p : m_ports) all = all && listening(p.tcpPort);
             if (all) return true;
             if (m_process.state() == QProcess::NotRunning) return false;
-            QTest::qWait(20);
+            QThread::msleep(20);
         }
         return false;
     }
