@@ -73,6 +73,8 @@ private Q_SLOTS:
     void refusingAndBusyServers_data();
     void refusingAndBusyServers();
     void dialogChoosesANetworkPort();
+    void stopsReachTheDriveWhenThePortCloses_data();
+    void stopsReachTheDriveWhenThePortCloses();
 };
 
 void TstE2eSer2Net::initTestCase()
@@ -218,6 +220,37 @@ void TstE2eSer2Net::dialogChoosesANetworkPort()
     dialog.TxtPortNo->setText(QStringLiteral("1"));
     QCOMPARE(dialog.CmbNetPort->currentText(), QString());
     dialog.CmdOKCancel_Click(1);
+}
+
+void TstE2eSer2Net::stopsReachTheDriveWhenThePortCloses_data()
+{
+    QTest::addColumn<bool>("telnet");
+    QTest::newRow("raw TCP") << false;
+    QTest::newRow("RFC 2217") << true;
+}
+
+// A jog is running and its stop waits for the reply in flight when the port
+// is closed (the port dialog's OK): the stop is written before the close,
+// and ser2net hands it to the drive before it lets the line go.
+void TstE2eSer2Net::stopsReachTheDriveWhenThePortCloses()
+{
+    QFETCH(bool, telnet);
+    std::unique_ptr<Server> server;
+    E2eHarness h(slowDrive(), [&](const QString &d) {
+        server = std::make_unique<Server>(QList<Port>{{d, telnet}});
+        return server->start() ? server->name() : QString();
+    });
+    QVERIFY2(h.ok(), qPrintable(h.error()));
+    QVERIFY(h.waitForReply(QStringLiteral("S;"), 5000));
+    h.mark();
+    h.link().setCommand("PJOG");
+    QVERIFY(h.waitForRequest(QStringLiteral("PJOG")));
+    QVERIFY(h.waitUntil([&] { return h.link().awaitingReply(); }));
+    h.link().setCommand("JOGOFF");
+    h.link().settings().OfflineMode = 1;  // nothing is opened again afterwards
+    h.link().closePort();
+    QVERIFY(!h.link().portOpen());
+    QVERIFY(h.waitForRequest(QStringLiteral("JOGOFF"), 3000));
 }
 
 QTEST_MAIN(TstE2eSer2Net)
