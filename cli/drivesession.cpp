@@ -88,8 +88,10 @@ bool DriveSession::open()
     m_settings.PortNo = 1;
     if (!OpenPortAndWait(*m_link, ConnectWaitMs)) {
         QString reason = m_link->portStatus();
-        for (const QString &prefix : {QStringLiteral("COM1 not open: "), QStringLiteral("COM1 lost, waiting for it to come back ")})
-            if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
+        const QString prefix = QStringLiteral("COM1 not open: ");
+        const QString lost = QStringLiteral("COM1 lost, waiting for it to come back (");
+        if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
+        else if (reason.startsWith(lost) && reason.endsWith(u')')) reason = reason.mid(lost.size()).chopped(1);
         if (reason.isEmpty()) reason = QStringLiteral("the port did not open");
         m_error = openFailureText(m_device, reason);
         return false;
