@@ -5,6 +5,7 @@
 #include "benchreport.h"
 #include "clibench.h"
 #include "inprocessbench.h"
+#include "netbench.h"
 #include "processbench.h"
 #include "ptybench.h"
 
@@ -23,7 +24,7 @@ namespace {
 
 const char Usage[] =
     "usage: orvex-bench [--all] [--inprocess] [--redraw] [--pty] [--efficiency] [--startup] [--cpu] [--exchange-cpu]\n"
-    "                   [--cli]\n"
+    "                   [--cli] [--network]\n"
     "                   [--quick] [--cpu-seconds S] [--window-seconds S] [--runs N] [--binary PATH]\n"
     "                   [--cli-binary PATH]\n"
     "  --all             every benchmark below (about three minutes)\n"
@@ -39,6 +40,9 @@ const char Usage[] =
     "  --cli             orvex-cli as a process: parameters and point table from eight paced drives\n"
     "                    against one, one drive's parameter read against its line time, and the\n"
     "                    time to its first request (about a minute)\n"
+    "  --network         the three transfers at 9600 bit/s through ser2net on 127.0.0.1 (raw TCP and RFC 2217)\n"
+    "                    against the pseudo-terminal in one run, and the turnaround the network adds\n"
+    "                    (about two minutes; needs ser2net)\n"
     "  --quick           fewer samples and shorter runs (a smoke run, not for the record)\n";
 
 QString uptimeText()
@@ -67,7 +71,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     bool inprocess = false, redraw = false, pty = false, efficiency = false, startup = false, cpu = false, cli = false,
-         exchangeCpu = false;
+         exchangeCpu = false, network = false;
     InProcessOptions inOpt;
     PtyOptions ptyOpt;
     ProcessOptions procOpt;
@@ -78,7 +82,7 @@ int main(int argc, char *argv[])
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
         const QString next = i + 1 < args.size() ? args[i + 1] : QString();
-        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = cli = exchangeCpu = true;
+        if (a == u"--all") inprocess = redraw = pty = efficiency = startup = cpu = cli = exchangeCpu = network = true;
         else if (a == u"--inprocess") inprocess = true;
         else if (a == u"--redraw") redraw = true;
         else if (a == u"--pty") pty = true;
@@ -87,6 +91,7 @@ int main(int argc, char *argv[])
         else if (a == u"--cpu") cpu = true;
         else if (a == u"--cli") cli = true;
         else if (a == u"--exchange-cpu") exchangeCpu = true;
+        else if (a == u"--network") network = true;
         else if (a == u"--quick") {
             inOpt = {2000, 200, 3, 300};
             ptyOpt = {2, 2, 1, 2, 1};
@@ -116,7 +121,7 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    if (!(inprocess || redraw || pty || efficiency || startup || cpu || cli || exchangeCpu)) {
+    if (!(inprocess || redraw || pty || efficiency || startup || cpu || cli || exchangeCpu || network)) {
         std::fputs(Usage, stderr);
         return 2;
     }
@@ -139,6 +144,7 @@ int main(int argc, char *argv[])
     }
     if (exchangeCpu) BenchCpuPerExchange(report, ptyOpt);
     if (cli) BenchCli(report, cliOpt);
+    if (network) BenchNetwork(report, ptyOpt);
     report.printSummary();
     std::printf("\n- uptime at the end: %s\n", qPrintable(uptimeText()));
     return report.missed() > 0 ? 1 : 0;

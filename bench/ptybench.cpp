@@ -1,4 +1,5 @@
 #include "ptybench.h"
+#include "ptyrig.h"
 
 #include "benchreport.h"
 #include "pollwindows.h"
@@ -29,139 +30,11 @@
 #include <memory>
 #include <thread>
 
+using namespace benchrig;
+
 namespace {
 
 constexpr int ManualTrigger = 3;  // the trigger list's "Manual"
-
-// The user's serial port, with the time each request is handed to it noted
-// in the exchange log.
-class StampedPort : public QtSerialIo {
-public:
-    StampedPort(PortMap map, std::vector<Exchange> &log) : QtSerialIo(std::move(map), QSerialPort::EvenParity), m_log(log)
-    {
-    }
-    void write(const QByteArray &bytes) override
-    {
-        Exchange e;
-        e.request = bytes;
-        e.written = Seconds();
-        m_log.push_back(std::move(e));
-        QtSerialIo::write(bytes);
-    }
-
-private:
-    std::vector<Exchange> &m_log;
-};
-
-struct PtyRig {
-    QTemporaryDir dir;
-    QString previousDir = QDir::currentPath();
-    std::unique_ptr<sim::PtyServer> drive;
-    std::vector<Exchange> log;
-    std::unique_ptr<StampedPort> port;
-    std::unique_ptr<MDItbl> app;
-    long replies = 0;
-    QString error;
-
-    // transcript: the drive keeps every request and reply in memory (the
-    // turnaround is read from it); off for long unpaced runs.
-    explicit PtyRig(bool paced, bool transcript = true)
-    {
-        QDir::setCurrent(dir.path());
-        sim::ServerConfig c;
-        c.paced = paced;
-        c.seed = 1;
-        c.transcriptInMemory = transcript;
-        c.linkPath = dir.filePath(QStringLiteral("drive")).toStdString();
-        drive = std::make_unique<sim::PtyServer>(c);
-        std::string why;
-        if (!drive->start(&why)) {
-            error = QString::fromStdString(why);
-            return;
-        }
-        PortMap map;
-        map.setExplicit(1, QString::fromStdString(drive->devicePath()));
-        port = std::make_unique<StampedPort>(map, log);
-        app = std::make_unique<MDItbl>(*port);
-        app->link.askRetry = [] { return false; };
-        app->link.showPortError = [](OpenStatus, int) {};
-        app->link.showPortDialog = [] {};
-        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this] {
-            ++replies;
-            if (log.empty()) return;
-            Exchange &e = log.back();
-            const LinkState &s = app->link.state();
-            e.ended = Seconds();
-            e.replyChars = static_cast<int>(s.RecvBuf.size());
-            e.keyword = s.CmdName;
-            e.field0 = s.ReplyField[0];
-        });
-        app->show();
-    }
-    ~PtyRig()
-    {
-        app.reset();
-        port.reset();
-        if (drive) drive->stop();
-        drive.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    // Runs the event loop until pred() holds after a reply (or at once), or
-    // the time is up.
-    bool waitFor(const std::function<bool()> &pred, int timeoutMs)
-    {
-        if (pred()) return true;
-        QEventLoop loop;
-        bool ok = false;
-        const QMetaObject::Connection c = QObject::connect(&app->link, &DriveLink::replyDecoded, &loop, [&] {
-            if (pred()) {
-                ok = true;
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-        loop.exec();
-        QObject::disconnect(c);
-        return ok;
-    }
-    void runFor(double seconds)
-    {
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
-    // Takes the program off the line (offline, port closed) so that another
-    // reader may use the drive, and puts it back.
-    void offLine()
-    {
-        app->link.settings().OfflineMode = 1;
-        app->link.closePort();
-        runFor(0.1);
-    }
-    bool onLine()
-    {
-        app->link.settings().OfflineMode = 0;
-        return polling();
-    }
-    bool polling()
-    {
-        const long start = replies;
-        return waitFor([&] { return replies >= start + 4; }, 10000);
-    }
-};
-
-// False, with a figure that says so, when the drive or the program did not
-// start or the program does not poll.
-bool ready(PtyRig &rig, BenchReport &report)
-{
-    if (rig.error.isEmpty() && rig.polling()) return true;
-    report.add({QStringLiteral("program and simulated drive"),
-                QStringLiteral("could not start: ") + (rig.error.isEmpty() ? QStringLiteral("no polling") : rig.error),
-                QStringLiteral("runs"), false, {}});
-    return false;
-}
 
 }  // namespace
 

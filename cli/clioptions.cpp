@@ -11,9 +11,10 @@ void AddCommonOptions(QCommandLineParser &p, bool drives)
     p.addHelpOption();
     p.addVersionOption();
     if (drives) {
-        p.addOption({QStringLiteral("port"), QStringLiteral("Serial device of a drive; give it once for each drive."),
+        p.addOption({QStringLiteral("port"), QStringLiteral("Serial device of a drive, or a network port socket://HOST:PORT or "
+                                    "rfc2217://HOST:PORT; give it once for each drive."),
                      QStringLiteral("DEV")});
-        p.addOption({QStringLiteral("ports-from"), QStringLiteral("A file of serial devices, one a line (# starts a comment)."),
+        p.addOption({QStringLiteral("ports-from"), QStringLiteral("A file of serial devices or network ports, one a line (# starts a comment)."),
                      QStringLiteral("FILE")});
         p.addOption({QStringLiteral("parity"), QStringLiteral("Parity of the line: none, even (default) or odd."),
                      QStringLiteral("PARITY"), QStringLiteral("even")});

@@ -1,5 +1,6 @@
 #include "clioutput.h"
 
+#include "drive/link/netportname.h"
 #include "drive/csvfiles.h"
 #include "drive/monitor/monitorrules.h"
 
@@ -24,11 +25,7 @@ DriveResult Failed(DriveResult r, const QString &why)
     return r;
 }
 
-QString DeviceName(const QString &device)
-{
-    const QString name = QFileInfo(device).fileName();
-    return name.isEmpty() ? device : name;
-}
+QString DeviceName(const QString &device) { return PortFileName(device); }
 
 QString HexWord(quint32 v)
 {

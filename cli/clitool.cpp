@@ -25,7 +25,9 @@ QString overview()
     text += QStringLiteral(
         "\n"
         "Every drive command takes --port more than once, or --ports-from FILE, and runs on all\n"
-        "the drives at once. File names may hold {name}, the device's file name (ttyUSB0).\n"
+        "the drives at once. A drive on a serial device server is named socket://HOST:PORT or\n"
+        "rfc2217://HOST:PORT. File names may hold {name}, the device's file name (ttyUSB0), HOST_PORT\n"
+        "for a network port.\n"
         "\"orvex-cli COMMAND --help\" tells a command's options, \"orvex-cli --help-all\" every command's.\n"
         "Exit status: 0 all drives succeeded, 1 a drive failed (diff: the sides differ), 2 bad input.\n");
     return text;

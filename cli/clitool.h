@@ -34,5 +34,5 @@ struct CliEnvironment {
 int RunCli(const QStringList &arguments, CliEnvironment &env);
 
 // "{name}" in a file name replaced by the device's file name ("ttyUSB0" for
-// /dev/ttyUSB0).
+// /dev/ttyUSB0; "gw1_4001" for rfc2217://gw1:4001).
 QString SubstituteName(const QString &pattern, const QString &device);

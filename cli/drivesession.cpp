@@ -1,6 +1,8 @@
 #include "drivesession.h"
 
+#include "drive/link/openwait.h"
 #include "drive/link/portaccess.h"
+#include "drive/link/portio.h"
 
 #include "drive/monitor/monitorrules.h"
 
@@ -38,9 +40,7 @@ private:
 DriveSession::DriveSession(const QString &device, const SessionOptions &options)
     : m_device(device), m_options(options)
 {
-    PortMap map;
-    map.setExplicit(1, device);
-    m_port = std::make_unique<QtSerialIo>(map, options.parity);
+    m_port = MakePortIo(device, options.parity);
     m_port->setRepliesWhole(options.repliesWhole);
     m_link = std::make_unique<DriveLink>(m_settings, *m_port);
     m_link->askRetry = [this] {
@@ -86,16 +86,18 @@ QString DriveSession::openFailureText(const QString &device, const QString &reas
 bool DriveSession::open()
 {
     m_settings.PortNo = 1;
-    m_link->OpenPort();
-    if (!m_link->portOpen()) {
+    if (!OpenPortAndWait(*m_link, ConnectWaitMs)) {
         QString reason = m_link->portStatus();
         const QString prefix = QStringLiteral("COM1 not open: ");
+        const QString lost = QStringLiteral("COM1 lost, waiting for it to come back (");
         if (reason.startsWith(prefix)) reason = reason.mid(prefix.size());
+        else if (reason.startsWith(lost) && reason.endsWith(u')')) reason = reason.mid(lost.size()).chopped(1);
         if (reason.isEmpty()) reason = QStringLiteral("the port did not open");
         m_error = openFailureText(m_device, reason);
         return false;
     }
-    m_ticker.start(m_options.tickMs);
+    m_portLost = false;
+    if (!m_ticker.isActive()) m_ticker.start(m_options.tickMs);
     return true;
 }
 
@@ -104,6 +106,10 @@ bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progr
 {
     m_error.clear();
     m_retriesLeft = m_options.retries;
+    // A port lost before this job (a device server gone for a while) is
+    // opened again first; one lost during the job ends it.
+    if (m_link->portOpen()) m_portLost = false;
+    else if (!open()) return false;
     for (;;) {
         if (m_portLost || !m_link->portOpen()) {
             m_error = QStringLiteral("the port was lost") + (m_lostReason.isEmpty() ? QString() : QStringLiteral(": ") + m_lostReason);

@@ -7,7 +7,7 @@
 
 #include "drive/drivejob.h"
 #include "drive/link/drivelink.h"
-#include "drive/link/qtserialio.h"
+#include "drive/link/serialio.h"
 
 #include <QSerialPort>
 #include <QString>
@@ -29,8 +29,10 @@ public:
     DriveSession(const DriveSession &) = delete;
     DriveSession &operator=(const DriveSession &) = delete;
 
-    // Opens the port; false with the reason (and what to do about it) in error().
+    // Opens the port (a network port's connection is waited for, at most
+    // ConnectWaitMs); false with the reason (and what to do about it) in error().
     bool open();
+    static constexpr int ConnectWaitMs = 8000;
     // Runs the job to its end, again from the start after a lost reply while
     // retries are left. A job still running after timeoutMs (0: no limit) is
     // cancelled and timeoutText becomes the error. True when it is done.
@@ -56,7 +58,7 @@ private:
     QString m_device;
     SessionOptions m_options;
     PortSettings m_settings;
-    std::unique_ptr<QtSerialIo> m_port;
+    std::unique_ptr<SerialIo> m_port;
     std::unique_ptr<DriveLink> m_link;
     QTimer m_ticker;
     int m_retriesLeft = 0;

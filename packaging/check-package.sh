@@ -59,6 +59,16 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 ok "icons"
 
+if echo "$programs" | grep -q orvex-cli; then
+    unit="$prefix/lib/systemd/system/orvex-bridge.service"
+    [ -f "$unit" ] || fail "the bridge's unit is not installed"
+    for f in bridge.conf bridge-ports; do
+        [ -f "$prefix/share/doc/orvex/examples/$f" ] || fail "the bridge's example $f is not installed"
+    done
+    grep -q '^Restart=on-failure' "$unit" || fail "the bridge's unit is not restarted on failure"
+    ok "the bridge's unit and examples"
+fi
+
 # Each program's page renders without warnings and names every option its
 # --help lists.
 for p in $programs; do
@@ -138,6 +148,16 @@ else
     # Slim container images tell dpkg to leave the man pages out.
     if ! grep -qs 'path-exclude.*/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
         man -w orvex >/dev/null 2>&1 || fail "man cannot find orvex(1) after installing"
+    fi
+    if echo "$programs" | grep -q orvex-cli; then
+        # Installed, not enabled; a unit systemd can load.
+        [ ! -e /etc/systemd/system/multi-user.target.wants/orvex-bridge.service ] || fail "the bridge is enabled on install"
+        unit=$(ls /lib/systemd/system/orvex-bridge.service /usr/lib/systemd/system/orvex-bridge.service 2>/dev/null | head -1)
+        if [ -z "$unit" ]; then
+            fail "the bridge's unit is not installed by the package"
+        elif command -v systemd-analyze >/dev/null 2>&1; then
+            systemd-analyze verify --man=no "$unit" || fail "systemd-analyze verify $unit fails"
+        fi
     fi
     $sudo dpkg -r orvex >/dev/null || fail "dpkg -r fails"
     installed_here=""

@@ -6,7 +6,8 @@
 #include "app/displaycheck.h"
 #include "app/mditbl.h"
 #include "app/options.h"
-#include "drive/link/qtserialio.h"
+#include "app/netportsettings.h"
+#include "drive/link/portio.h"
 #include "resources/bitmaps.h"
 #include "sim/ptyserver.h"
 #include "sim/serverargs.h"
@@ -155,7 +156,11 @@ int main(int argc, char *argv[])
             simulatedOnPort1 = true;
         }
     }
-    QtSerialIo port(map, options.parity);
+    PortIo port(map, options.parity);
+    // The network ports chosen in the port dialog before, where the command
+    // line does not give their numbers to something else.
+    for (const RememberedNetPort &p : RememberedNetworkPorts())
+        if (!port.portMap().hasExplicit(p.number)) port.setNetworkPort(p.number, p.name);
 
     MDItbl window(port, [&port] { return port.portMap().list(); });
     if (simulatedOnPort1) {

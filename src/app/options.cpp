@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "drive/link/netportname.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -62,7 +64,8 @@ Options ParseOptions(const QStringList &arguments)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Port number N is the serial device DEVICE (may be repeated)."),
+                                  QStringLiteral("Port number N is the serial device DEVICE, or a port on a serial device server: "
+                                                 "socket://HOST:PORT or rfc2217://HOST:PORT (may be repeated)."),
                                   QStringLiteral("N=DEVICE"));
     const QCommandLineOption parity(QStringLiteral("parity"),
                                     QStringLiteral("Parity of the line: none, even (default) or odd."),
@@ -101,7 +104,13 @@ Options ParseOptions(const QStringList &arguments)
             o.error = QStringLiteral("--port wants N=DEVICE with N from 1 to 32767, not \"%1\"").arg(p);
             return o;
         }
-        o.ports.append({n, p.mid(eq + 1)});
+        const QString device = p.mid(eq + 1);
+        QString why;
+        if (IsNetPortName(device) && !ParseNetPortName(device, &why)) {
+            o.error = QStringLiteral("--port: %1").arg(why);
+            return o;
+        }
+        o.ports.append({n, device});
     }
     const QString par = parser.value(parity).toLower();
     if (par == u"none") o.parity = QSerialPort::NoParity;

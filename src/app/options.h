@@ -1,5 +1,6 @@
 #pragma once
-// The command line: "--port N=DEVICE" (repeatable), "--parity none|even|odd",
+// The command line: "--port N=DEVICE" (repeatable; DEVICE may be a network
+// port, socket://HOST:PORT or rfc2217://HOST:PORT), "--parity none|even|odd",
 // "--simulate", "--sim-arg OPTION" (repeatable), and --help, --help-all,
 // --version. It is read before any window system is set up, so that these
 // are answered, and a command line that cannot be used is refused, with no

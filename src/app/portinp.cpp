@@ -4,8 +4,12 @@
 #include "app/portfile.h"
 #include "drive/link/drivelink.h"
 #include "drive/link/portaccess.h"
+#include "drive/link/netportname.h"
+#include "drive/link/portio.h"
+#include "app/netportsettings.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -63,6 +67,22 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
     LblAccess->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     connect(TxtPortNo, &QLineEdit::textChanged, this, &PortInp::showAccess);
 
+    LblNetPort = new QLabel(QStringLiteral("Network port:"), this);
+    LblNetPort->setObjectName(QStringLiteral("LblNetPort"));
+    CmbNetPort = new QComboBox(this);
+    CmbNetPort->setObjectName(QStringLiteral("CmbNetPort"));
+    CmbNetPort->setEditable(true);
+    CmbNetPort->setInsertPolicy(QComboBox::NoInsert);
+    CmbNetPort->setAccessibleName(QStringLiteral("Network port"));
+    CmbNetPort->lineEdit()->setPlaceholderText(QStringLiteral("rfc2217://HOST:PORT or socket://HOST:PORT"));
+    CmbNetPort->setToolTip(QStringLiteral("A port on a serial device server: rfc2217://HOST:PORT sets the line up "
+                                          "through the server, socket://HOST:PORT passes the bytes as they are."));
+    LblNetPort->setBuddy(CmbNetPort);
+    if (!qobject_cast<PortIo *>(&m_link.port())) CmbNetPort->setEnabled(false);
+    connect(TxtPortNo, &QLineEdit::textChanged, this, &PortInp::followNumber);
+    connect(CmbNetPort->lineEdit(), &QLineEdit::textEdited, this, &PortInp::followNetPort);
+    connect(CmbNetPort, &QComboBox::activated, this, &PortInp::followNetPort);
+
     auto *listCaption = new QLabel(QStringLiteral("Serial ports on this computer:"), this);
     listCaption->setBuddy(LstPorts);
     auto *grid = new QGridLayout(this);
@@ -75,13 +95,18 @@ PortInp::PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, Q
     buttons->addStretch();
     buttons->addWidget(CmdOKCancel[0]);
     buttons->addWidget(CmdOKCancel[1]);
-    grid->addWidget(LblAccess, 4, 0, 1, 2);
-    grid->addLayout(buttons, 5, 0, 1, 2);
+    auto *netRow = new QHBoxLayout;
+    netRow->addWidget(LblNetPort);
+    netRow->addWidget(CmbNetPort, 1);
+    grid->addLayout(netRow, 4, 0, 1, 2);
+    grid->addWidget(LblAccess, 5, 0, 1, 2);
+    grid->addLayout(buttons, 6, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(3, 1);
 
     TxtPortNo->installEventFilter(this);
     ChkOffLine->installEventFilter(this);
+    CmbNetPort->lineEdit()->installEventFilter(this);
     setFixedSize(sizeHint().expandedTo(QSize(440, 280)));
 }
 
@@ -99,13 +124,17 @@ void PortInp::activate()
     LstPorts->clear();
     if (m_listPorts) {
         for (const PortEntry &e : m_listPorts()) {
-            auto *item = new QTreeWidgetItem(LstPorts, {QString::number(e.number), e.device, e.description});
+            const QString description = IsNetPortName(e.device) ? QStringLiteral("network port") : e.description;
+            auto *item = new QTreeWidgetItem(LstPorts, {QString::number(e.number), e.device, description});
             if (e.number == s.PortNo) LstPorts->setCurrentItem(item);
         }
     }
     if (LstPorts->topLevelItemCount() == 0)
         new QTreeWidgetItem(LstPorts, {QString(), QStringLiteral("(no serial ports found)"), QString()});
     for (int c = 0; c < 2; ++c) LstPorts->resizeColumnToContents(c);
+    CmbNetPort->clear();
+    for (const RememberedNetPort &p : RememberedNetworkPorts()) CmbNetPort->addItem(p.name);
+    followNumber();
     showAccess();
     TxtPortNo->setFocus();
     TxtPortNo->selectAll();
@@ -137,9 +166,65 @@ bool PortInp::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
+void PortInp::followNumber()
+{
+    if (m_following) return;
+    m_following = true;
+    // The port behind the number, as the port itself knows it (or the list).
+    QString device;
+    bool ok = false;
+    const int number = TxtPortNo->text().trimmed().toInt(&ok);
+    if (auto *io = qobject_cast<PortIo *>(&m_link.port()); io && ok) {
+        device = io->portMap().deviceFor(number);
+    } else {
+        for (int i = 0; ok && i < LstPorts->topLevelItemCount(); ++i)
+            if (LstPorts->topLevelItem(i)->text(0) == QString::number(number)) device = LstPorts->topLevelItem(i)->text(1);
+    }
+    CmbNetPort->setEditText(IsNetPortName(device) ? device : QString());
+    m_following = false;
+}
+
+void PortInp::followNetPort()
+{
+    if (m_following) return;
+    m_following = true;
+    const std::optional<NetPortAddress> wanted = ParseNetPortName(CmbNetPort->currentText());
+    auto *io = qobject_cast<PortIo *>(&m_link.port());
+    const QList<PortEntry> ports = io ? io->portMap().list() : QList<PortEntry>();
+    for (const PortEntry &e : ports) {
+        if (!wanted || ParseNetPortName(e.device) != wanted) continue;
+        TxtPortNo->setText(QString::number(e.number));
+        for (int i = 0; i < LstPorts->topLevelItemCount(); ++i)
+            if (LstPorts->topLevelItem(i)->text(0) == QString::number(e.number)) LstPorts->setCurrentItem(LstPorts->topLevelItem(i));
+    }
+    m_following = false;
+}
+
+bool PortInp::takeNetPort()
+{
+    const QString text = CmbNetPort->currentText().trimmed();
+    auto *io = qobject_cast<PortIo *>(&m_link.port());
+    QString why;
+    const int number = io ? io->networkPortNumber(text, &why) : 0;
+    if (number <= 0) {
+        QMessageBox::warning(this, windowTitle(), why.isEmpty() ? QStringLiteral("Network ports cannot be used here.") : why);
+        CmbNetPort->setFocus();
+        CmbNetPort->lineEdit()->selectAll();
+        return false;
+    }
+    const QString name = ParseNetPortName(text)->text();
+    m_following = true;
+    TxtPortNo->setText(QString::number(number));
+    CmbNetPort->setEditText(name);
+    m_following = false;
+    RememberNetworkPort(number, name);
+    return true;
+}
+
 void PortInp::CmdOKCancel_Click(int index)
 {
     PortSettings &s = m_link.settings();
+    if (index == 0 && !CmbNetPort->currentText().trimmed().isEmpty() && !takeNetPort()) return;
     if (index == 0) {
         const double n = std::floor(ValText(TxtPortNo->text()));
         if (n < -32768 || n > 32767) {

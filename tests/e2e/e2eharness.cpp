@@ -16,7 +16,7 @@ sim::ServerConfig E2eHarness::fastDrive()
     return c;
 }
 
-E2eHarness::E2eHarness(sim::ServerConfig drive) : m_previousDir(QDir::currentPath())
+E2eHarness::E2eHarness(sim::ServerConfig drive, const PortName &portName) : m_previousDir(QDir::currentPath())
 {
     if (!m_dir.isValid()) {
         m_error = QStringLiteral("no temporary directory");
@@ -33,8 +33,9 @@ E2eHarness::E2eHarness(sim::ServerConfig drive) : m_previousDir(QDir::currentPat
         return;
     }
     PortMap map;
-    map.setExplicit(1, QString::fromStdString(m_drive->devicePath()));
-    m_port = std::make_unique<QtSerialIo>(map, QSerialPort::EvenParity);
+    const QString device = QString::fromStdString(m_drive->devicePath());
+    map.setExplicit(1, portName ? portName(device) : device);
+    m_port = std::make_unique<PortIo>(map, QSerialPort::EvenParity);
     m_window = std::make_unique<MDItbl>(*m_port);
     // A question or port message must never block a test.
     m_window->link.askRetry = [] { return false; };

@@ -1,11 +1,12 @@
 #pragma once
-// End-to-end harness: the real program (MDItbl with a QtSerialIo) in this
-// process, its port 1 on the simulated drive served by a thread of its own,
+// End-to-end harness: the real program (MDItbl with its PortIo) in this
+// process, its port 1 on the simulated drive served by a thread of its own
+// (or on whatever the test puts in front of the drive, a serial device server),
 // in a fresh temporary current directory so that no port file leaks in or
 // out. Waits process Qt events and give up after a time limit.
 
 #include "app/mditbl.h"
-#include "drive/link/qtserialio.h"
+#include "drive/link/portio.h"
 #include "sim/ptyserver.h"
 
 #include <QDir>
@@ -22,7 +23,9 @@ public:
     // the temporary directory.
     static sim::ServerConfig fastDrive();
 
-    explicit E2eHarness(sim::ServerConfig drive = fastDrive());
+    // The name of port 1, given the drive's device; by default the device.
+    using PortName = std::function<QString(const QString &device)>;
+    explicit E2eHarness(sim::ServerConfig drive = fastDrive(), const PortName &portName = {});
     ~E2eHarness();
     E2eHarness(const E2eHarness &) = delete;
     E2eHarness &operator=(const E2eHarness &) = delete;
@@ -32,6 +35,7 @@ public:
     const QString &error() const { return m_error; }
 
     MDItbl &window() { return *m_window; }
+    PortIo &port() { return *m_port; }
     DriveLink &link() { return m_window->link; }
     sim::PtyServer &drive() { return *m_drive; }
     QString workDir() const { return m_dir.path(); }
@@ -72,7 +76,7 @@ private:
     QString m_previousDir;
     QTemporaryDir m_dir;
     std::unique_ptr<sim::PtyServer> m_drive;
-    std::unique_ptr<QtSerialIo> m_port;
+    std::unique_ptr<PortIo> m_port;
     std::unique_ptr<MDItbl> m_window;
     std::uint64_t m_mark = 0;
 };

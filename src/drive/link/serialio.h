@@ -1,6 +1,7 @@
 #pragma once
 // The serial port as the link sees it: open port number N, write bytes, and
-// hear of bytes that arrived or of a port that went away.
+// hear of bytes that arrived or of a port that went away. Port N may be a
+// local serial device or a port on a serial device server.
 
 #include <QByteArray>
 #include <QObject>
@@ -34,9 +35,15 @@ public:
     // than each character as it comes; the open port and every later opening.
     // A port that has no such choice ignores it.
     virtual void setRepliesWhole(bool) {}
+    // An opening is under way that takes a while (a network connection
+    // being made): open() said so and gives the result when called again,
+    // once openSettled() has come. A local port opens at once.
+    virtual bool opening() const { return false; }
 
 Q_SIGNALS:
     void bytesArrived(const QByteArray &bytes);
     // The open port failed under us (an adapter pulled out); it is closed already.
     void lost(const QString &reason);
+    // The opening under way has come to its result: open() gives it now.
+    void openSettled();
 };
