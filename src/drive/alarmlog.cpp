@@ -3,6 +3,7 @@
 #include "drive/csvfiles.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
+#include "drive/timetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,13 +137,7 @@ bool appendable(QByteArrayView bytes, QByteArrayView between)
 
 }  // namespace
 
-QString AlarmLogTimeText(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
+QString AlarmLogTimeText(const QDateTime &time) { return IsoTimeText(time); }
 
 QStringList AlarmLogHeader()
 {
