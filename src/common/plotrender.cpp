@@ -45,6 +45,7 @@ struct PlotView::Layout {
     PlotScale::Ticks xTicks;          // a number axis
     std::vector<qint64> clockTicks;   // a clock axis
     double xLabelTop = 0;
+    double cursorRow = 0;  // the height of the row of the cursors' names above the lanes
     bool legendShown = false;
 };
 
@@ -83,7 +84,9 @@ PlotView::Layout PlotView::layout(const QRectF &target, double scale, const QFon
     L.legendShown = m_legend && named;
 
     // Heights first: the lanes' ticks depend on them, the left margin on the ticks.
-    const double top = target.top() + Pad * s + (L.legendShown ? L.line + Pad * s : 0);
+    // The legend's row, then a row for the cursors' names: neither covers the other, nor a trace.
+    const double cursorRow = m_cursorCount > 1 ? L.line : 0;
+    const double top = target.top() + Pad * s + (L.legendShown ? L.line + Pad * s : 0) + cursorRow;
     const double bottom = target.bottom() - Pad * s - L.line - (m_xTitle.isEmpty() ? 0 : L.line) - TickLength * s;
     const double height = std::max(10.0, bottom - top);
     double fixed = 0;
@@ -140,6 +143,7 @@ PlotView::Layout PlotView::layout(const QRectF &target, double scale, const QFon
     }
     if (!L.lanes.empty()) L.area.setBottom(L.lanes.back().bottom());
     L.xLabelTop = L.area.bottom() + TickLength * s;
+    L.cursorRow = cursorRow;
     return L;
 }
 
@@ -261,31 +265,26 @@ void PlotView::render(QPainter &p, const QRectF &target, double scale, const QFo
                 p.drawText(margin, Qt::AlignRight | Qt::AlignBottom, tickText(lo, yt.decimals));
             }
         } else {
-            double lastY = -1e9;
-            const auto figure = [&](double v, const QString &text) {
+            // Each figure's place, kept within its lane so that the ends of
+            // two lanes stay apart; the scale's ends get one too where it
+            // does not run into a tick's.
+            const auto placeOf = [&](double v) {
+                return std::clamp(py(v) - L.line / 2, r.top() - 1 * s, std::max(r.top(), r.bottom() - L.line + 1 * s));
+            };
+            const auto label = [&](double v) { return lane.digital ? QString::number(int(v)) : tickText(v, yt.decimals); };
+            std::vector<double> values(yt.values.begin(), yt.values.end());
+            if (!lane.digital && yt.step > 0)
+                for (double end : {lo, hi}) {
+                    bool clear = true;
+                    for (double v : yt.values) clear = clear && std::abs(placeOf(v) - placeOf(end)) >= L.line * 1.15;
+                    if (clear) values.push_back(end);
+                }
+            for (double v : values) {
                 const double y = py(v);
                 p.drawLine(QPointF(r.left() - TickLength * s, y), QPointF(r.left(), y));
-                // Kept within its lane, so that the ends of two lanes stay apart.
-                const double top = std::clamp(y - L.line / 2, r.top() - 1 * s, std::max(r.top(), r.bottom() - L.line + 1 * s));
-                p.drawText(QRectF(margin.left(), top, margin.width() - TickLength * s, L.line),
-                           Qt::AlignRight | Qt::AlignVCenter, text);
-                lastY = y;
-            };
-            const auto label = [&](double v) {
-                return lane.digital ? QString::number(int(v)) : tickText(v, yt.decimals);
-            };
-            // The ends of the scale carry a figure too, where one fits.
-            const auto fits = [&](double y) {
-                for (double v : yt.values)
-                    if (std::abs(py(v) - y) < L.line) return false;
-                return true;
-            };
-            if (!lane.digital && yt.step > 0) {
-                if (fits(py(lo))) figure(lo, label(lo));
-                if (fits(py(hi))) figure(hi, label(hi));
+                p.drawText(QRectF(margin.left(), placeOf(v), margin.width() - TickLength * s, L.line),
+                           Qt::AlignRight | Qt::AlignVCenter, label(v));
             }
-            for (double v : yt.values) figure(v, label(v));
-            Q_UNUSED(lastY);
             // The title, turned, beside the figures.
             p.save();
             p.translate(L.target.left() + Pad * s * 0.5, r.center().y());
@@ -425,15 +424,16 @@ void PlotView::render(QPainter &p, const QRectF &target, double scale, const QFo
         const double x = px(c);
         QPen pen(CursorColours[i], (i == m_active && m_cursorCount > 1 ? 2.0 : 1.2) * s, i == 0 ? Qt::SolidLine : Qt::DashLine);
         p.setPen(pen);
-        p.drawLine(QPointF(x, L.area.top()), QPointF(x, L.area.bottom()));
+        p.drawLine(QPointF(x, L.area.top() - L.cursorRow), QPointF(x, L.area.bottom()));
         if (m_cursorCount < 2) continue;
+        // The name in its row above the lanes, beside the line; the second
+        // goes to the other side of its line when the two would meet.
         const QString name = QString::number(i + 1);
-        const double w = fm.horizontalAdvance(name) + 6 * s;
-        double lx = x + 3 * s;
-        if (lx + w > L.area.right()) lx = x - 3 * s - w;
-        const double ly = L.area.top() + 2 * s + (lx < lastLabelRight + 2 * s ? L.line + 2 * s : 0);
-        const QRectF box(lx, ly, w, L.line);
-        p.fillRect(box, QColor(255, 255, 255, 220));
+        const double w = fm.horizontalAdvance(name) + 4 * s;
+        double lx = x + 2 * s;
+        if (lx < lastLabelRight + 2 * s) lx = std::max(lastLabelRight + 2 * s, x + 2 * s);
+        if (lx + w > L.area.right() + 10 * s) lx = x - 2 * s - w;
+        const QRectF box(lx, L.area.top() - L.cursorRow, w, L.cursorRow);
         p.setPen(CursorColours[i]);
         p.drawText(box, Qt::AlignCenter, name);
         lastLabelRight = std::max(lastLabelRight, box.right());

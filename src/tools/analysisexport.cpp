@@ -88,7 +88,7 @@ int DrawTable(QPainter *painter, const QList<QStringList> &rows, int from, const
         double x = at.x();
         for (size_t c = 0; c < table.widths.size(); ++c) {
             const QRectF cell(x + pad, y, table.widths[c] - 2 * pad, table.rowHeight);
-            p.drawText(cell, Qt::AlignVCenter | (c == 0 || header ? Qt::AlignLeft : Qt::AlignRight) | Qt::TextSingleLine,
+            p.drawText(cell, Qt::AlignVCenter | (c == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::TextSingleLine,
                        cells.value(int(c)));
             x += table.widths[c];
         }

@@ -124,6 +124,9 @@ void WaveAnalysisWindow::buildControls()
         auto *c = new QComboBox(this);
         c->setObjectName(name);
         c->addItems(items);
+        // Wide enough for every item: a list cut short reads "Settle :".
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        c->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         c->setAccessibleName(tip);
         c->setToolTip(tip);
         return c;
@@ -211,6 +214,7 @@ void WaveAnalysisWindow::buildControls()
     connect(CmbView, &QComboBox::currentIndexChanged, this, [this](int i) {
         Pages->setCurrentIndex(i);
         m_cursor.setMode(i == 1 ? CursorTable::Mode::Spectrum : CursorTable::Mode::Time);
+        fitTables();
         showCursorLine();
     });
     connect(CmbSpan, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -279,9 +283,7 @@ QSize WaveAnalysisWindow::sizeHint() const
 {
     // The list, and beside it both tables whole; the plot above them with
     // room for its three lanes.
-    const int rows = std::max(4, m_measure.rowCount());
-    const int tableHeight = TblMeasure->horizontalHeader()->sizeHint().height() +
-                            rows * TblMeasure->verticalHeader()->defaultSectionSize() + 2 * TblMeasure->frameWidth() + 20;
+    const int tableHeight = std::max(TblMeasure->minimumHeight(), TblCursor->minimumHeight());
     const int width = ListWidth + 16 + TableWidth(TblMeasure) + TableWidth(TblCursor) + 24;
     const int height = CmbView->sizeHint().height() + 520 + LblCursors->sizeHint().height() + tableHeight + 24;
     return {std::max(width, 960), height};
@@ -362,7 +364,19 @@ void WaveAnalysisWindow::capturesChanged()
         }
     }
     m_shownIds = ids;
+    fitTables();
     showCursorLine();
+}
+
+void WaveAnalysisWindow::fitTables()
+{
+    // Tall enough for their rows (up to six; more scroll), so the plot
+    // never squeezes them to a half row.
+    for (QTableView *t : {TblMeasure, TblCursor}) {
+        const int rows = std::clamp(t->model()->rowCount(), 2, 6);
+        t->setMinimumHeight(t->horizontalHeader()->sizeHint().height() + rows * t->verticalHeader()->defaultSectionSize() +
+                            2 * t->frameWidth() + t->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2);
+    }
 }
 
 void WaveAnalysisWindow::showSpectra() { ShowSpectrumLanes(*SpectrumPlot, m_analysis, m_analysis.shown()); }

@@ -95,6 +95,7 @@ private:
     void refreshList();
     void capturesChanged();
     void showSpectra();
+    void fitTables();
     void showCursorLine();
     void listItemChanged(QListWidgetItem *item);
     QString choose(bool save, const QString &filter, const QString &extension);
