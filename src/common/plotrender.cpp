@@ -242,7 +242,8 @@ void PlotView::render(QPainter &p, const QRectF &target, double scale, const QFo
     for (int i = 0; i < laneCount(); ++i) {
         const Lane &lane = m_lanes[i];
         const QRectF r = L.lanes[size_t(i)];
-        const auto [lo, hi] = L.ranges[size_t(i)];
+        // Plain names: the lambdas below capture them.
+        const double lo = L.ranges[size_t(i)].first, hi = L.ranges[size_t(i)].second;
         const auto py = [&](double v) {
             const double f = hi > lo ? (v - lo) / (hi - lo) : 0.5;
             return r.bottom() - std::clamp(f, -0.05, 1.05) * r.height();

@@ -391,7 +391,7 @@ void PlotView::mouseReleaseEvent(QMouseEvent *event)
             if (std::abs(at.x() - m_pressAt.x()) > ClickSlack) zoomXTo(std::min(x0, x1), std::max(x0, x1));
             if (m_dragLane >= 0 && !m_lanes[m_dragLane].digital && std::abs(at.y() - m_pressAt.y()) > ClickSlack) {
                 const QRect r = laneRect(m_dragLane);
-                const auto [lo, hi] = m_y[size_t(m_dragLane)];
+                const double lo = m_y[size_t(m_dragLane)].first, hi = m_y[size_t(m_dragLane)].second;
                 const auto yOf = [&](double py) { return hi - (py - r.top()) / std::max(1, r.height()) * (hi - lo); };
                 const double y0 = yOf(m_pressAt.y()), y1 = yOf(at.y());
                 setYRange(m_dragLane, std::min(y0, y1), std::max(y0, y1));

@@ -4,6 +4,7 @@
 #include "common/messagelines.h"
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
+#include "drive/link/drivelink.h"
 #include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
@@ -52,6 +53,15 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     if (m_c.link) {
         alarmLog = new AlarmLogBook(AlarmLogPath(), this);
         alarmLog->watch(*m_c.link);
+        // Each entry names the drive's port: two programs on two drives log
+        // into one file.
+        DriveLink *link = m_c.link;
+        const auto portName = [link] {
+            const QString device = link->port().describe();
+            return device.isEmpty() ? QStringLiteral("COM%1").arg(link->settings().PortNo) : device;
+        };
+        alarmLog->setPort(portName());
+        connect(link, &DriveLink::portStatusChanged, alarmLog, [this, portName] { alarmLog->setPort(portName()); });
     }
 }
 
