@@ -135,7 +135,7 @@ void MDItbl::MDIForm_Load()
     tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
                                      [this] { return makerMode(); },
                                      [this](const QString &text) { transferStatus->setText(text); },
-                                     [this] { showWaveAnalysis(); }},
+                                     [this] { showWaveAnalysis(); }, captures},
                           this);
     if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
     TrendRecorder::addToMenu(mnuTools, mdiArea, link);

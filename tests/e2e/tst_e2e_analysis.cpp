@@ -12,6 +12,10 @@
 #include "common/plotview.h"
 #include "drive/wave/capturelist.h"
 #include "tools/waveanalysiswindow.h"
+#include "tools/reportdialog.h"
+#include "tools/toolsmenu.h"
+#include "drive/params/paramfile.h"
+#include "params/prm_writ.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
 
@@ -23,6 +27,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -173,6 +180,39 @@ void TstE2eAnalysis::jogStarts()
     QCOMPARE(a->TimePlot->xMax() - a->TimePlot->xMin(), span);
     QVERIFY(a->LblCursors->text().startsWith(QStringLiteral("t1 = ")));
     QCOMPARE(a->TblCursor->model()->rowCount(), 6);
+
+    // The commissioning report of this drive against a reference file: the
+    // captures with their figures, the parameter that differs marked, the
+    // drive's alarm history read for it.
+    const QString reference = QDir(h.workDir()).filePath(QStringLiteral("reference.pxt"));
+    ParamValues values = main.prmWrit->fieldValues();
+    values[2] = values[2] + 7;
+    QFile ref(reference);
+    QVERIFY(ref.open(QIODevice::WriteOnly) && ref.write(EncodeParamFile(values)) == ParamFileSize);
+    ref.close();
+    const QString pdf = ShotDir().isEmpty() ? QDir(h.workDir()).filePath(QStringLiteral("report.pdf"))
+                                            : ShotDir() + QStringLiteral("/report.pdf");
+    QFile::remove(pdf);
+    main.tools->chooseFile = [&](bool, const QString &) { return pdf; };
+    main.tools->chooseReport = [&] {
+        ReportChoices c;
+        c.fields.machine = QStringLiteral("Test rig");
+        c.reference = reference;
+        return std::optional<ReportChoices>(c);
+    };
+    h.mark();
+    main.tools->writeReportPdf();
+    QVERIFY(h.waitUntil([&] { return QFileInfo(pdf).isFile(); }, 10000));
+    QVERIFY(h.requests().contains(QStringLiteral("ALM")));
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    if (text.waitForFinished(20000)) {
+        const QString all = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+        QVERIFY2(all.contains(QStringLiteral("Read from the drive at")), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("(1 parameter differs)")), qPrintable(all));
+        QVERIFY2(QRegularExpression(QStringLiteral("Position Loop Gain.*differs")).match(all).hasMatch(), qPrintable(all));
+        QVERIFY2(all.contains(QStringLiteral("Capture 2 Speed")) && all.contains(QStringLiteral("Test rig")), qPrintable(all));
+    }
 
     if (!ShotDir().isEmpty()) {
         a->CmbView->setCurrentIndex(1);
