@@ -25,11 +25,13 @@ Ticks NiceTicks(double lo, double hi, int maxTicks)
     const double step = NiceStep(hi - lo, maxTicks);
     const double first = std::ceil(lo / step - 1e-6);
     const double last = std::floor(hi / step + 1e-6);
-    // The span may be too small for the doubles to tell the steps apart.
-    if (!std::isfinite(first) || !std::isfinite(last) || last - first > TickLimit) return t;
+    // The span may be too small for the doubles to tell the steps apart (far
+    // from 0 a step of the count does not change it): then no ticks.
+    if (!std::isfinite(first) || !std::isfinite(last) || last - first > TickLimit || first + 1 == first) return t;
     t.step = step;
-    for (double k = first; k <= last; ++k) {
-        const double v = k * step;
+    const int count = int(last - first);
+    for (int i = 0; i <= count; ++i) {
+        const double v = (first + i) * step;
         t.values.push_back(std::abs(v) < step * 1e-9 ? 0.0 : v);
     }
     t.decimals = step >= 1 ? 0 : std::clamp(int(std::ceil(-std::log10(step) - 1e-9)), 0, 9);

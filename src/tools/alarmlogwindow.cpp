@@ -113,8 +113,10 @@ QVariant AlarmLogModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_rows.size()) return {};
     const AlarmLogEntry &e = m_rows[index.row()];
     if (role == Qt::DisplayRole) return cellText(e, index.column());
+    // A cell cut short reads whole in its tooltip; the alarms' cause and
+    // remedy is the tooltip of their names.
     if (role == Qt::ToolTipRole) {
-        const QString remedy = remedyText(e);
+        const QString remedy = index.column() == Appeared ? remedyText(e) : QString();
         return remedy.isEmpty() ? cellText(e, index.column()) : remedy;
     }
     return {};

@@ -159,6 +159,12 @@ void TstE2eAlarmLog::raisedAndCleared()
     h.idle(300);  // one row for it, whether the status or the names came first
     QCOMPARE(win->model().rowCount(), 4);
     QCOMPARE(change(win->model().eventAt(0)), QStringLiteral("Runaway Error(08)|"));
+    // With ORVEX_SCREENSHOT_DIR set, the window is saved there as alarm-log.png.
+    if (const QString dir = qEnvironmentVariable("ORVEX_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        win->TblLog->selectRow(0);
+        h.idle(100);
+        win->grab().save(dir + QStringLiteral("/alarm-log.png"));
+    }
 
     // One alarm only: the events that name it, still newest first.
     win->CmbAlarm->setCurrentIndex(win->CmbAlarm->findText(AlarmCaptions()[1]));
