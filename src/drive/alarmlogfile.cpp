@@ -1,6 +1,9 @@
 #include "alarmlogfile.h"
 
 #include <QFile>
+#include <QtGlobal>
+
+#ifndef Q_OS_WIN
 
 #include <cerrno>
 #include <cstring>
@@ -150,3 +153,98 @@ bool close(int fd) { return fd < 0 || ::close(fd) == 0 || failedErrno(); }
 QString lastError() { return TheError; }
 
 }  // namespace AlarmLogFile
+
+#else  // Q_OS_WIN: the same through Qt's files; a shortcut or link is refused by its kind.
+
+#include <QFileInfo>
+#include <map>
+#include <memory>
+
+namespace AlarmLogFile {
+
+namespace {
+
+QString TheError;
+std::map<int, std::unique_ptr<QFile>> Files;
+int NextFd = 1;
+
+Result opened(const QString &path, QIODevice::OpenMode mode, int *fd, Identity *id, bool mayCreate)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !mayCreate) {
+        TheError = QStringLiteral("it does not exist");
+        return Result::Missing;
+    }
+    if (info.exists() && (info.isSymLink() || !info.isFile())) {
+        TheError = QStringLiteral("it is not a regular file");
+        return Result::NotRegular;
+    }
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(mode)) {
+        TheError = file->errorString();
+        return Result::Failed;
+    }
+    *id = {0, 0};
+    *fd = NextFd++;
+    Files[*fd] = std::move(file);
+    return Result::Ok;
+}
+
+QFile *fileOf(int fd)
+{
+    const auto it = Files.find(fd);
+    return it == Files.end() ? nullptr : it->second.get();
+}
+
+}  // namespace
+
+Result open(const QString &path, bool write, int *fd, Identity *id)
+{
+    return opened(path, write ? QIODevice::ReadWrite : QIODevice::ReadOnly, fd, id, false);
+}
+
+Result openForAppend(const QString &path, int *fd, Identity *id, bool *created)
+{
+    *created = !QFileInfo::exists(path);
+    return opened(path, QIODevice::ReadWrite | QIODevice::Append, fd, id, true);
+}
+
+bool readAll(int fd, QByteArray *out)
+{
+    QFile *f = fileOf(fd);
+    if (!f || !f->seek(0)) return false;
+    *out = f->readAll();
+    if (f->error() == QFileDevice::NoError) return true;
+    TheError = f->errorString();
+    return false;
+}
+
+bool readAllAgain(int fd, QByteArray *out) { return readAll(fd, out); }
+
+qint64 size(int fd)
+{
+    QFile *f = fileOf(fd);
+    return f ? f->size() : -1;
+}
+
+bool writeAll(int fd, QByteArrayView bytes)
+{
+    QFile *f = fileOf(fd);
+    if (f && f->write(bytes.data(), bytes.size()) == bytes.size() && f->flush()) return true;
+    TheError = f ? f->errorString() : QStringLiteral("not open");
+    return false;
+}
+
+bool sync(int) { return true; }
+
+bool close(int fd)
+{
+    Files.erase(fd);
+    return true;
+}
+
+QString lastError() { return TheError; }
+
+}  // namespace AlarmLogFile
+
+#endif

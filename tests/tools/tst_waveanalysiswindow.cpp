@@ -348,7 +348,9 @@ void TstWaveAnalysisWindow::exports()
     QCOMPARE(QImage(png).size(), QSize(800, 500));
 
     // PDF: A4 across, every column of both tables whole on one line.
-    const QString pdf = qEnvironmentVariableIsSet("ORVEX_KEEP_EXPORTS") ? qEnvironmentVariable("ORVEX_KEEP_EXPORTS") + QStringLiteral("/plot.pdf") : dir.filePath(QStringLiteral("plot.pdf"));
+    // ORVEX_KEEP_EXPORTS=folder keeps it there to look at.
+    const QString keep = qEnvironmentVariable("ORVEX_KEEP_EXPORTS");
+    const QString pdf = (keep.isEmpty() ? dir.path() : keep) + QStringLiteral("/plot.pdf");
     QVERIFY(w.exportPdf(pdf));
     QFile head(pdf);
     QVERIFY(head.open(QIODevice::ReadOnly));
