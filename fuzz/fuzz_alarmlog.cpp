@@ -3,8 +3,9 @@
 // opened on it, one entry is logged, and the file is read again.
 //
 // Rules: a file that is not an alarm log is left byte for byte as it was; an
-// alarm log keeps every entry it had, in order, and gains the new one after
-// them (a row cut short, even inside quotes, does not swallow it); a file with
+// alarm log (with the port column or, written before it, without) keeps every
+// entry it had, in order, and gains the new one after them, naming its port
+// (a row cut short, even inside quotes, does not swallow it); a file with
 // nothing in it, or blank lines only, becomes a log of the one entry.
 
 #include "fuzzrig.h"
@@ -43,6 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(1765000000000, QTimeZone::utc());
     {
         AlarmLogBook book(path);
+        book.setPort(QStringLiteral("COM3 /dev/fuzz"));
         book.alarmsRead(1u << 1, when);  // an alarm present at the first reply
         FUZZ_CHECK(book.entries().size() == qMin<qsizetype>(found.entries.size(), AlarmLogBook::MemoryLimit - 1) + 1);
     }
@@ -61,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         FUZZ_CHECK(again.entries.size() == found.entries.size() + 1 ||
                    (again.entries.size() == found.entries.size() + 2 && found.openQuote));
         FUZZ_CHECK(again.entries.constLast().time == when);
+        FUZZ_CHECK(again.entries.constLast().port == QStringLiteral("COM3 /dev/fuzz"));
         FUZZ_CHECK(after.startsWith(before));
         break;
     }

@@ -20,7 +20,7 @@
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "drive/numtext.h"
-#include "tools/capturelist.h"
+#include "drive/wave/capturelist.h"
 #include "tools/waveanalysiswindow.h"
 #include "wave/hmon.h"
 #include "wave/wavegeometry.h"
@@ -146,7 +146,7 @@ void MDItbl::MDIForm_Load()
     tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
                                      [this] { return makerMode(); },
                                      [this](const QString &text) { transferStatus->setText(text); },
-                                     [this] { showWaveAnalysis(); }},
+                                     [this] { showWaveAnalysis(); }, captures},
                           this);
     if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
     TrendRecorder::addToMenu(mnuTools, mdiArea, link);
@@ -427,11 +427,18 @@ void MDItbl::tellBackup(const QString &path)
 void MDItbl::showWaveAnalysis()
 {
     if (!waveAnalysis) {
-        waveAnalysis = new WaveAnalysisWindow(*captures);
-        ChildFrame *frame = addChild(waveAnalysis, QSize(900, 640));
-        // Placed over the other windows, within the main area.
-        frame->move(QPoint(20, 20));
-        fitIntoView(frame);
+        waveAnalysis = new WaveAnalysisWindow(*captures, [this] { return motorTypeUnits(); });
+        // Big enough for its plots and its whole table, or the whole main
+        // area when that is smaller; placed over the other windows.
+        const QSize area = mdiArea->viewport()->size();
+        ChildFrame *frame = addChild(waveAnalysis, {});
+        const QSize wanted = frame->sizeHint();
+        if (wanted.width() + 20 <= area.width() && wanted.height() + 20 <= area.height()) {
+            frame->resize(wanted);
+            frame->move(QPoint(20, 20));
+        } else {
+            frame->setGeometry(QRect(QPoint(0, 0), area));
+        }
     }
     ChildFrame *frame = frameOf(waveAnalysis);
     if (frame->isMinimized() || frame->isHidden()) frame->showNormal();

@@ -3,6 +3,8 @@
 #include "drive/csvfiles.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
+#include "drive/alarmlogfile.h"
+#include "drive/timetext.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,9 +51,9 @@ QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const TimeSource &when
         // Before any status reply nothing has been logged yet: what is there
         // was there at start. After one, the status line came first.
         if (bits != 0)
-            out << AlarmLogEntry{when(), AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart()};
+            out << AlarmLogEntry{when(), AlarmNames(bits), {}, m_bit ? QString() : AlarmNote::presentAtStart(), {}};
     } else if (*before != bits) {
-        out << AlarmLogEntry{when(), AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}};
+        out << AlarmLogEntry{when(), AlarmNames(bits & ~*before), AlarmNames(*before & ~bits), {}, {}};
     }
     return out;
 }
@@ -81,15 +83,55 @@ std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const TimeS
     const bool named = m_named && *m_named != 0;
     // The names last read already tell it.
     if (m_named && named == alarmBit) return std::nullopt;
-    if (alarmBit) return AlarmLogEntry{when(), {}, {}, before ? AlarmNote::bitSet() : AlarmNote::bitSetAtStart()};
+    if (alarmBit) return AlarmLogEntry{when(), {}, {}, before ? AlarmNote::bitSet() : AlarmNote::bitSetAtStart(), {}};
     if (!named) {
         if (!before) return std::nullopt;  // no alarm at start
-        return AlarmLogEntry{when(), {}, {}, AlarmNote::bitCleared()};
+        return AlarmLogEntry{when(), {}, {}, AlarmNote::bitCleared(), {}};
     }
     // No alarm is left: the names still standing have cleared.
     const quint32 gone = *m_named;
     m_named = 0;
-    return AlarmLogEntry{when(), {}, AlarmNames(gone), AlarmNote::bitCleared()};
+    return AlarmLogEntry{when(), {}, AlarmNames(gone), AlarmNote::bitCleared(), {}};
+}
+
+// ---- Events -------------------------------------------------------------------------
+
+bool AlarmLogJoins(const AlarmLogEntry &bit, const AlarmLogEntry &names, qint64 joinMs)
+{
+    const bool loneBit = bit.appeared.isEmpty() && bit.cleared.isEmpty() &&
+                         (bit.note == AlarmNote::bitSet() || bit.note == AlarmNote::bitSetAtStart());
+    const qint64 after = bit.time.msecsTo(names.time);
+    return loneBit && !names.appeared.isEmpty() && names.port == bit.port && after >= 0 && after <= joinMs;
+}
+
+AlarmLogEntry AlarmLogJoined(const AlarmLogEntry &bit, const AlarmLogEntry &names)
+{
+    AlarmLogEntry e = names;
+    e.time = bit.time;
+    if (e.note.isEmpty() && bit.note == AlarmNote::bitSetAtStart()) e.note = AlarmNote::presentAtStart();
+    return e;
+}
+
+QList<AlarmLogEntry> AlarmLogEvents(const QList<AlarmLogEntry> &entries, qint64 joinMs)
+{
+    QList<AlarmLogEntry> events;
+    events.reserve(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        // The names may come after another port's entry: the next of this port joins.
+        qsizetype j = i + 1;
+        while (j < entries.size() && entries[j].port != entries[i].port &&
+               entries[i].time.msecsTo(entries[j].time) <= joinMs)
+            ++j;
+        if (j < entries.size() && AlarmLogJoins(entries[i], entries[j], joinMs)) {
+            events << AlarmLogJoined(entries[i], entries[j]);
+            // The joined names leave their own place; what came between stays.
+            for (qsizetype k = i + 1; k < j; ++k) events << entries[k];
+            i = j;
+            continue;
+        }
+        events << entries[i];
+    }
+    return events;
 }
 
 // ---- The file ------------------------------------------------------------------
@@ -136,22 +178,18 @@ bool appendable(QByteArrayView bytes, QByteArrayView between)
 
 }  // namespace
 
-QString AlarmLogTimeText(const QDateTime &time)
-{
-    const int offset = time.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
+QString AlarmLogTimeText(const QDateTime &time) { return IsoTimeText(time); }
 
 QStringList AlarmLogHeader()
 {
-    return {QStringLiteral("Time"), QStringLiteral("Appeared"), QStringLiteral("Cleared"), QStringLiteral("Note")};
+    return {QStringLiteral("Time"), QStringLiteral("Appeared"), QStringLiteral("Cleared"), QStringLiteral("Note"),
+            QStringLiteral("Port")};
 }
 
 QStringList AlarmLogRow(const AlarmLogEntry &entry)
 {
-    return {AlarmLogTimeText(entry.time), namesField(entry.appeared), namesField(entry.cleared), oneLine(entry.note)};
+    return {AlarmLogTimeText(entry.time), namesField(entry.appeared), namesField(entry.cleared), oneLine(entry.note),
+            oneLine(entry.port)};
 }
 
 std::optional<AlarmLogEntry> AlarmLogEntryFromRow(const QStringList &fields)
@@ -160,7 +198,7 @@ std::optional<AlarmLogEntry> AlarmLogEntryFromRow(const QStringList &fields)
     const QDateTime time = QDateTime::fromString(fields[0].trimmed(), Qt::ISODateWithMs);
     if (!time.isValid()) return std::nullopt;
     const auto field = [&fields](int i) { return i < fields.size() ? fields[i] : QString(); };
-    return AlarmLogEntry{time, namesOf(field(1)), namesOf(field(2)), field(3).trimmed()};
+    return AlarmLogEntry{time, namesOf(field(1)), namesOf(field(2)), field(3).trimmed(), field(4).trimmed()};
 }
 
 AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
@@ -177,7 +215,9 @@ AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
         r.error = csv.error;
         return r;
     }
-    const QStringList header = AlarmLogHeader();
+    // The first four columns name a log; a log from before the port was
+    // logged has only these.
+    const QStringList header = AlarmLogHeader().mid(0, 4);
     const auto isHeader = [&header](const CsvRecord &rec) {
         if (!rec.problem.isEmpty() || rec.fields.size() < header.size()) return false;
         for (qsizetype i = 0; i < header.size(); ++i)
@@ -258,8 +298,9 @@ void AlarmLogBook::statusRead(quint32 statusWord, const QDateTime &when)
     for (const AlarmLogEntry &e : m_watch.statusRead((statusWord >> 23 & 1u) != 0, when)) add(e);
 }
 
-void AlarmLogBook::add(const AlarmLogEntry &entry)
+void AlarmLogBook::add(AlarmLogEntry entry)
 {
+    if (entry.port.isEmpty()) entry.port = m_port;
     m_entries << entry;
     if (m_entries.size() > MemoryLimit) m_entries.remove(0, m_entries.size() - MemoryLimit);
     if (!m_path.isEmpty()) {
@@ -276,49 +317,69 @@ void AlarmLogBook::load()
     showProblem();
 }
 
+namespace {
+
+const QString KeptHere = QStringLiteral(
+    " It is left as it is; new entries are kept in memory for this session and go into a new log once "
+    "the file has been moved or renamed.");
+
+// The file at the path, opened without following a symbolic link: a regular
+// file, or nothing and why. Reading takes every byte, whatever the size.
+struct Opened {
+    int fd = -1;
+    QString why;     // empty when open
+    bool missing = false;
+    bool link = false;  // a symbolic link, or not a regular file: never used
+    AlarmLogFile::Identity id;
+};
+
+Opened openLog(const QString &path, bool write)
+{
+    Opened o;
+    const AlarmLogFile::Result r = AlarmLogFile::open(path, write, &o.fd, &o.id);
+    o.missing = r == AlarmLogFile::Result::Missing;
+    o.link = r == AlarmLogFile::Result::NotRegular;
+    if (r != AlarmLogFile::Result::Ok) o.why = AlarmLogFile::lastError();
+    return o;
+}
+
+}  // namespace
+
+void AlarmLogBook::refuse(const QString &why)
+{
+    m_refused = true;
+    m_known.reset();
+    m_loadProblem = why + KeptHere;
+}
+
 void AlarmLogBook::readBack()
 {
     if (m_path.isEmpty()) return;
-    const QFileInfo info(m_path);
-    if (!info.exists()) return;
-    const QString keptHere = QStringLiteral(
-        " It is left as it is; new entries are kept in memory for this session and go into a new log once "
-        "the file has been moved or renamed.");
-    if (!info.isFile()) {
-        m_refused = true;
-        m_loadProblem = QStringLiteral("The alarm log %1 is not a file.").arg(m_path) + keptHere;
-        return;
-    }
-    if (info.size() > CsvFileLimit) {
-        m_loadProblem = QStringLiteral("The alarm log %1 is too large to be read back (more than %2 MB): the entries "
-                                       "before this start are not shown. New entries are appended to it.")
-                            .arg(m_path, QString::number(CsvFileLimit >> 20));
-        return;
-    }
-    QString error;
-    const std::optional<QByteArray> bytes = ReadCsvFile(m_path, &error);
-    if (!bytes) {
-        m_refused = true;
-        m_loadProblem = QStringLiteral("The alarm log %1 could not be read (%2).").arg(m_path, error) + keptHere;
-        return;
-    }
-    const AlarmLogRead read = ReadAlarmLog(*bytes);
-    if (read.kind == AlarmLogRead::Kind::Foreign) {
-        m_refused = true;
-        m_loadProblem = QStringLiteral("%1 is not an alarm log of this program: %2.").arg(m_path, read.error) + keptHere;
-        return;
-    }
-    m_entries = read.entries.mid(qMax<qsizetype>(0, read.entries.size() - MemoryLimit));
-    m_closeQuote = read.openQuote;
-    m_blankFile = read.kind == AlarmLogRead::Kind::Empty;
-    if (!read.skippedLines.isEmpty()) {
+    Opened o = openLog(m_path, false);
+    if (o.missing) return;
+    if (o.link) return refuse(QStringLiteral("The alarm log %1 is not a regular file (%2).").arg(m_path, o.why));
+    if (o.fd < 0) return refuse(QStringLiteral("The alarm log %1 could not be read (%2).").arg(m_path, o.why));
+    QByteArray bytes;
+    const bool read = AlarmLogFile::readAll(o.fd, &bytes);
+    const QString readError = AlarmLogFile::lastError();
+    AlarmLogFile::close(o.fd);
+    if (!read) return refuse(QStringLiteral("The alarm log %1 could not be read (%2).").arg(m_path, readError));
+    const AlarmLogRead log = ReadAlarmLog(bytes);
+    if (log.kind == AlarmLogRead::Kind::Foreign)
+        return refuse(QStringLiteral("%1 is not an alarm log of this program: %2.").arg(m_path, log.error));
+    m_known = Known{o.id.device, o.id.inode, qint64(bytes.size())};
+    m_lastChar = bytes.isEmpty() ? '\n' : bytes.back();
+    m_entries = log.entries.mid(qMax<qsizetype>(0, log.entries.size() - MemoryLimit));
+    m_closeQuote = log.openQuote;
+    m_blankFile = log.kind == AlarmLogRead::Kind::Empty;
+    if (!log.skippedLines.isEmpty()) {
         QStringList lines;
-        for (int l : read.skippedLines.mid(0, 10)) lines << QString::number(l);
-        if (read.skippedLines.size() > 10) lines << QStringLiteral("...");
-        const bool one = read.skippedLines.size() == 1;
+        for (int l : log.skippedLines.mid(0, 10)) lines << QString::number(l);
+        if (log.skippedLines.size() > 10) lines << QStringLiteral("...");
+        const bool one = log.skippedLines.size() == 1;
         m_loadProblem = QStringLiteral("%1 %2 of the alarm log %3 could not be read and %4 not shown (%5 %6); the "
                                        "file is left as it is and new entries are appended.")
-                            .arg(read.skippedLines.size())
+                            .arg(log.skippedLines.size())
                             .arg(one ? QStringLiteral("row") : QStringLiteral("rows"), m_path,
                                  one ? QStringLiteral("is") : QStringLiteral("are"),
                                  one ? QStringLiteral("line") : QStringLiteral("lines"), lines.join(QStringLiteral(", ")));
@@ -328,16 +389,22 @@ void AlarmLogBook::readBack()
 void AlarmLogBook::flush()
 {
     if (m_unwritten.isEmpty()) return;
-    const QFileInfo info(m_path);
     if (m_refused) {
         // Refused until it has been moved away (or emptied): then a new log
         // starts with what waited.
-        if (info.exists() && !(info.isFile() && info.size() == 0)) return;
+        Opened o = openLog(m_path, false);
+        qint64 size = -1;
+        if (o.fd >= 0) {
+            size = AlarmLogFile::size(o.fd);
+            AlarmLogFile::close(o.fd);
+        }
+        if (!o.missing && size != 0) return;
         m_refused = false;
         m_closeQuote = false;
         m_loadProblem.clear();
     }
     const auto cannot = [this](const QString &why) {
+        m_known.reset();  // read again in full before the next row
         m_writeProblem = QStringLiteral("The alarm log %1 could not be written: %2. %3 kept in memory and written "
                                         "with the next entry.")
                              .arg(m_path, why,
@@ -345,40 +412,73 @@ void AlarmLogBook::flush()
                                                           : QStringLiteral("%1 entries are").arg(m_unwritten.size()));
         showProblem();
     };
-    if (info.exists() && !info.isFile()) return cannot(QStringLiteral("it is not a file"));
-    if (!QDir().mkpath(info.absolutePath())) return cannot(QStringLiteral("its folder could not be made"));
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) return cannot(QStringLiteral("its folder could not be made"));
+
+    int fd = -1;
+    AlarmLogFile::Identity id;
+    bool created = false;
+    switch (AlarmLogFile::openForAppend(m_path, &fd, &id, &created)) {
+    case AlarmLogFile::Result::Ok:
+        break;
+    case AlarmLogFile::Result::NotRegular:
+        refuse(QStringLiteral("The alarm log %1 is not a regular file (%2).").arg(m_path, AlarmLogFile::lastError()));
+        showProblem();
+        return;
+    default:
+        return cannot(AlarmLogFile::lastError());
+    }
+    // Appended to only as the alarm log read in full: read again when it is
+    // another file or has changed since (another program logs into it too).
+    if (!created && !(m_known && m_known->device == id.device && m_known->inode == id.inode &&
+                      m_known->size == AlarmLogFile::size(fd))) {
+        QByteArray bytes;
+        const bool read = AlarmLogFile::readAllAgain(fd, &bytes);
+        if (!read) {
+            const QString why = AlarmLogFile::lastError();
+            AlarmLogFile::close(fd);
+            return cannot(why);
+        }
+        const AlarmLogRead log = ReadAlarmLog(bytes);
+        if (log.kind == AlarmLogRead::Kind::Foreign) {
+            AlarmLogFile::close(fd);
+            refuse(QStringLiteral("%1 is not an alarm log of this program: %2.").arg(m_path, log.error));
+            showProblem();
+            return;
+        }
+        m_known = Known{id.device, id.inode, qint64(bytes.size())};
+        m_closeQuote = log.openQuote;
+        m_blankFile = log.kind == AlarmLogRead::Kind::Empty;
+        m_lastChar = bytes.isEmpty() ? '\n' : bytes.back();
+    }
+    if (created) {
+        m_known = Known{id.device, id.inode, 0};
+        m_closeQuote = false;
+        m_blankFile = true;
+        m_lastChar = '\n';
+    }
 
     QByteArray out;
-    char last = '\n';
-    if (info.exists() && info.size() > 0) {
-        QFile in(m_path);
-        if (in.open(QIODevice::ReadOnly) && in.seek(in.size() - 1)) in.getChar(&last);
-        if (m_closeQuote) {
-            out += '"';
-            last = '"';
-        }
-        if (last != '\n' && last != '\r') out += "\r\n";
-        // Blank lines alone are no log yet: the header goes first.
-        if (m_blankFile) out += CsvText({AlarmLogHeader()});
-    } else {
-        out += CsvText({AlarmLogHeader()});
+    if (m_known->size > 0) {
+        if (m_closeQuote) out += '"';
+        if (m_closeQuote || (m_lastChar != '\n' && m_lastChar != '\r')) out += "\r\n";
     }
+    // A new file, or blank lines alone, are no log yet: the header goes first.
+    if (m_blankFile) out += CsvText({AlarmLogHeader()});
     QList<QStringList> rows;
     for (const AlarmLogEntry &e : std::as_const(m_unwritten)) rows << AlarmLogRow(e);
     out += CsvText(rows);
 
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return cannot(file.errorString());
-    const qint64 written = file.write(out);
-    const bool flushed = file.flush();
-    if (written != out.size() || !flushed) {
-        // A row cut short: whether the file now ends inside a quoted field
-        // decides what goes before the next row. Every row waits again (a
-        // row may then stand twice in the file, but none is lost).
-        const QByteArray part = out.left(qMax<qint64>(0, written));
-        if (written > 0) m_closeQuote = ((m_closeQuote ? 1 : 0) + part.count('"')) % 2 != 0;
-        return cannot(file.errorString());
+    const bool written = AlarmLogFile::writeAll(fd, out) && AlarmLogFile::sync(fd);
+    const QString why = AlarmLogFile::lastError();
+    const bool closed = AlarmLogFile::close(fd);
+    if (!written || !closed) {
+        // A row cut short: the file is read in full again before the next
+        // rows, which then know how it ends. Every row waits again (a row may
+        // then stand twice in the file, but none is lost).
+        return cannot(written ? AlarmLogFile::lastError() : why);
     }
+    m_known->size += out.size();
+    m_lastChar = '\n';
     m_unwritten.clear();
     m_closeQuote = false;
     m_blankFile = false;

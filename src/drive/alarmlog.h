@@ -21,13 +21,20 @@
 //
 // The file is CSV as the program writes it elsewhere (RFC 4180, UTF-8, every
 // field quoted, CR LF), a header row and a row an entry:
-//   "Time","Appeared","Cleared","Note"
-//   "2026-12-06T14:03:22.125+01:00","Over Load(01)","","Present at start"
+//   "Time","Appeared","Cleared","Note","Port"
+//   "2026-12-06T14:03:22.125+01:00","Over Load(01)","","Present at start","COM1 /dev/ttyUSB0"
 // the time in ISO 8601 with milliseconds and the local offset, several names
-// in one field one a line. Rows that cannot be read are skipped and counted;
-// the file is never rewritten, only appended to. A file that is not such a
-// log (another header, no text) is left alone: the log then lives in memory
-// until the file is moved away, and says so.
+// in one field one a line, and the drive's port (two programs on two drives
+// may log into one file). A log written before the port was logged (four
+// columns) is read as well, and rows with the port are appended to it. Rows
+// that cannot be read are skipped and counted.
+//
+// The file is never rewritten, only appended to, and only when it is a
+// regular file (never a symbolic link, a device or a pipe) that was read in
+// full as an alarm log, of any size: when it changed since (another program
+// appended to it, or it was replaced), it is read in full again first. A file
+// that is not such a log (another header, no text) is left alone: the log
+// then lives in memory until the file is moved away, and says so.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -46,6 +53,7 @@ struct AlarmLogEntry {
     QStringList appeared;  // alarm names, as the alarm cells name them
     QStringList cleared;
     QString note;          // "Present at start", "Alarm bit set", ... or empty
+    QString port;          // the drive's port ("COM1 /dev/ttyUSB0"), empty when not known
 
     bool operator==(const AlarmLogEntry &) const = default;
 };
@@ -94,6 +102,18 @@ private:
     bool m_namesPolled = false;      // an "ALM" reply came since the last status reply
     std::optional<AlarmLogEntry> m_held;  // "Alarm bit set", waiting for the names
 };
+
+// ---- Events, as the log window shows them ---------------------------------------
+
+// One event: an entry, or the alarm bit's entry joined with the names that
+// came for it from the same port within JoinMs (the next poll cycles), which
+// tell what the bit meant. Oldest first, as the entries.
+inline constexpr qint64 AlarmEventJoinMs = 2000;
+QList<AlarmLogEntry> AlarmLogEvents(const QList<AlarmLogEntry> &entries, qint64 joinMs = AlarmEventJoinMs);
+// Whether the later entry is the names of the earlier one's alarm bit.
+bool AlarmLogJoins(const AlarmLogEntry &bit, const AlarmLogEntry &names, qint64 joinMs = AlarmEventJoinMs);
+// The two as one event: the bit's time and port, the names, their note.
+AlarmLogEntry AlarmLogJoined(const AlarmLogEntry &bit, const AlarmLogEntry &names);
 
 // ---- The file ------------------------------------------------------------------
 
@@ -153,6 +173,10 @@ public:
     void alarmsRead(quint32 bits, const QDateTime &when = QDateTime::currentDateTime());
     void statusRead(quint32 statusWord, const QDateTime &when = QDateTime::currentDateTime());
 
+    // The drive's port, written with each entry from now on.
+    void setPort(const QString &port) { m_port = port; }
+    const QString &port() const { return m_port; }
+
     // Oldest first: what the file held at start, then this run's entries.
     const QList<AlarmLogEntry> &entries() const { return m_entries; }
     const QString &path() const { return m_path; }
@@ -167,13 +191,23 @@ Q_SIGNALS:
     void fileProblemChanged(const QString &problem);
 
 private:
-    void add(const AlarmLogEntry &entry);
+    void add(AlarmLogEntry entry);
     void load();
     void readBack();
     void flush();
     void showProblem();
+    void refuse(const QString &why);
+
+    // The file as last read in full (or written to) by this log.
+    struct Known {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+    };
 
     QString m_path;
+    QString m_port;
+    std::optional<Known> m_known;
     AlarmWatch m_watch;
     QList<AlarmLogEntry> m_entries;
     QList<AlarmLogEntry> m_unwritten;
@@ -184,4 +218,5 @@ private:
     bool m_closeQuote = false; // the file ends inside a quoted field
     bool m_blankFile = false;  // the file holds blank lines only: no header yet
     bool m_namesAsked = false; // "ALM" has been asked for the alarm the status shows
+    char m_lastChar = '\n';   // the file's last byte, as last read or written
 };

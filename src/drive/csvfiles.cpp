@@ -6,6 +6,7 @@
 #include "drive/params/entrychecks.h"
 #include "drive/params/paramcatalogue.h"
 #include "drive/params/paramtext.h"
+#include "drive/params/paramunits.h"
 #include "drive/points/pointrules.h"
 #include "drive/resources/strings.h"
 
@@ -120,8 +121,10 @@ bool isDecimalNumber(const QString &text)
 
 // Hexadecimal digits as a whole, at most eight behind any leading zeros; the
 // digits without those zeros ("0" for zero), or nothing.
-std::optional<QString> hexDigits(const QString &text)
+std::optional<QString> hexDigits(QString text)
 {
+    // Marked as written ("0x155"), or the digits alone as older files have them.
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) text.remove(0, 2);
     if (text.isEmpty()) return std::nullopt;
     for (QChar c : text) {
         const char16_t u = c.unicode();
@@ -278,7 +281,21 @@ int entryNumber(const QString &text, int count)
 }
 
 const QStringList ParamHeader{QStringLiteral("Number"), QStringLiteral("Name"), QStringLiteral("Value"),
-                              QStringLiteral("Range"), QStringLiteral("Hexadecimal")};
+                              QStringLiteral("Unit"),   QStringLiteral("Range"), QStringLiteral("Hexadecimal")};
+
+// A hexadecimal value as the file writes it: marked, "0x155".
+QString markedHex(qint32 value) { return QStringLiteral("0x") + FieldText(value, true).trimmed(); }
+
+// The range of a parameter in the base of its value: "0x0/0x3FF" for a
+// hexadecimal one (its range is kept in decimal).
+QString rangeText(int k)
+{
+    const QString range = ParamRange(k);
+    if (!ParamIsHex(k) || range.isEmpty()) return range;
+    const QStringList ends = range.split(u'/');
+    if (ends.size() != 2) return range;
+    return markedHex(ends[0].toInt()) + u'/' + markedHex(ends[1].toInt());
+}
 const QStringList PointHeader{QStringLiteral("Point"), QStringLiteral("Abs/Inc"), QStringLiteral("Travel"),
                               QStringLiteral("Speed"), QStringLiteral("Acc/Dec")};
 
@@ -414,8 +431,9 @@ QByteArray ParametersCsv(const ParameterSet &set, int count)
     const int rows = std::clamp(count, 0, ParamCount);
     for (int k = 0; k < rows; ++k) {
         const bool hex = ParamIsHex(k);
-        appendRow(out, {twoDigits(k), ParamSpokenName(k), FieldText(set.values[k], hex), ParamRange(k),
-                        hex ? QStringLiteral("yes") : QStringLiteral("no")});
+        appendRow(out, {twoDigits(k), ParamSpokenName(k),
+                        hex ? markedHex(set.values[k]) : FieldText(set.values[k], false).trimmed(), ParamUnit(k),
+                        rangeText(k), hex ? QStringLiteral("yes") : QStringLiteral("no")});
     }
     return out;
 }
@@ -481,7 +499,7 @@ QByteArray PointsCsv(const PointTable &table)
     appendRow(out, PointHeader);
     for (int p = 0; p < PointCount; ++p) {
         QStringList row{QString::number(p)};
-        for (int c = 0; c < PointColumns; ++c) row << PointCellText(c, PointValue(table, p, c));
+        for (int c = 0; c < PointColumns; ++c) row << PointCellText(c, PointValue(table, p, c)).trimmed();
         appendRow(out, row);
     }
     return out;

@@ -9,18 +9,21 @@
 // line breaks only inside quotes.
 //
 // Parameter file, one row a parameter:
-//   "Number","Name","Value","Range","Hexadecimal"
-//   "00","00:Excessive Error Area"," 1000","0/99999","no"
+//   "Number","Name","Value","Unit","Range","Hexadecimal"
+//   "00","00:Excessive Error Area","1000","","0/99999","no"
+//   "30","30:Input Method Selection","0x155","","0x0/0x3FF","yes"
 // the number in two digits, the name as a screen reader announces it
-// (ParamSpokenName), the value as its field shows it (FieldText), the range
-// ("min/max", empty for the maker's parameters 40-59) and whether the value is
-// hexadecimal ("yes"/"no").
+// (ParamSpokenName), the value without padding (a hexadecimal one marked
+// "0x"), its unit where it is known, the range in the value's base ("min/max",
+// empty for the maker's parameters 40-59) and whether the value is
+// hexadecimal ("yes"/"no"). A hexadecimal value is read with or without its
+// "0x".
 //
 // Point table file, one row a point:
 //   "Point","Abs/Inc","Travel","Speed","Acc/Dec"
-//   "0"," 0"," 10000","----"," 500"
+//   "0","0","10000","----","500"
 // the point 0..31, then the four values as the point table shows them
-// (PointCellText).
+// (PointCellText) without padding.
 //
 // Reading a parameter set or a point table starts from the values the caller
 // has and changes only those the file names. Columns are found by their header
@@ -35,7 +38,7 @@
 //   refused as a whole.
 // A value must be a number as a whole: decimal with an optional sign,
 // fraction and exponent ("12", "-3.5", "1E3", "&H1F"), hexadecimal digits for
-// a hexadecimal parameter ("3FF"), or "----" for a point's speed or acc/dec
+// a hexadecimal parameter ("3FF" or "0x3FF"), or "----" for a point's speed or acc/dec
 // time. Anything else ("12abc", "1 000", "") is refused rather than read as
 // the field would read it. Nothing is sent to the drive.
 

@@ -4,11 +4,16 @@
 #include "common/messagelines.h"
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
+#include "drive/link/drivelink.h"
 #include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "tools/alarmlogwindow.h"
 #include "tools/commissioningreport.h"
+#include "tools/reportdialog.h"
+#include "drive/statusjob.h"
+#include "drive/timetext.h"
+#include "drive/wave/capturelist.h"
 #include "tools/comparewindow.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
@@ -22,7 +27,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QDir>
 
 ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context)
 {
@@ -52,6 +59,10 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     if (m_c.link) {
         alarmLog = new AlarmLogBook(AlarmLogPath(), this);
         alarmLog->watch(*m_c.link);
+        // Each entry names the drive's port: two programs on two drives log
+        // into one file.
+        alarmLog->setPort(portName());
+        connect(m_c.link, &DriveLink::portStatusChanged, alarmLog, [this] { alarmLog->setPort(portName()); });
     }
 }
 
@@ -182,27 +193,93 @@ ReportData ReportOf(const ToolsMenu::Context &c)
 {
     ParameterSet params;
     params.values = c.params->fieldValues();
-    QList<QImage> plots;
-    bool captured = false;
-    if (c.waveState)
-        for (const auto &slot : c.waveState->WaveData[1]) captured = captured || slot[0] != 0 || slot[1] != 0;
-    if (captured && c.wave)
-        for (PictureBox *plot : c.wave->Picture1) plots << plot->picture();
     const auto known = [](QLabel *l, const QString &unknown) {
         return l && l->text() != unknown ? l->text() : QString();
     };
-    return MakeReportData(known(c.model, QStringLiteral("RM - -")), known(c.rom, QStringLiteral("-.--")), params,
-                          c.makerMode(), c.points->fieldTable(), plots, captured);
+    ReportData data = MakeReportData(known(c.model, QStringLiteral("RM - -")), known(c.rom, QStringLiteral("-.--")),
+                                     params, c.makerMode(), c.points->fieldTable());
+    if (c.captures)
+        for (const ListedCapture &listed : c.captures->items())
+            if (listed.shown) data.captures << listed;
+    return data;
 }
 
 }  // namespace
 
-void ToolsMenu::writeReportPdf()
+QString ToolsMenu::portName() const
 {
-    const QString path = choose(true, QStringLiteral("PDF files(*.pdf)|*.pdf"), QStringLiteral("pdf"));
-    if (path.isEmpty()) return;
+    if (!m_c.link) return {};
+    const QString device = m_c.link->port().describe();
+    if (!device.isEmpty()) return device;
+    return m_c.link->settings().OfflineMode == 1 ? QStringLiteral("offline")
+                                                  : QStringLiteral("COM%1").arg(m_c.link->settings().PortNo);
+}
+
+void ToolsMenu::writeReportPdf() { makeReport(false); }
+
+void ToolsMenu::printReport() { makeReport(true); }
+
+void ToolsMenu::makeReport(bool print)
+{
+    std::optional<ReportChoices> choices;
+    if (chooseReport) {
+        choices = chooseReport();
+    } else {
+        ReportDialog dialog(m_c.parent, [this] {
+            return choose(false, QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt;*.csv"), QStringLiteral("pxt"));
+        });
+        if (dialog.exec() == QDialog::Accepted) choices = dialog.choices();
+    }
+    if (!choices) return;
+    const QString title = QStringLiteral("Commissioning Report");
+    QString path;
+    if (!print) {
+        path = choose(true, QStringLiteral("PDF files(*.pdf)|*.pdf"), QStringLiteral("pdf"));
+        if (path.isEmpty()) return;
+    }
+    ReportData data = ReportOf(m_c);
+    data.fields = choices->fields;
+    data.port = portName();
+    if (alarmLog) data.alarmLog = ReportAlarmLog(alarmLog->entries(), data.port);
+    if (!choices->reference.isEmpty()) {
+        QString error;
+        const std::optional<ParamValues> reference = ReadReferenceParameters(choices->reference, &error);
+        if (!reference) return tell(title, error);
+        SetReportReference(data, *reference, QDir::toNativeSeparators(choices->reference));
+    }
+    // The drive's own alarm history, asked for now (nothing else waits on
+    // it): when the drive cannot be asked, the report says why.
+    DriveLink *link = m_c.link;
+    if (!link || link->settings().OfflineMode == 1 || !link->portOpen()) {
+        data.historyNote = QStringLiteral("Not read: no drive is connected (%1).").arg(link ? portName() : QStringLiteral("no link"));
+        return finishReport(data, path, print);
+    }
+    auto *job = new ReadStatusJob(*link, {false, true, false, {}}, this);
+    connect(job, &DriveJob::finished, this, [this, job, data, path, print](DriveJob::Ending ending) mutable {
+        if (ending == DriveJob::Ending::Done && job->result().alarmHistory) {
+            data.alarmHistory = job->result().alarmHistory;
+            data.historyNote = QStringLiteral("Read from the drive at %1.").arg(IsoTimeText(QDateTime::currentDateTime()));
+        } else {
+            data.historyNote = QStringLiteral("Not read: the request was %1.").arg(DriveJob::endingText(ending, job->errorCode()));
+        }
+        job->deleteLater();
+        // Out of the reply's handling first: the report may show a dialog.
+        QTimer::singleShot(0, this, [this, data, path, print] { finishReport(data, path, print); });
+    });
+    if (!job->start()) {
+        job->deleteLater();
+        data.historyNote = QStringLiteral("Not read: the link is busy with a transfer.");
+        finishReport(data, path, print);
+    } else if (m_c.report) {
+        m_c.report(QStringLiteral("Reading the drive's alarm history for the report..."));
+    }
+}
+
+void ToolsMenu::finishReport(const ReportData &data, const QString &path, bool print)
+{
+    if (print) return PrintReport(m_c.parent, data);
     QString error;
-    if (!WriteReportPdf(path, ReportOf(m_c), &error))
+    if (!WriteReportPdf(path, data, &error))
         tell(QStringLiteral("Commissioning Report"), error);
     else if (m_c.report)
         m_c.report(QStringLiteral("Commissioning report written: ") + path);
@@ -214,8 +291,6 @@ void ToolsMenu::copyPoints()
     if (m_c.report)
         m_c.report(QStringLiteral("Point table copied as tab-separated text (Ctrl+V in a field pastes such a block)"));
 }
-
-void ToolsMenu::printReport() { PrintReport(m_c.parent, ReportOf(m_c)); }
 
 void ToolsMenu::compareParameters() { CompareWindow::showFor(CompareWindow::Kind::Parameters, m_c); }
 

@@ -8,8 +8,12 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class AlarmLogBook;
+class CaptureList;
+struct ReportChoices;
+struct ReportData;
 class DriveLink;
 class HMon;
 class Prm_Writ;
@@ -34,6 +38,7 @@ public:
         std::function<bool()> makerMode;
         std::function<void(const QString &)> report;  // the shared status line
         std::function<void()> waveAnalysis;           // shows the "Waveform Analysis" window
+        CaptureList *captures = nullptr;              // the captures of this session (the report shows the ticked ones)
     };
     ToolsMenu(QMenu *menu, const Context &context, QObject *parent = nullptr);
 
@@ -51,13 +56,20 @@ public:
     // Every change of the alarms the drive reports (none without a link).
     AlarmLogBook *alarmLog = nullptr;
 
-    // Replaces the file dialog (tests script the user's choice here).
+    // Replace the dialogs (tests script the user's choice here).
     std::function<QString(bool save, const QString &filter)> chooseFile;
+    std::function<std::optional<ReportChoices>()> chooseReport;
+    // The drive's port as the report and the alarm log name it.
+    QString portName() const;
 
 private:
     QString choose(bool save, const QString &filter, const QString &extension);
     void showImportReport(const QString &title, const QString &text);
     void tell(const QString &title, const QString &text);
+    // The report: the dialog, then the drive's alarm history read (when the
+    // drive can be asked), then the file written or the printer's dialog.
+    void makeReport(bool print);
+    void finishReport(const ReportData &data, const QString &path, bool print);
 
     Context m_c;
 };

@@ -1,22 +1,22 @@
 #pragma once
-// The trend recorder's chart: wall-clock time across, one lane a trace, each
-// in its own colour. A monitor item gets a lane of its own scaled to the
-// values in view (so a position in pulses and a speed in rpm both read
-// well); a status bit is a narrow digital trace below them. Lines break
-// where the values paused for more than TrendGapMs. A click, a move of the
-// mouse or the arrow keys put the cursor at a time; what the chart shows is
-// also in the window's labels (names, ranges, the values at the cursor), for
-// the chart is only painted.
+// The trend recorder's chart: the shared plot with wall-clock time across,
+// one lane a trace, each in its own colour. A monitor item gets a lane of its
+// own scaled to the values in view (so a position in pulses and a speed in
+// rpm both read well); a status bit is a narrow digital trace below them.
+// Lines break where the values paused for more than TrendGapMs. A click, a
+// move of the mouse or the arrow keys put the cursor at a time; what the
+// chart shows is also in the window's labels (names, ranges, the values at
+// the cursor), for the chart is only painted.
 
+#include "common/plotview.h"
 #include "drive/trend/trendrules.h"
 
 #include <QColor>
 #include <QList>
-#include <QWidget>
 #include <optional>
 #include <utility>
 
-class TrendPlot : public QWidget {
+class TrendPlot : public PlotView {
     Q_OBJECT
 public:
     struct Trace {
@@ -34,41 +34,24 @@ public:
     qint64 viewEnd() const { return m_end; }
     qint64 viewSpan() const { return m_span; }
     void setCursorTime(std::optional<qint64> t);
-    std::optional<qint64> cursorTime() const { return m_cursor; }
+    std::optional<qint64> cursorTime() const;
 
-    // The value range each analog lane shows (low, high), for the labels; a
-    // digital lane reads 0 to 1.
-    QList<std::pair<double, double>> ranges() const { return m_ranges; }
+    // The value range each lane shows (low, high), for the labels; a digital
+    // lane reads 0 to 1.
+    QList<std::pair<double, double>> ranges() const;
     // The time at a point of the widget and the point of a time across.
     qint64 timeAt(int x) const;
     int xAt(qint64 t) const;
-    QRect plotArea() const;
-    // A figure of a lane's scale as the chart writes it.
+    // A figure of a lane's scale as the window's labels write it.
     static QString scaleText(double v);
 
     QSize sizeHint() const override { return {560, 320}; }
-    QSize minimumSizeHint() const override { return {240, 160}; }
 
 Q_SIGNALS:
     // The user put the cursor at t (click, mouse move, arrow keys).
     void cursorMoved(qint64 t);
 
-protected:
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
 private:
-    void computeRanges();
-    QRect laneRect(int lane) const;
-    void drawTrace(QPainter &p, int lane) const;
-    void drawTimeAxis(QPainter &p) const;
-    void pointAt(int x);
-
-    QList<Trace> m_traces;
-    QList<std::pair<double, double>> m_ranges;
     qint64 m_end = 0;
     qint64 m_span = 10'000;
-    std::optional<qint64> m_cursor;
 };

@@ -1,3 +1,8 @@
+// Longer than the program's other files for a reason: this is the one
+// waveform window, its controls, their events and the plots' markers and
+// dials, each rule of which is written down for it; split across files, the
+// rules of one control would be read in several places.
+
 #include "hmon.h"
 
 #include "drive/savefile.h"

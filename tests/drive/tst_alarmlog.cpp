@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QDateTime T0(QDate(2026, 12, 6), QTime(14, 3, 22, 125), QTimeZone(3600));
@@ -35,7 +37,9 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
+// The header of a log from before the port was logged, and of a new one.
 const QByteArray Header = "\"Time\",\"Appeared\",\"Cleared\",\"Note\"\r\n";
+const QByteArray NewHeader = "\"Time\",\"Appeared\",\"Cleared\",\"Note\",\"Port\"\r\n";
 
 }  // namespace
 
@@ -56,6 +60,12 @@ private Q_SLOTS:
     void keepsEntriesWhileFileUnusable_data();
     void keepsEntriesWhileFileUnusable();
     void clockAskedOnlyForEntries();
+    void events_data();
+    void events();
+    void oldLogReadAndExtended();
+    void onlyItsOwnRegularFile_data();
+    void onlyItsOwnRegularFile();
+    void readAgainWhenChanged();
 };
 
 void TstAlarmLog::replies_data()
@@ -140,13 +150,14 @@ void TstAlarmLog::rowRoundTrip_data()
     QTest::addColumn<QStringList>("appeared");
     QTest::addColumn<QStringList>("cleared");
     QTest::addColumn<QString>("note");
-    QTest::newRow("one name") << QStringList{"Over Load(01)"} << QStringList{} << "Present at start";
+    QTest::addColumn<QString>("port");
+    QTest::newRow("one name") << QStringList{"Over Load(01)"} << QStringList{} << "Present at start" << "COM1 /dev/ttyUSB0";
     QTest::newRow("several each side") << QStringList{"ROM Error(00)", "IGBT Error(09)"}
-                                       << QStringList{"Over Load(01)", "OT Error(10)"} << "";
+                                       << QStringList{"Over Load(01)", "OT Error(10)"} << "" << "";
     QTest::newRow("commas and quotes") << QStringList{"Over \"Load\", phase U", "a,b"} << QStringList{"\"\""}
-                                       << "said \"reset\", then, again";
-    QTest::newRow("Japanese names") << QStringList{QStringLiteral("通信異常（11）")} << QStringList{QStringLiteral("加減速領域不足（10）")} << "";
-    QTest::newRow("nothing but a note") << QStringList{} << QStringList{} << "Alarm bit cleared";
+                                       << "said \"reset\", then, again" << "";
+    QTest::newRow("Japanese names") << QStringList{QStringLiteral("通信異常（11）")} << QStringList{QStringLiteral("加減速領域不足（10）")} << "" << "";
+    QTest::newRow("nothing but a note") << QStringList{} << QStringList{} << "Alarm bit cleared" << "";
 }
 
 void TstAlarmLog::rowRoundTrip()
@@ -154,7 +165,8 @@ void TstAlarmLog::rowRoundTrip()
     QFETCH(QStringList, appeared);
     QFETCH(QStringList, cleared);
     QFETCH(QString, note);
-    const AlarmLogEntry entry{T0, appeared, cleared, note};
+    QFETCH(QString, port);
+    const AlarmLogEntry entry{T0, appeared, cleared, note, port};
     const QByteArray text = CsvText({AlarmLogHeader(), AlarmLogRow(entry), AlarmLogRow(entry)});
     const AlarmLogRead read = ReadAlarmLog(text);
     QCOMPARE(read.kind, AlarmLogRead::Kind::Log);
@@ -228,8 +240,8 @@ void TstAlarmLog::survivesRestart()
     again.alarmsRead(0x40, T0.addSecs(60));
     QCOMPARE(summary(again.entries().constLast()), "Over Current Alarm(06)||Present at start");
     const QByteArray bytes = fileBytes(path);
-    QVERIFY(bytes.startsWith(Header));
-    QCOMPARE(bytes.count(Header), 1);
+    QVERIFY(bytes.startsWith(NewHeader));
+    QCOMPARE(bytes.count("\"Time\""), 1);
     QCOMPARE(AlarmLogBook(path).entries().size(), 3);
 }
 
@@ -335,6 +347,151 @@ void TstAlarmLog::clockAskedOnlyForEntries()
         QCOMPARE(asked, s.asked);
         if (s.made) QCOMPARE(made[0].time, t);
     }
+}
+
+void TstAlarmLog::events_data()
+{
+    // Entries as "seconds after T0 port appeared|cleared|note", names joined by "+".
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("events");  // "seconds appeared|cleared|note"
+    QTest::newRow("the bit, then its name: one event at the bit's time")
+        << QStringList{"0 A ||Alarm bit set", "0.4 A Over Load(01)||"} << QStringList{"0 Over Load(01)||"};
+    QTest::newRow("the name too late: two")
+        << QStringList{"0 A ||Alarm bit set", "5 A Over Load(01)||"} << QStringList{"0 ||Alarm bit set", "5 Over Load(01)||"};
+    QTest::newRow("at start") << QStringList{"0 A ||Alarm bit set at start", "1 A Over Load(01)||"}
+                              << QStringList{"0 Over Load(01)||Present at start"};
+    QTest::newRow("another drive's names do not join, its own do")
+        << QStringList{"0 A ||Alarm bit set", "0.2 B ROM Error(00)||", "0.5 A Over Load(01)||"}
+        << QStringList{"0 Over Load(01)||", "0.2 ROM Error(00)||"};
+    QTest::newRow("names alone, and a bit that clears")
+        << QStringList{"0 A Over Load(01)||", "1 A |Over Load(01)|Alarm bit cleared", "1.5 A Over Load(01)||"}
+        << QStringList{"0 Over Load(01)||", "1 |Over Load(01)|Alarm bit cleared", "1.5 Over Load(01)||"};
+}
+
+void TstAlarmLog::events()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, events);
+    QList<AlarmLogEntry> in;
+    for (const QString &e : entries) {
+        const QStringList parts = e.section(u' ', 2).split(u'|');
+        const auto names = [](const QString &n) { return n.isEmpty() ? QStringList{} : n.split(u'+'); };
+        in << AlarmLogEntry{T0.addMSecs(qint64(e.section(u' ', 0, 0).toDouble() * 1000)), names(parts[0]), names(parts[1]),
+                            parts[2], e.section(u' ', 1, 1)};
+    }
+    QStringList out;
+    for (const AlarmLogEntry &e : AlarmLogEvents(in))
+        out << QString::number(T0.msecsTo(e.time) / 1000.0) + u' ' + summary(e);
+    QCOMPARE(out, events);
+}
+
+// A log from before the port was logged: read, and rows with the port
+// appended to it.
+void TstAlarmLog::oldLogReadAndExtended()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    const QByteArray old = Header + "\"2026-12-06T14:03:22.125+01:00\",\"Over Load(01)\",\"\",\"Present at start\"\r\n";
+    writeFile(path, old);
+    {
+        AlarmLogBook book(path);
+        QCOMPARE(book.entries().size(), 1);
+        QCOMPARE(book.entries()[0].port, QString());
+        book.setPort(QStringLiteral("COM2 /dev/ttyUSB1"));
+        book.alarmsRead(0x4, T0.addSecs(5));
+    }
+    QVERIFY(fileBytes(path).startsWith(old));
+    const QList<AlarmLogEntry> back = AlarmLogBook(path).entries();
+    QCOMPARE(back.size(), 2);
+    QCOMPARE(back[1].port, QStringLiteral("COM2 /dev/ttyUSB1"));
+    QCOMPARE(summary(back[1]), QStringLiteral("Encoder Error(02)||Present at start"));
+}
+
+void TstAlarmLog::onlyItsOwnRegularFile_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("appended");
+    QTest::newRow("a link to a log elsewhere") << "link to log" << false;
+    QTest::newRow("a link to a large binary") << "link to binary" << false;
+    QTest::newRow("a large binary") << "binary" << false;
+    QTest::newRow("a large log, read in full") << "large log" << true;
+    QTest::newRow("a named pipe") << "pipe" << false;
+}
+
+// The log appends only to a regular file it read in full as an alarm log,
+// of any size, and never through a symbolic link.
+void TstAlarmLog::onlyItsOwnRegularFile()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, appended);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    // Over 16 MB, in rows a reader takes quickly (a long note each).
+    const QByteArray row = "\"2026-12-06T14:03:22.125+01:00\",\"Over Load(01)\",\"\",\"" + QByteArray(16000, 'n') + "\"\r\n";
+    const QByteArray largeLog = Header + row.repeated(17 * 1024 * 1024 / row.size() + 1);
+    QByteArray binary(17 * 1024 * 1024, '\x7f');
+    binary.prepend("\x7f" "ELF");
+    QByteArray before;
+    if (kind == u"link to log" || kind == u"link to binary") {
+        before = kind == u"link to log" ? Header : binary;
+        writeFile(elsewhere, before);
+        QVERIFY(QFile::link(elsewhere, path));
+    } else if (kind == u"binary" || kind == u"large log") {
+        before = kind == u"binary" ? binary : largeLog;
+        writeFile(path, before);
+    } else {
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    }
+    AlarmLogBook book(path);
+    book.setPort(QStringLiteral("COM1 /dev/ttyS0"));
+    book.alarmsRead(0x2, T0);
+    if (appended) {
+        QCOMPARE(book.unwritten(), 0);
+        QCOMPARE(book.fileProblem(), QString());
+        const QByteArray after = fileBytes(path);
+        QVERIFY(after.startsWith(before) && after.size() > before.size());
+        QCOMPARE(book.entries().size(), qMin<qsizetype>(AlarmLogBook::MemoryLimit, largeLog.count("\r\n") - 1 + 1));
+        return;
+    }
+    QCOMPARE(book.unwritten(), 1);
+    QVERIFY2(book.fileProblem().contains(path), qPrintable(book.fileProblem()));
+    if (kind.startsWith(u"link")) {
+        QVERIFY(QFileInfo(path).isSymLink());
+        QCOMPARE(fileBytes(elsewhere), before);
+    } else if (kind == u"binary") {
+        QCOMPARE(fileBytes(path), before);
+    }
+}
+
+// Another program appends to the same file (its own drive's rows): the file
+// is read in full again, and the rows of both stand in it; a file put in its
+// place that is no alarm log is left alone.
+void TstAlarmLog::readAgainWhenChanged()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("alarm-log.csv"));
+    AlarmLogBook one(path), two(path);
+    one.setPort(QStringLiteral("COM1 /dev/ttyUSB0"));
+    two.setPort(QStringLiteral("COM1 /dev/ttyUSB1"));
+    one.alarmsRead(0x2, T0);
+    two.alarmsRead(0x4, T0.addSecs(1));
+    one.alarmsRead(0x0, T0.addSecs(2));
+    QCOMPARE(one.unwritten() + two.unwritten(), 0);
+    const AlarmLogRead read = ReadAlarmLog(fileBytes(path));
+    QCOMPARE(read.kind, AlarmLogRead::Kind::Log);
+    QStringList ports;
+    for (const AlarmLogEntry &e : read.entries) ports << e.port.section(u'/', -1);
+    QCOMPARE(ports, (QStringList{"ttyUSB0", "ttyUSB1", "ttyUSB0"}));
+    QCOMPARE(fileBytes(path).count("\"Time\""), 1);
+
+    // Replaced by something else: left as it is.
+    QVERIFY(QFile::remove(path));
+    writeFile(path, "Point,Abs/Inc\r\n0,0\r\n");
+    one.alarmsRead(0x8, T0.addSecs(3));
+    QCOMPARE(fileBytes(path), QByteArray("Point,Abs/Inc\r\n0,0\r\n"));
+    QCOMPARE(one.unwritten(), 1);
+    QVERIFY(one.fileProblem().contains(QLatin1String("not an alarm log")));
 }
 
 QTEST_GUILESS_MAIN(TstAlarmLog)

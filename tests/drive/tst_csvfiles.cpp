@@ -127,10 +127,13 @@ void TstCsvFiles::exportFormat()
     set.values[45] = -5;
     const QList<QByteArray> lines = ParametersCsv(set, ParamCount).split('\n');
     QCOMPARE(lines.size(), 62);  // header, 60 rows, nothing behind the last CR LF
-    QCOMPARE(lines[0], "\"Number\",\"Name\",\"Value\",\"Range\",\"Hexadecimal\"\r");
-    QCOMPARE(lines[1], "\"00\",\"00:Excessive Error Area\",\" 1000\",\"0/99999\",\"no\"\r");
-    QCOMPARE(lines[31], "\"30\",\"30:Input Method Selection\",\"3FF\",\"0/1023\",\"yes\"\r");
-    QCOMPARE(lines[46], "\"45\",\"45:sin Table Scale\",\"-5\",\"\",\"no\"\r");
+    // No padding; a hexadecimal value marked, its range in hexadecimal too;
+    // the unit where it is known.
+    QCOMPARE(lines[0], "\"Number\",\"Name\",\"Value\",\"Unit\",\"Range\",\"Hexadecimal\"\r");
+    QCOMPARE(lines[1], "\"00\",\"00:Excessive Error Area\",\"1000\",\"\",\"0/99999\",\"no\"\r");
+    QCOMPARE(lines[16], "\"15\",\"15:Forward Torque Limiter\",\"0\",\"%\",\"0/300\",\"no\"\r");
+    QCOMPARE(lines[31], "\"30\",\"30:Input Method Selection\",\"0x3FF\",\"\",\"0x0/0x3FF\",\"yes\"\r");
+    QCOMPARE(lines[46], "\"45\",\"45:sin Table Scale\",\"-5\",\"\",\"\",\"no\"\r");
     QCOMPARE(ParametersCsv(set, 99).count('\n'), 61);
     QCOMPARE(ParametersCsv(set, -1).count('\n'), 1);
 
@@ -139,7 +142,7 @@ void TstCsvFiles::exportFormat()
     const QList<QByteArray> points = PointsCsv(table).split('\n');
     QCOMPARE(points.size(), 34);
     QCOMPARE(points[0], "\"Point\",\"Abs/Inc\",\"Travel\",\"Speed\",\"Acc/Dec\"\r");
-    QCOMPARE(points[32], "\"31\",\" 0\",\"-500\",\"----\",\"----\"\r");
+    QCOMPARE(points[32], "\"31\",\"0\",\"-500\",\"----\",\"----\"\r");
 }
 
 void TstCsvFiles::parameterRoundTrip_data()
@@ -198,6 +201,7 @@ void TstCsvFiles::import_data()
                                             "4 C changed to -2000000", "5 C 12.7 changed to 13", "6 T 05: 100", "7 T 06: 1 (as before)."}
                              << "2=50 0=99999 17=-2000000 3=13 5=100";
     QTest::newRow("hexadecimal") << false << false << h + "30,3ff\n39,ff\n36,000000000001" << QStringList{"2 T 30: 3FF", "3 C ff changed to 7", "4 T"} << "30=1023 39=7 36=1";
+    QTest::newRow("hexadecimal, marked") << false << false << h + "30,0x155\n39,0X7\n38,0x" << QStringList{"2 T 30: 155", "3 T", "4 R not a hexadecimal number"} << "30=341 39=7";
     QTest::newRow("not numbers") << false << false << h + "02,abc\n03,12abc\n04,\n05,1 000\n06,\"1,5\"\n30,12G\n35,123456789\n30,1"
                                  << QStringList{"2 R \"abc\" is not a number", "3 R not a number", "4 R \"\" is not a number", "5 R not a number",
                                                 "6 R not a number", "7 R not a hexadecimal number", "8 R not a hexadecimal number",

@@ -220,8 +220,8 @@ void TstTrend::timeText_data()
 {
     QTest::addColumn<qint64>("ms");
     QTest::addColumn<QString>("text");
-    QTest::newRow("local, milliseconds padded") << Start + 5 << "2026-12-06T23:03:22.005";
-    QTest::newRow("the local date") << Start + 3'600'000 << "2026-12-07T00:03:22.000";
+    QTest::newRow("local, milliseconds padded") << Start + 5 << "2026-12-06T23:03:22.005+09:00";
+    QTest::newRow("the local date") << Start + 3'600'000 << "2026-12-07T00:03:22.000+09:00";
 }
 
 void TstTrend::timeText()

@@ -105,6 +105,9 @@ void TstTrendE2e::jogRecordedAndRead()
     QCOMPARE(rec->readOuts().value(1).atCursor->text(), QStringLiteral("1"));
     QVERIFY(rec->LblCursor->text().contains(
         QDateTime::fromMSecsSinceEpoch(rec->Plot->cursorTime().value()).toString(QStringLiteral("HH:mm:ss"))));
+    // With ORVEX_SCREENSHOT_DIR set, the recorder is saved there as trend.png.
+    if (const QString dir = qEnvironmentVariable("ORVEX_SCREENSHOT_DIR"); !dir.isEmpty())
+        rec->grab().save(dir + QStringLiteral("/trend.png"));
 
     QTest::mouseClick(panel->CmdJOG[2], Qt::LeftButton);
     QVERIFY(h.waitUntil([&] { return h.withModel([](sim::DriveModel &m) { return !m.axis().moving(); }); }));

@@ -148,42 +148,49 @@ void TstWaveAnalysis::stepResponse_data()
     QTest::addColumn<QList<double>>("expected");  // rise, overshoot, settling, start; NaN: not checked
     QTest::addColumn<QList<Missing>>("missing");  // why rise, overshoot, settling are missing
     QTest::addColumn<double>("tolerance");        // ms, and percentage points for the overshoot
+    QTest::addColumn<double>("resolution");       // one unit of the trace, or 0
     using L = QList<double>;
     using M = QList<Missing>;
     const M none{Missing::None, Missing::None, Missing::None};
     const double tau = 40;
     const Fn up = firstOrder(0, 100, tau);
     QTest::newRow("first order, 2 %") << sampled(up) << 2.0 << Missing::None
-                                      << L{tau * std::log(9), 0, tau * std::log(50), T0} << none << 0.1;
+                                      << L{tau * std::log(9), 0, tau * std::log(50), T0} << none << 0.1 << 0.0;
     QTest::newRow("first order, 5 %") << sampled(up) << 5.0 << Missing::None
-                                      << L{tau * std::log(9), 0, tau * std::log(20), T0} << none << 0.1;
+                                      << L{tau * std::log(9), 0, tau * std::log(20), T0} << none << 0.1 << 0.0;
     QTest::newRow("first order, down") << sampled(firstOrder(50, -300, tau)) << 2.0 << Missing::None
-                                       << L{tau * std::log(9), 0, tau * std::log(50), T0} << none << 0.1;
+                                       << L{tau * std::log(9), 0, tau * std::log(50), T0} << none << 0.1 << 0.0;
     QTest::newRow("first order, noisy") << sampled(withNoise(up, 0.5)) << 5.0 << Missing::None
-                                        << L{tau * std::log(9), NaN, tau * std::log(20), T0} << none << 5.0;
+                                        << L{tau * std::log(9), NaN, tau * std::log(20), T0} << none << 5.0 << 0.0;
+    // A quantised trace with one sample a unit outside the band after it
+    // settled: the quantisation, not the trace leaving the band.
+    Samples blip = sampled([&](double t) { return std::round(up(t) / 0.75) * 0.75; });
+    blip[100] = std::round((100 - 2.0 - 0.3) / 0.75) * 0.75;  // 97.5: under the band by less than a unit
+    QTest::newRow("quantised, one sample a unit outside") << blip << 2.0 << Missing::None
+        << L{tau * std::log(9), NaN, tau * std::log(50), T0} << none << Dt << 0.75;
     QTest::newRow("ideal step") << sampled([](double t) { return t > T0 ? 7.0 : 2.0; }) << 2.0 << Missing::None
-                                << L{0.8 * Dt, 0, 0.98 * Dt, T0} << none << 1e-9;
+                                << L{0.8 * Dt, 0, 0.98 * Dt, T0} << none << 1e-9 << 0.0;
     for (const auto &[zeta, wn, band] : {std::tuple{0.5, 40.0, 2.0}, {0.3, 60.0, 5.0}, {0.7, 40.0, 2.0}}) {
         const auto [rise, settling] = denseFigures(secondOrder(zeta, wn), band);
         const double overshoot = 100 * std::exp(-zeta * Pi / std::sqrt(1 - zeta * zeta));
         QTest::addRow("second order, zeta %g, %g %%", zeta, band) << sampled(secondOrder(zeta, wn)) << band
-            << Missing::None << L{rise, overshoot, settling, T0} << none << 0.5;
+            << Missing::None << L{rise, overshoot, settling, T0} << none << 0.5 << 0.0;
     }
     // Ringing larger than the band that the final stretch's halves cut unevenly.
     const Fn ringing = [up](double t) { return up(t) + (t > T0 ? 8 * std::sin(2 * Pi * t / 40) : 0); };
     QTest::newRow("never settles") << sampled(ringing) << 5.0 << Missing::None << L{NaN, NaN, NaN, T0}
-                                   << M{Missing::None, Missing::None, Missing::NeverSettles} << 1.0;
+                                   << M{Missing::None, Missing::None, Missing::NeverSettles} << 1.0 << 0.0;
     QTest::newRow("still rising at the end") << sampled(firstOrder(0, 100, 400)) << 2.0 << Missing::None
-        << L{NaN, NaN, NaN, T0} << M{Missing::NoCrossing, Missing::NoCrossing, Missing::NeverSettles} << 1e-9;
+        << L{NaN, NaN, NaN, T0} << M{Missing::NoCrossing, Missing::NoCrossing, Missing::NeverSettles} << 1e-9 << 0.0;
     const M noStep{Missing::NoStep, Missing::NoStep, Missing::NoStep};
-    QTest::newRow("flat") << sampled([](double) { return 3.0; }) << 2.0 << Missing::NoStep << L{} << noStep << 0.0;
+    QTest::newRow("flat") << sampled([](double) { return 3.0; }) << 2.0 << Missing::NoStep << L{} << noStep << 0.0 << 0.0;
     for (int periods : {1, 4, 8, 13})
         QTest::addRow("sine, %d periods", periods) << sampled([=](double t) { return 5 * std::sin(2 * Pi * periods * t / 512); })
-                                                   << 2.0 << Missing::NoStep << L{} << noStep << 0.0;
+                                                   << 2.0 << Missing::NoStep << L{} << noStep << 0.0 << 0.0;
     QTest::newRow("noise only") << sampled(withNoise([](double) { return 1.0; }, 0.5)) << 2.0 << Missing::NoStep
-                                << L{} << noStep << 0.0;
+                                << L{} << noStep << 0.0 << 0.0;
     QTest::newRow("too short") << sampled(up, 7) << 2.0 << Missing::TooShort << L{}
-                               << M{Missing::TooShort, Missing::TooShort, Missing::TooShort} << 0.0;
+                               << M{Missing::TooShort, Missing::TooShort, Missing::TooShort} << 0.0 << 0.0;
 }
 
 void TstWaveAnalysis::stepResponse()
@@ -194,10 +201,11 @@ void TstWaveAnalysis::stepResponse()
     QFETCH(QList<double>, expected);
     QFETCH(QList<Missing>, missing);
     QFETCH(double, tolerance);
+    QFETCH(double, resolution);
     Samples t;
     for (size_t i = 0; i < y.size(); ++i) t.push_back(i * Dt);
     // The span comes in backwards and beyond the samples: it is held.
-    const WA::StepResponse r = WA::AnalyseStep(t, y, 1000, -3, band);
+    const WA::StepResponse r = WA::AnalyseStep(t, y, 1000, -3, band, resolution);
     QCOMPARE(r.step, step);
     const WA::StepFigure *figures[] = {&r.riseTimeMs, &r.overshootPercent, &r.settlingTimeMs, &r.startMs};
     for (int i = 0; i < 4; ++i) {
@@ -264,16 +272,23 @@ void TstWaveAnalysis::capturesCsv()
     a.setup.status = 4, b.setup.status = 1;
     for (int s = 0; s < CaptureSamples; ++s) a.speed[s] = qint16(s), b.speed[s] = qint16(-s);
     a.torque[63] = 900, b.torque[63] = 1, b.status[63] = 1;
-    const CsvRead read = ReadCsv(WA::CapturesCsv({{"a", a, 900}, {"b", b, 750}}));
+    a.torque[64] = 28;  // 3.111... % of 900 units: one decimal
+    // b's motor type is not known: its torque is 1 % a unit, and says so.
+    const CsvRead read = ReadCsv(WA::CapturesCsv({{"a", a, 900}, {"b", b, 0}}));
     const QList<QStringList> rows = read.rows();
-    QCOMPARE(rows.value(0), (QStringList{"Time [ms]", "a Speed [rpm]", "a Torque [%]", "a InPos [0/1]",
-                                          "b Speed [rpm]", "b Torque [%]", "b Trq.Lmt. [0/1]"}));
+    QCOMPARE(rows.value(0), (QStringList{"Time [ms]", "a Speed [rpm]", "a Torque [% of rated torque, 900 units = 100 %]",
+                                          "a InPos [0/1]", "b Speed [rpm]",
+                                          "b Torque [%, 1 unit = 1 % (motor type not known)]", "b Trq.Lmt. [0/1]"}));
     QCOMPARE(rows.size(), 1 + 128 + 128 - 64);  // b's times from -248 to 256 are also a's
-    QCOMPARE(rows[1], (QStringList{"-504", "", "", "", "0", "0", "0"}));
-    QVERIFY(rows.contains(QStringList{"-256", "", "", "", "-23.25", "0", "0"}));
-    QVERIFY(rows.contains(QStringList{"-252", "0", "0", "0", "", "", ""}));
-    QVERIFY(rows.contains(QStringList{"0", "47.25", "100", "0", "-47.25", "0.133333333333", "1"}));
+    // No padding, one decimal for speed (0.75 rpm a unit) and torque (0.111 %), whole % for b.
+    QCOMPARE(rows[1], (QStringList{"-504", "", "", "", "0.0", "0", "0"}));
+    QVERIFY(rows.contains(QStringList{"-256", "", "", "", "-23.3", "0", "0"}));
+    QVERIFY(rows.contains(QStringList{"-252", "0.0", "0.0", "0", "", "", ""}));
+    QVERIFY(rows.contains(QStringList{"0", "47.3", "100.0", "0", "-47.3", "1", "1"}));
+    QVERIFY(rows.contains(QStringList{"4", "48.0", "3.1", "0", "", "", ""}));
     QCOMPARE(rows.last().first(), "512");
+    for (const QStringList &row : rows)
+        for (const QString &cell : row) QVERIFY2(cell == cell.trimmed(), qPrintable(cell));
 }
 
 void TstWaveAnalysis::wildInput()

@@ -3,6 +3,7 @@
 #include "drive/link/frames.h"
 #include "drive/link/linkstate.h"
 #include "drive/monitor/monitorrules.h"
+#include "drive/timetext.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -139,10 +140,7 @@ std::optional<double> TrendSeries::valueAt(qint64 t, qint64 gapMs) const
 
 // ---- The recording's rows -------------------------------------------------------
 
-QString TrendTimeText(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
-}
+QString TrendTimeText(qint64 ms) { return IsoTimeText(ms); }
 
 TrendRows::TrendRows(const QList<TrendChannel> &channels, qint64 startMs, qint64 gapMs)
     : m_channels(channels), m_seen(channels.size(), startMs), m_last(channels.size(), 0.0),

@@ -7,7 +7,7 @@
 // The recording is a CSV file written with CsvText (UTF-8, every field in
 // double quotes, CR LF), so any spreadsheet reads it:
 //   "Time","Elapsed [s]","Current Speed [rpm]","Torque Command [%]","Run","Note"
-//   "2026-12-06T14:03:22.125","0.000","1500","12","1","recording started"
+//   "2026-12-06T14:03:22.125+01:00","0.000","1500","12","1","recording started"
 // - Time: the local wall-clock time the values came, ISO 8601 with
 //   milliseconds and no zone;
 // - Elapsed [s]: seconds since this recording started, three decimals;
@@ -117,7 +117,8 @@ private:
 
 // ---- The recording's rows -------------------------------------------------------
 
-// Local wall-clock time as the recording writes it: "2026-12-06T14:03:22.125".
+// Local wall-clock time as the recording writes it, with the offset from UTC:
+// "2026-12-06T14:03:22.125+01:00".
 QString TrendTimeText(qint64 ms);
 
 class TrendRows {

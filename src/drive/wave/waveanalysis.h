@@ -12,6 +12,7 @@
 // the trigger sample is that number rounded (25 at position 0, 63 at 15).
 
 #include "drive/drivedata.h"
+#include "drive/wave/stepresponse.h"
 
 #include <QByteArray>
 #include <QList>
@@ -33,8 +34,19 @@ double SampleTimeMs(int timeBase, int trigPos, int slot);
 inline constexpr double RpmPerSpeedUnit = 0.75;
 double SpeedRpm(qint16 value);
 // Torque in %: 100 / R a unit for R > 0 (WaveGeometry's MotorTypeUnits), 1 %
-// a unit for R = 0 (a type that matches no entry) or below.
+// a unit for R = 0 (a type that matches no entry) or below, as the waveform
+// monitor's torque plot scales it.
 double TorquePercent(qint16 value, int motorTypeUnits);
+// The size of one unit: 0.75 rpm; 100 / R % (1 % for an unknown type).
+double TorqueResolution(int motorTypeUnits);
+// The decimals a figure of speed or torque deserves (one for speed, and for
+// the torque of every known motor type).
+int SpeedDecimals();
+int TorqueDecimals(int motorTypeUnits);
+// The torque's scale in words, for headers and exports: "100 % = 900 units
+// (motor type 0)"-like texts: "% of rated torque, 900 units = 100 %", or "%,
+// 1 unit = 1 % (motor type not known)".
+QString TorqueScaleText(int motorTypeUnits);
 // The name of the status signal recorded, "Brake", "Trq.Lmt.", "Spd.Lmt.",
 // "Exes.Devi." or "InPos" (held to the list, WaveStatusSignals).
 QString StatusSignalName(int status);
@@ -73,49 +85,6 @@ std::optional<double> ValueAt(const std::vector<double> &timeMs, const std::vect
 // -1 for an empty trace or a t that is not a number.
 int NearestSample(const std::vector<double> &timeMs, double t);
 
-// ---- step response ----------------------------------------------------------
-
-// Why a figure of the step response could not be found.
-enum class StepMissing {
-    None,          // the figure is there
-    NoStep,        // the span holds no step: flat, or only noise or ripple
-    NoCrossing,    // the trace never reaches the level the figure needs
-    NeverSettles,  // the trace does not stay within the band before the span ends
-    TooShort,      // too few samples to tell a level before and after
-};
-
-struct StepFigure {
-    std::optional<double> value;
-    StepMissing missing = StepMissing::NoStep;
-};
-
-struct StepResponse {
-    StepMissing step = StepMissing::NoStep;  // None when a step was found
-    StepFigure before;         // the steady value before the step
-    StepFigure after;          // the steady value after it
-    StepFigure startMs;        // where the step begins
-    StepFigure riseTimeMs;     // 10 % to 90 % of the step
-    StepFigure overshootPercent;  // beyond the final value, in % of the step (0 when none)
-    StepFigure settlingTimeMs;    // from the start until the trace stays within the band
-};
-
-// The step response of y over the samples from..to (both included, either
-// order, held to the samples; only the samples both vectors have count), with
-// the settling band in % of the step (2 or 5, any value above 0 serves; a band
-// that is not above 0 lets nothing settle). The level before the step comes
-// from the first tenth of the span, the level after from the last tenth (the
-// final stretch, at least 3 samples each). When the trace still moves on
-// towards the final value across the final stretch, that value is not reached
-// inside the span: rise time and overshoot are then NoCrossing and settling
-// NeverSettles. A span with a value that is not a finite number holds no
-// step. The definitions in full are with the code.
-StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<double> &y, int from, int to,
-                         double settlingBandPercent);
-
-// A figure's missing reason in words, as the measurement table shows it
-// ("no step", "not reached", "does not settle", "too few samples").
-QString MissingText(StepMissing missing);
-
 // ---- spectrum -----------------------------------------------------------------
 
 enum class SpectrumWindow { Rectangular, Hann };
@@ -146,11 +115,12 @@ struct NamedCapture {
 };
 
 // The shown captures as CSV (the program's CSV rules): a header row
-// "Time [ms]", then for each capture "<name> Speed [rpm]", "<name> Torque [%]",
-// "<name> <status signal> [0/1]"; then one row a distinct sample time, in
-// order, with an empty cell where a capture has no sample at that time (when
-// time bases or trigger positions differ). Numbers with a point as decimal
-// separator.
+// "Time [ms]", then for each capture "<name> Speed [rpm]", "<name> Torque [<the
+// torque's scale>]", "<name> <status signal> [0/1]"; then one row a distinct
+// sample time, in order, with an empty cell where a capture has no sample at
+// that time (when time bases or trigger positions differ). Numbers with a
+// point as decimal separator, no padding, with the decimals their resolution
+// supports (speed and torque of a known motor type: one).
 QByteArray CapturesCsv(const QList<NamedCapture> &captures);
 
 }  // namespace WaveAnalysis

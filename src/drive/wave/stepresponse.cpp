@@ -1,0 +1,381 @@
+#include "stepresponse.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace WaveAnalysis {
+
+namespace {
+
+constexpr int MinStepSamples = 8;
+constexpr int MinSteady = 3;
+constexpr int MinFinal = 4;
+constexpr double StepOverSpread = 4;    // the step against the spread of the first and final stretches
+constexpr double NoiseBand = 3;         // the band about the level before, in noise deviations
+constexpr double DetectOverBand = 6;    // the level that tells the step from noise, in noise bands
+constexpr double DetectMin = 0.1;       // ... at least this share of the step
+constexpr double DetectMax = 0.5;       // ... at most this share
+constexpr double DriftBands = 2;        // a steady stretch moves less than this many noise bands
+constexpr double DriftShare = 0.05;     // ... or less than this share of the step
+constexpr double FinalDriftShare = 0.01;
+constexpr int Refinements = 24;
+// The median absolute deviation of normal noise is this share of its deviation.
+constexpr double MadToDeviation = 1.4826;
+
+double median(std::vector<double> v)
+{
+    if (v.empty()) return 0;
+    const size_t mid = v.size() / 2;
+    std::nth_element(v.begin(), v.begin() + long(mid), v.end());
+    const double upper = v[mid];
+    if (v.size() % 2 == 1) return upper;
+    return (*std::max_element(v.begin(), v.begin() + long(mid)) + upper) / 2;
+}
+
+std::vector<double> slice(const std::vector<double> &y, int first, int last)
+{
+    return {y.begin() + first, y.begin() + last + 1};
+}
+
+double mean(const std::vector<double> &y, int first, int last)
+{
+    double sum = 0;
+    for (int i = first; i <= last; ++i) sum += y[size_t(i)];
+    return sum / (last - first + 1);
+}
+
+// The spread of y[first..last] about its median, as a deviation of normal noise.
+double robustSpread(const std::vector<double> &y, int first, int last)
+{
+    const std::vector<double> v = slice(y, first, last);
+    const double m = median(v);
+    std::vector<double> d;
+    for (double x : v) d.push_back(std::abs(x - m));
+    return MadToDeviation * median(d);
+}
+
+// The noise of y[first..last] from the differences of neighbours: a slow
+// drift moves every difference alike and is not taken for noise.
+double differenceNoise(const std::vector<double> &y, int first, int last)
+{
+    if (last <= first) return 0;
+    std::vector<double> d;
+    for (int i = first + 1; i <= last; ++i) d.push_back(y[size_t(i)] - y[size_t(i - 1)]);
+    const double m = median(d);
+    for (double &x : d) x = std::abs(x - m);
+    return MadToDeviation * median(d) / std::sqrt(2.0);
+}
+
+// The change of a straight line fitted to y[first..last] over their times,
+// and the deviation of the samples about it.
+std::pair<double, double> lineFit(const std::vector<double> &t, const std::vector<double> &y, int first, int last)
+{
+    const int n = last - first + 1;
+    if (n < 2) return {0, 0};
+    const double tm = mean(t, first, last), ym = mean(y, first, last);
+    double stt = 0, sty = 0;
+    for (int i = first; i <= last; ++i) {
+        stt += (t[size_t(i)] - tm) * (t[size_t(i)] - tm);
+        sty += (t[size_t(i)] - tm) * (y[size_t(i)] - ym);
+    }
+    const double slope = stt > 0 ? sty / stt : 0;
+    double rss = 0;
+    for (int i = first; i <= last; ++i) {
+        const double r = y[size_t(i)] - (ym + slope * (t[size_t(i)] - tm));
+        rss += r * r;
+    }
+    return {slope * (t[size_t(last)] - t[size_t(first)]), std::sqrt(rss / n)};
+}
+
+// Where the line from (t0, a) to (t1, b) passes level; t1 when it is flat.
+double crossingTime(double t0, double a, double t1, double b, double level)
+{
+    if (b == a) return t1;
+    const double f = std::clamp((level - a) / (b - a), 0.0, 1.0);
+    return t0 + f * (t1 - t0);
+}
+
+StepFigure found(double value) { return {value, StepMissing::None}; }
+StepFigure missingFigure(StepMissing why) { return {std::nullopt, why}; }
+
+void setAll(StepResponse &r, StepMissing why)
+{
+    r.step = why;
+    r.before = r.after = r.startMs = r.riseTimeMs = r.overshootPercent = r.settlingTimeMs = missingFigure(why);
+}
+
+}  // namespace
+
+namespace {
+
+// The steady stretch before the step: its last sample (the step's start), the
+// level it holds (a constant, or a straight line when it drifts) and its noise.
+struct Steady {
+    int end = -1;
+    double level = 0;  // at time t0
+    double slope = 0;  // per ms; 0 for a constant level
+    double t0 = 0;
+    double noise = 0;
+    double band = 0;
+    double at(double t) const { return level + slope * (t - t0); }
+};
+
+struct Trace {
+    const std::vector<double> &t;
+    const std::vector<double> &y;
+    int first, last;
+    double after, direction, unit;
+    int half;  // the first sample past half the rough step
+};
+
+// The stretch found again and again until the start no longer moves: fit its
+// level (or line), cross a level well above its noise, go back to the last
+// sample within the noise band. Nothing when no stretch of MinSteady samples
+// holds still before the step.
+std::optional<Steady> findSteady(const Trace &tr, bool line)
+{
+    const auto &t = tr.t;
+    const auto &y = tr.y;
+    int end = tr.half - 1;
+    std::optional<Steady> last;  // the stretch of the last round that found a start
+    for (int round = 0; round < Refinements; ++round) {
+        if (end - tr.first + 1 < MinSteady) return std::nullopt;
+        Steady s;
+        s.end = end;
+        s.t0 = t[size_t(end)];
+        if (line) {
+            const auto [change, scatter] = lineFit(t, y, tr.first, end);
+            Q_UNUSED(scatter);
+            const double span = t[size_t(end)] - t[size_t(tr.first)];
+            s.slope = span > 0 ? change / span : 0;
+            // The line through the stretch's mean at its middle time.
+            s.level = mean(y, tr.first, end) + s.slope * (s.t0 - mean(t, tr.first, end));
+        } else {
+            s.level = median(slice(y, tr.first, end));
+        }
+        s.noise = differenceNoise(y, tr.first, end);
+        const double size = std::abs(tr.after - s.at(s.t0));
+        s.band = std::max({NoiseBand * s.noise, tr.unit, 1e-12 * size});
+        if ((tr.after - s.at(s.t0)) * tr.direction <= 0) return std::nullopt;
+        const double detect = std::clamp(DetectOverBand * s.band, DetectMin * size, DetectMax * size);
+        const auto progress = [&](int i) { return (y[size_t(i)] - s.at(t[size_t(i)])) * tr.direction; };
+        // The crossing: back from the half-way sample while the trace stays
+        // beyond the level. A level the half-way sample is not clearly beyond
+        // is not the level before the step (a line laid along the step itself).
+        if (progress(tr.half) < detect) return std::nullopt;
+        int crossing = tr.half;
+        while (crossing > tr.first && progress(crossing - 1) >= detect) --crossing;
+        // Back to where the trace leaves the noise band.
+        int start = -1;
+        for (int j = crossing - 1; j >= tr.first; --j)
+            if (std::abs(progress(j)) <= s.band) {
+                start = j;
+                break;
+            }
+        if (start < 0) {
+            // No sample near the level: the stretch held part of the step.
+            end = tr.first + (end - tr.first) / 2;
+            continue;
+        }
+        if (start != end) {
+            last = s;
+            last->end = start;
+            end = start;
+            continue;
+        }
+        // A line must explain its stretch (a curve, the step itself, is no
+        // drift), and drift less than half the step.
+        if (line) {
+            for (int i = tr.first; i <= end; ++i)
+                if (std::abs(progress(i)) > s.band) return std::nullopt;
+            if (std::abs(s.slope * (t[size_t(end)] - t[size_t(tr.first)])) > 0.5 * size) return std::nullopt;
+        }
+        return s;
+    }
+    // Noise that keeps the start going to and fro between two samples: the last found.
+    if (!line && last && last->end - tr.first + 1 >= MinSteady) return last;
+    return std::nullopt;
+}
+
+}  // namespace
+
+StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<double> &y, int from, int to,
+                         double settlingBandPercent, double resolution)
+{
+    StepResponse r;
+    const int count = int(std::min(timeMs.size(), y.size()));
+    if (count == 0) {
+        setAll(r, StepMissing::TooShort);
+        return r;
+    }
+    from = std::clamp(from, 0, count - 1);
+    to = std::clamp(to, 0, count - 1);
+    const int first = std::min(from, to);
+    const int last = std::max(from, to);
+    const int n = last - first + 1;
+    if (n < MinStepSamples) {
+        setAll(r, StepMissing::TooShort);
+        return r;
+    }
+    for (int i = first; i <= last; ++i)
+        if (!std::isfinite(y[size_t(i)]) || !std::isfinite(timeMs[size_t(i)])) {
+            setAll(r, StepMissing::NoStep);
+            return r;
+        }
+    setAll(r, StepMissing::NoStep);
+
+    // The final stretch, and a first look at the level before: the span's
+    // first samples (a span that starts inside the step shows a step from
+    // there all the same, and is found out below).
+    const int stretch = std::max(MinFinal, n / 10);
+    const int finalFrom = last - stretch + 1;
+    const double after = mean(y, finalFrom, last);
+    const double roughBefore = median(slice(y, first, first + MinSteady - 1));
+    const double unit = resolution > 0 ? resolution : 0;
+    r.after = found(after);
+    r.before = found(roughBefore);
+    const double roughStep = after - roughBefore;
+    // No step: not clearly above the final stretch's spread and the first
+    // stretch's noise (ripple and noise move both ends alike).
+    if (roughStep == 0 || std::abs(roughStep) <= 2 * unit ||
+        std::abs(roughStep) <= StepOverSpread * (robustSpread(y, finalFrom, last) +
+                                                  differenceNoise(y, first, first + stretch - 1)))
+        return r;
+    const double direction = roughStep > 0 ? 1.0 : -1.0;
+
+    // The first crossing of half the rough step, held for two samples.
+    int half = -1;
+    for (int i = first; i <= last && half < 0; ++i) {
+        const bool beyond = (y[size_t(i)] - roughBefore) * direction >= 0.5 * std::abs(roughStep);
+        const bool next = i == last || (y[size_t(i + 1)] - roughBefore) * direction >= 0.5 * std::abs(roughStep);
+        if (beyond && next) half = i;
+    }
+    if (half < 0) return r;
+
+    // The steady stretch: a level, else a drifting one (a line).
+    const Trace tr{timeMs, y, first, last, after, direction, unit, half};
+    std::optional<Steady> steady = findSteady(tr, false);
+    if (!steady) steady = findSteady(tr, true);
+    if (!steady) {
+        setAll(r, StepMissing::StartsInside);
+        return r;
+    }
+    const int steadyEnd = steady->end;
+    // Before: the stretch's mean; for a drifting level, where the step leaves it.
+    const auto [drift, scatter] = lineFit(timeMs, y, first, steadyEnd);
+    Q_UNUSED(scatter);
+    const double meanBefore = mean(y, first, steadyEnd);
+    const double band = std::max(NoiseBand * steady->noise, unit);
+    const double roughSize = std::abs(after - meanBefore);
+    r.beforeSteady = steady->slope == 0 &&
+                     !(std::abs(drift) > DriftBands * band && std::abs(drift) > DriftShare * roughSize);
+    const double before = r.beforeSteady ? meanBefore : steady->at(steady->t0);
+    const double step = after - before;
+    const double size = std::abs(step);
+    if (step * direction <= 0) return r;
+    r.step = StepMissing::None;
+    r.noise = steady->noise;
+    r.before = found(before);
+    r.startIndex = steadyEnd;
+    const double startMs = timeMs[size_t(steadyEnd)];
+    r.startMs = found(startMs);
+    const auto progress = [&](int i) { return (y[size_t(i)] - before) * direction; };
+
+    // Still on the way across the final stretch: the level after is not the
+    // final value. It moves on towards the step, more than its own scatter
+    // explains, and the trace has never been beyond where it ends (a trace
+    // that rings has been).
+    const auto [finalDrift, finalScatter] = lineFit(timeMs, y, finalFrom, last);
+    double farthest = -1e300;
+    for (int i = steadyEnd; i < finalFrom; ++i) farthest = std::max(farthest, progress(i));
+    const bool onTheWay = finalDrift * direction > std::max(FinalDriftShare * size, 2 * (finalScatter + steady->noise)) &&
+                          finalScatter < finalDrift * direction / 2 && farthest < size + finalDrift * direction / 2;
+
+    // Rise time: 10 % then 90 %, each interpolated.
+    const auto reaches = [&](int i0, double level) {
+        for (int i = i0; i <= last; ++i)
+            if (progress(i) >= level) return i;
+        return -1;
+    };
+    const auto timeReaching = [&](int i, double level) {
+        if (i <= steadyEnd) return timeMs[size_t(i)];
+        return crossingTime(timeMs[size_t(i - 1)], progress(i - 1), timeMs[size_t(i)], progress(i), level);
+    };
+    if (onTheWay) {
+        r.riseTimeMs = r.overshootPercent = missingFigure(StepMissing::NoCrossing);
+        r.settlingTimeMs = missingFigure(StepMissing::NeverSettles);
+        return r;
+    }
+    const int at10 = reaches(steadyEnd, 0.1 * size);
+    const int at90 = at10 < 0 ? -1 : reaches(at10, 0.9 * size);
+    r.riseTimeMs = at90 < 0 ? missingFigure(StepMissing::NoCrossing)
+                            : found(timeReaching(at90, 0.9 * size) - timeReaching(at10, 0.1 * size));
+
+    // Overshoot, from the samples.
+    double beyond = 0;
+    for (int i = steadyEnd; i <= last; ++i) beyond = std::max(beyond, progress(i) - size);
+    r.overshootPercent = found(100.0 * beyond / size);
+
+    // Settling: the last sample outside the band about the level after.
+    if (!(settlingBandPercent > 0)) {
+        r.settlingTimeMs = missingFigure(StepMissing::NeverSettles);
+        return r;
+    }
+    const double settle = settlingBandPercent / 100.0 * size;
+    const auto outside = [&](int i) { return std::abs(y[size_t(i)] - after) > settle; };
+    int lastOutside = -1;
+    for (int i = last; i >= steadyEnd; --i) {
+        if (!outside(i)) continue;
+        // A lone sample one unit outside, between two inside, is the
+        // quantisation's doing.
+        const bool lone = unit > 0 && i > steadyEnd && i < last && !outside(i - 1) && !outside(i + 1) &&
+                          std::abs(y[size_t(i)] - after) - settle <= unit;
+        if (lone) continue;
+        lastOutside = i;
+        break;
+    }
+    if (lastOutside >= finalFrom || lastOutside < 0) {
+        r.settlingTimeMs = missingFigure(StepMissing::NeverSettles);
+    } else {
+        const int j = lastOutside;
+        const double edge = after + (y[size_t(j)] > after ? settle : -settle);
+        const double entered =
+            crossingTime(timeMs[size_t(j)], y[size_t(j)], timeMs[size_t(j + 1)], y[size_t(j + 1)], edge);
+        r.settlingTimeMs = found(std::max(0.0, entered - startMs));
+    }
+    return r;
+}
+
+QString MissingText(StepMissing missing)
+{
+    switch (missing) {
+    case StepMissing::None: return {};
+    case StepMissing::NoStep: return QStringLiteral("no step");
+    case StepMissing::NoCrossing: return QStringLiteral("not reached");
+    case StepMissing::NeverSettles: return QStringLiteral("does not settle");
+    case StepMissing::TooShort: return QStringLiteral("too few samples");
+    case StepMissing::StartsInside: return QStringLiteral("the span starts inside the step");
+    }
+    return {};
+}
+
+QString StepNote(const StepResponse &r)
+{
+    if (r.step == StepMissing::StartsInside) return MissingText(r.step);
+    if (r.step == StepMissing::None && !r.beforeSteady) return QStringLiteral("level before the step not steady");
+    return {};
+}
+
+QString StepDefinitions()
+{
+    return QStringLiteral(
+        "Step figures of speed: the level before is the mean of the steady samples before the step, the level "
+        "after the mean of the span's last tenth. The step starts at the last sample within the noise band before "
+        "the trace crosses a level well above the noise. Rise time runs from 10 % to 90 % of the step. Overshoot is "
+        "taken from the samples: the largest sample beyond the level after, in % of the step. Settling time is "
+        "counted from the step's start until the trace stays within the band (±2 % or ±5 % of the step) about "
+        "the level after.");
+}
+
+}  // namespace WaveAnalysis
