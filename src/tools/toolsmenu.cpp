@@ -1,5 +1,7 @@
 #include "toolsmenu.h"
 
+#include "common/importreport.h"
+
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
 #include "drive/alarmlog.h"
@@ -21,14 +23,11 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QGuiApplication>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QDir>
 
 ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context)
@@ -38,24 +37,24 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, slot);
     };
-    item(QStringLiteral("Compare Parameters..."), "mnuCompareParameters", &ToolsMenu::compareParameters);
-    item(QStringLiteral("Compare Point Tables..."), "mnuComparePoints", &ToolsMenu::comparePoints);
+    item(QStringLiteral("&Compare Parameters..."), "mnuCompareParameters", &ToolsMenu::compareParameters);
+    item(QStringLiteral("Compare P&oint Tables..."), "mnuComparePoints", &ToolsMenu::comparePoints);
     menu->addSeparator();
-    item(QStringLiteral("Export Parameters as CSV..."), "mnuExportParametersCsv", &ToolsMenu::exportParametersCsv);
-    item(QStringLiteral("Import Parameters from CSV..."), "mnuImportParametersCsv", &ToolsMenu::importParametersCsv);
-    item(QStringLiteral("Export Point Table as CSV..."), "mnuExportPointsCsv", &ToolsMenu::exportPointsCsv);
-    item(QStringLiteral("Import Point Table from CSV..."), "mnuImportPointsCsv", &ToolsMenu::importPointsCsv);
-    item(QStringLiteral("Copy Point Table"), "mnuCopyPoints", &ToolsMenu::copyPoints);
+    item(QStringLiteral("&Export Parameters as CSV..."), "mnuExportParametersCsv", &ToolsMenu::exportParametersCsv);
+    item(QStringLiteral("&Import Parameters from CSV..."), "mnuImportParametersCsv", &ToolsMenu::importParametersCsv);
+    item(QStringLiteral("E&xport Point Table as CSV..."), "mnuExportPointsCsv", &ToolsMenu::exportPointsCsv);
+    item(QStringLiteral("I&mport Point Table from CSV..."), "mnuImportPointsCsv", &ToolsMenu::importPointsCsv);
+    item(QStringLiteral("Cop&y Point Table"), "mnuCopyPoints", &ToolsMenu::copyPoints);
     menu->addSeparator();
-    QAction *analysis = menu->addAction(QStringLiteral("Waveform Analysis"));
+    QAction *analysis = menu->addAction(QStringLiteral("&Waveform Analysis"));
     analysis->setObjectName(QStringLiteral("mnuWaveAnalysis"));
     connect(analysis, &QAction::triggered, this, [this] {
         if (m_c.waveAnalysis) m_c.waveAnalysis();
     });
-    item(QStringLiteral("Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
+    item(QStringLiteral("&Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
     menu->addSeparator();
-    item(QStringLiteral("Commissioning Report (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
-    item(QStringLiteral("Print..."), "mnuPrintReport", &ToolsMenu::printReport);
+    item(QStringLiteral("Commissioning Re&port (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
+    item(QStringLiteral("Pri&nt..."), "mnuPrintReport", &ToolsMenu::printReport);
     if (m_c.link) {
         alarmLog = new AlarmLogBook(AlarmLogPath(), this);
         alarmLog->watch(*m_c.link);
@@ -79,51 +78,9 @@ void ToolsMenu::tell(const QString &title, const QString &text)
     ShowMessage(m_c.parent, QMessageBox::Critical, title, text, QStringLiteral("ToolsMessage"));
 }
 
-void ToolsMenu::showImportReport(const QString &title, const QString &text)
-{
-    // Every line the import took, changed or refused, in a list the user can
-    // read, select and copy.
-    QDialog dialog(m_c.parent);
-    dialog.setObjectName(QStringLiteral("ImportReport"));
-    dialog.setWindowTitle(title);
-    auto *lines = new QPlainTextEdit(text, &dialog);
-    lines->setObjectName(QStringLiteral("ImportReportLines"));
-    lines->setReadOnly(true);
-    lines->setAccessibleName(title);
-    lines->setMinimumSize(560, 260);
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    auto *column = new QVBoxLayout(&dialog);
-    column->addWidget(lines);
-    column->addWidget(buttons);
-    dialog.exec();
-}
-
 namespace {
 
 const QString CsvFilter = QStringLiteral("CSV files(*.csv)|*.csv");
-
-QString ReportLines(const QList<CsvLineReport> &lines)
-{
-    QStringList out;
-    for (const CsvLineReport &l : lines) {
-        const char *kind = l.kind == CsvLineReport::Kind::Taken     ? "taken"
-                           : l.kind == CsvLineReport::Kind::Changed ? "changed"
-                                                                    : "refused";
-        out << QStringLiteral("Line %1, %2: %3").arg(l.line).arg(QLatin1String(kind), l.text);
-    }
-    return out.join(QLatin1Char('\n'));
-}
-
-template <typename Values>
-QString ImportSummary(const CsvImport<Values> &import)
-{
-    using K = CsvLineReport::Kind;
-    return QStringLiteral("%1 taken, %2 changed by the entry checks, %3 refused. Nothing was written to the drive.")
-        .arg(import.count(K::Taken))
-        .arg(import.count(K::Changed))
-        .arg(import.count(K::Refused));
-}
 
 }  // namespace
 
@@ -157,7 +114,7 @@ void ToolsMenu::importParametersCsv()
         m_c.params->TxtPrm[k]->setText(FieldText(import.values.values[k], m_c.params->isHexField(k)));
     }
     if (m_c.report) m_c.report(QStringLiteral("Parameters imported from CSV: ") + ImportSummary(import));
-    showImportReport(title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ReportLines(import.lines));
+    ShowImportReport(m_c.parent, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
 }
 
 void ToolsMenu::exportPointsCsv()
@@ -184,7 +141,7 @@ void ToolsMenu::importPointsCsv()
     if (!import.ok()) return tell(title, path + u'\n' + import.error);
     m_c.points->showTable(import.values);
     if (m_c.report) m_c.report(QStringLiteral("Point table imported from CSV: ") + ImportSummary(import));
-    showImportReport(title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ReportLines(import.lines));
+    ShowImportReport(m_c.parent, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
 }
 
 namespace {

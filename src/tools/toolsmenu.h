@@ -64,7 +64,6 @@ public:
 
 private:
     QString choose(bool save, const QString &filter, const QString &extension);
-    void showImportReport(const QString &title, const QString &text);
     void tell(const QString &title, const QString &text);
     // The report: the dialog, then the drive's alarm history read (when the
     // drive can be asked), then the file written or the printer's dialog.

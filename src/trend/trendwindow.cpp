@@ -277,7 +277,7 @@ void TrendRecorder::rebuildReadOut()
 void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
 {
     // Among the monitoring tools, before the alarm log when the menu has it.
-    QAction *a = new QAction(QStringLiteral("Trend Recorder"), menu);
+    QAction *a = new QAction(QStringLiteral("&Trend Recorder"), menu);
     QAction *before = menu->findChild<QAction *>(QStringLiteral("mnuAlarmLog"));
     if (before) {
         menu->insertAction(before, a);

@@ -84,6 +84,7 @@ private Q_SLOTS:
     void newWindowOpensInside();
     void layoutFromALargerScreen();
     void changingTextsReachAssistiveTools();
+    void addedMenusHaveMnemonics();
     void chosenWindowComesIntoView_data();
     void chosenWindowComesIntoView();
     void layoutKeptBetweenRuns_data();
@@ -582,6 +583,27 @@ void TstMainWindow::changingTextsReachAssistiveTools()
         QCOMPARE(a->text(QAccessible::Name), text);
         QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(label->objectName()));
         QVERIFY2(label->accessibleName().isEmpty(), qPrintable(label->objectName()));
+    }
+}
+
+// Every item of the menus this program adds can be reached from the keyboard:
+// each has a mnemonic, none shared within its menu.
+void TstMainWindow::addedMenusHaveMnemonics()
+{
+    AppRig r;
+    emit r.app->mnuWindow->aboutToShow();
+    const QList<QList<QAction *>> menus{r.app->mnuTools->actions(), r.app->mnuOptions->actions(),
+                                        {r.app->mnuTile, r.app->mnuCascade, r.app->mnuArrangeAtStart}};
+    for (const QList<QAction *> &items : menus) {
+        QSet<QChar> keys;
+        for (QAction *a : items) {
+            if (a->isSeparator()) continue;
+            const qsizetype at = a->text().indexOf(u'&');
+            QVERIFY2(at >= 0 && at + 1 < a->text().size(), qPrintable(a->text()));
+            const QChar key = a->text().at(at + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(a->text()));
+            keys.insert(key);
+        }
     }
 }
 

@@ -137,7 +137,7 @@ void TstE2eAlarmLog::raisedAndCleared()
     // row below, each row one line.
     QAction *item = w.mnuTools->findChild<QAction *>(QStringLiteral("mnuAlarmLog"));
     QVERIFY(item);
-    QCOMPARE(item->text(), QStringLiteral("Alarm Log"));
+    QCOMPARE(item->text(), QStringLiteral("&Alarm Log"));
     item->trigger();
     auto *win = w.findChild<AlarmLogWindow *>();
     QVERIFY(win && win->isVisible());
