@@ -52,7 +52,7 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
         caption->setBuddy(CmbSide[i]);
         LblFile[i] = new QLabel(this);
         LblFile[i]->setObjectName(QStringLiteral("LblFile(%1)").arg(i));
-        LblFile[i]->setAccessibleName(CmbSide[i]->accessibleName() + QStringLiteral(" file"));
+        LblFile[i]->setAccessibleDescription(CmbSide[i]->accessibleName() + QStringLiteral(" file"));
         sides->addWidget(caption, i, 0);
         sides->addWidget(CmbSide[i], i, 1);
         sides->addWidget(LblFile[i], i, 2);

@@ -193,12 +193,12 @@ void TrendRecorder::buildControls()
     CmdPause->setCheckable(true);
     connect(CmdPause, &QPushButton::toggled, this, &TrendRecorder::setPaused);
     LblShown = label(this, QStringLiteral("LblShown"), QString());
-    LblShown->setAccessibleName(QStringLiteral("Time shown"));
+    LblShown->setAccessibleDescription(QStringLiteral("Time shown"));
 
     auto *rec = new QGroupBox(QStringLiteral("Recording"), this);
     rec->setObjectName(QStringLiteral("FrameRecording"));
     LblFile = label(rec, QStringLiteral("LblFile"), QStringLiteral("No file chosen"));
-    LblFile->setAccessibleName(QStringLiteral("Recording file"));
+    LblFile->setAccessibleDescription(QStringLiteral("Recording file"));
     LblFile->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     LblFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblFile->setMinimumWidth(200);
@@ -206,7 +206,7 @@ void TrendRecorder::buildControls()
     CmdStart = button(rec, QStringLiteral("CmdStart"), QStringLiteral("Start Recording"));
     CmdStop = button(rec, QStringLiteral("CmdStop"), QStringLiteral("Stop Recording"));
     LblRecording = label(rec, QStringLiteral("LblRecording"), QString());
-    LblRecording->setAccessibleName(QStringLiteral("Recording state"));
+    LblRecording->setAccessibleDescription(QStringLiteral("Recording state"));
     LblRecording->setWordWrap(true);
     LblRecording->setTextInteractionFlags(Qt::TextSelectableByMouse);
     connect(CmdChooseFile, &QPushButton::clicked, this, [this] {
@@ -232,7 +232,7 @@ void TrendRecorder::buildReadOut()
     m_readOutGrid->setHorizontalSpacing(8);
     m_readOutGrid->setVerticalSpacing(3);
     LblCursor = label(panel, QStringLiteral("LblCursor"), QString());
-    LblCursor->setAccessibleName(QStringLiteral("Cursor time"));
+    LblCursor->setAccessibleDescription(QStringLiteral("Cursor time"));
     m_readOutGrid->addWidget(LblCursor, 0, 0, 1, 4);
     const QStringList heads{QStringLiteral("Value"), QStringLiteral("Latest"), QStringLiteral("At cursor"),
                             QStringLiteral("Range shown")};
@@ -257,11 +257,11 @@ void TrendRecorder::rebuildReadOut()
         r.name->setPalette(pal);
         r.name->setAccessibleName(header);
         r.latest = label(panel, QStringLiteral("LblLatest(%1)").arg(k), QStringLiteral("-"));
-        r.latest->setAccessibleName(header + QStringLiteral(", latest"));
+        r.latest->setAccessibleDescription(header + QStringLiteral(", latest"));
         r.atCursor = label(panel, QStringLiteral("LblAtCursor(%1)").arg(k), QStringLiteral("-"));
-        r.atCursor->setAccessibleName(header + QStringLiteral(", at the cursor"));
+        r.atCursor->setAccessibleDescription(header + QStringLiteral(", at the cursor"));
         r.range = label(panel, QStringLiteral("LblRange(%1)").arg(k), QString());
-        r.range->setAccessibleName(header + QStringLiteral(", range shown"));
+        r.range->setAccessibleDescription(header + QStringLiteral(", range shown"));
         for (QLabel *l : {r.latest, r.atCursor, r.range}) l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         m_readOutGrid->addWidget(r.name, k + 2, 0);
         m_readOutGrid->addWidget(r.latest, k + 2, 1);

@@ -85,6 +85,7 @@ private Q_SLOTS:
     void layoutFromALargerScreen();
     void changingTextsReachAssistiveTools();
     void addedMenusHaveMnemonics();
+    void noLabelHidesItsText();
     void chosenWindowComesIntoView_data();
     void chosenWindowComesIntoView();
     void layoutKeptBetweenRuns_data();
@@ -584,6 +585,31 @@ void TstMainWindow::changingTextsReachAssistiveTools()
         QVERIFY2(!a->text(QAccessible::Description).isEmpty(), qPrintable(label->objectName()));
         QVERIFY2(label->accessibleName().isEmpty(), qPrintable(label->objectName()));
     }
+}
+
+// No label anywhere hides its text behind a fixed accessible name: the name
+// is empty (the text is read) or holds the text's words (a marker that is one
+// glyph, as the scope's "V", is named for what it marks). The tools' windows
+// are opened first.
+void TstMainWindow::noLabelHidesItsText()
+{
+    AppRig r;
+    for (const char *item : {"mnuTrendRecorder", "mnuWaveAnalysis", "mnuAlarmLog"})
+        r.app->findChild<QAction *>(QLatin1String(item))->trigger();
+    const auto words = [](const QString &s) {
+        QString out;
+        for (QChar c : s)
+            if (c.isLetterOrNumber()) out += c;
+        return out;
+    };
+    QStringList hidden;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        for (QLabel *label : top->findChildren<QLabel *>()) {
+            const QString name = words(label->accessibleName()), text = words(label->text());
+            if (!name.isEmpty() && text.size() > 1 && !name.contains(text))
+                hidden << label->objectName() + QStringLiteral(": ") + label->accessibleName();
+        }
+    QVERIFY2(hidden.isEmpty(), qPrintable(hidden.join(QStringLiteral("; "))));
 }
 
 // Every item of the menus this program adds can be reached from the keyboard:
