@@ -250,7 +250,7 @@ void DriveLink::dispatch(int carried)
     m_queue.answerLast(m_reply.request);
     // A client's reply is the client's, but an "ERR" is shown wherever it
     // comes from.
-    const QPointer<LinkClient> client = m_reply.request.owner;
+    const QPointer<LinkClient> &client = m_reply.request.owner;
     const bool refusal = m_s.CmdName == u"ERR";
     if (!client || refusal) {
         if (m_s.CmdName.size() == 1 && m_s.CmdName.at(0) == u'S') m_s.StatusWord = quint32(m_reply.field[0]);
