@@ -31,6 +31,6 @@ calls() {  # how often a function was called, from the calling tree
 wakes=$(calls 'DriveLink::receive(QByteArrayView)')
 echo "instructions in $seconds s of polling: $total ($(( total / seconds )) a second)"
 [ "$wakes" -gt 0 ] && echo "deliveries of received bytes to the link: $wakes ($(( total / wakes )) instructions each)"
-replies=$(calls 'DriveLink::dispatch(QByteArrayView)')
+replies=$(calls 'SplitReply(LinkState&)')  # one split a reply
 [ "$replies" -gt 0 ] && echo "replies dispatched (exchanges): $replies ($(( total / replies )) instructions each)"
-callgrind_annotate --inclusive=yes "$out" | grep -E 'PROGRAM TOTALS|g_main_context_(prepare|check|dispatch)|readyRead|readAll|DriveLink::(receive|takeChar|dispatch)|drawWidget|TimerDateTime_Timer|OnReply' | head -20
+callgrind_annotate --inclusive=yes "$out" | grep -E 'PROGRAM TOTALS|g_main_context_(prepare|check|dispatch)|readyRead|readAll|DriveLink::(receive|takeChar|dispatch)|SplitReply|drawWidget|TimerDateTime_Timer|OnReply' | head -20

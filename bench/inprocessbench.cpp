@@ -58,9 +58,9 @@ struct MemoryRig {
         QDir::setCurrent(dir.path());
         app = std::make_unique<MDItbl>(port);
         app->titleBar->TimerDateTime.stop();
-        app->link.askRetry = [] { return false; };
-        app->link.showPortError = [](OpenStatus, int) {};
-        app->link.showPortDialog = [] {};
+        // Nobody is asked: a lost reply is given up, a refused port tried again.
+        QObject::connect(&app->link, &DriveLink::replyLost, &app->link, &DriveLink::giveUp);
+        QObject::connect(&app->link, &DriveLink::portRefused, &app->link, &DriveLink::resumeOpening);
         app->show();
         QCoreApplication::processEvents();
         drive.advanceTo(1s);
@@ -68,10 +68,9 @@ struct MemoryRig {
             writtenAt = Seconds();
             lastWrite = b;
         };
-        // Read at once: the next request's builder sets CmdName again.
-        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this] {
-            replyKeyword = app->link.state().CmdName;
-            replyField0 = app->link.state().ReplyField[0];
+        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
+            replyKeyword = reply.keyword;
+            replyField0 = reply.field[0];
         });
         app->titleBar->TimerDateTime_Timer();  // opens the port: "S" goes out
     }

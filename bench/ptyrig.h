@@ -97,18 +97,17 @@ struct PtyRig {
         }
         port = std::make_unique<StampedPort>(map, log);
         app = std::make_unique<MDItbl>(*port);
-        app->link.askRetry = [] { return false; };
-        app->link.showPortError = [](OpenStatus, int) {};
-        app->link.showPortDialog = [] {};
-        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this] {
+        // Nobody is asked: a lost reply is given up, a refused port tried again.
+        QObject::connect(&app->link, &DriveLink::replyLost, &app->link, &DriveLink::giveUp);
+        QObject::connect(&app->link, &DriveLink::portRefused, &app->link, &DriveLink::resumeOpening);
+        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
             ++replies;
             if (log.empty()) return;
             Exchange &e = log.back();
-            const LinkState &s = app->link.state();
             e.ended = Seconds();
-            e.replyChars = static_cast<int>(s.RecvBuf.size());
-            e.keyword = s.CmdName;
-            e.field0 = s.ReplyField[0];
+            e.replyChars = static_cast<int>(reply.raw.size());
+            e.keyword = reply.keyword;
+            e.field0 = reply.field[0];
         });
         app->show();
     }

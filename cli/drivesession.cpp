@@ -26,7 +26,7 @@ protected:
         setSteps(1);
         send(m_text, m_text.section(QLatin1Char(';'), 0, 0));
     }
-    void take() override
+    void take(const Reply &) override
     {
         if (advance()) finish(Ending::Done);
     }
@@ -43,11 +43,12 @@ DriveSession::DriveSession(const QString &device, const SessionOptions &options)
     m_port = MakePortIo(device, options.parity);
     m_port->setRepliesWhole(options.repliesWhole);
     m_link = std::make_unique<DriveLink>(m_settings, *m_port);
-    m_link->askRetry = [this] {
-        if (m_retriesLeft <= 0) return false;
+    // A lost reply is retried as often as the options allow, then given up.
+    QObject::connect(m_link.get(), &DriveLink::replyLost, m_link.get(), [this] {
+        if (m_retriesLeft <= 0) return m_link->giveUp();
         --m_retriesLeft;
-        return true;
-    };
+        m_link->retry();
+    });
     QObject::connect(m_port.get(), &SerialIo::lost, m_port.get(), [this](const QString &reason) {
         m_portLost = true;
         m_lostReason = reason;

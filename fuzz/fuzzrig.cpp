@@ -61,9 +61,12 @@ FuzzRig::FuzzRig()
     QDir::setCurrent(started);
     m_app->titleBar->TimerDateTime.stop();
     DriveLink &l = m_app->link;
-    l.askRetry = [this] { return retryAnswer; };
-    l.showPortError = [](OpenStatus, int) {};
-    l.showPortDialog = [] {};
+    // Answered at once; the box shown for either closes again.
+    QObject::connect(&l, &DriveLink::replyLost, &l, [this, &l] {
+        if (retryAnswer) l.retry();
+        else l.giveUp();
+    });
+    QObject::connect(&l, &DriveLink::portRefused, &l, &DriveLink::resumeOpening);
     m_app->prmWrit->tellUser = [](const QString &) {};
     // Writes are read back, but no backup file is kept for each of the
     // thousands of exports an input may start.

@@ -10,7 +10,11 @@
 #include <QTimer>
 
 // Watches for modal message boxes while it lives; records each one's title and
-// text and answers it with the given button (or its default one).
+// text and answers it with the given button (or its default one). A box run
+// with exec() is answered from inside its own loop; one only shown (the
+// question of a lost reply, the port messages: the link waits for them
+// without a loop of their own) is answered at a later turn of the event
+// loop, so a test waits for it (QTRY_COMPARE(answerer.told(), ...)).
 class ModalAnswerer : public QObject {
 public:
     explicit ModalAnswerer(QMessageBox::StandardButton answer = QMessageBox::NoButton) : m_answer(answer)

@@ -1,13 +1,13 @@
 #include "mditbl.h"
 
 #include "common/childwindow.h"
-#include "common/messagelines.h"
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
 #include "common/useroptions.h"
 #include "app/version.h"
 #include "app/titlebar.h"
+#include "app/linkprompts.h"
 #include "app/livetags.h"
 #include "tools/toolsmenu.h"
 #include "drive/alarmlog.h"
@@ -20,6 +20,7 @@
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "drive/numtext.h"
+#include "drive/stopjob.h"
 #include "drive/wave/capturelist.h"
 #include "tools/waveanalysiswindow.h"
 #include "wave/hmon.h"
@@ -33,18 +34,14 @@
 #include <QUrl>
 #include <QShowEvent>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTimer>
 #include <QVBoxLayout>
 
 MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
@@ -70,13 +67,14 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
     portInp = new PortInp(link, std::move(listPorts), this);
-    connectLinkUi();
     link.setActiveTagSource([this] { return activeTag(); });
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
 
     MDIForm_Load();
     for (QMdiSubWindow *sub : mdiArea->subWindowList()) m_placed << sub;
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &MDItbl::placeNewWindow);
+    // While the question of a lost reply is open, the panel's stop keys work.
+    prompts = new LinkPrompts(link, this, portInp, [this](QKeyEvent *e) { return commComm->takeStopKey(e); }, this);
     column->insertWidget(0, titleBar);
     column->addWidget(mdiArea, 1);
     mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -594,34 +592,11 @@ void MDItbl::SetMakerMode(bool on)
     if (on && !was) frame->raise();
 }
 
-void MDItbl::connectLinkUi()
-{
-    link.askRetry = [this] {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),
-                        QStringLiteral("It failed in the communication."), QMessageBox::Retry | QMessageBox::Cancel,
-                        this);
-        box.setObjectName(QStringLiteral("LinkTimeoutQuestion"));
-        return box.exec() == QMessageBox::Retry;
-    };
-    link.showPortError = [this](OpenStatus status, int portNo) {
-        QStringList lines{QStringLiteral("COMM%1").arg(portNo)};
-        if (status == OpenStatus::InUse) {
-            lines << QStringLiteral("このポートは既に使用されています。")
-                  << QStringLiteral("他のアプリケーションでポートを閉じてから")
-                  << QStringLiteral("設定し直して下さい。");
-        } else {
-            lines << QStringLiteral("ポート番号が不正です");
-        }
-        ShowMessage(this, QMessageBox::Warning, QStringLiteral("CommPort"), lines.join(QLatin1Char('\r')),
-                    QStringLiteral("PortErrorMessage"));
-    };
-    link.showPortDialog = [this] { portInp->exec(); };
-}
-
 void MDItbl::closeEvent(QCloseEvent *event)
 {
-    // No question and nothing saved; only a jog left running is stopped.
-    event->accept();
+    // No question and nothing saved; the stops go out first, and the program
+    // ends once they are answered (the window stays until then).
+    event->ignore();
     endProgram();
 }
 
@@ -629,37 +604,15 @@ void MDItbl::endProgram()
 {
     if (m_ending) return;  // a second close while the stops are answered
     m_ending = true;
-    stopMotion();
-    if (m_keepLayout) saveLayout();
-    if (exitProgram) exitProgram();
-}
-
-bool MDItbl::stopMotion()
-{
-    if (portSettings.OfflineMode != 0 || !link.portOpen()) return false;
-    const bool highSpeed = link.highSpeedOn() || commComm->highSpeedShown();
-    if (!link.jogStarted() && !commComm->jogShown() && !highSpeed) return false;
-
-    // A stop is never replaced in the slot, so both go out, "JOGOFF" first.
-    link.setCommand("JOGOFF");
-    if (highSpeed) link.setCommand("HSOFF");
-    link.setQuietTimeouts(true);
-    setEnabled(false);  // nothing else is queued meanwhile
-    QEventLoop wait;
-    QTimer check;
-    // A lost reply is given up by the link's time-out, which then sends the
-    // next stop; the bound only guards against a link that stopped turning.
-    QElapsedTimer since;
-    since.start();
-    connect(&check, &QTimer::timeout, &wait, [&] {
-        if (!link.stopOutstanding() || !link.portOpen() || since.elapsed() > 6000) wait.quit();
+    auto *stops = new StopJob(link, commComm->jogShown(), commComm->highSpeedShown(), this);
+    connect(stops, &DriveJob::finished, this, [this, stops] {
+        stops->deleteLater();
+        setEnabled(true);
+        if (m_keepLayout) saveLayout();
+        if (exitProgram) exitProgram();
     });
-    connect(&link, &DriveLink::replyDecoded, &wait, [&] {
-        if (!link.stopOutstanding()) wait.quit();
-    });
-    check.start(20);
-    wait.exec();
-    link.setQuietTimeouts(false);
-    setEnabled(true);
-    return true;
+    stops->start();
+    // Nothing else is queued meanwhile (a key held on the panel is let go
+    // as the focus leaves it: its stop joins the job's).
+    if (stops->running()) setEnabled(false);
 }

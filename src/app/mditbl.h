@@ -37,6 +37,7 @@ class PortInp;
 class PassWord;
 class Version;
 class CaptureList;
+class LinkPrompts;
 class WaveAnalysisWindow;
 
 class MDItbl : public QMainWindow {
@@ -130,17 +131,17 @@ public:
     void mnuSystem1_Click(int index);
     void showAbout();
 
-    // Quit and closing the main window end here. A jog or high speed left
-    // running is stopped first (see stopMotion), then the program ends.
+    // Quit and closing the main window end here. A stop job (StopJob) writes
+    // every stop that waits, and "JOGOFF" (and "HSOFF") while the axis may
+    // still be jogging (this program started a jog or high speed and did not
+    // stop it, or the last status shows one); the program ends as soon as
+    // their replies are in, or given up after the link's time-out without the
+    // question. Offline or with the port closed it ends at once.
     void endProgram();
-    // While the port is open and the axis may still be jogging (this program
-    // started a jog or high speed and did not stop it, or the last status
-    // shows a jog), sends "JOGOFF" (and "HSOFF" with high speed on) and waits
-    // for their replies, at most for the link's time-out each and without the
-    // question. Returns at once otherwise. True when stops were sent.
-    bool stopMotion();
     // Ends the event loop; tests replace it.
     std::function<void()> exitProgram = [] { QApplication::exit(0); };
+    // The question of a lost reply and the port messages.
+    LinkPrompts *prompts = nullptr;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -160,7 +161,6 @@ private:
     QSize chromeSize() const;
     void buildMenus();
     void fillWindowMenu();
-    void connectLinkUi();
 
     QSize m_layoutSize;
     WindowLayout::Arrangement m_arrangement;

@@ -116,6 +116,9 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     m_timeFormat = m_timeFormat.trimmed();
 
     connect(&m_link, &DriveLink::portStatusChanged, LblPort, &QLabel::setText);
+    // The link's tick steps the blink phase; the lamps follow at once, before
+    // the rest of its tick (so offline darkens them one tick later).
+    connect(&m_link, &DriveLink::blinkStepped, this, &TitleBar::paintLamps);
     paintLamps();
     TimerDateTime.setInterval(100);
     connect(&TimerDateTime, &QTimer::timeout, this, &TitleBar::TimerDateTime_Timer);
@@ -130,13 +133,10 @@ void TitleBar::TimerDateTime_Timer()
                          locale.toString(now.time(), m_timeFormat);
     if (LblDateTime->text() != text) LblDateTime->setText(text);
 
-    LinkState &s = m_link.state();
-    if (++s.BlinkPhase > 4) s.BlinkPhase = 0;
-    paintLamps();
-
     const QString &wanted = m_link.settings().OfflineMode != 0 ? OfflineCaption : OnlineCaption;
     if (caption && setCaption && caption() != wanted) setCaption(wanted);
-    m_link.tick();
+    m_link.tick();  // the blink phase and the lamps, then the link's part
+    const LinkState &s = m_link.state();
     const QString answer = m_link.noReply() ? QStringLiteral("No reply") : QString();
     if (LblNoReply->text() != answer) LblNoReply->setText(answer);
     QString alarms;

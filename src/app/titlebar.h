@@ -18,8 +18,8 @@ class TitleBar : public QWidget {
 public:
     explicit TitleBar(DriveLink &link, QWidget *parent = nullptr);
 
-    // The tick, in the order: date and time, blink phase, lamps, then offline
-    // or online handling of the link.
+    // The tick, in the order: date and time, the caption, then the link's
+    // tick (the blink phase, the lamps, then its offline or online part).
     void TimerDateTime_Timer();
 
     // Sets the main window's caption.

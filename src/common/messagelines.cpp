@@ -11,6 +11,18 @@ void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, 
     box.exec();
 }
 
+QMessageBox *OpenMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                         const QString &objectName)
+{
+    auto *box = new QMessageBox(icon, title, MessageLines(text), QMessageBox::Ok, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setObjectName(objectName);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+    return box;
+}
+
 std::optional<QString> KeepBackup(QWidget *parent, const QString &kind, const QString &extension,
                                   const QByteArray &bytes, const QString &drive)
 {

@@ -14,6 +14,10 @@ QString MessageLines(QString text);
 // markup (a file name may hold "<"), found by tests under objectName.
 void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                  const QString &objectName);
+// The same box, application-modal, shown without waiting for it: it deletes
+// itself once closed (its finished() tells when).
+QMessageBox *OpenMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                         const QString &objectName);
 
 // Before a write: the file bytes of what was last read from the drive are
 // kept as a backup (kind "parameters" or "pointtable") named by the drive's

@@ -264,26 +264,23 @@ AlarmLogBook::AlarmLogBook(const QString &path, QObject *parent) : QObject(paren
 
 void AlarmLogBook::watch(DriveLink &link)
 {
-    connect(&link, &DriveLink::replyDecoded, this, [this, &link] {
-        const LinkState &s = link.state();
+    connect(&link, &DriveLink::replyDecoded, this, [this, &link](const Reply &reply) {
         // The clock is read only for a reply that logs something: most
         // change nothing, and the local time costs a look at the time zone.
         const AlarmWatch::TimeSource now = [] { return QDateTime::currentDateTime(); };
-        if (s.CmdName == u"ALM") {
-            for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(s.ReplyField[0]), now)) add(e);
-        } else if (s.CmdName == u"S") {
-            const auto word = static_cast<quint32>(s.ReplyField[0]);
+        if (reply.keyword == u"ALM") {
+            for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(reply.field[0]), now)) add(e);
+        } else if (reply.keyword == u"S") {
+            const auto word = static_cast<quint32>(reply.field[0]);
             for (const AlarmLogEntry &e : m_watch.statusRead((word >> 23 & 1u) != 0, now)) add(e);
             // Once while the alarm lasts: a drive whose alarm has no name
             // would otherwise be asked at every status reply.
             if (!m_watch.namesWanted()) m_namesAsked = false;
-            // The reply has been decoded and the link sends next what is in
-            // the slot: an empty slot would take the poll's request.
-            if (m_watch.namesWanted() && !m_namesAsked && askForNames && askForNames() && link.portOpen() &&
-                link.state().PendingCmd.isEmpty() && link.transferOwner().isEmpty() && !link.stopOutstanding()) {
-                link.setCommand("ALM", QStringLiteral("ALM"));
+            // One "ALM" of its own, before the poll's next request; the link
+            // takes it only when it replaces nothing.
+            if (m_watch.namesWanted() && !m_namesAsked && askForNames && askForNames() &&
+                link.askBeforePoll("ALM", QStringLiteral("ALM")))
                 m_namesAsked = true;
-            }
         }
     });
 }

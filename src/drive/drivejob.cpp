@@ -11,7 +11,7 @@ bool DriveJob::start()
         // One transfer at a time, whoever started it, this window included.
         if (!m_link.transferOwner().isEmpty() || !m_link.beginTransfer(m_transferName, this)) return false;
         m_holdsTransfer = true;
-        m_link.state().XferIndex = 0;
+        m_link.setXferIndex(0);
     }
     m_running = true;
     m_ending = Ending::None;
@@ -63,14 +63,14 @@ void DriveJob::finish(Ending ending, qint32 errorCode)
     m_ending = ending;
     m_errorCode = errorCode;
     if (ending != Ending::Done) m_link.withdraw(this);
-    if (m_holdsTransfer) m_link.state().XferIndex = 0;
+    if (m_holdsTransfer) m_link.setXferIndex(0);
     releaseTransfer();
     Q_EMIT finished(ending);
 }
 
-void DriveJob::replied()
+void DriveJob::replied(const Reply &reply)
 {
-    if (m_running) take();
+    if (m_running) take(reply);
 }
 
 void DriveJob::refused(qint32 code) { finish(Ending::Refused, code); }

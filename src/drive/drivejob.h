@@ -47,8 +47,8 @@ protected:
     DriveLink &link() { return m_link; }
     // The first request; steps are counted from 0.
     virtual void begin() = 0;
-    // The reply to the job's last request, split in the link's state.
-    virtual void take() = 0;
+    // The reply to the job's last request.
+    virtual void take(const Reply &reply) = 0;
 
     void send(const QString &text, const QString &keyword);
     void setSteps(int n) { m_steps = n; }
@@ -61,7 +61,7 @@ protected:
     void releaseTransfer();
 
 private:
-    void replied() override;
+    void replied(const Reply &reply) override;
     void refused(qint32 code) override;
     void lost() override;
 

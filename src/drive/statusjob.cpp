@@ -29,11 +29,10 @@ void ReadStatusJob::sendNext()
     send(text, text.section(QLatin1Char(';'), 0, 0));
 }
 
-void ReadStatusJob::take()
+void ReadStatusJob::take(const Reply &reply)
 {
-    const LinkState &s = link().state();
-    const auto &f = s.ReplyField;
-    const QByteArray &asked = link().answeredKeyword();
+    const auto &f = reply.field;
+    const QByteArrayView asked = reply.request.keyword();
     if (asked == "S") {
         m_result.statusWord = static_cast<quint32>(f[0]);
         m_result.point = f[1];

@@ -25,7 +25,7 @@ public:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     void sendNext();

@@ -72,13 +72,13 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     connect(CmdARST, &QPushButton::clicked, this, [this] { m_link.setCommand("ARST"); });
     connect(CmdHCL, &QPushButton::clicked, this, [this] { m_link.setCommand("HCL"); });
 
-    m_link.setDecoder(QStringLiteral("ALM"), [this] { OnReplyALM(); });
+    m_link.setDecoder(QStringLiteral("ALM"), [this](const Reply &reply) { OnReplyALM(reply); });
 }
 
-void Alarm::OnReplyALM()
+void Alarm::OnReplyALM(const Reply &reply)
 {
     alarmAge->refreshed();
-    const auto &f = m_link.state().ReplyField;
+    const auto &f = reply.field;
     const auto present = static_cast<quint32>(f[0]);
     for (int i = 0; i < AlarmCount; ++i) {
         const bool on = (present >> i & 1u) != 0;

@@ -8,6 +8,7 @@
 
 #include <array>
 
+struct Reply;
 class DriveLink;
 class QLabel;
 class QPushButton;
@@ -19,7 +20,7 @@ public:
     explicit Alarm(DriveLink &link, QWidget *parent = nullptr);
 
     // Reply decoder: "ALM", present alarms and the history.
-    void OnReplyALM();
+    void OnReplyALM(const Reply &reply);
 
     // True while the cell shows its alarm as present (red).
     bool present(int cell) const { return m_present[static_cast<size_t>(cell)]; }

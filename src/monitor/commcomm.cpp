@@ -62,9 +62,9 @@ CommComm::CommComm(DriveLink &link, QWidget *parent)
     for (size_t k = 0; k < LblOFF.size(); ++k) setLampLit(LblOFF[k], m_lamps.off[k]);
     wireKeys();
 
-    m_link.setDecoder(QStringLiteral("MON"), [this] { OnReplyMON(); });
-    m_link.setDecoder(QStringLiteral("ERR"), [this] { OnReplyERR(); });
-    m_link.setCatchAll([this] { OnReplyOther(); });
+    m_link.setDecoder(QStringLiteral("MON"), [this](const Reply &reply) { OnReplyMON(reply); });
+    m_link.setDecoder(QStringLiteral("ERR"), [this](const Reply &reply) { OnReplyERR(reply); });
+    m_link.setCatchAll([this](const Reply &reply) { OnReplyOther(reply); });
     m_link.setPollBuilder(tag(), [this] { MakeCmdMON(); });
 }
 
@@ -448,6 +448,33 @@ void CommComm::releaseHeld()
     releaseHeldJog();
 }
 
+bool CommComm::takeStopKey(QKeyEvent *event)
+{
+    if (!isFunctionKey(event->key())) return false;
+    const QEvent::Type type = event->type();
+    if (type == QEvent::ShortcutOverride) {
+        event->accept();  // the key comes as a key, not as a shortcut
+        return true;
+    }
+    using T = PanelKey::Target;
+    const bool modified = (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) != 0;
+    const PanelKey target = FunctionKeyTarget(event->key(), modified);
+    if (type == QEvent::KeyRelease) {
+        if (event->isAutoRepeat()) return true;
+        if (target.target == T::Speed && m_speedKey == event->key()) releaseHeldSpeed();
+        else if (m_jogHeld >= 0 && m_jogKey == event->key()) releaseHeldJog();
+        return true;
+    }
+    if (type != QEvent::KeyPress) return true;
+    const auto i = static_cast<size_t>(target.index);
+    QPushButton *button = target.target == T::On ? CmdON[i] : target.target == T::Off ? CmdOFF[i]
+                        : target.target == T::Jog ? CmdJOG[i] : nullptr;
+    const QString sent = target.target == T::On ? DiOnCommands()[i].text : target.target == T::Off ? DiOffCommands()[i].text
+                       : target.target == T::Jog ? JogCommands()[i].text : QString();
+    if (button && IsStopRequest(sent.toLatin1())) button->click();
+    return true;
+}
+
 void CommComm::speedDown()
 {
     CmdON[6]->setDown(true);
@@ -497,12 +524,11 @@ void CommComm::MakeCmdMON()
     m_link.setCommandText(MonitorCommand(CmbMON->currentIndex()), QStringLiteral("MON"));
 }
 
-void CommComm::OnReplyMON()
+void CommComm::OnReplyMON(const Reply &reply)
 {
     monAge->refreshed();
-    const LinkState &s = m_link.state();
-    const qint32 item = s.ReplyField[0];
-    const qint32 value = s.ReplyField[1];
+    const qint32 item = reply.field[0];
+    const qint32 value = reply.field[1];
     if (m_monKnown && item == m_monItem && value == m_monValue) return;
     m_monKnown = true;
     m_monItem = item;
@@ -510,9 +536,9 @@ void CommComm::OnReplyMON()
     setTextIfChanged(LblMON, MonitorValueText(item, value));
 }
 
-void CommComm::OnReplyERR() { setTextIfChanged(LblRecv, ErrorText(m_link.state().ReplyField[0])); }
+void CommComm::OnReplyERR(const Reply &reply) { setTextIfChanged(LblRecv, ErrorText(reply.field[0])); }
 
-void CommComm::OnReplyOther() { setTextIfChanged(LblRecv, m_link.state().CmdName); }
+void CommComm::OnReplyOther(const Reply &reply) { setTextIfChanged(LblRecv, reply.keyword); }
 
 void CommComm::showLamps(const PanelLamps &lamps)
 {

@@ -10,6 +10,7 @@
 
 #include <array>
 
+struct Reply;
 class DriveLink;
 class QComboBox;
 class QGroupBox;
@@ -28,9 +29,9 @@ public:
     // The poll request while this window is active: "MON;" and the item.
     void MakeCmdMON();
     // Reply decoders: "MON", "ERR", and every keyword without a decoder.
-    void OnReplyMON();
-    void OnReplyERR();
-    void OnReplyOther();
+    void OnReplyMON(const Reply &reply);
+    void OnReplyERR(const Reply &reply);
+    void OnReplyOther(const Reply &reply);
 
     // Written by the status reply decoder.
     void showLamps(const PanelLamps &lamps);
@@ -44,6 +45,14 @@ public:
     // window and when it is minimised. Off, they jog on a click.
     void setHoldToJog(bool on);
     bool holdToJog() const { return m_holdToJog; }
+
+    // A key of another window that holds the focus for a while (the question
+    // of a lost reply): a function key that gives a stop here gives it
+    // there too (Shift+F1 "SVOFF", F2 "EMCON", Shift+F7 or Shift+F8
+    // "JOGOFF", F9 let go "HSOFF", the key of a held jog let go "JOGOFF"),
+    // queued and shown on the SEND line. True for every function key: the
+    // others do nothing there.
+    bool takeStopKey(QKeyEvent *event);
 
     QLabel *Label1;
     QLabel *LblStr;

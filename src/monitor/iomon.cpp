@@ -88,13 +88,13 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
     column->addWidget(Frame2);
     column->addStretch(1);  // a taller window leaves the rows together at the top
 
-    m_link.setDecoder(QStringLiteral("IO"), [this] { OnReplyIO(); });
+    m_link.setDecoder(QStringLiteral("IO"), [this](const Reply &reply) { OnReplyIO(reply); });
 }
 
-void IOMon::OnReplyIO()
+void IOMon::OnReplyIO(const Reply &reply)
 {
     ioAge->refreshed();
-    const auto word = static_cast<quint32>(m_link.state().ReplyField[0]);
+    const auto word = static_cast<quint32>(reply.field[0]);
     const QString &open = IoOpenText();
     const QString &close = IoCloseText();
     const auto &inputs = InputSignals();

@@ -7,6 +7,7 @@
 
 #include <array>
 
+struct Reply;
 class DriveLink;
 class QGroupBox;
 class QLabel;
@@ -18,7 +19,7 @@ public:
     explicit IOMon(DriveLink &link, QWidget *parent = nullptr);
 
     // Reply decoder: "IO", field 0 the I/O word.
-    void OnReplyIO();
+    void OnReplyIO(const Reply &reply);
 
     // Name labels: the inputs 0-12, the outputs 13-18, then "TDIN" and "×××".
     static constexpr int NameCount = InputCount + OutputCount + 2;

@@ -63,8 +63,8 @@ Mon2::Mon2(DriveLink &link, QLabel *stripModel, QLabel *stripRom, CommComm &comm
     column->addStretch(1);
     setMakerControlsVisible(false);
 
-    m_link.setDecoder(QStringLiteral("S"), [this] { OnReplyS(); });
-    m_link.setDecoder(QStringLiteral("VV"), [this] { OnReplyVV(); });
+    m_link.setDecoder(QStringLiteral("S"), [this](const Reply &reply) { OnReplyS(reply); });
+    m_link.setDecoder(QStringLiteral("VV"), [this](const Reply &reply) { OnReplyVV(reply); });
     m_link.setPollBuilder(tag(), [this] { MakeCmdVV(); });
 }
 
@@ -239,16 +239,15 @@ void Mon2::MakeCmdVV()
 
 void Mon2::CmdTRST_Click() { m_link.setCommand("TRST"); }
 
-void Mon2::OnReplyS()
+void Mon2::OnReplyS(const Reply &reply)
 {
     statusAge->refreshed();
-    LinkState &s = m_link.state();
-    const auto &f = s.ReplyField;
-    s.StatusWord = static_cast<quint32>(f[0]);
+    const auto &f = reply.field;
+    const auto word = static_cast<quint32>(f[0]);  // the link's StatusWord
     const QString &off = StatusOffText();
     const QString &on = StatusOnText();
     for (const StatusRow &row : StatusRows()) {
-        const bool set = (s.StatusWord >> row.bit & 1u) != 0;
+        const bool set = (word >> row.bit & 1u) != 0;
         QLabel *label = LblSS[row.index];
         if (const QString *text = FlagChange(label->text(), off, on, !set))
             label->setText(*text);
@@ -264,10 +263,10 @@ void Mon2::OnReplyS()
     m_commComm.showLamps(LampsFromState(f[4]));
 }
 
-void Mon2::OnReplyVV()
+void Mon2::OnReplyVV(const Reply &reply)
 {
     valuesAge->refreshed();
-    const auto &f = m_link.state().ReplyField;
+    const auto &f = reply.field;
     for (int field = 0; field < ValueFields; ++field) {
         QLabel *label = nullptr;
         if (field < 4) label = LblDmp1[field];

@@ -8,6 +8,7 @@
 
 #include <array>
 
+struct Reply;
 class CommComm;
 class DriveLink;
 class QGroupBox;
@@ -26,8 +27,8 @@ public:
     // The poll request while this window is active: "VV;" and two addresses.
     void MakeCmdVV();
     // Reply decoders: "S" (status) and "VV" (values and dump).
-    void OnReplyS();
-    void OnReplyVV();
+    void OnReplyS(const Reply &reply);
+    void OnReplyVV(const Reply &reply);
     // Shows or hides the maker-only controls, all together.
     void setMakerControlsVisible(bool on);
 

@@ -137,7 +137,7 @@ HMon::HMon(DriveLink &link, WaveState &wave, std::function<QString()> motorTypeT
 
     // A capture runs only while this window is the active one.
     m_link.setPollBuilder(QStringLiteral("3"), [this] { MakeCmdT(); }, DriveLink::PollTurn::ActiveOnly);
-    m_link.setDecoder(QStringLiteral("T"), [this] { OnReplyT(); });
+    m_link.setDecoder(QStringLiteral("T"), [this](const Reply &reply) { OnReplyT(reply); });
     Form_Load();
 }
 
@@ -462,9 +462,9 @@ void HMon::CmdCancel_Click()
     PictEnable->setEnabled(true);
 }
 
-void HMon::OnReplyT()
+void HMon::OnReplyT(const Reply &reply)
 {
-    const UploadStep step = TakeWaveReply(m_wave, m_link.state());
+    const UploadStep step = TakeWaveReply(m_wave, reply);
     if (!step.stored) return;
     if (step.block == 1) {
         LblEng->setText(QStringLiteral("Triggered"));

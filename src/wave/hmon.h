@@ -14,6 +14,7 @@
 #include <array>
 #include <functional>
 
+struct Reply;
 class DriveLink;
 class PictureBox;
 class QComboBox;
@@ -75,7 +76,7 @@ public:
 
     // --- requests, replies and drawing -----------------------------------
     void MakeCmdT();
-    void OnReplyT();
+    void OnReplyT(const Reply &reply);
     void DrawTrace(int c);
     void DrawStatusTrace();
     void PlaceKnob(int d);

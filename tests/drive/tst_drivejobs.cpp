@@ -47,10 +47,11 @@ struct Rig {
         map.setExplicit(1, QString::fromStdString(drive.devicePath()));
         port = std::make_unique<QtSerialIo>(map, QSerialPort::EvenParity);
         link = std::make_unique<DriveLink>(settings, *port);
-        link->askRetry = [this] {
+        QObject::connect(link.get(), &DriveLink::replyLost, link.get(), [this] {
             ++questions;
-            return retry();
-        };
+            if (retry()) link->retry();
+            else link->giveUp();
+        });
         QObject::connect(&ticker, &QTimer::timeout, link.get(), &DriveLink::tick);
         ticker.start(25);
     }

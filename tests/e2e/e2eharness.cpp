@@ -37,10 +37,15 @@ E2eHarness::E2eHarness(sim::ServerConfig drive, const PortName &portName) : m_pr
     map.setExplicit(1, portName ? portName(device) : device);
     m_port = std::make_unique<PortIo>(map, QSerialPort::EvenParity);
     m_window = std::make_unique<MDItbl>(*m_port);
-    // A question or port message must never block a test.
-    m_window->link.askRetry = [] { return false; };
-    m_window->link.showPortError = [](OpenStatus, int) {};
-    m_window->link.showPortDialog = [] {};
+    // A question or port message must never wait for a test: a lost reply is
+    // answered by retryLostReply, a refused port tried again (the box shown
+    // for either closes).
+    DriveLink &link = m_window->link;
+    QObject::connect(&link, &DriveLink::replyLost, &link, [this, &link] {
+        if (retryLostReply && retryLostReply()) link.retry();
+        else link.giveUp();
+    });
+    QObject::connect(&link, &DriveLink::portRefused, &link, &DriveLink::resumeOpening);
     m_window->show();
 }
 

@@ -30,6 +30,9 @@ public:
     E2eHarness(const E2eHarness &) = delete;
     E2eHarness &operator=(const E2eHarness &) = delete;
 
+    // The answer to "It failed in the communication.": Retry when true.
+    std::function<bool()> retryLostReply = [] { return false; };
+
     // False (with the reason) when the drive or the window could not start.
     bool ok() const { return m_error.isEmpty(); }
     const QString &error() const { return m_error; }

@@ -129,7 +129,7 @@ void TstE2eSer2Net::silentHostDoesNotFreezeTheWindow()
                  [&](const QString &) { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port); });
     QVERIFY2(h.ok(), qPrintable(h.error()));
     bool portMessage = false;
-    h.link().showPortError = [&](OpenStatus, int) { portMessage = true; };
+    connect(&h.link(), &DriveLink::portRefused, this, [&](OpenStatus, int) { portMessage = true; });
     QLabel *strip = h.window().titleBar->findChild<QLabel *>(QStringLiteral("LblPort"));
     QVERIFY(strip);
     QElapsedTimer t;
@@ -175,7 +175,7 @@ void TstE2eSer2Net::refusingAndBusyServers()
     });
     QVERIFY2(h.ok(), qPrintable(h.error()));
     QList<OpenStatus> messages;
-    h.link().showPortError = [&](OpenStatus s, int) { messages << s; };
+    connect(&h.link(), &DriveLink::portRefused, this, [&](OpenStatus s, int) { messages << s; });
     QVERIFY(h.waitUntil([&] { return h.link().portStatus().contains(said); }, 3000));
     h.idle(300);
     if (busy) {

@@ -1,61 +1,46 @@
-// The link: frames, the receive steps, the one slot, the poll, the time-out,
-// the port and the status strip, driven through the in-memory port.
+// The link: frames, the receive steps, the one slot, the poll, the time-out
+// and the port, driven through the in-memory port, without a window: the
+// tick is the link's own; the status strip has its test among the windows.
 
-#include "common/shape.h"
-#include "app/titlebar.h"
 #include "linktestutil.h"
 
-#include <QLabel>
 #include <QTest>
-#include <memory>
 
-// The link and the status strip, driven through the in-memory port.
+// The link, driven through the in-memory port.
 struct Rig : LinkRig {
     QString tag = QStringLiteral("1");
-    QString caption = QStringLiteral("ORVEX");
-    std::unique_ptr<TitleBar> bar;
-    QStringList decoded;         // each reply as its decoder saw it; "*" marks the catch-all
-    QStringList chain;           // the requests the "R" decoder builds, one a reply
-    QStringList duringQuestion;  // steps taken while the question is open
-    bool retryAnswer = true;
+    QStringList decoded;  // each reply as its decoder saw it; "*" marks the catch-all
+    QStringList chain;    // the requests the "R" decoder builds, one a reply
     int questions = 0;
     int portMessages = 0;
-    int portDialogs = 0;
     int abandons = 0;
 
     Rig()
     {
         link.setActiveTagSource([this] { return tag; });
         for (const char *kw : {"S", "VV", "R", "W", "ERR", "IO", "ALM", "MON", "T"})
-            link.setDecoder(QString::fromLatin1(kw), [this] { seen(QString()); });
-        link.setDecoder(QStringLiteral("R"), [this] {
-            seen(QString());
+            link.setDecoder(QString::fromLatin1(kw), [this](const Reply &r) { seen(QString(), r); });
+        link.setDecoder(QStringLiteral("R"), [this](const Reply &r) {
+            seen(QString(), r);
             if (!chain.isEmpty()) link.setCommandText(chain.takeFirst());
         });
-        link.setCatchAll([this] { seen(QStringLiteral("*")); });
+        link.setCatchAll([this](const Reply &r) { seen(QStringLiteral("*"), r); });
         link.setPollBuilder(QStringLiteral("2"), [this] { link.setCommand("VV;FFFF0000;FFFF0000;", "VV"); });
         link.setPollBuilder(QStringLiteral("4"), [this] { link.setCommand("MON;0", "MON"); });
         link.addAbandonHandler([this] { ++abandons; });
-        link.askRetry = [this] {
-            ++questions;
-            run(duringQuestion);
-            return retryAnswer;
-        };
-        link.showPortError = [this](OpenStatus, int) { ++portMessages; };
-        link.showPortDialog = [this] { ++portDialogs; };
-        bar = std::make_unique<TitleBar>(link);
-        bar->TimerDateTime.stop();
-        bar->setCaption = [this](const QString &c) { caption = c; };
-        bar->caption = [this] { return caption; };
+        QObject::connect(&link, &DriveLink::replyLost, &link, [this] { ++questions; });
+        QObject::connect(&link, &DriveLink::portRefused, &link, [this] {
+            ++portMessages;
+            link.resumeOpening();  // the message read and the dialog left
+        });
     }
-    void seen(const QString &mark)
+    void seen(const QString &mark, const Reply &r)
     {
-        const QByteArray &buf = link.state().RecvBuf;
-        decoded << mark + QString::fromLatin1(buf.mid(1, buf.size() - 2));
+        decoded << mark + QString::fromLatin1(r.raw.mid(1, r.raw.size() - 2));
     }
     void tick(int n = 1)
     {
-        for (int i = 0; i < n; ++i) bar->TimerDateTime_Timer();
+        for (int i = 0; i < n; ++i) link.tick();
     }
     // Opens the port with the first tick and forgets the opening "S".
     void open()
@@ -72,13 +57,13 @@ struct Rig : LinkRig {
     //   into the slot, "chain TEXT" the next request of the "R" decoder;
     //   "tick N", "=N" N requests written so far;
     //   "begin OWNER" / "!begin OWNER" a transfer starts / is refused, "end";
-    //   "sw HEX" the status word, "offline N", "close" the port dialog closes
-    //   the port, "vanish" the port goes away, "open STATUS" how the next
-    //   openings end; "caption TEXT", "strip TEXT" what the status strip says
-    //   of the port contains TEXT, "answer TEXT" its word on the drive's
-    //   answer ("No reply" or nothing), "asked N" port messages and dialogs
-    //   so far, "dropped" the status word is clear and nothing waits in the
-    //   slot.
+    //   "word HEX" the status word is HEX;
+    //   "offline N", "close" the port dialog closes the port, "vanish" the
+    //   port goes away, "open STATUS" how the next openings end; "strip
+    //   TEXT" what the link says of the port contains TEXT, "answer" /
+    //   "answer No reply" whether the drive is said not to answer, "asked N"
+    //   port messages so far, "dropped" the status word is clear and
+    //   nothing waits in the slot.
     void run(const QStringList &steps)
     {
         for (const QString &s : steps) {
@@ -99,16 +84,15 @@ struct Rig : LinkRig {
                 QVERIFY(link.state().RecvBuf.size() <= DriveLink::MaxReplyLength);
                 QCOMPARE(link.state().InReply, quint8(0));
             }
-            else if (s.startsWith(u"sw ")) link.state().StatusWord = arg.toUInt(nullptr, 16);
             else if (s.startsWith(u"tag")) tag = arg;
+            else if (s.startsWith(u"word ")) QCOMPARE(link.state().StatusWord, arg.toUInt(nullptr, 16));
             else if (s.startsWith(u"offline ")) settings.OfflineMode = qint16(arg.toInt());
             else if (s == u"close") link.closePort();
             else if (s == u"vanish") port.vanish(QStringLiteral("unplugged"));
             else if (s.startsWith(u"open ")) port.nextOpen = {OpenStatus(arg.toInt()), QStringLiteral("gone")};
-            else if (s.startsWith(u"caption ")) QCOMPARE(caption, arg);
-            else if (s.startsWith(u"strip ")) QVERIFY(bar->LblPort->text().contains(arg));
-            else if (s.startsWith(u"answer")) QCOMPARE(bar->LblNoReply->text(), arg);
-            else if (s.startsWith(u"asked ")) QCOMPARE(portMessages + portDialogs, arg.toInt());
+            else if (s.startsWith(u"strip ")) QVERIFY(link.portStatus().contains(arg));
+            else if (s.startsWith(u"answer")) QCOMPARE(link.noReply(), !arg.isEmpty());
+            else if (s.startsWith(u"asked ")) QCOMPARE(portMessages, arg.toInt());
             else if (s == u"dropped") QVERIFY(link.state().StatusWord == 0 && link.state().PendingCmd.isEmpty());
             else QFAIL(qPrintable(QStringLiteral("unknown step ") + s));
         }
@@ -128,7 +112,6 @@ private Q_SLOTS:
     void timeout();
     void opening_data();
     void opening();
-    void lamps();
     void receiveTakesRunsAsCharacters();
 };
 
@@ -240,6 +223,15 @@ void TstDriveLink::exchange_data()
                                                          << QStringList{"EMCON"} << QStringList() << 0;
     QTest::newRow("stop after the port comes back") << QStringList{"cmd JOGOFF", "vanish", "tick 1", "<S;0"}
                                                     << QStringList{"S", "JOGOFF"} << QStringList{"S;0"} << 0;
+    // So do the stops kept behind it, though the port dialog closed the
+    // port while it was gone already.
+    QTest::newRow("kept stops after the port comes back")
+        << QStringList{"cmd HSOFF", "cmd JOGOFF", "vanish", "close", "tick 1", "<S;0", "<HSOFF", "<JOGOFF"}
+        << QStringList{"S", "HSOFF", "JOGOFF", "S"} << QStringList{"S;0", "*HSOFF", "*JOGOFF"} << 0;
+    // The link decodes the status word of every "S" reply it dispatches.
+    QTest::newRow("status word")
+        << QStringList{"<S;80800000;1", "word 80800000", "<IO;0", "word 80800000", "<S;0800000", "word 800000"}
+        << QStringList{"S", "IO", "S"} << QStringList{"S;80800000;1", "IO;0", "S;0800000"} << 0;
     // A lost "S" is declared on the 16th tick, silently; any reply restarts the count.
     QTest::newRow("time-out on the 16th tick")
         << QStringList{"tick 15", "=0", "tick 1", "=1", "tick 10", "<S;0", "tick 15", "=2"}
@@ -259,19 +251,20 @@ void TstDriveLink::exchange_data()
     QTest::newRow("one transfer at a time") << QStringList{"begin points", "!begin params", "end", "begin params"}
                                             << QStringList() << QStringList() << 0;
     // Offline: the port dialog closes the port (a transfer is abandoned);
-    // the caption turns within the tick, nothing is sent or opened, and a
-    // transfer started offline is abandoned too. Back online, "S" goes out.
+    // within the tick the status word clears and nothing is sent or opened,
+    // and a transfer started offline is abandoned too. Back online, "S" goes
+    // out.
     const QString ok = QString::number(int(OpenStatus::Ok));
     QTest::newRow("offline and back") << QStringList{
-        "sw 80000000", "begin params", "cmd R;0", "close", "offline 1", "cmd SVON", "tick 1",
-        "caption ORVEX (Offline Mode)", "dropped", "=0", "begin points", "tick 1", "offline 0", "tick 1", "caption ORVEX"}
-        << QStringList{"S"} << QStringList() << 2;
+        "<S;80000000", "begin params", "cmd R;0", "close", "offline 1", "cmd SVON", "tick 1",
+        "strip Offline", "dropped", "=1", "begin points", "tick 1", "offline 0", "tick 1", "strip COM1"}
+        << QStringList{"S", "S"} << QStringList{"S;80000000"} << 2;
     // A port that vanishes is retried on each tick without a message; once
     // back, errors are reported again.
     QTest::newRow("lost port retried silently") << QStringList{
         "begin points", "vanish", "strip lost", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30",
         "asked 0", "=0", "open " + ok, "tick 1", "=1", "close", "open " + QString::number(int(OpenStatus::InUse)),
-        "tick 1", "asked 2"} << QStringList{"S"} << QStringList() << 1;
+        "tick 1", "asked 1"} << QStringList{"S"} << QStringList() << 1;
     QTest::newRow("broken chain given up")
         << QStringList{"begin params", "cmd R;0", "cmd SVON", "<S;0", "<SVON", "begin params", "cmd R;0", "<S;0"}
         << QStringList{"SVON", "S", "R;0"} << QStringList{"S;0", "*SVON", "S;0"} << 1;
@@ -312,11 +305,26 @@ void TstDriveLink::timeout_data()
         QTest::addRow("%s retry", kw) << kw << none << true << none << none << QStringList{kw} << 1;
         QTest::addRow("%s cancel", kw) << kw << none << false << none << none << QStringList{"S"} << 1;
     }
-    // A jog stopped while the reply is lost stops: after the lost request
-    // again (Retry), or instead of the poll (Cancel), even when a transfer
-    // is given up; the transfer's own next request is not sent.
-    QTest::newRow("jog stop, retry") << "PJOG" << QStringList{"cmd JOGOFF"} << true << none << QStringList{"<PJOG"}
-                                     << QStringList{"PJOG", "JOGOFF"} << 1;
+    // A stop queued while the reply is lost, or while the question is open,
+    // goes out first: before the lost request again (Retry), or instead of
+    // the poll (Cancel), even when a transfer is given up; the transfer's own
+    // next request is not sent. A lost request that would undo the stop (a
+    // jog after "JOGOFF"...) is not written again: the stop stands.
+    QTest::newRow("jog stop, retry") << "PJOG" << QStringList{"cmd JOGOFF"} << true << none << QStringList{"<JOGOFF"}
+                                     << QStringList{"JOGOFF", "S"} << 1;
+    for (const auto &[start, stop] : {std::pair{"HSON", "HSOFF"}, std::pair{"SVON", "SVOFF"}, std::pair{"EMCOFF", "EMCON"}})
+        QTest::addRow("%s undone by %s while asking", start, stop)
+            << start << none << true << QStringList{QStringLiteral("cmd ") + stop, "=1"}
+            << QStringList{QStringLiteral("<") + stop} << QStringList{stop, "S"} << 1;
+    QTest::newRow("stop before the retried request") << "TRST" << QStringList{"cmd SVOFF"} << true << none
+                                                     << QStringList{"<SVOFF"} << QStringList{"SVOFF", "TRST"} << 1;
+    QTest::newRow("stops while asking, retry")
+        << "R;2" << none << true << QStringList{"cmd JOGOFF", "cmd STRON", "cmd EMCON", "=1"}
+        << QStringList{"<JOGOFF", "<EMCON"} << QStringList{"JOGOFF", "EMCON", "R;2"} << 1;
+    QTest::newRow("stops while asking, cancel") << "R;2" << none << false << QStringList{"cmd SVOFF", "=1"}
+                                                << QStringList{"<SVOFF"} << QStringList{"SVOFF", "S"} << 1;
+    QTest::newRow("button while asking, retry") << "TRST" << none << true << QStringList{"cmd ARST", "=1"}
+                                                << QStringList{"<TRST"} << QStringList{"TRST", "ARST"} << 1;
     QTest::newRow("jog stop, cancel") << "PJOG" << QStringList{"cmd JOGOFF"} << false << none
                                       << QStringList{"<JOGOFF"} << QStringList{"JOGOFF", "S"} << 1;
     QTest::newRow("button, cancel") << "TRST" << QStringList{"cmd ARST"} << false << none << none
@@ -345,13 +353,19 @@ void TstDriveLink::timeout()
     Rig r;
     r.open();
     r.link.setCommandText(lost);
-    reply(r.port, "S;0");
-    r.link.state().StatusWord = 0x80000000u;
-    r.link.state().XferIndex = 2;
-    r.retryAnswer = retry;
-    r.duringQuestion = during;
+    reply(r.port, "S;80000000");  // servo on; the request goes out
+    QCOMPARE(r.link.state().StatusWord, 0x80000000u);
+    r.link.setXferIndex(2);
     r.run(before);
     r.tick(16);
+    // The link waits for the answer and sends nothing meanwhile.
+    QCOMPARE(r.link.awaitingDecision(), questions > 0);
+    r.run(during);
+    if (r.link.awaitingDecision()) {
+        if (retry) r.link.retry();
+        else r.link.giveUp();
+    }
+    QVERIFY(!r.link.awaitingDecision());
     r.run(then);
     QCOMPARE(requests(r.port), QStringList{lost} + after);
     if (after.first() == lost) QCOMPARE(r.port.written.at(1), r.port.written.first());
@@ -382,55 +396,19 @@ void TstDriveLink::opening()
     r.tick();
     QCOMPARE(r.port.lastOpenedPort, 7);
     QCOMPARE(r.portMessages, asks ? 1 : 0);
-    QCOMPARE(r.portDialogs, asks ? 1 : 0);
     QCOMPARE(r.settings.PortNo, qint16(asks ? 1 : 7));
     if (status == int(OpenStatus::Ok)) {
         QCOMPARE(r.port.written, QList<QByteArray>{QByteArray("\x02S\x04")});
         QCOMPARE(r.settings.SavedPortNo, qint16(7));
-        QCOMPARE(r.caption, QStringLiteral("ORVEX"));
         return;
     }
     QCOMPARE(r.settings.SavedPortNo, qint16(1));
-    QVERIFY(r.bar->LblPort->text().contains(QStringLiteral("why")));
+    QVERIFY(r.link.portStatus().contains(QStringLiteral("why")));
     r.tick();
     QCOMPARE(r.port.openCount, 2);  // tried again at the next tick
     r.port.nextOpen = {};
     r.tick();
     QCOMPARE(requests(r.port), QStringList{"S"});
-}
-
-void TstDriveLink::lamps()
-{
-    Rig r;
-    r.open();
-    // Alarm: dark for three ticks, lit for two.
-    r.link.state().StatusWord = 1u << 23;
-    QList<bool> lit;
-    for (int i = 0; i < 10; ++i) {
-        r.tick();
-        reply(r.port, "S;0");  // keep the time-out away
-        lit << (r.bar->ShpRed->fillColor() == QColor(255, 0, 0));
-    }
-    QCOMPARE(lit, (QList<bool>{false, true, true, false, false, false, true, true, false, false}));
-    QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(Qt::black));
-    // Beside the lamp, the alarm by name once an "ALM" reply has told it.
-    QCOMPARE(r.bar->LblAlarmName->text(), QStringLiteral("Alarm"));
-    r.bar->setPresentAlarms(0x82);
-    r.tick();
-    QCOMPARE(r.bar->LblAlarmName->text(), QStringLiteral("Over Load(01), Excessive Deviation(07)"));
-
-    r.link.state().StatusWord = (1u << 15) | (1u << 31);
-    r.tick();
-    QCOMPARE(r.bar->ShpGreen->fillColor(), QColor(0, 255, 0));
-    QCOMPARE(r.bar->LblAlarmName->text(), QString());  // no alarm, no name
-    const auto svon = [&](QPalette::ColorRole role) { return r.bar->LblSVON->palette().color(role); };
-    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
-    // Switching to offline darkens SVON one tick later.
-    r.settings.OfflineMode = 1;
-    r.tick();
-    QCOMPARE(svon(QPalette::Window), QColor(255, 0, 0));
-    r.tick();
-    QCOMPARE(svon(QPalette::Window), QColor(Qt::black));
 }
 
 // Bytes handed over in pieces of any size are taken exactly as the same
@@ -443,10 +421,10 @@ void TstDriveLink::receiveTakesRunsAsCharacters()
         Side()
         {
             for (const char *kw : {"S", "IO", "ALM"})
-                link.setDecoder(QString::fromLatin1(kw), [this] {
-                    decoded << link.state().CmdName + u'|' + QString::fromLatin1(link.state().RecvBuf.toHex());
+                link.setDecoder(QString::fromLatin1(kw), [this](const Reply &r) {
+                    decoded << r.keyword + u'|' + QString::fromLatin1(r.raw.toHex());
                 });
-            link.setCatchAll([this] { decoded << QStringLiteral("*") + QString::fromLatin1(link.state().RecvBuf.left(40)); });
+            link.setCatchAll([this](const Reply &r) { decoded << QStringLiteral("*") + QString::fromLatin1(r.raw.left(40)); });
             link.setActiveTagSource([] { return QStringLiteral("1"); });
             link.OpenPort();
         }

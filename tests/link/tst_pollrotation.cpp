@@ -55,7 +55,10 @@ void TstPollRotation::poll()
     QFETCH(int, questions);
     LinkRig r;
     int asked = 0;
-    r.link.askRetry = [&] { return ++asked < 0; };  // Cancel
+    QObject::connect(&r.link, &DriveLink::replyLost, &r.link, [&] {
+        ++asked;
+        r.link.giveUp();  // Cancel
+    });
     r.link.setPollBuilder(QStringLiteral("2"), [&] { r.link.setCommand("VV", "VV"); });
     r.link.setPollBuilder(QStringLiteral("3"), [&] { r.link.setCommand("T", "T"); }, DriveLink::PollTurn::ActiveOnly);
     r.link.setPollBuilder(QStringLiteral("4"), [&] { r.link.setCommand("MON", "MON"); });

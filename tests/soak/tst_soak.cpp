@@ -289,15 +289,15 @@ void TstSoak::faultsForABoundedTime()
     m_dir = h.workDir();
     // A refused transfer or a refused file is told in a box; it is read and closed.
     const ModalAnswerer boxes;
-    h.link().askRetry = [this] {
+    h.retryLostReply = [this] {
         ++m_n.questions;
         const bool retry = m_rng.bounded(2) == 0;
         m_n.retries += retry;
         return retry;
     };
     h.link().addAbandonHandler([this] { ++m_n.abandoned; });
-    connect(&h.link(), &DriveLink::replyDecoded, this, [this, &h] {
-        if (h.link().state().CmdName == u"S") ++m_polls;
+    connect(&h.link(), &DriveLink::replyDecoded, this, [this](const Reply &reply) {
+        if (reply.keyword == u"S") ++m_polls;
     });
     QVERIFY(h.waitUntil([&] { return m_polls > 0; }, 10000));
 

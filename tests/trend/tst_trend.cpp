@@ -364,8 +364,8 @@ void TstTrend::poll()
     QString tag = QStringLiteral("trend");
     QStringList panelSeen;
     rig.link.setActiveTagSource([&] { return tag; });
-    rig.link.setDecoder(QStringLiteral("MON"), [&] {
-        const QByteArray &b = rig.link.state().RecvBuf;
+    rig.link.setDecoder(QStringLiteral("MON"), [&](const Reply &reply) {
+        const QByteArray &b = reply.raw;
         panelSeen << QString::fromLatin1(b.mid(1, b.size() - 2));
     });
     rig.link.setPollBuilder(QStringLiteral("4"), [&] { rig.link.setCommand("MON;0", "MON"); });

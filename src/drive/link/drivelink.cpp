@@ -41,126 +41,102 @@ DriveLink::DriveLink(PortSettings &settings, SerialIo &port, QObject *parent)
     setPollBuilder(QStringLiteral("1"), [this] { MakeCmdIO(); });
 }
 
-void DriveLink::setCommand(QByteArrayView text, const QString &cmdName)
+// ---- requests into the queue ----------------------------------------------------
+
+void DriveLink::put(QByteArrayView text, const QString &cmdName, LinkClient *client, bool fromPoll)
 {
-    // A stop request is never dropped: what replaces it waits behind it.
     QByteArray scratch;
-    const QByteArray &framed = framedText(text, scratch);
-    const bool held = std::any_of(m_held.cbegin(), m_held.cend(), [this](const Held &h) { return h.framed == m_s.PendingCmd; });
-    if (IsStopRequest(RequestKeyword(m_s.PendingCmd)) && m_s.PendingCmd != framed && !held)
-        m_held.append({m_s.PendingCmd, nullptr});
-    QPointer<LinkClient> replaced = std::exchange(m_pendingClient, nullptr);
-    if (replaced && m_pendingDeferred) {
-        // It waited only because a stop went first: it keeps its turn.
-        m_held.append({m_s.PendingCmd, replaced});
-        replaced = nullptr;
-    }
-    m_pendingDeferred = false;
-    m_pollForBackground = false;
-    m_s.PendingCmd = framed;  // the text, framed once
+    const QByteArray &framed = framedText(text, scratch);  // the text, framed once
+    m_s.PendingCmd = framed;
+    std::optional<Request> displaced =
+        m_queue.put(Request{framed, client, client != nullptr, RequestKindOf(RequestKeyword(framed), fromPoll)});
     if (!cmdName.isEmpty()) m_s.CmdName = cmdName;
     // A client's request that was waiting will not go out now.
-    if (replaced) replaced->lost();
+    if (displaced && displaced->owner) displaced->owner->lost();
 }
+
+void DriveLink::setCommand(QByteArrayView text, const QString &cmdName) { put(text, cmdName, nullptr, false); }
 
 void DriveLink::setClientCommand(LinkClient *client, const QString &text, const QString &cmdName)
 {
-    setCommandText(text, cmdName);
-    m_pendingClient = client;
+    put(text.toLatin1(), cmdName, client, false);
 }
 
-void DriveLink::FrameCmd() { m_s.PendingCmd = ::FrameCmd(m_s.PendingCmd); }
+void DriveLink::MakeCmdS() { put("S", QStringLiteral("S"), nullptr, true); }
+void DriveLink::MakeCmdALM() { put("ALM", QStringLiteral("ALM"), nullptr, true); }
+void DriveLink::MakeCmdIO() { put("IO", QStringLiteral("IO"), nullptr, true); }
 
-void DriveLink::MakeCmdS() { setCommand("S", QStringLiteral("S")); }
-void DriveLink::MakeCmdALM() { setCommand("ALM", QStringLiteral("ALM")); }
-void DriveLink::MakeCmdIO() { setCommand("IO", QStringLiteral("IO")); }
-
-void DriveLink::SendPending()
+bool DriveLink::askBeforePoll(QByteArrayView text, const QString &cmdName)
 {
-    const QByteArray framed = m_s.PendingCmd;
-    LinkClient *client = std::exchange(m_pendingClient, nullptr);
-    const bool background = std::exchange(m_pollForBackground, false);
-    m_pendingDeferred = false;
-    m_s.PendingCmd.clear();
-    sendFramed(framed, client);
-    m_inFlightBackground = background;
-}
-
-void DriveLink::sendFramed(const QByteArray &framed, LinkClient *client)
-{
-    m_inFlightClient = client;
-    m_inFlightOwned = client != nullptr;
-    m_inFlightBackground = false;
-    m_s.AwaitReply = 1;
-    m_s.TimeoutTicks = 0;
-    m_s.LastCmd = framed;
-    const QByteArrayView keyword = RequestKeyword(framed);
-    if (keyword == "PJOG" || keyword == "NJOG") m_jogStarted = true;
-    else if (keyword == "JOGOFF") m_jogStarted = false;
-    else if (keyword == "HSON") m_highSpeedOn = true;
-    else if (keyword == "HSOFF") m_highSpeedOn = false;
-    m_port.write(framed);
-}
-
-void DriveLink::sendHeld()
-{
-    const Held h = m_held.takeFirst();
-    if (m_pendingClient) m_pendingDeferred = true;
-    sendFramed(h.framed, h.client);
-}
-
-bool DriveLink::sendWaiting()
-{
-    if (!m_held.isEmpty()) {
-        sendHeld();
-        return true;
-    }
-    if (m_s.PendingCmd.isEmpty()) return false;
-    SendPending();
+    if (!m_port.isOpen() || m_queue.slot() || !m_transferOwner.isEmpty() || stopOutstanding()) return false;
+    put(text, cmdName, nullptr, true);
     return true;
 }
 
 void DriveLink::withdraw(LinkClient *client)
 {
-    if (m_pendingClient == client) {
-        m_pendingClient = nullptr;
+    m_queue.withdraw(client);
+    syncPending();
+}
+
+void DriveLink::syncPending()
+{
+    const Request *slot = m_queue.slot();
+    if (!slot) m_s.PendingCmd.clear();
+    else if (m_s.PendingCmd != slot->framed) m_s.PendingCmd = slot->framed;
+}
+
+// ---- writing ---------------------------------------------------------------------
+
+void DriveLink::SendPending()
+{
+    if (const Request *r = m_queue.takeSlot()) {
         m_s.PendingCmd.clear();
+        write(*r);
     }
 }
 
-bool DriveLink::noReply() const
+bool DriveLink::sendWaiting()
 {
-    return m_port.isOpen() && (m_lostInARow >= 2 || (m_sinceReply.isValid() && m_sinceReply.elapsed() > NoReplyMs));
+    const Request *r = m_queue.takeNext();
+    if (!r) return false;
+    syncPending();
+    write(*r);
+    return true;
 }
 
-bool DriveLink::stopOutstanding() const
+void DriveLink::write(const Request &request)
 {
-    const bool held = std::any_of(m_held.cbegin(), m_held.cend(),
-                                  [](const Held &h) { return IsStopRequest(RequestKeyword(h.framed)); });
-    return held || IsStopRequest(RequestKeyword(m_s.PendingCmd))
-        || (m_s.AwaitReply != 0 && IsStopRequest(RequestKeyword(m_s.LastCmd)));
+    m_s.AwaitReply = 1;
+    m_s.TimeoutTicks = 0;
+    if (!m_s.LastCmd.isSharedWith(request.framed)) m_s.LastCmd = request.framed;
+    const QByteArrayView keyword = request.keyword();
+    if (keyword == "PJOG" || keyword == "NJOG") m_jogStarted = true;
+    else if (keyword == "JOGOFF") m_jogStarted = false;
+    else if (keyword == "HSON") m_highSpeedOn = true;
+    else if (keyword == "HSOFF") m_highSpeedOn = false;
+    m_port.write(request.framed);
 }
 
 void DriveLink::SendNext()
 {
-    if (!m_held.isEmpty()) {
-        sendHeld();
+    if (m_queue.waiting()) {
+        sendWaiting();
         return;
     }
-    if (m_s.PendingCmd.isEmpty()) {
-        // A running transfer leaves its next request here at every turn.
-        // Without one, something replaced it (a button pressed within the
-        // same exchange, the port opening): the chain is broken and would
-        // hold its buttons disabled for good, so it is given up.
-        if (!m_transferOwner.isEmpty()) abandonTransfer();
-        if (m_pollsHeld) return;
-        PollRequest();
-    }
+    // A running transfer leaves its next request in the slot at every turn.
+    // Without one, something replaced it (a button pressed within the same
+    // exchange, the port opening): the chain is broken and would hold its
+    // buttons disabled for good, so it is given up.
+    if (!m_transferOwner.isEmpty()) abandonTransfer();
+    if (m_pollsHeld) return;
+    PollRequest();
     SendPending();
 }
 
 void DriveLink::PollRequest()
 {
+    bool background = false;
     if (m_s.PollToggle == 0) {
         MakeCmdS();
         m_s.PollToggle = 1;
@@ -171,9 +147,13 @@ void DriveLink::PollRequest()
         if (it != m_pollBuilders.cend() && *it) (*it)();
         else MakeCmdS();
         m_s.PollToggle = 0;
-        m_pollForBackground = tag != active;  // its window is not the one the user looks at
+        background = tag != active;  // its window is not the one the user looks at
     }
-    if (m_s.PendingCmd.isEmpty()) MakeCmdS();  // a poll always leaves a request
+    if (!m_queue.slot()) {  // a poll always leaves a request
+        MakeCmdS();
+        background = false;
+    }
+    m_queue.markPoll(background);
 }
 
 QString DriveLink::windowPollTag(const QString &active)
@@ -188,6 +168,13 @@ QString DriveLink::windowPollTag(const QString &active)
     m_lastRotated = NextPollTag(live, m_lastRotated);
     return m_lastRotated;
 }
+
+bool DriveLink::noReply() const
+{
+    return m_port.isOpen() && (m_lostInARow >= 2 || (m_sinceReply.isValid() && m_sinceReply.elapsed() > NoReplyMs));
+}
+
+// ---- receiving -------------------------------------------------------------------
 
 void DriveLink::receive(QByteArrayView bytes)
 {
@@ -242,48 +229,70 @@ void DriveLink::takeChar(char c)
     m_s.InReply = 0;
     m_lostInARow = 0;
     m_sinceReply.start();
-    SplitReply(m_s);
-    dispatch(RequestKeyword(m_s.LastCmd));
-    if (m_questionOpen) {
+    dispatch(SplitReply(m_s));
+    if (m_lostReply != LostReply::None) {
         // The lost reply came after all; the open question decides what is sent.
-        m_lateReply = true;
+        m_lostReply = LostReply::AnsweredMeanwhile;
         return;
     }
     if (!m_port.isOpen()) return;
     SendNext();
 }
 
-void DriveLink::dispatch(QByteArrayView answered)
+void DriveLink::dispatch(int carried)
 {
-    if (m_answered != answered) m_answered = answered.toByteArray();  // mostly the same keyword again
+    // The reply as a value: the positions it did not carry keep what earlier
+    // replies left, as in ReplyField.
+    std::copy_n(m_s.ReplyField.cbegin(), std::min(carried, ReplyFieldCount), m_reply.field.begin());
+    m_reply.carried = carried;
+    if (!m_reply.keyword.isSharedWith(m_s.CmdName)) m_reply.keyword = m_s.CmdName;
+    m_reply.raw = m_s.RecvBuf;
+    m_queue.answerLast(m_reply.request);
     // A client's reply is the client's, but an "ERR" is shown wherever it
     // comes from.
-    const QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr);
-    const bool owned = std::exchange(m_inFlightOwned, false);
+    const QPointer<LinkClient> &client = m_reply.request.owner;
     const bool refusal = m_s.CmdName == u"ERR";
     if (!client || refusal) {
+        if (m_s.CmdName.size() == 1 && m_s.CmdName.at(0) == u'S') m_s.StatusWord = quint32(m_reply.field[0]);
         const auto it = m_decoders.constFind(m_s.CmdName);
         if (it != m_decoders.cend()) {
-            if (*it) (*it)();
+            if (*it) (*it)(m_reply);
         } else if (m_catchAll) {
-            m_catchAll();
+            m_catchAll(m_reply);
         }
     }
     if (client) {
-        if (refusal) client->refused(m_s.ReplyField[0]);
-        else client->replied();
+        if (refusal) client->refused(m_reply.field[0]);
+        else client->replied(m_reply);
     }
     // A drive that refuses a step of a transfer ends the transfer, as the
     // time-out's Cancel does; otherwise its button would stay disabled. A
     // refusal of a poll or a button's request leaves the transfer running,
     // and a job's refusal is the job's (its transfer may have ended).
-    if (refusal && !owned && !m_transferOwner.isEmpty() && IsTransferRequest(answered)) abandonTransfer();
-    Q_EMIT replyDecoded();
+    if (refusal && !m_reply.request.owned && !m_transferOwner.isEmpty() &&
+        m_reply.request.kind == Request::Kind::Transfer)
+        abandonTransfer();
+    Q_EMIT replyDecoded(m_reply);
+}
+
+// ---- the tick and the time-out ----------------------------------------------------
+
+void DriveLink::tick()
+{
+    if (++m_s.BlinkPhase > 4) m_s.BlinkPhase = 0;
+    Q_EMIT blinkStepped();
+    if (m_settings.OfflineMode != 0) {
+        dropAllOffline();
+        return;
+    }
+    countTimeout();
+    if (!portOpen()) OpenPort();
 }
 
 void DriveLink::countTimeout()
 {
-    if (m_uiBusy) return;  // one question at a time
+    // Nothing counts while the user is asked.
+    if (m_lostReply != LostReply::None || m_portWait == PortWait::UserChoice) return;
     ++m_s.TimeoutTicks;
     if (m_s.TimeoutTicks > 15) {
         m_s.TimeoutTicks = 0;
@@ -303,44 +312,72 @@ void DriveLink::LinkTimeout()
     m_s.RecvBuf.clear();
     m_s.InReply = 0;
 
-    if (!isSilentTimeout(m_s.CmdName) && !m_quietTimeouts && !m_inFlightBackground) {
-        m_uiBusy = m_questionOpen = true;
-        m_lateReply = false;
-        const bool retry = askRetry ? askRetry() : false;
-        m_uiBusy = m_questionOpen = false;
-        if (!m_port.isOpen()) return;  // closed or lost meanwhile: already reset
-        if (retry) {
-            // The lost request again; what the user queued meanwhile stays
-            // in the slot and goes out after its reply, before any poll.
-            if (m_lateReply) SendNext();  // answered after all: go on rather than ask twice
-            else sendFramed(m_s.LastCmd, m_inFlightClient);
-            return;
-        }
-        abandonTransfer();
-        loseClients();
-        // The abandoned transfer's next request is no longer wanted; a
-        // command the user queued meanwhile goes out instead of "S".
-        if (IsTransferRequest(RequestKeyword(m_s.PendingCmd))) m_s.PendingCmd.clear();
-        m_s.XferIndex = 0;
-        m_s.AwaitReply = 0;
-        if (sendWaiting()) return;
-    } else {
-        if (QPointer<LinkClient> client = std::exchange(m_inFlightClient, nullptr)) client->lost();
-        if (sendWaiting()) return;
+    if (!isSilentTimeout(m_s.CmdName) && !m_quietTimeouts && !m_queue.last().background) {
+        // The exchange waits here until the user decides.
+        m_lostReply = LostReply::Asked;
+        Q_EMIT replyLost(m_queue.last());
+        return;
     }
+    if (const QPointer<LinkClient> client = m_queue.takeLastOwner()) client->lost();
+    if (sendWaiting()) return;
     m_s.XferIndex = 0;
     m_s.AwaitReply = 0;
     MakeCmdS();
     SendPending();
 }
 
+void DriveLink::retry()
+{
+    if (m_lostReply == LostReply::None) return;
+    const bool answered = m_lostReply == LostReply::AnsweredMeanwhile;
+    m_lostReply = LostReply::None;
+    if (m_port.isOpen()) {
+        if (answered) {
+            SendNext();  // answered after all: go on rather than ask twice
+        } else {
+            // The lost request again, after the stops that wait; what the
+            // user queued meanwhile goes out after its reply, before any poll.
+            // A stop that the request would undo stands: the request is not
+            // written again, and the stops go out.
+            if (!m_queue.retryLast())
+                if (const QPointer<LinkClient> client = m_queue.takeLastOwner()) client->lost();
+            sendWaiting();
+        }
+    }  // closed or lost meanwhile: already reset
+    Q_EMIT decisionTaken();
+}
+
+void DriveLink::giveUp()
+{
+    if (m_lostReply == LostReply::None) return;
+    m_lostReply = LostReply::None;
+    if (m_port.isOpen()) {
+        abandonTransfer();
+        loseClients();
+        // The abandoned transfer's next request is no longer wanted; a
+        // command the user queued meanwhile goes out instead of "S", after
+        // the stops that wait.
+        m_queue.dropTransferStep();
+        syncPending();
+        m_s.XferIndex = 0;
+        m_s.AwaitReply = 0;
+        if (!sendWaiting()) {
+            MakeCmdS();
+            SendPending();
+        }
+    }
+    Q_EMIT decisionTaken();
+}
+
+// ---- the port ----------------------------------------------------------------------
+
 void DriveLink::OpenPort()
 {
-    if (m_uiBusy || m_port.isOpen()) return;
+    if (m_lostReply != LostReply::None || m_portWait == PortWait::UserChoice || m_port.isOpen()) return;
     const int portNo = m_settings.PortNo;
     const OpenResult result = m_port.open(portNo);
     if (result.status == OpenStatus::Ok) {
-        m_portLost = false;
+        m_portWait = PortWait::None;
         m_lostInARow = 0;
         m_sinceReply.start();
         resetExchange();
@@ -350,39 +387,46 @@ void DriveLink::OpenPort()
         m_settings.SavePortSettings();
         return;
     }
-    if (m_portLost) {
+    if (m_portWait == PortWait::Lost) {
         setPortStatus(QStringLiteral("COM%1 lost, waiting for it to come back (%2)").arg(portNo).arg(result.reason));
         return;
     }
     setPortStatus(QStringLiteral("COM%1 not open: %2").arg(portNo).arg(result.reason));
     if (result.status == OpenStatus::Other) return;  // the next tick tries again
 
-    m_uiBusy = true;
-    if (showPortError) showPortError(result.status, portNo);
+    // The user is told and chooses again, from the last settings that worked.
+    m_portWait = PortWait::UserChoice;
     m_settings.RestorePortSettings();
-    if (showPortDialog) showPortDialog();
-    m_uiBusy = false;
+    Q_EMIT portRefused(result.status, portNo);
+}
+
+void DriveLink::resumeOpening()
+{
+    if (m_portWait != PortWait::UserChoice) return;
+    m_portWait = PortWait::None;
+    Q_EMIT openingResumed();
 }
 
 void DriveLink::closePort()
 {
     if (m_port.isOpen()) {
         // A stop the user asked for still reaches the drive; its reply is
-        // not waited for.
-        for (const Held &h : std::as_const(m_held))
-            if (!h.client) m_port.write(h.framed);
-        if (IsStopRequest(RequestKeyword(m_s.PendingCmd))) {
-            m_port.write(m_s.PendingCmd);
-            m_s.PendingCmd.clear();
-        }
+        // not waited for. With the port gone already, the stops wait for
+        // the next opening, which sends them after its "S".
+        const QList<Request> stops = m_queue.takeStops();
+        for (const Request &stop : stops) m_port.write(stop.framed);
+        syncPending();
         m_port.close();
+        for (const Request &stop : stops)
+            if (stop.owner) stop.owner->lost();
     }
+    // Told of their loss, clients end their jobs; none queues anew from there
+    // (a window starts a next job only on one that is done), so one pass
+    // finds every client's request.
     loseClients();
-    m_held.clear();
-    m_portLost = false;
+    m_portWait = PortWait::None;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
-    loseClients();
     setPortStatus(QString());
 }
 
@@ -390,19 +434,20 @@ void DriveLink::dropAllOffline()
 {
     m_s.StatusWord = 0;
     m_s.RecvBuf.clear();
+    loseClients();  // once, as in closePort()
+    // Nothing can be sent: the drive is not on the line.
+    m_queue.dropWaiting();
+    m_queue.forgetLast();
     m_s.PendingCmd.clear();
     m_s.LastCmd.clear();
-    loseClients();
-    m_held.clear();  // nothing can be sent: the drive is not on the line
     // A transfer started offline can never be answered.
     if (!m_transferOwner.isEmpty()) abandonTransfer();
-    loseClients();
     if (m_portStatus != u"Offline") setPortStatus(QStringLiteral("Offline"));
 }
 
 void DriveLink::onPortLost(const QString &reason)
 {
-    m_portLost = true;
+    m_portWait = PortWait::Lost;
     resetExchange();
     if (!m_transferOwner.isEmpty()) abandonTransfer();
     loseClients();
@@ -417,7 +462,17 @@ void DriveLink::resetExchange()
     m_s.TimeoutTicks = 0;
 }
 
-void DriveLink::setDecoder(const QString &keyword, Handler decoder) { m_decoders.insert(keyword, std::move(decoder)); }
+void DriveLink::loseClients()
+{
+    const QList<QPointer<LinkClient>> owners = m_queue.dropClients();
+    syncPending();
+    for (const QPointer<LinkClient> &c : owners)
+        if (c) c->lost();
+}
+
+// ---- registration and transfers -----------------------------------------------------
+
+void DriveLink::setDecoder(const QString &keyword, Decoder decoder) { m_decoders.insert(keyword, std::move(decoder)); }
 
 void DriveLink::setPollBuilder(const QString &tag, Handler builder, PollTurn turn)
 {
@@ -441,31 +496,6 @@ void DriveLink::abandonTransfer()
     m_s.XferIndex = 0;
     if (job) job->lost();
     for (const Handler &h : m_abandonHandlers) h();
-}
-
-void DriveLink::loseClients()
-{
-    const QPointer<LinkClient> inFlight = std::exchange(m_inFlightClient, nullptr);
-    const QPointer<LinkClient> pending = std::exchange(m_pendingClient, nullptr);
-    if (pending) m_s.PendingCmd.clear();  // a job's request goes nowhere now
-    m_pendingDeferred = false;
-    QList<QPointer<LinkClient>> held;
-    for (qsizetype i = m_held.size() - 1; i >= 0; --i)
-        if (m_held[i].client) held.prepend(m_held.takeAt(i).client);
-    if (inFlight) inFlight->lost();
-    if (pending) pending->lost();
-    for (const QPointer<LinkClient> &c : held)
-        if (c) c->lost();
-}
-
-void DriveLink::tick()
-{
-    if (m_settings.OfflineMode != 0) {
-        dropAllOffline();
-        return;
-    }
-    countTimeout();
-    if (!portOpen()) OpenPort();
 }
 
 void DriveLink::setPortStatus(const QString &text)

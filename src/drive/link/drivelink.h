@@ -1,19 +1,25 @@
 #pragma once
 // The drive link: one request in flight at a time. It takes received bytes one
-// character at a time, splits each finished reply and hands it to the decoder
-// registered for its keyword, then sends the next request: the one waiting in
-// the single PendingCmd slot, else the next poll request. It knows no window:
+// character at a time, splits each finished reply and hands it, as a value,
+// to the decoder registered for its keyword (or to the client whose request
+// it answers), then sends the next request: a stop kept waiting, else the one
+// in the single PendingCmd slot, else the next poll request. The requests
+// waiting and in flight are values in one RequestQueue. It knows no window:
 // windows register decoders, poll builders and a handler for an abandoned
-// transfer, and the main window tells it which tag is active.
+// transfer, the main window tells it which tag is active, and what the user
+// must decide (a lost reply, a port that cannot be opened) it announces and
+// waits for; it never waits inside a call.
 
+#include "linkclient.h"
 #include "linkstate.h"
 #include "portsettings.h"
+#include "request.h"
+#include "requestqueue.h"
 #include "serialio.h"
 
 #include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QHash>
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -22,33 +28,18 @@
 #include <functional>
 #include <vector>
 
-// One who sends requests of its own through the link (a job): the replies
-// to them come to it instead of to their keywords' decoders, and it hears
-// when one of them will never be answered.
-class LinkClient : public QObject {
-    Q_OBJECT
-public:
-    using QObject::QObject;
-    // Its request was answered; the reply is split in the link's state.
-    virtual void replied() = 0;
-    // Its request was answered "ERR" with this code (the reply has also been
-    // shown as every "ERR" is).
-    virtual void refused(qint32 code) = 0;
-    // Its request will not be answered: the lost reply was given up, the
-    // port went away, was closed or went offline, or another request took
-    // its place in the slot before it went out.
-    virtual void lost() = 0;
-};
-
 class DriveLink : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void()>;
+    using Decoder = std::function<void(const Reply &)>;
 
     DriveLink(PortSettings &settings, SerialIo &port, QObject *parent = nullptr);
 
-    LinkState &state() { return m_s; }
+    // The link state, for reading: only the link writes it.
     const LinkState &state() const { return m_s; }
+    // The requests waiting and the one written last.
+    const RequestQueue &requests() const { return m_queue; }
     PortSettings &settings() { return m_settings; }
     SerialIo &port() { return m_port; }
 
@@ -60,13 +51,19 @@ public:
     void setCommandText(const QString &text, const QString &cmdName = {}) { setCommand(text.toLatin1(), cmdName); }
     // The same for a client's request: its reply goes to the client.
     void setClientCommand(LinkClient *client, const QString &text, const QString &cmdName);
-    // The client's request waiting in the slot is taken back (the reply to
-    // one in flight still reaches it, to be ignored).
+    // The client's requests waiting are taken back (the reply to one in
+    // flight still reaches it, to be ignored).
     void withdraw(LinkClient *client);
-    void FrameCmd();
     void MakeCmdS();
     void MakeCmdALM();
     void MakeCmdIO();
+    // A one-off request of one who watches the replies (the alarm log asks
+    // "ALM" for the names of an alarm the status shows): queued only into an
+    // empty slot with the port open, no transfer running and no stop
+    // outstanding, so it replaces nothing; it goes out at the next turn of the
+    // link, before the poll's next request, and its reply goes to the
+    // keyword's decoder like any. False when it was not queued.
+    bool askBeforePoll(QByteArrayView text, const QString &cmdName);
 
     // --- the turn of the link ---------------------------------------------
     void SendPending();
@@ -79,20 +76,32 @@ public:
     void receive(QByteArrayView bytes);
 
     // --- the 100 ms tick ----------------------------------------------------
-    // The link's part of the tick: offline, everything is dropped; online,
-    // the time-out counts and a closed port is opened.
+    // The link's part of the tick: BlinkPhase steps (blinkStepped() tells the
+    // status strip to colour its lamps); then offline, everything is dropped;
+    // online, the time-out counts and a closed port is opened.
     void tick();
-    // Online: count towards the time-out and declare a lost reply.
-    void countTimeout();
-    // Offline: the status word is cleared and nothing waits or is collected.
-    void dropAllOffline();
     bool portOpen() const { return m_port.isOpen(); }
-    // The port dialog closes the port; a running transfer is abandoned.
+    // The port dialog closes the port; a running transfer is abandoned. The
+    // stops that wait are written first when the port is open, and kept for
+    // the next opening when it is gone.
     void closePort();
 
+    // --- what the link waits for ---------------------------------------------
+    // After replyLost(): the lost request is written again (stops that wait
+    // go first; one that the request would undo stands, and the request is
+    // not written again), or given up: a transfer is abandoned, the clients
+    // hear of it, and what waits goes out, else "S".
+    void retry();
+    void giveUp();
+    bool awaitingDecision() const { return m_lostReply != LostReply::None; }
+    // After portRefused(): the user has read the message and left the port
+    // dialog; the next tick tries to open the port again.
+    void resumeOpening();
+    bool awaitingPortChoice() const { return m_portWait == PortWait::UserChoice; }
+
     // --- registration -------------------------------------------------------
-    void setDecoder(const QString &keyword, Handler decoder);
-    void setCatchAll(Handler decoder) { m_catchAll = std::move(decoder); }
+    void setDecoder(const QString &keyword, Decoder decoder);
+    void setCatchAll(Decoder decoder) { m_catchAll = std::move(decoder); }
     // A window's poll request. One that may go out only while its window is
     // the active one (the waveform capture's) never joins the rotation below.
     enum class PollTurn { InRotation, ActiveOnly };
@@ -122,6 +131,11 @@ public:
     const QString &transferOwner() const { return m_transferOwner; }
     // XferIndex = 0 and every editor restores its read and write buttons.
     void abandonTransfer();
+    // The block or point of the transfer that runs, stepped by its job.
+    void setXferIndex(quint8 index) { m_s.XferIndex = index; }
+    // ReadDoneFlags: the whole point table (ReadDone::PointTable) or the
+    // parameters (ReadDone::Parameters) have been read; never cleared.
+    void markRead(quint8 flag) { m_s.ReadDoneFlags |= flag; }
 
     // --- motion this program started -----------------------------------------
     // A jog (PJOG or NJOG with no JOGOFF written since) and high speed (HSON
@@ -129,27 +143,21 @@ public:
     bool jogStarted() const { return m_jogStarted; }
     bool highSpeedOn() const { return m_highSpeedOn; }
     // A stop request waits to be sent or its reply is still awaited.
-    bool stopOutstanding() const;
+    bool stopOutstanding() const { return m_queue.stopOutstanding(m_s.AwaitReply != 0); }
     // The drive does not answer: two lost replies in a row, or nothing
     // received for NoReplyMs since the port opened or the last reply.
     bool noReply() const;
     static constexpr qint64 NoReplyMs = 3000;
     // The keyword of the request that the last reply answered.
-    const QByteArray &answeredKeyword() const { return m_answered; }
+    QByteArrayView answeredKeyword() const { return m_reply.request.keyword(); }
+    // The last reply, as its decoder received it.
+    const Reply &lastReply() const { return m_reply; }
     // Lost replies are given up without the question (the program is ending).
     void setQuietTimeouts(bool quiet) { m_quietTimeouts = quiet; }
     // Held: after a reply with nothing waiting to go out, no poll request is
     // made and the line falls silent (a session about to let the port go).
     void setPollsHeld(bool held) { m_pollsHeld = held; }
     bool awaitingReply() const { return m_s.AwaitReply != 0; }
-
-    // --- what the user is asked or told ------------------------------------
-    // "It failed in the communication." with Retry (true) and Cancel (false).
-    std::function<bool()> askRetry;
-    // The message of a port that cannot be opened (invalid number or in use).
-    std::function<void(OpenStatus, int portNo)> showPortError;
-    // The port dialog, modal.
-    std::function<void()> showPortDialog;
 
     // A reply that grows past this many characters without an end character
     // is dropped; real replies are far shorter.
@@ -161,58 +169,64 @@ Q_SIGNALS:
     // What the status strip says of the port ("COM1 /dev/ttyS0", a reason it
     // cannot be opened, "lost").
     void portStatusChanged(const QString &text);
-    // A reply has been split and dispatched (its keyword is in CmdName).
-    void replyDecoded();
+    // A reply has been split and dispatched.
+    void replyDecoded(const Reply &reply);
+    // The tick stepped BlinkPhase: the lamps are coloured now, from the
+    // status word as it stands before the rest of the tick.
+    void blinkStepped();
+    // The reply to a request that is not a poll's was lost: the user is asked
+    // "It failed in the communication.", and the link neither counts nor
+    // opens until retry() or giveUp().
+    void replyLost(const Request &request);
+    // The lost reply has been decided (the question can close).
+    void decisionTaken();
+    // The port could not be opened: it is invalid or in use. The last
+    // settings known to work are back; the link opens no port until
+    // resumeOpening().
+    void portRefused(OpenStatus status, int portNo);
+    void openingResumed();
 
 private:
-    // Hands the split reply to its decoder; answered is the keyword of the
-    // request it answers.
-    void dispatch(QByteArrayView answered);
-    // Writes one framed request; it becomes LastCmd and is awaited, its
-    // reply going to client when there is one.
-    void sendFramed(const QByteArray &framed, LinkClient *client = nullptr);
+    // Queues one request (see setCommand); fromPoll for the link's own
+    // builders of the poll requests.
+    void put(QByteArrayView text, const QString &cmdName, LinkClient *client, bool fromPoll);
+    // Hands the split reply to its decoder or its client.
+    void dispatch(int carried);
+    // Writes the request the queue handed out: it becomes LastCmd and is
+    // awaited.
+    void write(const Request &request);
+    // Sends the oldest kept request, else the slot's; false when nothing waits.
+    bool sendWaiting();
     // The clients whose requests wait or are in flight will get no answer.
     void loseClients();
-    // Sends a held request, else what waits in the slot; false when nothing
-    // waits.
-    bool sendWaiting();
-    void sendHeld();
+    // Counts towards the time-out, online.
+    void countTimeout();
+    // Offline: the status word is cleared and nothing waits or is collected.
+    void dropAllOffline();
     void onPortLost(const QString &reason);
     // The tag whose request fills the window half of the poll.
     QString windowPollTag(const QString &active);
     void resetExchange();
+    void syncPending();
     void setPortStatus(const QString &text);
 
     PortSettings &m_settings;
     SerialIo &m_port;
     LinkState m_s;
+    RequestQueue m_queue;
+    Reply m_reply;
 
-    QHash<QString, Handler> m_decoders;
-    Handler m_catchAll;
+    QHash<QString, Decoder> m_decoders;
+    Decoder m_catchAll;
     QHash<QString, Handler> m_pollBuilders;
     std::function<QString()> m_activeTag;
     QSet<QString> m_activeOnlyTags;
     bool m_keepAllLive = false;
     std::function<QStringList()> m_liveTags;
-    QString m_lastRotated;             // the tag the rotation served last
-    bool m_pollForBackground = false;  // the poll request in the slot is for a window not active
-    bool m_inFlightBackground = false; // so is the request in flight
+    QString m_lastRotated;  // the tag the rotation served last
     std::vector<Handler> m_abandonHandlers;
     QString m_transferOwner;
     QPointer<LinkClient> m_transferJob;
-    QPointer<LinkClient> m_pendingClient;   // whose request waits in the slot
-    QPointer<LinkClient> m_inFlightClient;  // whose request is LastCmd
-    QByteArray m_answered;
-    // Requests that go out before the slot, oldest first: stops that a later
-    // request would have replaced, and a job's request that waited behind
-    // such a stop when a button took the slot.
-    struct Held {
-        QByteArray framed;
-        QPointer<LinkClient> client;
-    };
-    QList<Held> m_held;
-    bool m_pendingDeferred = false;  // the slot's job request waits because a held request went first
-    bool m_inFlightOwned = false;    // the request in flight was a job's (even one gone since)
     bool m_jogStarted = false;
     bool m_highSpeedOn = false;
     bool m_quietTimeouts = false;
@@ -220,9 +234,12 @@ private:
     int m_lostInARow = 0;
     QElapsedTimer m_sinceReply;
 
-    bool m_uiBusy = false;        // a question or a port message is open
-    bool m_questionOpen = false;  // "It failed in the communication." is open
-    bool m_lateReply = false;     // a reply ended while the question was open
-    bool m_portLost = false;      // the open port went away; retry silently
+    // A lost reply: the decision is awaited; the reply came meanwhile.
+    enum class LostReply { None, Asked, AnsweredMeanwhile };
+    LostReply m_lostReply = LostReply::None;
+    // Opening the port: as usual; the open port went away (retried silently);
+    // refused, and the user chooses.
+    enum class PortWait { None, Lost, UserChoice };
+    PortWait m_portWait = PortWait::None;
     QString m_portStatus;
 };

@@ -67,7 +67,7 @@ QByteArrayView NextField(QByteArrayView text, int &parsePos, quint8 &moreFields)
     return text.sliced(start, i - 1 - start);
 }
 
-void SplitReply(LinkState &s)
+int SplitReply(LinkState &s)
 {
     s.ParsePos = 2;
     s.MoreFields = 1;
@@ -81,6 +81,7 @@ void SplitReply(LinkState &s)
         if (i < ReplyFieldCount) s.ReplyField[static_cast<size_t>(i)] = HexFieldToLong(f);
         ++i;
     }
+    return i;
 }
 
 QByteArray FrameCmd(QByteArrayView text)

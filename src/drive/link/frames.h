@@ -20,7 +20,8 @@ QByteArrayView NextField(QByteArrayView text, int &parsePos, quint8 &moreFields)
 
 // Fills CmdName and ReplyField from RecvBuf. Fields beyond position 256 are
 // dropped; positions the reply does not carry keep their older values.
-void SplitReply(LinkState &s);
+// Returns how many fields the reply carried after its keyword.
+int SplitReply(LinkState &s);
 
 // Wraps the command text in StxChar and EotChar.
 QByteArray FrameCmd(QByteArrayView text);

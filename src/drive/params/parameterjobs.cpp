@@ -24,21 +24,20 @@ void ReadParametersJob::begin()
     send(ReadRequestText(0), QStringLiteral("R"));
 }
 
-void ReadParametersJob::take()
+void ReadParametersJob::take(const Reply &reply)
 {
-    LinkState &s = link().state();
-    const int block = s.XferIndex;
+    const int block = link().state().XferIndex;
     if (block < ParamBlockCount) {
-        for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = s.ReplyField[i + 1];
+        for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = reply.field[i + 1];
         Q_EMIT blockRead(block);
     }
     if (!advance()) return;
     if (block < m_blocks - 1) {
-        ++s.XferIndex;
-        send(ReadRequestText(s.XferIndex), QStringLiteral("R"));
+        link().setXferIndex(quint8(block + 1));
+        send(ReadRequestText(block + 1), QStringLiteral("R"));
         return;
     }
-    if (countsAsRead) s.ReadDoneFlags |= ReadDone::Parameters;
+    if (countsAsRead) link().markRead(ReadDone::Parameters);
     finish(Ending::Done);
 }
 
@@ -70,26 +69,26 @@ void WriteParametersJob::sendBlock()
     send(WriteRequestText(block, blockFields(block)), QStringLiteral("W"));
 }
 
-void WriteParametersJob::take()
+void WriteParametersJob::take(const Reply &)
 {
     if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);
         return;
     }
-    LinkState &s = link().state();
+    const int block = link().state().XferIndex;
     // The last block is asked at each reply: maker mode switched on during a
     // write of four blocks goes on to block 5; switched off past block 3,
     // the write ends rather than running on.
     const int last = lastBlock();
-    setSteps(std::max<int>(last, s.XferIndex) + 2);
-    if (s.XferIndex < last) {
-        ++s.XferIndex;
+    setSteps(std::max<int>(last, block) + 2);
+    if (block < last) {
+        link().setXferIndex(quint8(block + 1));
         sendBlock();
         return;
     }
-    m_written = s.XferIndex + 1;
-    s.XferIndex = 0;
+    m_written = block + 1;
+    link().setXferIndex(0);
     m_flashing = true;
     Q_EMIT blocksWritten();
     send(QStringLiteral("FLASH"), QStringLiteral("FLASH"));

@@ -30,7 +30,7 @@ Q_SIGNALS:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     ParameterSet m_result;
@@ -59,7 +59,7 @@ Q_SIGNALS:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     void sendBlock();

@@ -14,23 +14,22 @@ void ReadPointTableJob::begin()
     send(TblrText(0), QStringLiteral("TBLR"));
 }
 
-void ReadPointTableJob::take()
+void ReadPointTableJob::take(const Reply &reply)
 {
-    LinkState &s = link().state();
-    const int p = s.XferIndex;
+    const int p = link().state().XferIndex;
     if (p >= PointCount) {
         finish(Ending::GivenUp);
         return;
     }
-    for (int c = 0; c < PointColumns; ++c) m_result[PointColumns * p + c] = s.ReplyField[c];
+    for (int c = 0; c < PointColumns; ++c) m_result[PointColumns * p + c] = reply.field[c];
     Q_EMIT pointRead(p);
     if (!advance()) return;
     if (p < PointCount - 1) {
-        ++s.XferIndex;
-        send(TblrText(s.XferIndex), QStringLiteral("TBLR"));
+        link().setXferIndex(quint8(p + 1));
+        send(TblrText(p + 1), QStringLiteral("TBLR"));
         return;
     }
-    if (countsAsRead) s.ReadDoneFlags |= ReadDone::PointTable;
+    if (countsAsRead) link().markRead(ReadDone::PointTable);
     finish(Ending::Done);
 }
 
@@ -64,20 +63,20 @@ void WritePointTableJob::sendPoint()
     send(TblwText(p, pointTexts(p)), QStringLiteral("TBLW"));
 }
 
-void WritePointTableJob::take()
+void WritePointTableJob::take(const Reply &)
 {
     if (!advance()) return;
     if (m_flashing) {
         finish(Ending::Done);
         return;
     }
-    LinkState &s = link().state();
-    if (s.XferIndex < PointCount - 1) {
-        ++s.XferIndex;
+    const int p = link().state().XferIndex;
+    if (p < PointCount - 1) {
+        link().setXferIndex(quint8(p + 1));
         sendPoint();
         return;
     }
-    s.XferIndex = 0;
+    link().setXferIndex(0);
     m_flashing = true;
     Q_EMIT pointsWritten();
     send(QStringLiteral("FLASH"), QStringLiteral("FLASH"));

@@ -27,7 +27,7 @@ Q_SIGNALS:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     PointTable m_result{};
@@ -49,7 +49,7 @@ Q_SIGNALS:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     void sendPoint();

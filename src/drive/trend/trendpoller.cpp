@@ -35,12 +35,11 @@ void TrendPoller::build()
     m_link.setClientCommand(this, MonitorCommand(m_asked), QStringLiteral("MON"));
 }
 
-void TrendPoller::replied()
+void TrendPoller::replied(const Reply &reply)
 {
     const int asked = std::exchange(m_asked, -1);
-    const LinkState &s = m_link.state();
     const std::optional<qint32> value =
-        s.CmdName == u"MON" && asked >= 0 ? TrendMonitorValue(s.RecvBuf, asked) : std::nullopt;
+        reply.keyword == u"MON" && asked >= 0 ? TrendMonitorValue(reply.raw, asked) : std::nullopt;
     if (!value) {
         ++m_refused;
         return;
@@ -56,9 +55,8 @@ void TrendPoller::refused(qint32)
 
 void TrendPoller::lost() { m_asked = -1; }
 
-void TrendPoller::onReplyDecoded()
+void TrendPoller::onReplyDecoded(const Reply &reply)
 {
-    const LinkState &s = m_link.state();
-    if (m_link.answeredKeyword() != "S" || s.CmdName != u"S") return;
-    if (const std::optional<quint32> word = TrendStatusWord(s.RecvBuf)) Q_EMIT statusWord(*word, now());
+    if (reply.request.keyword() != "S" || reply.keyword != u"S") return;
+    if (const std::optional<quint32> word = TrendStatusWord(reply.raw)) Q_EMIT statusWord(*word, now());
 }

@@ -36,12 +36,12 @@ Q_SIGNALS:
     void statusWord(quint32 word, qint64 t);
 
 protected:
-    void replied() override;
+    void replied(const Reply &reply) override;
     void refused(qint32 code) override;
     void lost() override;
 
 private:
-    void onReplyDecoded();
+    void onReplyDecoded(const Reply &reply);
     qint64 now() const;
 
     DriveLink &m_link;

@@ -22,9 +22,9 @@ void CaptureJob::begin()
 
 void CaptureJob::ask() { send(TRequestText(m_wave, m_setup), QStringLiteral("T")); }
 
-void CaptureJob::take()
+void CaptureJob::take(const Reply &reply)
 {
-    const UploadStep step = TakeWaveReply(m_wave, link().state());
+    const UploadStep step = TakeWaveReply(m_wave, reply);
     if (step.stored) {
         if (step.block == 1) Q_EMIT triggered();
         if (!advance()) return;

@@ -23,7 +23,7 @@ Q_SIGNALS:
 
 protected:
     void begin() override;
-    void take() override;
+    void take(const Reply &reply) override;
 
 private:
     void ask();

@@ -85,12 +85,12 @@ bool AdvanceProgress(std::array<bool, 16> &shown)
     return false;
 }
 
-UploadStep TakeWaveReply(WaveState &wave, const LinkState &s)
+UploadStep TakeWaveReply(WaveState &wave, const Reply &reply)
 {
     UploadStep step;
-    if (StoreWaveBlock(wave, s.ReplyField, FieldsCarried(s.RecvBuf)) != BlockOutcome::Stored) return step;
+    if (StoreWaveBlock(wave, reply.field, reply.carried) != BlockOutcome::Stored) return step;
     step.stored = true;
-    step.block = s.ReplyField[0];
+    step.block = reply.field[0];
     step.complete = step.block == WaveBlocks;
     if (step.complete) {
         ShiftSeries(wave, 1);

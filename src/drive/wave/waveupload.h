@@ -4,7 +4,7 @@
 // sixteen samples.
 
 #include "drive/drivedata.h"
-#include "drive/link/linkstate.h"
+#include "drive/link/request.h"
 #include "drive/wave/wavestate.h"
 
 #include <QByteArrayView>
@@ -62,7 +62,7 @@ struct UploadStep {
     int block = 0;
     bool complete = false;  // block 8: the present series is the new capture
 };
-UploadStep TakeWaveReply(WaveState &wave, const LinkState &s);
+UploadStep TakeWaveReply(WaveState &wave, const Reply &reply);
 
 // The progress squares: at the first hidden one of squares 0, 2, ..., 14,
 // that square and the next are shown. Returns false when all were shown.
