@@ -65,22 +65,6 @@ LinkUse measure(PtyRig &rig, Transfer t, double characterSeconds)
                 : LinkUse{};
 }
 
-// The turnaround as the drive sees it, from its transcript since mark: from
-// a reply's last character to the next request's arrival.
-std::vector<double> turnarounds(PtyRig &rig, std::uint64_t mark)
-{
-    std::vector<double> out;
-    double replyAt = -1;
-    for (const sim::TranscriptEntry &e : rig.drive->transcript().since(mark)) {
-        if (e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty()) {
-            replyAt = e.seconds;
-        } else if (e.kind == sim::TranscriptEntry::Kind::Request && replyAt >= 0) {
-            out.push_back(e.seconds - replyAt);
-            replyAt = -1;
-        }
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -178,7 +162,7 @@ void BenchNetwork(BenchReport &report, const PtyOptions &o)
             const double t0 = Seconds();
             rig.runFor(o.rateSeconds);
             runRates.push_back(static_cast<double>(rig.replies - start) / (Seconds() - t0));
-            const std::vector<double> t = turnarounds(rig, mark);
+            const std::vector<double> t = Turnarounds(rig, mark);
             pooled.insert(pooled.end(), t.begin(), t.end());
         }
         const Summary s = Summarise(pooled);

@@ -63,16 +63,7 @@ void BenchPtyTurnaroundAndRate(BenchReport &report, const PtyOptions &o)
         const double elapsed = Seconds() - t0;
         const long exchanges = rig.replies - start;
 
-        std::vector<double> turnaround;
-        double replyAt = -1;
-        for (const sim::TranscriptEntry &e : rig.drive->transcript().since(mark)) {
-            if (e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty()) {
-                replyAt = e.seconds;
-            } else if (e.kind == sim::TranscriptEntry::Kind::Request && replyAt >= 0) {
-                turnaround.push_back(e.seconds - replyAt);
-                replyAt = -1;
-            }
-        }
+        const std::vector<double> turnaround = Turnarounds(rig, mark);
         const Summary s = Summarise(turnaround);
         const double rate = static_cast<double>(exchanges) / elapsed;
         medians.push_back(s.median);

@@ -178,4 +178,21 @@ inline bool ready(PtyRig &rig, BenchReport &report)
 }
 
 
+// The turnaround as the drive sees it, from its transcript since mark: from
+// a reply's last character to the next request's arrival.
+inline std::vector<double> Turnarounds(const PtyRig &rig, std::uint64_t mark)
+{
+    std::vector<double> out;
+    double replyAt = -1;
+    for (const sim::TranscriptEntry &e : rig.drive->transcript().since(mark)) {
+        if (e.kind == sim::TranscriptEntry::Kind::Reply && !e.wire.empty()) {
+            replyAt = e.seconds;
+        } else if (e.kind == sim::TranscriptEntry::Kind::Request && replyAt >= 0) {
+            out.push_back(e.seconds - replyAt);
+            replyAt = -1;
+        }
+    }
+    return out;
+}
+
 }  // namespace benchrig

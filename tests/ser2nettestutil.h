@@ -4,6 +4,8 @@
 // ports, in front of the simulated drives' pseudo-terminals. No root needed
 // (no UUCP locks, no pid file in /run).
 
+#include "freeport.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
@@ -27,21 +29,7 @@ inline QString ser2netBinary()
     return path;
 }
 
-// A TCP port on 127.0.0.1 that nothing uses now.
-inline int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
+using ::freePort;
 
 // Whether something listens on 127.0.0.1:port (read from the kernel's table,
 // so that asking does not open the server's device as a connection would).

@@ -2,6 +2,8 @@
 // A real mosquitto broker on a free local port, and a libmosquitto subscriber
 // standing in for a dashboard, for the tests that publish to MQTT.
 
+#include "../freeport.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -21,20 +23,7 @@
 
 namespace mqtttest {
 
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
-}
+using ::freePort;
 
 bool portAccepts(int port)
 {
