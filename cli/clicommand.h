@@ -16,9 +16,14 @@
 // Everything a command's run needs: the parsed command line, the drives and
 // their sessions' settings, and the output.
 struct Context {
-    explicit Context(CliEnvironment &e) : env(e), output(e) {}
+    explicit Context(CliEnvironment &e) : env(e), output(e), stop(e.stop ? *e.stop : ownStop) {}
     CliEnvironment &env;
     CliOutput output;
+private:
+    StopRequest ownStop;
+public:
+    // Stops the run: SIGINT or SIGTERM, or a part of it that cannot go on.
+    StopRequest &stop;
     QCommandLineParser parser;
     QStringList devices;     // --port and --ports-from, in the order given
     SessionOptions session;  // --parity, --retries, --replies-whole

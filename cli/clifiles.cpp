@@ -1,6 +1,8 @@
 #include "clifiles.h"
 
 #include "drive/savefile.h"
+#include "drive/secretfile.h"
+#include "drive/valuechecks.h"
 #include "drive/csvfiles.h"
 #include "drive/params/paramfile.h"
 #include "drive/points/pointfile.h"
@@ -45,8 +47,13 @@ std::optional<QJsonObject> readJsonObject(const QString &path, const QString &ki
     if (!bytes) return std::nullopt;
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(*bytes, &parse);
-    if (parse.error != QJsonParseError::NoError || !doc.isObject()) {
-        *error = QStringLiteral("%1: not a JSON object (%2)").arg(path, parse.errorString());
+    if (parse.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("%1: not JSON: %2 at byte %3").arg(path, parse.errorString()).arg(parse.offset);
+        return std::nullopt;
+    }
+    if (!doc.isObject()) {
+        *error = QStringLiteral("%1: the JSON is %2, not an object ({\"kind\": \"%3\", ...})")
+                     .arg(path, doc.isArray() ? QStringLiteral("an array") : QStringLiteral("a single value"), kind);
         return std::nullopt;
     }
     if (doc.object().value(QStringLiteral("kind")).toString() != kind) {
@@ -56,16 +63,28 @@ std::optional<QJsonObject> readJsonObject(const QString &path, const QString &ki
     return doc.object();
 }
 
-// The refused rows of a CSV import as one message; nothing when all were taken.
+// The refused rows of a CSV import as one message; nothing when all were
+// taken. Read over no values (base unknown), a row does not say what its
+// entry held before.
 template <typename Values>
-std::optional<QString> csvProblems(const QString &path, const CsvImport<Values> &import)
+std::optional<QString> csvProblems(const QString &path, const CsvImport<Values> &import, bool baseKnown)
 {
     if (!import.ok()) return QStringLiteral("%1: %2").arg(path, import.error);
     QStringList refused;
     for (const CsvLineReport &l : import.lines)
-        if (l.kind != CsvLineReport::Kind::Taken) refused << QStringLiteral("line %1: %2").arg(l.line).arg(l.text);
+        if (l.kind != CsvLineReport::Kind::Taken)
+            refused << QStringLiteral("line %1: %2").arg(l.line).arg(baseKnown ? l.text : l.plain);
     if (refused.isEmpty()) return std::nullopt;
     return QStringLiteral("%1: %2").arg(path, refused.join(QStringLiteral("; ")));
+}
+
+// A file whose values are out of range: the first few named, and how many.
+QString outOfRange(const QString &path, const QStringList &problems)
+{
+    constexpr qsizetype Shown = 3;
+    QString text = QStringLiteral("%1: %2").arg(path, problems.mid(0, Shown).join(QStringLiteral("; ")));
+    if (problems.size() > Shown) text += QStringLiteral("; and %1 more").arg(problems.size() - Shown);
+    return text + QStringLiteral(" (--as-is takes the file's values as they are)");
 }
 
 }  // namespace
@@ -88,19 +107,16 @@ std::optional<QByteArray> ReadInputFile(const QString &path, qint64 limit, QStri
     }
     // A pipe or a device is never opened: opening a pipe waits for a writer.
     if (!info.isFile()) {
-        *error = QStringLiteral("%1: not a plain file").arg(path);
+        *error = QStringLiteral("%1: not a plain file (a named pipe, a device or a folder is not read)").arg(path);
         return std::nullopt;
     }
     if (info.size() > limit) {
         *error = QStringLiteral("%1: too large (%2 bytes) for this kind of file").arg(path).arg(info.size());
         return std::nullopt;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return file.read(limit + 1);
+    // Opened without waiting and looked at again once open: the name may
+    // have been given to a pipe since.
+    return ReadPlainFile(path, QStringLiteral("the file"), limit, error);
 }
 
 bool WriteOutputFile(const QString &path, const QByteArray &bytes, QString *error)
@@ -143,7 +159,7 @@ QByteArray EncodeParameters(FileKind kind, const ParamValues &values, int count)
     return {};
 }
 
-std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValues &base, bool maker, QString *error)
+std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValues *base, bool maker, QString *error, bool asIs)
 {
     switch (KindOfFile(path, QStringLiteral("pxt"))) {
     case FileKind::Binary: {
@@ -151,16 +167,25 @@ std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValu
         const std::optional<QByteArray> bytes = ReadInputFile(path, ParamFileSize, error);
         if (!bytes) return std::nullopt;
         const std::optional<ParamValues> values = DecodeParamFile(*bytes);
-        if (!values) *error = QStringLiteral("%1: not a parameter file (%2 bytes, not %3)").arg(path).arg(bytes->size()).arg(ParamFileSize);
+        if (!values) {
+            *error = QStringLiteral("%1: not a parameter file (%2 bytes, not %3)").arg(path).arg(bytes->size()).arg(ParamFileSize);
+            return std::nullopt;
+        }
+        // The values it holds go through the parameter window's entry checks.
+        const QStringList problems = asIs ? QStringList() : ParamSetProblems(*values, maker ? ParamCount : UserParamCount);
+        if (!problems.isEmpty()) {
+            *error = outOfRange(path, problems);
+            return std::nullopt;
+        }
         return values;
     }
     case FileKind::Csv: {
-        const std::optional<QByteArray> bytes = ReadCsvFile(path, error);
+        const std::optional<QByteArray> bytes = ReadInputFile(path, CsvFileLimit, error);
         if (!bytes) return std::nullopt;
         ParameterSet current;
-        current.values = base;
+        if (base) current.values = *base;
         const CsvImport<ParameterSet> import = ReadParametersCsv(*bytes, current, maker);
-        if (const std::optional<QString> problem = csvProblems(path, import)) {
+        if (const std::optional<QString> problem = csvProblems(path, import, base != nullptr)) {
             *error = *problem;
             return std::nullopt;
         }
@@ -169,12 +194,13 @@ std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValu
     case FileKind::Json: {
         const std::optional<QJsonObject> doc = readJsonObject(path, ParametersKind, error);
         if (!doc) return std::nullopt;
-        ParamValues values = base;
+        ParamValues values = base ? *base : ParamValues{};
         const QJsonArray list = doc->value(QStringLiteral("parameters")).toArray();
         if (list.isEmpty()) {
             *error = QStringLiteral("%1: no parameters").arg(path);
             return std::nullopt;
         }
+        std::array<bool, ParamCount> named{};
         for (const QJsonValue &entry : list) {
             const QJsonObject o = entry.toObject();
             bool ok = false;
@@ -188,9 +214,14 @@ std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValu
                 *error = QStringLiteral("%1: parameter %2 is the maker's (--maker)").arg(path, twoDigits(k));
                 return std::nullopt;
             }
-            const QString range = ParamRange(k);
-            if (!range.isEmpty() && (*v < range.section(u'/', 0, 0).toLongLong() || *v > range.section(u'/', 1, 1).toLongLong())) {
-                *error = QStringLiteral("%1: parameter %2 = %3 is outside %4").arg(path, twoDigits(k)).arg(*v).arg(range);
+            // Which of two values was meant is not for the tool to guess.
+            if (named[k]) {
+                *error = QStringLiteral("%1: parameter %2 is named twice").arg(path, twoDigits(k));
+                return std::nullopt;
+            }
+            named[k] = true;
+            if (const QString problem = ParamValueProblem(k, *v); !problem.isEmpty()) {
+                *error = QStringLiteral("%1: %2").arg(path, problem);
                 return std::nullopt;
             }
             values[k] = *v;
@@ -232,21 +263,30 @@ QByteArray EncodePoints(FileKind kind, const PointTable &table)
     return {};
 }
 
-std::optional<PointTable> DecodePoints(const QString &path, const PointTable &base, QString *error)
+std::optional<PointTable> DecodePoints(const QString &path, const PointTable *base, QString *error, bool asIs)
 {
     switch (KindOfFile(path, QStringLiteral("ptt"))) {
     case FileKind::Binary: {
         const std::optional<QByteArray> bytes = ReadInputFile(path, PointFileSize, error);
         if (!bytes) return std::nullopt;
         const std::optional<PointData> table = DecodePointFile(*bytes);
-        if (!table) *error = QStringLiteral("%1: not a point table file (%2 bytes, not %3)").arg(path).arg(bytes->size()).arg(PointFileSize);
+        if (!table) {
+            *error = QStringLiteral("%1: not a point table file (%2 bytes, not %3)").arg(path).arg(bytes->size()).arg(PointFileSize);
+            return std::nullopt;
+        }
+        // The values it holds go through the point table's entry checks.
+        const QStringList problems = asIs ? QStringList() : PointTableProblems(*table);
+        if (!problems.isEmpty()) {
+            *error = outOfRange(path, problems);
+            return std::nullopt;
+        }
         return table;
     }
     case FileKind::Csv: {
-        const std::optional<QByteArray> bytes = ReadCsvFile(path, error);
+        const std::optional<QByteArray> bytes = ReadInputFile(path, CsvFileLimit, error);
         if (!bytes) return std::nullopt;
-        const CsvImport<PointTable> import = ReadPointsCsv(*bytes, base);
-        if (const std::optional<QString> problem = csvProblems(path, import)) {
+        const CsvImport<PointTable> import = ReadPointsCsv(*bytes, base ? *base : PointTable{});
+        if (const std::optional<QString> problem = csvProblems(path, import, base != nullptr)) {
             *error = *problem;
             return std::nullopt;
         }
@@ -255,12 +295,13 @@ std::optional<PointTable> DecodePoints(const QString &path, const PointTable &ba
     case FileKind::Json: {
         const std::optional<QJsonObject> doc = readJsonObject(path, PointsKind, error);
         if (!doc) return std::nullopt;
-        PointTable table = base;
+        PointTable table = base ? *base : PointTable{};
         const QJsonArray list = doc->value(QStringLiteral("points")).toArray();
         if (list.isEmpty()) {
             *error = QStringLiteral("%1: no points").arg(path);
             return std::nullopt;
         }
+        std::array<bool, PointCount> named{};
         for (const QJsonValue &entry : list) {
             const QJsonObject o = entry.toObject();
             const std::optional<qint32> p = wholeNumber(o.value(QStringLiteral("point")));
@@ -268,13 +309,20 @@ std::optional<PointTable> DecodePoints(const QString &path, const PointTable &ba
                 *error = QStringLiteral("%1: an entry without a point number 0-31").arg(path);
                 return std::nullopt;
             }
+            if (named[*p]) {
+                *error = QStringLiteral("%1: point %2 is named twice").arg(path).arg(*p);
+                return std::nullopt;
+            }
+            named[*p] = true;
             for (int c = 0; c < PointColumns; ++c) {
                 const std::optional<qint32> v = wholeNumber(o.value(PointKeys[c]));
+                if (!v) {
+                    *error = QStringLiteral("%1: point %2: %3 is missing or not a whole number").arg(path).arg(*p).arg(PointKeys[c]);
+                    return std::nullopt;
+                }
                 // Taken only as the point table's entry check would leave it.
-                const QString text = v ? PointCellText(c, *v) : QString();
-                if (!v || PointCellValue(CheckPointEntry(c, text)) != *v) {
-                    *error = QStringLiteral("%1: point %2: %3 is missing, not a whole number or out of range")
-                                 .arg(path).arg(*p).arg(PointKeys[c]);
+                if (const QString problem = PointValueProblem(*p, c, *v); !problem.isEmpty()) {
+                    *error = QStringLiteral("%1: %2").arg(path, problem);
                     return std::nullopt;
                 }
                 table[PointColumns * *p + c] = *v;

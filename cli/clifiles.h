@@ -25,12 +25,17 @@ bool WriteOutputFile(const QString &path, const QByteArray &bytes, QString *erro
 // Parameters: count is 40 for the user's set or 60 with the maker's.
 QJsonObject ParametersJson(const ParamValues &values, int count);
 QByteArray EncodeParameters(FileKind kind, const ParamValues &values, int count);
-// Reads a parameter file over base (the values a file does not name).
-std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValues &base, bool maker, QString *error);
+// Reads a parameter file over base (the values a file does not name; none
+// known: zeros, and no message says what an entry held before). Its values go
+// through the parameter window's entry checks; maker: 40-59 too. asIs takes
+// the values of a .pxt file as they are (a backup of what a drive held).
+std::optional<ParamValues> DecodeParameters(const QString &path, const ParamValues *base, bool maker, QString *error,
+                                            bool asIs = false);
 
 QJsonObject PointsJson(const PointTable &table);
 QByteArray EncodePoints(FileKind kind, const PointTable &table);
-std::optional<PointTable> DecodePoints(const QString &path, const PointTable &base, QString *error);
+// Reads a point table file over base, as DecodeParameters does.
+std::optional<PointTable> DecodePoints(const QString &path, const PointTable *base, QString *error, bool asIs = false);
 
 // A capture; motorTypeUnits as the analysis takes it (0: as the drive records).
 QJsonObject CaptureJson(const Capture &capture, int motorTypeUnits);

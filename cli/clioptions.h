@@ -9,6 +9,9 @@
 void AddCommonOptions(QCommandLineParser &parser, bool drives);
 // Reads them into the context; empty when they can be used, else why not.
 QString TakeCommonOptions(Context &c, bool drives);
+// Empty when no two devices share a name ({name}, the drive's line) or are
+// one device under two names; else which do.
+QString DistinctDrives(const QStringList &devices);
 // Empty when a drive was named, else what to give.
 QString NeedDrives(const Context &c);
 // An output name (-o, --csv) given, and telling the drives apart when they

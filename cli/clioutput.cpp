@@ -9,6 +9,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMutexLocker>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 DriveResult StartResult(const QString &device)
 {
@@ -117,7 +120,10 @@ void MonitorLines::take(const MonitorSample &s)
 }
 
 struct MonitorCsv::File {
-    explicit File(const QString &path) : file(path) {}
+    explicit File(const QString &p) : path(p) {}
+    QString path;
+    // A new file beside path until its header is on the disk; it then
+    // takes path's place, and the rows follow into it.
     QFile file;
     QString error;  // set once it failed; nothing more is written then
 };
@@ -135,15 +141,11 @@ void MonitorCsv::take(const MonitorSample &s)
     std::unique_ptr<File> &slot = m_files[path];
     if (!slot) {
         slot = std::make_unique<File>(path);
-        if (!slot->file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            fail(*slot, slot->file.errorString());
-            return;
-        }
         QStringList header{QStringLiteral("Time"), QStringLiteral("Drive"), QStringLiteral("Status Word"),
                            QStringLiteral("Alarms")};
         for (int item : m_items) header << MonitorItems()[item];
         header << QStringLiteral("Error");
-        if (!write(*slot, CsvText({header}))) return;
+        if (!begin(*slot, CsvText({header}))) return;
     }
     if (!slot->error.isEmpty()) return;
     QStringList row{s.time.toString(Qt::ISODateWithMs), s.drive,
@@ -168,6 +170,34 @@ QString MonitorCsv::errorFor(const QString &device) const
     return it == m_files.end() ? QString() : it->second->error;
 }
 
+// An existing file is replaced only by one whose header is on the disk: a
+// run that cannot write even that (a full disk) leaves it as it was.
+bool MonitorCsv::begin(File &f, const QByteArray &header)
+{
+    QString part;
+    for (int n = 1; n <= 100 && !f.file.isOpen(); ++n) {
+        part = f.path + (n == 1 ? QStringLiteral(".part") : QStringLiteral(".part%1").arg(n));
+        f.file.setFileName(part);
+        if (f.file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) break;
+        if (!QFileInfo::exists(part)) break;  // not for a name taken
+    }
+    if (!f.file.isOpen()) {
+        fail(f, f.file.errorString());
+        return false;
+    }
+    if (!write(f, header)) {
+        QFile::remove(part);
+        return false;
+    }
+    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(f.path).constData()) != 0) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(part);
+        fail(f, why);
+        return false;
+    }
+    return true;
+}
+
 // A row is on the disk once its flush succeeded: a full disk shows there.
 bool MonitorCsv::write(File &f, const QByteArray &bytes)
 {
@@ -178,7 +208,7 @@ bool MonitorCsv::write(File &f, const QByteArray &bytes)
 
 void MonitorCsv::fail(File &f, const QString &reason)
 {
-    f.error = QStringLiteral("%1: cannot be written: %2").arg(f.file.fileName(), reason.isEmpty() ? QStringLiteral("not written") : reason);
+    f.error = QStringLiteral("%1: cannot be written: %2").arg(f.path, reason.isEmpty() ? QStringLiteral("not written") : reason);
     f.file.close();
     m_output.message(QStringLiteral("orvex-cli: %1; recording stopped").arg(f.error));
 }

@@ -96,6 +96,7 @@ public:
 
 private:
     struct File;
+    bool begin(File &file, const QByteArray &header);
     bool write(File &file, const QByteArray &bytes);
     void fail(File &file, const QString &reason);
     CliOutput &m_output;

@@ -10,6 +10,7 @@
 // two sides differ), 2 for a command line or input file that cannot be used.
 
 #include "monitorsample.h"
+#include "stoprequest.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -22,8 +23,10 @@ struct CliEnvironment {
     bool progress = false;       // stderr is a terminal
     int tickMs = 100;            // the links' tick (a lost reply takes 16)
     PublisherFactory publisher;  // --mqtt; empty: not built in
-    // Polled by "monitor": true ends it (Ctrl+C).
-    std::function<bool()> interrupted;
+    // SIGINT and SIGTERM: every command stops within a second when it is
+    // requested (a write after its current block). Empty: the run makes a
+    // request of its own that only the run itself makes.
+    StopRequest *stop = nullptr;
     // Asks for a secret (the maker's password) at the terminal, without
     // echo. Nothing with error empty: there is no terminal; with error set:
     // it could not be read (Ctrl+C). Empty: there is never a terminal.

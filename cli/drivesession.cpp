@@ -1,5 +1,7 @@
 #include "drivesession.h"
 
+#include "stoprequest.h"
+
 #include "drive/link/openwait.h"
 #include "drive/link/portaccess.h"
 #include "drive/link/portio.h"
@@ -84,10 +86,23 @@ QString DriveSession::openFailureText(const QString &device, const QString &reas
     return text;
 }
 
+bool DriveSession::stopRequested() const { return m_options.stop && m_options.stop->requested(); }
+
 bool DriveSession::open()
 {
     m_settings.PortNo = 1;
-    if (!OpenPortAndWait(*m_link, ConnectWaitMs)) {
+    if (stopRequested()) {
+        m_error = m_options.stop->reason();
+        return false;
+    }
+    const auto wakeOnStop = [this](QEventLoop &loop) {
+        if (m_options.stop) QObject::connect(m_options.stop, &StopRequest::stopRequested, &loop, &QEventLoop::quit);
+    };
+    if (!OpenPortAndWait(*m_link, ConnectWaitMs, [this] { return stopRequested(); }, wakeOnStop)) {
+        if (stopRequested()) {
+            m_error = m_options.stop->reason();
+            return false;
+        }
         QString reason = m_link->portStatus();
         const QString prefix = QStringLiteral("COM1 not open: ");
         const QString lost = QStringLiteral("COM1 lost, waiting for it to come back (");
@@ -102,11 +117,27 @@ bool DriveSession::open()
     return true;
 }
 
+bool DriveSession::runWrite(DriveJob &job, const std::function<void(int, int)> &progress)
+{
+    m_finishStep = true;
+    const bool done = run(job, progress);
+    m_finishStep = false;
+    return done;
+}
+
 bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progress, int timeoutMs,
                        const QString &timeoutText)
 {
     m_error.clear();
+    m_stopped = false;
+    m_stoppedBetweenSteps = false;
     m_retriesLeft = m_options.retries;
+    if (stopRequested()) {
+        m_stopped = true;
+        m_stoppedBetweenSteps = true;
+        m_error = m_options.stop->reason();
+        return false;
+    }
     // A port lost before this job (a device server gone for a while) is
     // opened again first; one lost during the job ends it.
     if (m_link->portOpen()) m_portLost = false;
@@ -127,14 +158,47 @@ bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progr
             timedOut = true;
             job.cancel();
         });
+        // Asked to stop: a read ends now; a write once the drive has
+        // answered the step in flight (the job then sends nothing more), or
+        // after a grace for that answer.
+        bool stopping = false;
+        QTimer grace;
+        grace.setSingleShot(true);
+        QObject::connect(&grace, &QTimer::timeout, &loop, [&] { job.cancel(); });
+        const QMetaObject::Connection betweenSteps = QObject::connect(&job, &DriveJob::progressed, &loop, [&](int step, int steps) {
+            // The last step's answer ends the job as done.
+            if (!stopping || !job.running() || step >= steps) return;
+            m_stoppedBetweenSteps = true;
+            job.cancel();
+        });
+        const auto onStop = [&] {
+            if (stopping || !job.running()) return;
+            stopping = true;
+            m_stopped = true;
+            if (!m_finishStep) {
+                job.cancel();
+                return;
+            }
+            grace.start(StopGraceMs);
+        };
+        if (m_options.stop) QObject::connect(m_options.stop, &StopRequest::stopRequested, &loop, onStop);
         if (!job.start()) {
             m_error = QStringLiteral("another transfer holds the link");
             return false;
         }
         if (timeoutMs > 0) guard.start(timeoutMs);
+        // A request made between the check above and the connection.
+        if (stopRequested()) onStop();
         if (job.running()) loop.exec();
         QObject::disconnect(ended);
+        QObject::disconnect(betweenSteps);
         if (stepped) QObject::disconnect(stepped);
+        if (stopping && job.ending() != DriveJob::Ending::Done) {
+            m_error = m_options.stop->reason();
+            return false;
+        }
+        m_stopped = false;
+        m_stoppedBetweenSteps = false;
         switch (job.ending()) {
         case DriveJob::Ending::Done:
             return true;
@@ -150,6 +214,11 @@ bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progr
         case DriveJob::Ending::GivenUp:
         case DriveJob::Ending::None:
             if (m_portLost || !m_link->portOpen()) continue;  // says so above
+            if (stopRequested()) {
+                m_stopped = true;
+                m_error = m_options.stop->reason();
+                return false;
+            }
             if (m_retriesLeft > 0) {
                 --m_retriesLeft;
                 continue;
@@ -168,8 +237,9 @@ bool DriveSession::request(const QString &text)
 
 void DriveSession::pause(int ms)
 {
-    if (ms <= 0) return;
+    if (ms <= 0 || stopRequested()) return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    if (m_options.stop) QObject::connect(m_options.stop, &StopRequest::stopRequested, &loop, &QEventLoop::quit);
     loop.exec();
 }

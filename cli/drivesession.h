@@ -15,11 +15,15 @@
 #include <functional>
 #include <memory>
 
+class StopRequest;
+
 struct SessionOptions {
     QSerialPort::Parity parity = QSerialPort::EvenParity;
     int retries = 2;   // a lost reply is asked again this many times
     int tickMs = 100;  // the link's tick; a reply is lost after 16 ticks
     bool repliesWhole = false;  // the serial driver hands each reply over at its end
+    // Made, it ends what the session waits for (SIGINT, SIGTERM); none: nothing does.
+    StopRequest *stop = nullptr;
 };
 
 class DriveSession {
@@ -36,11 +40,24 @@ public:
     // Runs the job to its end, again from the start after a lost reply while
     // retries are left. A job still running after timeoutMs (0: no limit) is
     // cancelled and timeoutText becomes the error. True when it is done.
+    // A stop request cancels the job at once (the error is its reason).
     bool run(DriveJob &job, const std::function<void(int, int)> &progress = {}, int timeoutMs = 0,
              const QString &timeoutText = {});
+    // The same for a job that changes the drive: asked to stop, it ends once
+    // the step in flight is answered (waited for at most StopGraceMs), so the
+    // drive is left with whole blocks or points written.
+    bool runWrite(DriveJob &job, const std::function<void(int, int)> &progress = {});
+    static constexpr int StopGraceMs = 400;
+    // The last run was ended by the stop request; and it ended between two
+    // steps, no request of the job left unanswered.
+    bool stopped() const { return m_stopped; }
+    bool stoppedBetweenSteps() const { return m_stoppedBetweenSteps; }
+    // The stop request was made (false without one).
+    bool stopRequested() const;
     // Sends one request ("ARST") and waits for its reply.
     bool request(const QString &text);
-    // Runs the event loop for ms milliseconds (the link keeps polling).
+    // Runs the event loop for ms milliseconds (the link keeps polling), less
+    // when the stop request is made.
     void pause(int ms);
 
     const QString &error() const { return m_error; }
@@ -62,6 +79,9 @@ private:
     std::unique_ptr<DriveLink> m_link;
     QTimer m_ticker;
     int m_retriesLeft = 0;
+    bool m_finishStep = false;  // runWrite: a stop waits for the step in flight
+    bool m_stopped = false;
+    bool m_stoppedBetweenSteps = false;
     bool m_portLost = false;
     QString m_lostReason;
     QString m_error;

@@ -38,6 +38,12 @@ public:
     virtual ~MonitorSink() = default;
     virtual void take(const MonitorSample &sample) = 0;
     virtual void finish() {}
+    // Asked after finish(): why the run failed through this sink (a broker
+    // that took nothing in the whole run); empty when it did its part.
+    virtual QString failure() const { return {}; }
+    // Set by the run: called (on the thread of take()) when the sink cannot
+    // go on at all (a broker that refused it for good); the run then stops.
+    std::function<void(const QString &why)> cannotGoOn;
 };
 
 // The options of publishing, as given on the command line.

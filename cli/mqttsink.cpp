@@ -24,6 +24,23 @@ public:
             QTextStream(stderr) << "orvex-cli: " << message << '\n';
         });
         QObject::connect(&m_publisher, &MqttPublisher::connected, &m_publisher, [this] { m_lastError.clear(); });
+        // A broker that refused the tool for good is not asked again: the run
+        // ends, as nothing it polls would be published.
+        QObject::connect(&m_publisher, &MqttPublisher::stateChanged, &m_publisher, [this](MqttPublisher::State state) {
+            if (state != MqttPublisher::State::Failed || !cannotGoOn) return;
+            cannotGoOn(m_publisher.lastError());
+        });
+    }
+
+    QString failure() const override
+    {
+        if (m_publisher.publishedMessages() > 0) return {};
+        // The last trouble, without the retry it announced.
+        const QString why = m_publisher.lastError().section(QStringLiteral("; retrying in "), 0, 0);
+        return QStringLiteral("nothing was published to the MQTT broker at %1:%2%3")
+            .arg(m_publisher.config().host)
+            .arg(m_publisher.config().effectivePort())
+            .arg(why.isEmpty() ? QStringLiteral(" (it did not answer)") : QStringLiteral(": ") + why);
     }
 
     bool start(QString *error)
@@ -69,7 +86,9 @@ public:
         QCoreApplication::processEvents();
     }
 
-    void finish() override { m_publisher.stop(); }
+    // The "offline" states are waited for at most this long: a run asked to
+    // stop ends within a second.
+    void finish() override { m_publisher.stop(500); }
 
 private:
     MqttPublisher m_publisher;

@@ -64,23 +64,22 @@ QString MqttConfig::validate() const
         return QStringLiteral("MQTT client id is too long");
     if (password.isEmpty() == false && username.isEmpty())
         return QStringLiteral("an MQTT password needs a user name");
+    // Plain files only: a pipe or a device is refused unopened (opening a
+    // pipe would wait for a writer).
     if (!tlsCaFile.isEmpty()) {
-        QFile ca(tlsCaFile);
-        if (!ca.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read the TLS CA file %1: %2").arg(tlsCaFile, ca.errorString());
+        if (const QString problem = PlainFileProblem(tlsCaFile, QStringLiteral("the TLS CA file")); !problem.isEmpty())
+            return problem;
     }
     if (tlsCertFile.isEmpty() != tlsKeyFile.isEmpty())
         return QStringLiteral("a TLS client certificate and its key go together: --tls-cert FILE --tls-key FILE");
     if (!tlsCertFile.isEmpty()) {
-        QFile cert(tlsCertFile);
-        if (!cert.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read the TLS certificate file %1: %2").arg(tlsCertFile, cert.errorString());
+        if (const QString problem = PlainFileProblem(tlsCertFile, QStringLiteral("the TLS certificate file")); !problem.isEmpty())
+            return problem;
         // The key is a secret: the owner's alone, as for ssh.
         if (const QString problem = SecretFileProblem(tlsKeyFile, QStringLiteral("the TLS key file")); !problem.isEmpty())
             return problem;
-        QFile key(tlsKeyFile);
-        if (!key.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read the TLS key file %1: %2").arg(tlsKeyFile, key.errorString());
+        if (const QString problem = PlainFileProblem(tlsKeyFile, QStringLiteral("the TLS key file")); !problem.isEmpty())
+            return problem;
     }
     return {};
 }

@@ -43,7 +43,39 @@ QString seconds(int ms)
     return QString::number(ms / 1000.0, 'f', 1) + QStringLiteral(" s");
 }
 
+// CONNACK codes that will not change by trying again: the broker refuses
+// this client, its name or its credentials (MQTT 3.1.1: 1 protocol version,
+// 2 identifier rejected, 4 bad user name or password, 5 not authorised).
+bool isRefusalForGood(int connack)
+{
+    return connack == 1 || connack == 2 || connack == 4 || connack == 5;
+}
+
 } // namespace
+
+QString mqttLibraryErrorText(int rc, int systemError, int keepaliveSeconds)
+{
+    switch (rc) {
+    case MOSQ_ERR_ERRNO:
+        return systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
+                                : QStringLiteral("the connection was closed");
+    case MOSQ_ERR_KEEPALIVE:
+        return QStringLiteral("the broker did not answer within the keepalive time (%1 s)").arg(keepaliveSeconds);
+    case MOSQ_ERR_LOOKUP:
+        return QStringLiteral("the broker's name could not be looked up");
+    case MOSQ_ERR_TIMEOUT:
+        return QStringLiteral("the broker did not answer in time");
+    case MOSQ_ERR_MALFORMED_PACKET:
+        return QStringLiteral("the broker sent a malformed packet");
+    default:
+        break;
+    }
+    const QString text = QString::fromUtf8(mosquitto_strerror(rc));
+    // The library calls the codes it has no words for "Unknown error".
+    if (text.startsWith(QLatin1String("Unknown error")))
+        return QStringLiteral("error %1 of the MQTT library").arg(rc);
+    return text;
+}
 
 struct MqttPublisher::Worker {
     struct Message {
@@ -72,6 +104,7 @@ struct MqttPublisher::Worker {
     std::deque<Message> queue;
     std::map<QByteArray, bool> drives;      // drive state topic -> online
     std::atomic<quint64> dropped{0};
+    std::atomic<quint64> published{0};      // handed to a broker that had accepted us
 
     // --- the worker thread's own ---
     MqttPublisher *const owner;
@@ -87,6 +120,7 @@ struct MqttPublisher::Worker {
     bool justAccepted = false;
     bool announced = false;                 // this connection was up and announced
     QString refusal;                        // why the broker refused, if it did
+    bool refusedForGood = false;            // and trying again would not change it
     std::set<int> unacked;                  // the offline states sent on stop
     Clock::time_point connectStarted;
 
@@ -178,7 +212,7 @@ struct MqttPublisher::Worker {
                 .arg(where(), cfg.tlsCertFile.isEmpty() ? QStringLiteral("--tls-ca") : QStringLiteral("--tls-ca, --tls-cert, --tls-key"));
         default:
             return QStringLiteral("cannot connect to the MQTT broker at %1: %2")
-                .arg(where(), QString::fromUtf8(mosquitto_strerror(rc)));
+                .arg(where(), mqttLibraryErrorText(rc, err, cfg.keepaliveSeconds));
         }
     }
 
@@ -190,8 +224,13 @@ struct MqttPublisher::Worker {
             w->justAccepted = true;
             w->refusal.clear();
         } else {
-            w->refusal = QStringLiteral("the MQTT broker at %1 refused the connection: %2")
-                             .arg(w->where(), QString::fromUtf8(mosquitto_connack_string(rc)));
+            // "Connection Refused: not authorised." says "refused" twice.
+            QString why = QString::fromUtf8(mosquitto_connack_string(rc));
+            why.remove(QStringLiteral("Connection Refused: "));
+            if (why.endsWith(QLatin1Char('.')))
+                why.chop(1);
+            w->refusal = QStringLiteral("the MQTT broker at %1 refused the connection: %2").arg(w->where(), why);
+            w->refusedForGood = isRefusalForGood(rc);
         }
     }
     static void onDisconnect(mosquitto *, void *self, int)
@@ -240,7 +279,7 @@ struct MqttPublisher::Worker {
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_will_set(mosq, bridgeTopic.constData(), int(kOffline.size()), kOffline.constData(), 1, true);
         if (rc != MOSQ_ERR_SUCCESS) {
-            postError(QStringLiteral("cannot set up the MQTT client: %1").arg(QString::fromUtf8(mosquitto_strerror(rc))));
+            postError(QStringLiteral("cannot set up the MQTT client: %1").arg(mqttLibraryErrorText(rc, errno, cfg.keepaliveSeconds)));
             return false;
         }
         mosquitto_connect_callback_set(mosq, &Worker::onConnect);
@@ -254,14 +293,16 @@ struct MqttPublisher::Worker {
     {
         const int rc = mosquitto_publish(mosq, mid, m.topic.constData(), int(m.payload.size()),
                                          m.payload.constData(), m.qos, m.retain);
-        if (rc == MOSQ_ERR_SUCCESS)
+        if (rc == MOSQ_ERR_SUCCESS) {
+            ++published;
             return true;
+        }
         if (rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_ERRNO)
             return false;
         // Nothing a retry would mend: an oversized message, a topic the broker cannot take.
         ++dropped;
         postError(QStringLiteral("MQTT message for %1 dropped: %2")
-                      .arg(QString::fromUtf8(m.topic), QString::fromUtf8(mosquitto_strerror(rc))));
+                      .arg(QString::fromUtf8(m.topic), mqttLibraryErrorText(rc, errno, cfg.keepaliveSeconds)));
         return true;
     }
 
@@ -340,6 +381,7 @@ struct MqttPublisher::Worker {
             if (!socketOpen) {
                 postState(State::Connecting);
                 refusal.clear();
+                refusedForGood = false;
                 const int rc = mosquitto_connect_async(mosq, host.constData(), port, cfg.keepaliveSeconds);
                 const int err = errno;
                 if (rc != MOSQ_ERR_SUCCESS) {
@@ -371,10 +413,22 @@ struct MqttPublisher::Worker {
                 QString why = refusal;
                 if (why.isEmpty()) {
                     why = wasConnected ? QStringLiteral("lost the MQTT broker at %1: %2")
-                                             .arg(where(), rc == MOSQ_ERR_ERRNO
-                                                               ? QString::fromLocal8Bit(std::strerror(err))
-                                                               : QString::fromUtf8(mosquitto_strerror(rc)))
+                                             .arg(where(), mqttLibraryErrorText(rc, err, cfg.keepaliveSeconds))
                                        : connectError(rc, err);
+                }
+                // Refused for good: asking again every 30 s for ever would
+                // change nothing but the broker's log.
+                if (refusedForGood) {
+                    accepted = false;
+                    socketOpen = false;
+                    setLinkUp(false);
+                    if (wasConnected) {
+                        MqttPublisher *o = owner;
+                        post([o, why] { emit o->disconnected(why); });
+                    }
+                    postError(why + QStringLiteral("; not tried again (the user name, the password or the broker's rules must change first)"));
+                    postState(State::Failed);
+                    break;
                 }
                 if (!retryLater(why, wasConnected))
                     break;
@@ -496,6 +550,11 @@ QString MqttPublisher::lastError() const
 quint64 MqttPublisher::droppedMessages() const
 {
     return m_worker->dropped.load();
+}
+
+quint64 MqttPublisher::publishedMessages() const
+{
+    return m_worker->published.load();
 }
 
 void MqttPublisher::setState(State state)

@@ -45,7 +45,10 @@ public:
         Connecting,     // trying to connect
         Connected,      // the broker accepted us
         Waiting,        // connection lost or refused: retrying after a delay
-        Failed,         // gave up (bad configuration, or keepRetrying off)
+        Failed,         // gave up: a bad configuration, a broker that refused the
+                        // client for good (CONNACK "not authorised", "bad user name
+                        // or password", "identifier rejected", protocol version), or
+                        // keepRetrying off
         Stopped,        // stop() done
     };
     Q_ENUM(State)
@@ -78,6 +81,9 @@ public:
     QString lastError() const;
     // Messages dropped because the queue was full or the broker refused them.
     quint64 droppedMessages() const;
+    // Messages handed to a broker that had accepted the connection, the
+    // states included; 0: the broker has taken nothing from this publisher.
+    quint64 publishedMessages() const;
     const MqttConfig &config() const { return m_config; }
 
 signals:
@@ -98,3 +104,7 @@ private:
     State m_state = State::Idle;
     QString m_lastError;
 };
+
+// Words for a code of libmosquitto (with errno for MOSQ_ERR_ERRNO) where its
+// own would say nothing ("Unknown error." for a lost keepalive).
+QString mqttLibraryErrorText(int rc, int systemError, int keepaliveSeconds);

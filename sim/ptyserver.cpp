@@ -375,7 +375,11 @@ void PtyServer::answer(const Request &request, Clock::time_point now)
     {
         std::lock_guard lock(m_mutex);
         m_model.advanceTo(modelTime());
-        reply = m_model.handle(request.text);
+        if (m_config.answerFirst) reply = m_config.answerFirst(request.text);
+        if (!reply) {
+            reply = m_model.handle(request.text);
+            if (reply && m_config.rewriteReply) m_config.rewriteReply(request.text, *reply);
+        }
         if (reply) plan = m_shaper.shape(keywordOf(request.text), *reply, m_config.faults);
         paced = m_config.paced;
         whole = m_config.wholeReplies;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace sim {
@@ -27,6 +28,13 @@ struct ServerConfig {
     FaultConfig faults;
     // The drive's time; by default the steady clock since the server started.
     std::function<std::chrono::microseconds()> modelClock;
+    // A test's own answers, on the server's thread. answerFirst sees each
+    // request before the drive does: an answer it gives is the reply, and the
+    // drive never handles the request ("ERR;3" for "W;3..." leaves the drive
+    // as it was). rewriteReply may then change the drive's own reply (a
+    // garbled value). Both before the faults above.
+    std::function<std::optional<std::string>(const std::string &request)> answerFirst;
+    std::function<void(const std::string &request, std::string &reply)> rewriteReply;
 
     std::chrono::nanoseconds characterTime() const
     {

@@ -10,8 +10,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <cmath>
 
 namespace {
+
+// Ten years: longer is no run anyone waits for the end of.
+constexpr double MaxDurationSeconds = 10.0 * 366 * 24 * 3600;
 
 void addOptions(QCommandLineParser &p)
 {
@@ -83,7 +87,11 @@ int run(Context &c, const QStringList &)
     const int interval = c.parser.value(QStringLiteral("interval")).toInt(&ok);
     if (!ok || interval < 50 || interval > 3600000) return c.output.usage(QStringLiteral("--interval wants milliseconds from 50"));
     const double duration = c.parser.value(QStringLiteral("duration")).toDouble(&ok);
-    if (!ok || duration < 0) return c.output.usage(QStringLiteral("--duration wants seconds (0: until Ctrl+C)"));
+    // Not a number, or no end: neither is a length of time.
+    if (!ok || !std::isfinite(duration) || duration < 0 || duration > MaxDurationSeconds)
+        return c.output.usage(QStringLiteral("--duration wants seconds from 0 to %1 (0: until Ctrl+C), not \"%2\"")
+                                  .arg(qint64(MaxDurationSeconds))
+                                  .arg(c.parser.value(QStringLiteral("duration"))));
 
     std::vector<std::unique_ptr<MonitorSink>> sinks;
     sinks.push_back(std::make_unique<MonitorLines>(c.output));
@@ -104,6 +112,8 @@ int run(Context &c, const QStringList &)
         if (!publisher) return c.output.usage(error);
         sinks.push_back(std::move(publisher));
     }
+    for (auto &sink : sinks)
+        sink->cannotGoOn = [&c](const QString &why) { c.stop.request(StopRequest::Why::Failed, why); };
 
     // The samples reach the sinks on this thread.
     QObject receiver;
@@ -122,11 +132,13 @@ int run(Context &c, const QStringList &)
         running.start();
         int samples = 0, failures = 0;
         QString lastError;
-        while ((duration <= 0 || running.elapsed() < duration * 1000) && !(c.env.interrupted && c.env.interrupted())) {
+        // Ctrl+C (or SIGTERM) ends the run as its duration does.
+        while ((duration <= 0 || running.elapsed() < duration * 1000) && !c.stop.requested()) {
             QElapsedTimer poll;
             poll.start();
             ReadStatusJob job(s.link(), ReadStatusJob::Parts{true, true, false, *items});
             const bool polled = s.run(job);
+            if (!polled && s.stopped()) break;  // no sample: the poll was cut short
             if (!polled) {
                 lastError = s.error();
                 ++failures;
@@ -143,11 +155,19 @@ int run(Context &c, const QStringList &)
     });
     QCoreApplication::sendPostedEvents(&receiver);
     for (auto &sink : sinks) sink->finish();
-    // A drive whose samples could not all be recorded has failed.
+    // A drive whose samples could not all be recorded or published has failed.
+    QStringList runFailures;
+    if (c.stop.why() == StopRequest::Why::Failed) runFailures << c.stop.reason();
+    else
+        for (auto &sink : sinks)
+            if (const QString why = sink->failure(); !why.isEmpty()) runFailures << why;
     QList<DriveResult> ended = results;
     for (DriveResult &r : ended) {
-        const QString recording = csv ? csv->errorFor(r.device) : QString();
-        if (!recording.isEmpty()) r = Failed(r, r.ok ? recording : r.error + QStringLiteral("; ") + recording);
+        QStringList why = runFailures;
+        if (const QString recording = csv ? csv->errorFor(r.device) : QString(); !recording.isEmpty()) why << recording;
+        if (why.isEmpty()) continue;
+        if (!r.ok) why.prepend(r.error);
+        r = Failed(r, why.join(QStringLiteral("; ")));
     }
     return c.output.report(ended);
 }

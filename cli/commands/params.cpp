@@ -5,18 +5,20 @@
 // read" without --maker hold all sixty) and reading them changes nothing.
 
 #include "makeraccess.h"
-#include "tablecommand.h"
+#include "tablewrite.h"
 
 #include "drive/params/paramfile.h"
 #include "drive/params/parameterjobs.h"
+#include "drive/valuechecks.h"
 
 namespace {
 
-TableKind<ParamValues> parameterKind(bool maker)
+TableKind<ParamValues> parameterKind(bool maker, bool asIs)
 {
     const int count = maker ? ParamCount : UserParamCount;
     TableKind<ParamValues> k;
     k.what = QStringLiteral("parameters");
+    k.command = QStringLiteral("params");
     k.native = QStringLiteral("pxt");
     k.backupKind = QStringLiteral("parameters");
     k.read = [](DriveSession &s, ParamValues &v, const std::function<void(int, int)> &progress) {
@@ -26,19 +28,25 @@ TableKind<ParamValues> parameterKind(bool maker)
         v = job.result().values;
         return true;
     };
-    k.write = [maker](DriveSession &s, const ParamValues &v, const std::function<void(int, int)> &progress) {
+    k.write = [maker](DriveSession &s, const ParamValues &v, const std::function<void(int, int)> &progress, WriteReach &reach) {
         WriteParametersJob job(s.link());
         ParameterSet set;
         set.values = v;
         set.writeBlocks = maker ? ParamBlockCount : UserParamCount / ParamBlockSize;
         job.setSource(set);
-        return s.run(job, progress);
+        reach.unit = QStringLiteral("block");
+        reach.units = set.writeBlocks;
+        FollowWrite(job, s, reach);
+        return s.runWrite(job, progress);
     };
     k.encode = [count](FileKind kind, const ParamValues &v) { return EncodeParameters(kind, v, count); };
-    k.decode = [maker](const QString &path, const ParamValues &base, QString *error) {
-        return DecodeParameters(path, base, maker, error);
+    k.decode = [maker, asIs](const QString &path, const ParamValues *base, QString *error) {
+        return DecodeParameters(path, base, maker, error, asIs);
     };
+    k.inRange = [count](const ParamValues &v) { return ParamSetProblems(v, count).isEmpty(); };
     k.compare = [count](const ParamValues &a, const ParamValues &b) { return CompareParameters(a, b, count); };
+    k.compareAll = [](const ParamValues &a, const ParamValues &b) { return CompareParameters(a, b, ParamCount); };
+    if (maker) k.writeOptions << QStringLiteral("--maker");
     k.json = [count](const ParamValues &v) { return ParametersJson(v, count); };
     k.backupBytes = [](const ParamValues &v) { return EncodeParamFile(v); };
     return k;
@@ -56,7 +64,7 @@ void addOptions(QCommandLineParser &p)
 int run(Context &c, const QStringList &args)
 {
     const bool maker = c.parser.isSet(QStringLiteral("maker"));
-    TableKind<ParamValues> kind = parameterKind(maker);
+    TableKind<ParamValues> kind = parameterKind(maker, c.parser.isSet(QStringLiteral("as-is")));
     if (maker) kind.mayWrite = [&c] { return CheckMakerPassword(c); };
     return RunTable(c, kind, args);
 }

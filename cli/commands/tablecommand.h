@@ -7,6 +7,7 @@
 #include "clicommand.h"
 #include "clifiles.h"
 #include "clioptions.h"
+#include "writereach.h"
 
 #include "drive/backups.h"
 #include "drive/compare.h"
@@ -20,25 +21,36 @@
 template <typename V>
 struct TableKind {
     QString what;        // "parameters", "point table"
+    QString command;     // "params", "points"
     QString native;      // "pxt", "ptt"
     QString backupKind;  // "parameters", "pointtable"
     std::function<bool(DriveSession &, V &, const std::function<void(int, int)> &)> read;
-    std::function<bool(DriveSession &, const V &, const std::function<void(int, int)> &)> write;
+    // Writes the values; reach is told how far it came, whatever the ending.
+    std::function<bool(DriveSession &, const V &, const std::function<void(int, int)> &, WriteReach &)> write;
     std::function<QByteArray(FileKind, const V &)> encode;
-    std::function<std::optional<V>(const QString &, const V &, QString *)> decode;
+    // A file read over base (nothing: no values known).
+    std::function<std::optional<V>(const QString &, const V *, QString *)> decode;
+    // The entries a write covers; and every entry a file or backup holds.
     std::function<QList<CompareRow>(const V &, const V &)> compare;
+    std::function<QList<CompareRow>(const V &, const V &)> compareAll;
     std::function<QJsonObject(const V &)> json;
     std::function<QByteArray(const V &)> backupBytes;
     // Asked before a write reads any file or touches any drive: empty when
     // it may go on, otherwise why not (the run ends with status 2).
     std::function<QString()> mayWrite;
+    // Options a write of the backup needs to be the same write (--maker).
+    QStringList writeOptions;
+    // The values pass the entry checks of a file's (a backup needs --as-is
+    // to be written back when they do not).
+    std::function<bool(const V &)> inRange;
 };
 
 // The options of both: -o, --no-backup, --no-verify, and the action's words.
 void AddTableOptions(QCommandLineParser &p);
 
-// The entries that differ, by number and name.
-QStringList DifferingEntries(const QList<CompareRow> &rows);
+// write FILE (tablewrite.h).
+template <typename V>
+int RunTableWrite(Context &c, const TableKind<V> &kind, const QString &pattern);
 
 template <typename V>
 int RunTableRead(Context &c, const TableKind<V> &kind)
@@ -64,56 +76,6 @@ int RunTableRead(Context &c, const TableKind<V> &kind)
     return c.output.report(results);
 }
 
-template <typename V>
-int RunTableWrite(Context &c, const TableKind<V> &kind, const QString &pattern)
-{
-    const bool backup = !c.parser.isSet(QStringLiteral("no-backup"));
-    const bool verify = !c.parser.isSet(QStringLiteral("no-verify"));
-    // Every file is checked before any drive is touched.
-    for (const QString &device : c.devices) {
-        QString error;
-        if (!kind.decode(SubstituteName(pattern, device), V{}, &error)) return c.output.usage(error);
-    }
-    const auto results = OnEveryDrive(c.devices, [&](const QString &device) {
-        DriveResult r = StartResult(device);
-        const QString path = SubstituteName(pattern, device);
-        DriveSession s(device, c.session);
-        if (!s.open()) return Failed(r, s.error());
-        // What the drive holds: the backup, and the values a file does not name.
-        V before{};
-        if (!kind.read(s, before, c.output.progress(r.name, QStringLiteral("reading"))))
-            return Failed(r, QStringLiteral("reading: ") + s.error());
-        QString error;
-        const std::optional<V> wanted = kind.decode(path, before, &error);
-        if (!wanted) return Failed(r, error);
-        QStringList said;
-        if (backup) {
-            const BackupResult b = WriteBackup(kind.backupKind, kind.native, kind.backupBytes(before), device);
-            if (!b.ok) return Failed(r, b.error);
-            said << QStringLiteral("backup %1").arg(b.path);
-            r.json.insert(QStringLiteral("backup"), b.path);
-        }
-        if (!kind.write(s, *wanted, c.output.progress(r.name, QStringLiteral("writing"))))
-            return Failed(r, QStringLiteral("writing: ") + s.error());
-        said.prepend(QStringLiteral("%1 written from %2").arg(kind.what, path));
-        if (verify) {
-            V after{};
-            if (!kind.read(s, after, c.output.progress(r.name, QStringLiteral("verifying"))))
-                return Failed(r, QStringLiteral("verifying: ") + s.error());
-            const QStringList differ = DifferingEntries(kind.compare(*wanted, after));
-            if (!differ.isEmpty())
-                return Failed(r, QStringLiteral("verify mismatch: %1 read back differently: %2").arg(kind.what, differ.join(QStringLiteral(", "))));
-            said << QStringLiteral("verified");
-        }
-        r.ok = true;
-        r.summary = said.join(QStringLiteral("; "));
-        r.json.insert(QStringLiteral("file"), path);
-        r.json.insert(QStringLiteral("verified"), verify);
-        return r;
-    });
-    return c.output.report(results);
-}
-
 // diff: each side a file or "drive:DEV"; 0 the same, 1 different, 2 trouble.
 template <typename V>
 int RunTableDiff(Context &c, const TableKind<V> &kind, const QStringList &sides)
@@ -126,7 +88,7 @@ int RunTableDiff(Context &c, const TableKind<V> &kind, const QStringList &sides)
             continue;
         }
         QString error;
-        const std::optional<V> v = kind.decode(sides[i], V{}, &error);
+        const std::optional<V> v = kind.decode(sides[i], nullptr, &error);
         if (!v) return c.output.usage(error);
         values[i] = *v;
     }

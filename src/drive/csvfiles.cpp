@@ -197,7 +197,7 @@ CsvImport<Values> importRows(QByteArrayView bytes, const Values &current, const 
     for (qsizetype r = 1; r < csv.records.size(); ++r) {
         const CsvRecord &record = csv.records[r];
         if (record.problem.isEmpty() && allBlank(record.fields)) continue;
-        CsvLineReport report{record.line, CsvLineReport::Kind::Refused, {}};
+        CsvLineReport report{record.line, CsvLineReport::Kind::Refused, {}, {}};
         if (!record.problem.isEmpty()) {
             report.text = QStringLiteral("Malformed CSV: %1.").arg(record.problem);
         } else {
@@ -214,9 +214,10 @@ CsvImport<Values> importRows(QByteArrayView bytes, const Values &current, const 
             }
             read(fields, missing, result.values, report);
         }
+        if (report.plain.isEmpty()) report.plain = report.text;
         result.lines << report;
     }
-    if (result.lines.isEmpty()) result.error = QStringLiteral("The file holds no %1, only its header row.").arg(what);
+    if (result.lines.isEmpty()) result.error = QStringLiteral("The file holds only its header row: it names no entry of %1.").arg(what);
     return result;
 }
 
@@ -483,12 +484,14 @@ CsvImport<ParameterSet> ReadParametersCsv(QByteArrayView bytes, const ParameterS
         if (!e.changed) {
             report.kind = CsvLineReport::Kind::Taken;
             report.text = name + QStringLiteral(": ") + now + before + u'.';
+            report.plain = name + QStringLiteral(": ") + now + u'.';
             return;
         }
         report.kind = CsvLineReport::Kind::Changed;
         const QString why = maker ? QStringLiteral("a whole 32-bit number")
                                   : QStringLiteral("by the entry check, range ") + ParamRange(k);
         report.text = name + QStringLiteral(": %1 changed to %2, %3%4.").arg(shortened(typed), now, why, before);
+        report.plain = name + QStringLiteral(": %1 changed to %2, %3.").arg(shortened(typed), now, why);
     };
     return importRows(bytes, current, wanted, QStringLiteral("a parameter set"), read);
 }
@@ -532,7 +535,11 @@ CsvImport<PointTable> PastePointCells(const QString &text, int row, int column, 
                 report.text = e.changed ? QStringLiteral("%1: %2 changed to %3 by the entry check, range %4%5.")
                                               .arg(name, shortened(typed), now, LoadResString(PointRangeId + c), before)
                                         : QStringLiteral("%1: %2%3.").arg(name, now, before);
+                report.plain = e.changed ? QStringLiteral("%1: %2 changed to %3 by the entry check, range %4.")
+                                               .arg(name, shortened(typed), now, LoadResString(PointRangeId + c))
+                                         : QStringLiteral("%1: %2.").arg(name, now);
             }
+            if (report.plain.isEmpty()) report.plain = report.text;
             paste.lines << report;
         }
     }
@@ -584,9 +591,11 @@ CsvImport<PointTable> ReadPointsCsv(QByteArrayView bytes, const PointTable &curr
         if (changes.isEmpty()) {
             report.kind = CsvLineReport::Kind::Taken;
             report.text = name + QStringLiteral(": ") + now + before + u'.';
+            report.plain = name + QStringLiteral(": ") + now + u'.';
         } else {
             report.kind = CsvLineReport::Kind::Changed;
             report.text = name + QStringLiteral(": ") + changes.join(QStringLiteral("; ")) + before + u'.';
+            report.plain = name + QStringLiteral(": ") + changes.join(QStringLiteral("; ")) + u'.';
         }
     };
     return importRows(bytes, current, PointHeader, QStringLiteral("a point table"), read);

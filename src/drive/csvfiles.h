@@ -108,6 +108,9 @@ struct CsvLineReport {
     int line = 0;  // 1-based line of the file on which the row starts
     Kind kind = Kind::Refused;
     QString text;  // one sentence for the user, naming the entry
+    // The same sentence without what the entry held before ("(was 7)"), for
+    // a reader who read the file over no values of a drive or a window.
+    QString plain;
 };
 
 template <typename Values>

@@ -257,7 +257,7 @@ void TstCli::badCommandLines_data()
     QTest::newRow("stray argument") << QStringList{"status", "--port", "{dev}", "extra"} << "extra";
     QTest::newRow("read without -o") << QStringList{"params", "read", "--port", "{dev}"} << "-o FILE";
     QTest::newRow("read to unknown kind") << QStringList{"params", "read", "--port", "{dev}", "-o", "p.txt"} << ".pxt";
-    QTest::newRow("two drives, one name") << QStringList{"params", "read", "--port", "{dev}", "--port", "{dev}", "-o", "p.pxt"} << "{name}";
+    QTest::newRow("two drives, one name") << QStringList{"params", "read", "--port", "{dev}", "--port", "/dev/null", "-o", "p.pxt"} << "{name}";
     QTest::newRow("write a missing file") << QStringList{"points", "write", "/nonexistent/t.ptt", "--port", "{dev}"} << "no such file";
     QTest::newRow("write a device") << QStringList{"params", "write", "/dev/null", "--port", "{dev}"} << "/dev/null";
     QTest::newRow("unknown action") << QStringList{"params", "erase", "--port", "{dev}"} << "unknown action";

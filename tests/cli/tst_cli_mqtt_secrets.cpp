@@ -120,8 +120,9 @@ void TstCliMqttSecrets::passwordNeverShown_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
-    QTest::newRow("the broker refuses the password") << "auth" << 0600 << 0 << "refused the connection";
-    QTest::newRow("no broker") << "none" << 0600 << 0 << "cannot connect";
+    // Nothing published in the whole run: the run failed.
+    QTest::newRow("the broker refuses the password") << "auth" << 0600 << 1 << "refused the connection";
+    QTest::newRow("no broker") << "none" << 0600 << 1 << "cannot connect";
     QTest::newRow("a password file others may read") << "auth" << 0644 << 2 << "chmod 600";
 }
 
@@ -162,7 +163,7 @@ void TstCliMqttSecrets::clientCertificate_data()
     const QStringList ca{"--tls-ca", "{dir}/ca.crt"};
     const QStringList client{"--tls-cert", "{dir}/client.crt", "--tls-key", "{dir}/client.key"};
     QTest::newRow("with the client certificate") << ca + client << 0600 << 0 << true << "";
-    QTest::newRow("without one") << ca << 0600 << 0 << false << "cannot connect to the MQTT broker";
+    QTest::newRow("without one") << ca << 0600 << 1 << false << "cannot connect to the MQTT broker";
     QTest::newRow("a key others may read") << ca + client << 0644 << 2 << false << "chmod 600";
     QTest::newRow("a certificate without its key") << ca + QStringList{"--tls-cert", "{dir}/client.crt"} << 0600 << 2 << false << "go together";
 }

@@ -4,7 +4,9 @@
 // diff of a drive with itself read once.
 
 #include "clitestutil.h"
+#include "fulldisk.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -47,6 +49,8 @@ private Q_SLOTS:
     void resultsThatCannotReachStandardOutput_data();
     void resultsThatCannotReachStandardOutput();
     void diffOfADriveWithItself();
+    void outputsOnAFullDisk_data();
+    void outputsOnAFullDisk();
 };
 
 void TstCliOutput::monitorCsvThatCannotBeWritten_data()
@@ -117,6 +121,45 @@ void TstCliOutput::diffOfADriveWithItself()
     const Run r = cli({"params", "diff", side, side});
     QVERIFY2(r.status == 0, qPrintable(r.out + r.err));
     QCOMPARE(drives.requests(0).count(QStringLiteral("R;0")), 1);
+}
+
+// Every output of the tool on a full disk: the run fails on the drive's line
+// with the reason, and the good file that was there stays as it was.
+void TstCliOutput::outputsOnAFullDisk_data()
+{
+    QTest::addColumn<QStringList>("args");  // {file}: the output
+    QTest::addColumn<QString>("name");
+    QTest::newRow("params read, .pxt") << QStringList{"params", "read", "-o", "{file}"} << "p.pxt";
+    QTest::newRow("params read, .json") << QStringList{"params", "read", "-o", "{file}"} << "p.json";
+    QTest::newRow("points read, .csv") << QStringList{"points", "read", "-o", "{file}"} << "t.csv";
+    QTest::newRow("capture") << QStringList{"capture", "--trigger", "manual", "-o", "{file}"} << "c.wvt";
+    QTest::newRow("monitor --csv") << QStringList{"monitor", "--items", "04", "--interval", "50", "--duration", "0.2", "--csv", "{file}"}
+                                   << "m.csv";
+}
+
+void TstCliOutput::outputsOnAFullDisk()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, name);
+    Drives drives({""});
+    FullDisk disk;
+    const QString file = disk.path(name);
+    const QByteArray good(300, 'g');
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(good) == good.size());
+    }
+    disk.fill();
+    const Run r = cli(args.replaceInStrings(QStringLiteral("{file}"), file) + QStringList{"--port", drives.device(0)});
+    disk.empty();
+    QCOMPARE(r.status, 1);
+    const QString line = r.out.split(u'\n').filter(drives.name(0) + QStringLiteral(": failed: ")).value(0);
+    QVERIFY2(line.contains(file + QStringLiteral(": cannot be written: ")), qPrintable(r.out + r.err));
+    // The reason is the system's ("No space left on device"; "File too
+    // large" where the disk is made full by a size limit).
+    QVERIFY2(line.contains(u"No space left on device") || line.contains(u"File too large"), qPrintable(line + u' ' + disk.how()));
+    QCOMPARE(fileBytes(file), good);
+    QCOMPARE(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{name});
 }
 
 QTEST_GUILESS_MAIN(TstCliOutput)

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -24,6 +25,7 @@ private Q_SLOTS:
     void repliesComeWholeAndUnchanged_data();
     void repliesComeWholeAndUnchanged();
     void repliesWholeOnlyWhenChosen();
+    void aSecondNameOfAPortInUse();
 };
 
 void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
@@ -211,6 +213,35 @@ void TstQtSerialIo::repliesWholeOnlyWhenChosen()
     line.port->close();
     QCOMPARE(line.port->open(1).status, OpenStatus::Ok);
     QCOMPARE(line.send(reply), QList<QByteArray>{reply});
+}
+
+// A port in use is found in use under any of its names (a link such as
+// /dev/serial/by-id/...), rather than opened a second time (which even root
+// would be let do, and the two would set the line against each other); a
+// name with a NUL is no name.
+void TstQtSerialIo::aSecondNameOfAPortInUse()
+{
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    QCOMPARE(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const auto closeLine = qScopeGuard([&] { ::close(master), ::close(slave); });
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("by-id-axis"));
+    QVERIFY(QFile::link(QString::fromLocal8Bit(name), link));
+    PortMap byName, byLink, withNul;
+    byName.setExplicit(1, QString::fromLocal8Bit(name));
+    byLink.setExplicit(1, link);
+    withNul.setExplicit(1, QString::fromLocal8Bit(name) + QChar(0) + QStringLiteral("x"));
+    QtSerialIo first(byName, QSerialPort::NoParity), second(byLink, QSerialPort::NoParity), third(withNul, QSerialPort::NoParity);
+    QCOMPARE(first.open(1).status, OpenStatus::Ok);
+    const OpenResult again = second.open(1);
+    QCOMPARE(again.status, OpenStatus::InUse);
+    QVERIFY2(again.reason.contains(u"in use"), qPrintable(again.reason));
+    first.close();
+    QCOMPARE(second.open(1).status, OpenStatus::Ok);
+    second.close();
+    QCOMPARE(third.open(1).status, OpenStatus::InvalidPort);
 }
 
 QTEST_GUILESS_MAIN(TstQtSerialIo)

@@ -20,6 +20,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 
 using namespace mqtttest;
@@ -76,6 +77,9 @@ private slots:
     void passwordFile();
     void tlsSettings_data();
     void tlsSettings();
+    void libraryErrorTexts_data();
+    void libraryErrorTexts();
+    void refusedForGoodIsNotRetried();
     void payloads_data();
     void payloads();
 
@@ -237,6 +241,9 @@ void TestMqtt::tlsSettings_data()
     QTest::newRow("a key others may read") << "ca.pem" << "cert.pem" << "key.pem" << 0644 << 0 << 8883 << "chmod 600";
     QTest::newRow("a missing certificate") << "" << "nocert.pem" << "key.pem" << 0600 << 0 << 8883 << "nocert.pem";
     QTest::newRow("a missing key") << "" << "cert.pem" << "nokey.pem" << 0600 << 0 << 8883 << "nokey.pem";
+    // Refused unopened: opening a pipe would wait for a writer for good.
+    QTest::newRow("a CA that is a named pipe") << "pipe.pem" << "" << "" << 0600 << 0 << 8883 << "not a plain file";
+    QTest::newRow("a certificate that is a named pipe") << "" << "pipe.pem" << "key.pem" << 0600 << 0 << 8883 << "not a plain file";
 }
 
 void TestMqtt::tlsSettings()
@@ -253,6 +260,8 @@ void TestMqtt::tlsSettings()
         f.write("-----BEGIN CERTIFICATE-----\n");
     }
     QCOMPARE(::chmod(QFile::encodeName(dir.filePath("key.pem")).constData(), static_cast<mode_t>(keyMode)), 0);
+    NamedPipe pipe(dir.filePath("pipe.pem"));
+    QVERIFY(pipe.made());
     MqttConfig c = localConfig(port, QStringLiteral("tls"));
     const auto in = [&](const QString &name) { return name.isEmpty() ? QString() : dir.filePath(name); };
     c.tlsCaFile = in(ca);
@@ -263,6 +272,48 @@ void TestMqtt::tlsSettings()
     const QString said = c.validate();
     if (problem.isEmpty()) QVERIFY2(said.isEmpty(), qPrintable(said));
     else QVERIFY2(said.contains(problem), qPrintable(said));
+    QTest::qWait(30);
+    QVERIFY(!pipe.opened());
+}
+
+// The library's codes in words: none is "Unknown error".
+void TestMqtt::libraryErrorTexts_data()
+{
+    QTest::addColumn<int>("rc");
+    QTest::addColumn<int>("systemError");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("a lost keepalive") << int(MOSQ_ERR_KEEPALIVE) << 0 << "did not answer within the keepalive time (30 s)";
+    QTest::newRow("a system error") << int(MOSQ_ERR_ERRNO) << ECONNRESET << "Connection reset by peer";
+    QTest::newRow("a system error without its number") << int(MOSQ_ERR_ERRNO) << 0 << "the connection was closed";
+    QTest::newRow("a code without words") << int(MOSQ_ERR_PLUGIN_DEFER) << 0 << "error 17 of the MQTT library";
+    QTest::newRow("a code with words") << int(MOSQ_ERR_CONN_LOST) << 0 << "The connection was lost.";
+}
+
+void TestMqtt::libraryErrorTexts()
+{
+    QFETCH(int, rc);
+    QFETCH(int, systemError);
+    QFETCH(QString, says);
+    const QString text = mqttLibraryErrorText(rc, systemError, 30);
+    QVERIFY2(text.contains(says) && !text.contains(u"Unknown error"), qPrintable(text));
+}
+
+// A broker that refuses the client for good (not authorised) is not asked
+// again every few seconds for ever: the publisher gives up and says why.
+void TestMqtt::refusedForGoodIsNotRetried()
+{
+    Broker closed(0, {}, false);
+    QVERIFY(closed.start());
+    MqttConfig c = localConfig(closed.port(), QStringLiteral("closed"));
+    MqttPublisher publisher(c);
+    QSignalSpy errors(&publisher, &MqttPublisher::errorOccurred);
+    QVERIFY(publisher.start());
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.state(), MqttPublisher::State::Failed, 5000);
+    QVERIFY2(publisher.lastError().contains(u"refused the connection: not authorised; not tried again"), qPrintable(publisher.lastError()));
+    // Retrying would have come after 100, 200 and 400 ms.
+    QTest::qWait(800);
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(publisher.publishedMessages(), quint64(0));
 }
 
 void TestMqtt::payloads_data()

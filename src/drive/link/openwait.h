@@ -5,5 +5,13 @@
 
 class DriveLink;
 
-// True when the port is open; at most timeoutMs is spent waiting.
-bool OpenPortAndWait(DriveLink &link, int timeoutMs);
+#include <functional>
+
+class QEventLoop;
+
+// True when the port is open; at most timeoutMs is spent waiting. stopped,
+// when given, ends the wait when it comes true; it is asked whenever the
+// wait wakes, and wakeOn, when given, connects what wakes it to each loop
+// that waits.
+bool OpenPortAndWait(DriveLink &link, int timeoutMs, const std::function<bool()> &stopped = {},
+                     const std::function<void(QEventLoop &)> &wakeOn = {});

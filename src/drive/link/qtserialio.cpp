@@ -39,8 +39,16 @@ OpenResult QtSerialIo::open(int portNo)
     if (m_port.isOpen()) return {OpenStatus::InUse, QStringLiteral("the port is already open")};
     const QString device = m_map.deviceFor(portNo);
     if (device.isEmpty()) return {OpenStatus::InvalidPort, QStringLiteral("no serial port number %1").arg(portNo)};
+    // The system would take the name only up to a NUL, and the lock file
+    // made for it could not be removed again.
+    if (device.contains(QChar(0))) return {OpenStatus::InvalidPort, QStringLiteral("the device name holds a NUL character")};
 
-    m_port.setPortName(device);
+    // A device named by a link (/dev/serial/by-id/...) is opened by the name
+    // it links to: its lock file is then the device's own, whatever name it
+    // was given, and a port in use under another name is found in use
+    // rather than opened twice.
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    m_port.setPortName(canonical.isEmpty() ? device : canonical);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setStopBits(QSerialPort::OneStop);
