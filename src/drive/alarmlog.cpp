@@ -6,6 +6,7 @@
 #include "drive/alarmlogfile.h"
 #include "drive/timetext.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -209,8 +210,33 @@ AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
         if (c != ' ' && c != '\t' && c != '\r' && c != '\n') blank = false;
     if (blank) return r;
 
-    const CsvRead csv = ReadCsv(bytes);
     r.kind = AlarmLogRead::Kind::Foreign;
+    const QString notALog =
+        QStringLiteral("its first line is not the header of an alarm log (\"Time\",\"Appeared\",\"Cleared\",\"Note\")");
+    // A file is known foreign by its first line that is not blank, without
+    // parsing the rest (a large binary would take long): the header is short.
+    {
+        qsizetype at = 0;
+        while (at < bytes.size() && (bytes[at] == '\r' || bytes[at] == '\n' || bytes[at] == ' ' || bytes[at] == '\t')) ++at;
+        constexpr qsizetype HeaderRoom = 4096;
+        const QByteArrayView window = bytes.sliced(at, std::min(bytes.size() - at, HeaderRoom));
+        const auto lineEnd = std::find(window.begin(), window.end(), '\n');
+        if (lineEnd == window.end() && window.size() < bytes.size() - at) {
+            r.error = notALog;
+            return r;
+        }
+        const CsvRead first = ReadCsv(window.first(lineEnd - window.begin()));
+        const QStringList header = AlarmLogHeader().mid(0, 4);
+        bool matches = first.ok() && !first.records.isEmpty() && first.records[0].fields.size() >= header.size();
+        for (qsizetype i = 0; matches && i < header.size(); ++i)
+            matches = first.records[0].fields[i].trimmed().compare(header[i], Qt::CaseInsensitive) == 0;
+        if (!matches) {
+            r.error = first.ok() ? notALog : first.error;
+            return r;
+        }
+    }
+
+    const CsvRead csv = ReadCsv(bytes);
     if (!csv.ok()) {
         r.error = csv.error;
         return r;
@@ -235,7 +261,7 @@ AlarmLogRead ReadAlarmLog(QByteArrayView bytes)
     qsizetype first = 0;
     while (first < csv.records.size() && blankRecord(csv.records[first])) ++first;
     if (first == csv.records.size() || !isHeader(csv.records[first])) {
-        r.error = QStringLiteral("its first line is not the header of an alarm log (\"Time\",\"Appeared\",\"Cleared\",\"Note\")");
+        r.error = notALog;
         return r;
     }
     r.kind = AlarmLogRead::Kind::Log;
