@@ -1,30 +1,27 @@
 #include "mditbl.h"
 
-#include "common/childwindow.h"
+#include "app/linkprompts.h"
+#include "app/livetags.h"
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
-#include "common/useroptions.h"
-#include "app/version.h"
 #include "app/titlebar.h"
-#include "app/linkprompts.h"
-#include "app/livetags.h"
-#include "tools/toolsmenu.h"
-#include "drive/alarmlog.h"
+#include "app/version.h"
+#include "common/childwindow.h"
+#include "common/messagelines.h"
 #include "drive/backups.h"
-#include "trend/trendwindow.h"
+#include "drive/session.h"
+#include "drive/stopjob.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
-#include "drive/numtext.h"
-#include "drive/stopjob.h"
-#include "drive/wave/capturelist.h"
+#include "tools/toolsmenu.h"
 #include "tools/waveanalysiswindow.h"
+#include "trend/trendwindow.h"
 #include "wave/hmon.h"
-#include "wave/wavegeometry.h"
 
 #include <QApplication>
 #include <algorithm>
@@ -42,10 +39,11 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 
-MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
-    : QMainWindow(parent), link(portSettings, port)
+MDItbl::MDItbl(Session &session, FileChooser &files, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_files(files)
 {
     setObjectName(QStringLiteral("MDItbl"));
     setWindowTitle(QStringLiteral("ORVEX"));
@@ -66,6 +64,7 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     transferStatus->setAccessibleDescription(QStringLiteral("Transfer status"));
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
+    DriveLink &link = m_session.link;
     portInp = new PortInp(link, std::move(listPorts), this);
     link.setActiveTagSource([this] { return activeTag(); });
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
@@ -84,70 +83,31 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
 
 MDItbl::~MDItbl()
 {
-    // Hidden while the link still lives: a key held on the panel is let go
-    // (and its stop queued) before the windows go.
+    // Hidden while every window is whole: a key held on the panel is let go
+    // (and its stop queued). Then the windows' decoders and poll builders
+    // leave the session's link, which outlives them.
     hide();
+    m_session.link.dropRegistrations();
 }
 
 void MDItbl::MDIForm_Load()
 {
     // The status strip loads first: the port settings are known before any
     // other window loads.
-    titleBar = new TitleBar(link, this);
-    titleBar->setCaption = [this](const QString &text) { setWindowTitle(text); };
-    titleBar->caption = [this] { return windowTitle(); };
-    ReadPortFile(portSettings);
-
-    // Child windows in their start-up order; arrangeWindows() places them.
-    tblWrit = new Tbl_Writ(link, pointData);
-    tblWrit->setOptions(&options);
-    connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
-    connect(tblWrit, &Tbl_Writ::backupKept, this, &MDItbl::tellBackup);
-    addChild(tblWrit, Tbl_Writ::loadSize());
-    // The torque plot reads parameter 57 each time it is drawn; the waveform
-    // window draws its plots before the parameter window exists.
-    hMon = new HMon(link, wave, [this] {
-        return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
-    });
-    addChild(hMon);
-    captures = new CaptureList(this);
-    connect(hMon, &HMon::captureTaken, captures,
-            [this](const Capture &c) { captures->add(c, motorTypeUnits(), QStringLiteral("Drive")); });
-    connect(hMon, &HMon::waveFileOpened, captures, [this](const Capture &c, const QString &path) {
-        const QFileInfo info(path);
-        captures->add(c, motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()), info.completeBaseName());
-    });
-    connect(hMon, &HMon::analysisRequested, this, &MDItbl::showWaveAnalysis);
-    commComm = new CommComm(link);
-    commComm->setHoldToJog(options.holdToJog);
-    addChild(commComm);
-    mon2 = new Mon2(link, titleBar->LblMSEL, titleBar->LblROMV, *commComm);
-    addChild(mon2);
-    alarm = new Alarm(link);
-    connect(alarm, &Alarm::presentAlarms, titleBar, &TitleBar::setPresentAlarms);
-    addChild(alarm);
-    prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
-    prmWrit->setOptions(&options);
-    connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
-    connect(prmWrit, &Prm_Writ::backupKept, this, &MDItbl::tellBackup);
-    addChild(prmWrit);
-    ioMon = new IOMon(link);
-    addChild(ioMon);
+    titleBar = new TitleBar(m_session.link, m_session.drive, m_session.clock(), this);
+    connect(titleBar, &TitleBar::captionChanged, this, &QWidget::setWindowTitle);
+    ReadPortFile(m_session.portSettings);
+    buildWindows();
 
     passWord = new PassWord;
     ChildFrame *pwFrame = addChild(passWord, QSize(260, 140));
-    pwFrame->onCloseRequest = [this] { passWord->WinPassExit(); };
-    passWord->hideWindow = [pwFrame] { pwFrame->hide(); };
-    passWord->setMakerMode = [this](bool on) { SetMakerMode(on); };
+    connect(passWord, &PassWord::makerModeChosen, this, &MDItbl::SetMakerMode);
     pwFrame->hide();
 
-    tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
-                                     [this] { return makerMode(); },
-                                     [this](const QString &text) { transferStatus->setText(text); },
-                                     [this] { showWaveAnalysis(); }, captures},
-                          this);
-    if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
-    TrendRecorder::addToMenu(mnuTools, mdiArea, link);
+    tools = new ToolsMenu(mnuTools, m_session, m_files, this);
+    connect(tools, &ToolsMenu::report, transferStatus, &QLabel::setText);
+    connect(tools, &ToolsMenu::waveAnalysisRequested, this, &MDItbl::showWaveAnalysis);
+    TrendRecorder::addToMenu(mnuTools, mdiArea, m_session.link, m_files, m_session.clock());
     mnuTools->addSeparator();
     QAction *backups = mnuTools->addAction(QStringLiteral("Open &Backup Folder"));
     backups->setObjectName(QStringLiteral("mnuBackupFolder"));
@@ -157,10 +117,55 @@ void MDItbl::MDIForm_Load()
         QDesktopServices::openUrl(QUrl::fromLocalFile(BackupFolder()));
     });
 
-    wave.TrigPos = 15;
+    m_session.wave.TrigPos = 15;
     m_startSizes = childSizes();
     arrangeWindows(areaForLayout());
     mdiArea->setActiveSubWindow(frameOf(ioMon));
+}
+
+void MDItbl::buildWindows()
+{
+    // Child windows in their start-up order; arrangeWindows() places them.
+    Session &s = m_session;
+    DriveLink &link = s.link;
+    tblWrit = new Tbl_Writ(link, s.points, m_files);
+    tblWrit->setOptions(&s.options());
+    connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(tblWrit, &Tbl_Writ::backupKept, this, &MDItbl::tellBackup);
+    addChild(tblWrit, Tbl_Writ::loadSize());
+    hMon = new HMon(link, s.wave, s.parameters, m_files);
+    addChild(hMon);
+    // Each capture keeps the torque scale of the motor type set when it came.
+    connect(hMon, &HMon::captureTaken, &s.captures, [&s](const Capture &c) {
+        s.captures.add(c, s.parameters.motorTypeUnits(), QStringLiteral("Drive"));
+    });
+    connect(hMon, &HMon::waveFileOpened, &s.captures, [&s](const Capture &c, const QString &path) {
+        const QFileInfo info(path);
+        s.captures.add(c, s.parameters.motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()),
+                       info.completeBaseName());
+    });
+    connect(hMon, &HMon::analysisRequested, this, &MDItbl::showWaveAnalysis);
+    commComm = new CommComm(link, s.drive, s.clock());
+    commComm->setHoldToJog(s.options().holdToJog);
+    connect(&s, &Session::optionsChanged, commComm,
+            [this](const UserOptions &options) { commComm->setHoldToJog(options.holdToJog); });
+    addChild(commComm);
+    mon2 = new Mon2(link, s.drive, s.clock());
+    addChild(mon2);
+    alarm = new Alarm(link, s.clock());
+    connect(alarm, &Alarm::presentAlarms, titleBar, &TitleBar::setPresentAlarms);
+    addChild(alarm);
+    prmWrit = new Prm_Writ(link, s.parameters, s.maker, m_files);
+    prmWrit->setOptions(&s.options());
+    connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(prmWrit, &Prm_Writ::backupKept, this, &MDItbl::tellBackup);
+    connect(prmWrit, &Prm_Writ::transferRefused, this, [this](const QString &text) {
+        OpenMessage(prmWrit, QMessageBox::Information, prmWrit->windowTitle(), text,
+                    QStringLiteral("TransferBusyMessage"));
+    });
+    addChild(prmWrit);
+    ioMon = new IOMon(link, s.clock());
+    addChild(ioMon);
 }
 
 std::array<ChildFrame *, WindowLayout::SlotCount> MDItbl::layoutFrames() const
@@ -409,11 +414,6 @@ ChildFrame *MDItbl::frameOf(QWidget *child) const
     return nullptr;
 }
 
-int MDItbl::motorTypeUnits() const
-{
-    return WaveGeometry::MotorTypeUnits(ValText(prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0")));
-}
-
 void MDItbl::tellBackup(const QString &path)
 {
     // Until the transfer's own words replace it; the tooltip keeps it.
@@ -425,7 +425,7 @@ void MDItbl::tellBackup(const QString &path)
 void MDItbl::showWaveAnalysis()
 {
     if (!waveAnalysis) {
-        waveAnalysis = new WaveAnalysisWindow(*captures, [this] { return motorTypeUnits(); });
+        waveAnalysis = new WaveAnalysisWindow(m_session.captures, m_session.parameters, m_files);
         // Big enough for its plots and its whole table, or the whole main
         // area when that is smaller; placed over the other windows.
         const QSize area = mdiArea->viewport()->size();
@@ -488,21 +488,20 @@ void MDItbl::buildMenus()
     }
     mnuSystem1[1]->setCheckable(true);
 
+    buildOptionsMenu();
+}
+
+void MDItbl::buildOptionsMenu()
+{
     mnuOptions = menuBar()->addMenu(QStringLiteral("Options(&O)"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    options = LoadUserOptions();
+    // The session keeps them and applies them; an item only shows one.
     const auto option = [this](const QString &caption, const char *name, bool UserOptions::*flag) {
         QAction *item = mnuOptions->addAction(caption);
         item->setObjectName(QLatin1String(name));
         item->setCheckable(true);
-        item->setChecked(options.*flag);
-        connect(item, &QAction::toggled, this, [this, flag](bool on) {
-            options.*flag = on;
-            if (commComm) commComm->setHoldToJog(options.holdToJog);
-            link.setKeepAllLive(options.keepAllMonitorsLive);
-            link.port().setRepliesWhole(options.takeRepliesWhole);
-            SaveUserOptions(options);
-        });
+        item->setChecked(m_session.options().*flag);
+        connect(item, &QAction::toggled, this, [this, flag](bool on) { m_session.setOption(flag, on); });
         return item;
     };
     mnuHoldToJog = option(QStringLiteral("Hold to &Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
@@ -516,8 +515,6 @@ void MDItbl::buildMenus()
     mnuRepliesWhole->setStatusTip(QStringLiteral(
         "The serial port hands each reply over at its end: a third of the CPU while polling, "
         "and each reply seen up to about 0.2 ms later"));
-    link.setKeepAllLive(options.keepAllMonitorsLive);
-    link.port().setRepliesWhole(options.takeRepliesWhole);
 }
 
 void MDItbl::fillWindowMenu()
@@ -546,7 +543,7 @@ void MDItbl::mnuSystem1_Click(int index)
         break;
     case 1: {
         // Qt has toggled the tick already; the tick only follows maker mode.
-        const bool wasOn = !mnuSystem1[1]->isChecked();
+        const bool wasOn = makerMode();
         mnuSystem1[1]->setChecked(wasOn);
         if (wasOn) {
             SetMakerMode(false);
@@ -573,15 +570,16 @@ void MDItbl::showAbout()
     about.exec();
 }
 
-bool MDItbl::makerMode() const { return mnuSystem1[1]->isChecked(); }
+bool MDItbl::makerMode() const { return m_session.maker.isOn(); }
 
 void MDItbl::SetMakerMode(bool on)
 {
     const bool was = makerMode();
     ChildFrame *frame = frameOf(mon2);
     if (on && !was) m_sizeBeforeMaker = frame->size();
+    m_session.maker.set(on);
     mnuSystem1[1]->setChecked(on);
-    if (prmWrit) prmWrit->SetMakerMode(on);
+    prmWrit->SetMakerMode(on);
     // The status display grows in place for the maker's rows and goes back to
     // its size before them; no other window moves (a switch that changes
     // nothing, as a wrong password, changes nothing on screen). Where it no
@@ -604,12 +602,12 @@ void MDItbl::endProgram()
 {
     if (m_ending) return;  // a second close while the stops are answered
     m_ending = true;
-    auto *stops = new StopJob(link, commComm->jogShown(), commComm->highSpeedShown(), this);
+    auto *stops = new StopJob(m_session.link, commComm->jogShown(), commComm->highSpeedShown(), this);
     connect(stops, &DriveJob::finished, this, [this, stops] {
         stops->deleteLater();
         setEnabled(true);
         if (m_keepLayout) saveLayout();
-        if (exitProgram) exitProgram();
+        Q_EMIT programEnded();
     });
     stops->start();
     // Nothing else is queued meanwhile (a key held on the panel is let go

@@ -11,7 +11,9 @@
 #include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
+#include "testservices.h"
 #include "uitestutil.h"
+#include "drive/session.h"
 #include "wave/hmon.h"
 
 #include <QAccessible>
@@ -34,14 +36,17 @@
 struct AppRig {
     QTemporaryDir dir;
     MemoryPort port;
+    TestFileChooser files;
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
     int exits = 0;
     AppRig()
     {
         QDir::setCurrent(dir.path());
-        app = std::make_unique<MDItbl>(port);
+        session = std::make_unique<Session>(port);
+        app = std::make_unique<MDItbl>(*session, files);
         app->titleBar->TimerDateTime.stop();
-        app->exitProgram = [this] { ++exits; };
+        QObject::connect(app.get(), &MDItbl::programEnded, app.get(), [this] { ++exits; });
         app->show();
     }
     void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
@@ -578,7 +583,7 @@ void TstMainWindow::layoutFromALargerScreen()
 void TstMainWindow::changingTextsReachAssistiveTools()
 {
     AppRig r;
-    PortInp dialog(r.app->link, {});
+    PortInp dialog(r.session->link, {});
     const QList<QLabel *> labels{r.app->transferStatus, r.app->titleBar->LblNoReply, r.app->titleBar->LblAlarmName,
                                  r.app->titleBar->LblPort, dialog.LblAccess};
     for (QLabel *label : labels) {
