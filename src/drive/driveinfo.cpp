@@ -23,6 +23,14 @@ QString DriveInfo::romVersionText() const
     return m_romVersion ? RomVersionText(*m_romVersion, QLocale::system().decimalPoint()) : QString();
 }
 
+bool DriveInfo::jogShown() const
+{
+    const PanelLamps lamps = LampsFromState(m_commandState.value_or(0));
+    return lamps.on[7] || lamps.on[8];
+}
+
+bool DriveInfo::highSpeedShown() const { return LampsFromState(m_commandState.value_or(0)).on[6]; }
+
 void DriveInfo::setPoint(qint32 point)
 {
     if (m_point == point) return;

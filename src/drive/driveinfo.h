@@ -31,6 +31,10 @@ public:
     // The word of the operation state (a bit a command; the panel's lamps).
     const std::optional<qint32> &commandState() const { return m_commandState; }
     void setCommandState(qint32 word);
+    // What the last status showed, as the panel's lamps do: a jog runs, high
+    // speed is on (neither before the first status).
+    bool jogShown() const;
+    bool highSpeedShown() const;
 
 Q_SIGNALS:
     void motorModelChanged(const QString &name);

@@ -40,9 +40,6 @@ public:
     // What the status reply told: the lamps and the current point.
     void showLamps(const PanelLamps &lamps);
     void showPoint(qint32 point);
-    // What the last status reply said: a jog runs, high speed is on.
-    bool jogShown() const { return m_lamps.on[7] || m_lamps.on[8]; }
-    bool highSpeedShown() const { return m_lamps.on[6]; }
 
     // Hold to jog: "+JOG" and "-JOG" (and F7, F8) jog while held, like the
     // "Speed" key, and stop the jog when released, when the focus leaves the

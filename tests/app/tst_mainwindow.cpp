@@ -68,6 +68,8 @@ class TstMainWindow : public QObject {
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void startUpAndClosingAChild();
+    void sessionOutlivesTheWindow();
+    void viewsShowTheirModels();
     void quitStopsAJog_data();
     void quitStopsAJog();
     void holdToJogIsKept();
@@ -290,6 +292,47 @@ void TstMainWindow::password_data()
     QTest::newRow("blank behind") << "KPZW " << "enter" << false << true;
     QTest::newRow("Cancel") << "KPZW" << "cancel" << false << false;
     QTest::newRow("close box") << "KPZW" << "close" << false << false;
+}
+
+// The session outlives its window: the link polls on ("S" alone, no window
+// being there to choose a request) and calls into no window that is gone.
+void TstMainWindow::sessionOutlivesTheWindow()
+{
+    AppRig r;
+    r.tick();  // "S" goes out, then "S" again, then the I/O monitor's "IO"
+    reply(r.port, "S;0");
+    reply(r.port, "S;0");
+    QCOMPARE(requests(r.port).last(), QStringLiteral("IO"));
+    r.app.reset();
+    reply(r.port, "IO;0");  // its decoder went with the window
+    reply(r.port, "S;80000000");
+    const QStringList sent = requests(r.port);
+    QCOMPARE(sent.mid(sent.size() - 2), (QStringList{"S", "S"}));
+    QCOMPARE(r.session->link.state().StatusWord, 0x80000000u);
+    r.session->parameters.setText(57, QStringLiteral("30"));  // no field to follow it now
+}
+
+// What one view or command writes into the session, the others show: no
+// window reads another's controls.
+void TstMainWindow::viewsShowTheirModels()
+{
+    AppRig r;
+    Session &s = *r.session;
+    // The model's text is the field's, both ways.
+    s.parameters.setText(57, QStringLiteral("30"));
+    QCOMPARE(r.app->prmWrit->TxtPrm[57]->text(), QStringLiteral("30"));
+    r.app->tblWrit->TxtLocate[4]->setText(QStringLiteral("-7"));
+    QCOMPARE(s.points.text(4, 1), QStringLiteral("-7"));
+    // A capture takes the motor type's scale from the model.
+    Q_EMIT r.app->hMon->captureTaken(Capture{});
+    QCOMPARE(s.captures.items().last().motorTypeUnits, 661);
+    // The drive's own words reach the strip and the panel.
+    r.tick();
+    reply(r.port, "S;0;3;14;12C;1");
+    QCOMPARE(s.drive.motorModel(), QStringLiteral("RM2310"));
+    QCOMPARE(r.app->titleBar->LblMSEL->text(), QStringLiteral("RM2310"));
+    QCOMPARE(r.app->titleBar->LblROMV->text(), s.drive.romVersionText());
+    QCOMPARE(r.app->commComm->LblPnt->text(), QStringLiteral("3"));
 }
 
 void TstMainWindow::password()
