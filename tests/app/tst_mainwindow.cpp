@@ -70,6 +70,7 @@ private Q_SLOTS:
     void startUpAndClosingAChild();
     void sessionOutlivesTheWindow();
     void viewsShowTheirModels();
+    void refusedTransferIsTold();
     void quitStopsAJog_data();
     void quitStopsAJog();
     void holdToJogIsKept();
@@ -333,6 +334,20 @@ void TstMainWindow::viewsShowTheirModels()
     QCOMPARE(r.app->titleBar->LblMSEL->text(), QStringLiteral("RM2310"));
     QCOMPARE(r.app->titleBar->LblROMV->text(), s.drive.romVersionText());
     QCOMPARE(r.app->commComm->LblPnt->text(), QStringLiteral("3"));
+}
+
+// "Import Data" pressed while a transfer runs: the parameter window says so,
+// and the main window shows it in a box that does not wait.
+void TstMainWindow::refusedTransferIsTold()
+{
+    AppRig r;
+    r.tick();
+    r.app->tblWrit->CmdRW[0]->click();  // the point table is read
+    QVERIFY(!r.session->link.transferOwner().isEmpty());
+    ModalAnswerer answer;
+    r.app->prmWrit->CmdRW[0]->click();
+    QTRY_COMPARE(answer.told(), QStringList{QStringLiteral("information Setting Parameters: A transfer with the drive "
+                                                           "is already running.\nWait until it has finished, then try again.")});
 }
 
 void TstMainWindow::password()
