@@ -48,8 +48,6 @@ public:
            QWidget *parent = nullptr);
     ~MDItbl() override;
 
-    Session &session() const { return m_session; }
-
     // The windows and menus, for the shell's start-up and for the tests that
     // drive them as a user does. Made once, with the window; never replaced.
     QMdiArea *mdiArea;
