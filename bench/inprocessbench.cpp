@@ -4,6 +4,8 @@
 #include "pollwindows.h"
 
 #include "app/mditbl.h"
+#include "common/filechooser.h"
+#include "drive/session.h"
 #include "drive/link/frames.h"
 #include "drive/link/memoryport.h"
 #include "app/titlebar.h"
@@ -39,6 +41,8 @@ struct MemoryRig {
     QTemporaryDir dir;
     QString previousDir = QDir::currentPath();
     MemoryPort port;
+    DialogFileChooser files;  // no file is chosen here
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
     sim::DriveModel drive{1};
     QByteArray lastWrite;
@@ -56,11 +60,12 @@ struct MemoryRig {
     MemoryRig()
     {
         QDir::setCurrent(dir.path());
-        app = std::make_unique<MDItbl>(port);
+        session = std::make_unique<Session>(port);
+        app = std::make_unique<MDItbl>(*session, files);
         app->titleBar->TimerDateTime.stop();
         // Nobody is asked: a lost reply is given up, a refused port tried again.
-        QObject::connect(&app->link, &DriveLink::replyLost, &app->link, &DriveLink::giveUp);
-        QObject::connect(&app->link, &DriveLink::portRefused, &app->link, &DriveLink::resumeOpening);
+        QObject::connect(&session->link, &DriveLink::replyLost, &session->link, &DriveLink::giveUp);
+        QObject::connect(&session->link, &DriveLink::portRefused, &session->link, &DriveLink::resumeOpening);
         app->show();
         QCoreApplication::processEvents();
         drive.advanceTo(1s);
@@ -68,7 +73,7 @@ struct MemoryRig {
             writtenAt = Seconds();
             lastWrite = b;
         };
-        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
+        QObject::connect(&session->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
             replyKeyword = reply.keyword;
             replyField0 = reply.field[0];
         });
@@ -77,6 +82,7 @@ struct MemoryRig {
     ~MemoryRig()
     {
         app.reset();
+        session.reset();
         QDir::setCurrent(previousDir);
     }
 
@@ -239,7 +245,7 @@ void BenchRedraw(BenchReport &report, const InProcessOptions &o)
     MDItbl &app = *rig.app;
     HMon &w = *app.hMon;
     rig.activate(&w);
-    WaveState &wave = app.wave;
+    WaveState &wave = rig.session->wave;
     // Two different captures that sweep the plots from edge to edge.
     for (int k = 1; k <= 2; ++k) {
         for (int i = 0; i < WaveSamples; ++i) {
@@ -292,13 +298,15 @@ void BenchRedraw(BenchReport &report, const InProcessOptions &o)
         capture.status[static_cast<size_t>(i)] = wave.WaveFlag[1][i];
     }
     list.add(capture, 900, QStringLiteral("Drive"));
+    ParameterModel params;  // motor type 0: 900 units
+    DialogFileChooser files;
     std::vector<double> samples;
     const int opens = std::max(5, o.redraws / 100);
     const Load before = ReadLoad();
     for (int i = 0; i < opens + 2; ++i) {
         const double t0 = Seconds();
         {
-            WaveAnalysisWindow window(list, [] { return 900; });
+            WaveAnalysisWindow window(list, params, files);
             window.resize(900, 640);
             window.show();
             window.repaint();
@@ -323,7 +331,7 @@ void BenchRedraw(BenchReport &report, const InProcessOptions &o)
         const Load start = ReadLoad();
         for (int i = 0; i < opens + 2; ++i) {
             CaptureList empty;
-            WaveAnalysisWindow window(empty, [] { return 900; });
+            WaveAnalysisWindow window(empty, params, files);
             window.resize(900, 640);
             window.show();
             window.repaint();

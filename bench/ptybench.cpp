@@ -195,9 +195,9 @@ void BenchLinkEfficiency(BenchReport &report, const PtyOptions &o)
     transfers(QString());
     // What the terminal driver's collecting of replies costs in line use:
     // the program sleeps through a reply and wakes later at its end.
-    app.link.port().setRepliesWhole(true);
+    rig.session->link.port().setRepliesWhole(true);
     transfers(QStringLiteral(", \"Take Replies Whole (Less CPU)\" on"));
-    app.link.port().setRepliesWhole(false);
+    rig.session->link.port().setRepliesWhole(false);
 }
 
 void BenchPollingCpuInProcess(BenchReport &report, const PtyOptions &o)

@@ -13,6 +13,8 @@
 
 #include "app/mditbl.h"
 #include "common/childwindow.h"
+#include "common/filechooser.h"
+#include "drive/session.h"
 #include "drive/link/portio.h"
 #include "sim/ptyserver.h"
 
@@ -59,6 +61,8 @@ struct PtyRig {
     std::unique_ptr<sim::PtyServer> drive;
     std::vector<Exchange> log;
     std::unique_ptr<StampedPort> port;
+    DialogFileChooser files;  // no file is chosen here
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
     long replies = 0;
     QString error;
@@ -96,11 +100,12 @@ struct PtyRig {
             map.setExplicit(1, server->name());
         }
         port = std::make_unique<StampedPort>(map, log);
-        app = std::make_unique<MDItbl>(*port);
+        session = std::make_unique<Session>(*port);
+        app = std::make_unique<MDItbl>(*session, files);
         // Nobody is asked: a lost reply is given up, a refused port tried again.
-        QObject::connect(&app->link, &DriveLink::replyLost, &app->link, &DriveLink::giveUp);
-        QObject::connect(&app->link, &DriveLink::portRefused, &app->link, &DriveLink::resumeOpening);
-        QObject::connect(&app->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
+        QObject::connect(&session->link, &DriveLink::replyLost, &session->link, &DriveLink::giveUp);
+        QObject::connect(&session->link, &DriveLink::portRefused, &session->link, &DriveLink::resumeOpening);
+        QObject::connect(&session->link, &DriveLink::replyDecoded, app.get(), [this](const Reply &reply) {
             ++replies;
             if (log.empty()) return;
             Exchange &e = log.back();
@@ -114,6 +119,7 @@ struct PtyRig {
     ~PtyRig()
     {
         app.reset();
+        session.reset();
         port.reset();
         server.reset();
         if (drive) drive->stop();
@@ -128,7 +134,7 @@ struct PtyRig {
         if (pred()) return true;
         QEventLoop loop;
         bool ok = false;
-        const QMetaObject::Connection c = QObject::connect(&app->link, &DriveLink::replyDecoded, &loop, [&] {
+        const QMetaObject::Connection c = QObject::connect(&session->link, &DriveLink::replyDecoded, &loop, [&] {
             if (pred()) {
                 ok = true;
                 loop.quit();
@@ -150,13 +156,13 @@ struct PtyRig {
     // reader may use the drive, and puts it back.
     void offLine()
     {
-        app->link.settings().OfflineMode = 1;
-        app->link.closePort();
+        session->link.settings().OfflineMode = 1;
+        session->link.closePort();
         runFor(0.1);
     }
     bool onLine()
     {
-        app->link.settings().OfflineMode = 0;
+        session->link.settings().OfflineMode = 0;
         return polling();
     }
     bool polling()

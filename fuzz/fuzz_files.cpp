@@ -37,29 +37,19 @@ void writeAll(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
-// A dialog that offers the given file once, then is cancelled.
-std::function<std::optional<QString>(bool)> offerOnce(const QString &path)
-{
-    auto offered = std::make_shared<bool>(false);
-    return [path, offered](bool) -> std::optional<QString> {
-        if (*offered) return std::nullopt;
-        *offered = true;
-        return path;
-    };
-}
-
 // Opens `in` through the window's open button, then saves to `out` through
 // its save button. Returns what was saved.
-QByteArray openThenSave(DlogFile &dialog, const std::array<QPushButton *, 2> &cmdFile, const QString &in,
+// Each dialog is offered its file once, then cancelled.
+QByteArray openThenSave(OfferedFiles &files, const std::array<QPushButton *, 2> &cmdFile, const QString &in,
                         const QString &out, bool mayRefuse)
 {
     if (mayRefuse) FuzzRig::answerNextModal();
-    dialog.chooser = offerOnce(in);
+    files.answers = {in};
     cmdFile[0]->click();
     QFile::remove(out);
-    dialog.chooser = offerOnce(out);
+    files.answers = {out};
     cmdFile[1]->click();
-    dialog.chooser = {};
+    files.answers.clear();
     return readAll(out);
 }
 
@@ -110,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     switch (kind) {
     case 0: {
         checkRecord(bytes, length, DecodeParamFile, EncodeParamFile);
-        const QByteArray saved = openThenSave(app.prmWrit->DlogFile, app.prmWrit->CmdFile, in, out, !good);
+        const QByteArray saved = openThenSave(r.files, app.prmWrit->CmdFile, in, out, !good);
         if (good) FUZZ_CHECK(saved == bytes);
         break;
     }
@@ -118,17 +108,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         checkRecord(bytes, length, DecodePointFile, EncodePointFile);
         const PointFileRead read = ReadPointFile(in);
         FUZZ_CHECK((read.status == PointFileRead::Status::Ok) == good);
-        const QByteArray saved = openThenSave(app.tblWrit->dlogFile, app.tblWrit->CmdFile, in, out, !good);
+        const QByteArray saved = openThenSave(r.files, app.tblWrit->CmdFile, in, out, !good);
         if (good) FUZZ_CHECK(saved == bytes);
         break;
     }
     case 2: {
         checkRecord(bytes, length, DecodeWaveFile, EncodeWaveFile);
-        const QByteArray saved = openThenSave(app.hMon->DlogFile, app.hMon->CmdFile, in, out, !good);
+        const QByteArray saved = openThenSave(r.files, app.hMon->CmdFile, in, out, !good);
         if (good) {
             // The samples are taken as they are.
             FUZZ_CHECK(saved.left(WaveFileEntry::Trig * 2) == bytes.left(WaveFileEntry::Trig * 2));
-            const QByteArray savedAgain = openThenSave(app.hMon->DlogFile, app.hMon->CmdFile, out, again, false);
+            const QByteArray savedAgain = openThenSave(r.files, app.hMon->CmdFile, out, again, false);
             FUZZ_CHECK(savedAgain == saved);
         }
         break;

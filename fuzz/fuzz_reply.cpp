@@ -37,7 +37,7 @@ void act(FuzzRig &r, std::uint8_t a)
     case 3:
         // Refused with a message while any transfer runs: the parameters', or
         // the read-back of a table just written, while its buttons are back.
-        if (!app.link.transferOwner().isEmpty()) FuzzRig::answerNextModal();
+        if (!r.link().transferOwner().isEmpty()) FuzzRig::answerNextModal();
         click(app.tblWrit->CmdRW[a % 26 - 2]);
         break;
     case 4: click(app.tblWrit->CmdFlash); break;
@@ -63,10 +63,10 @@ void act(FuzzRig &r, std::uint8_t a)
     case 18: r.tick(); break;  // tries to open the port again
     case 19: app.SetMakerMode(!app.makerMode()); break;
     case 20:  // offline and back, as the port dialog sets it
-        app.link.closePort();
-        app.portSettings.OfflineMode = 1;
+        r.link().closePort();
+        r.session().portSettings.OfflineMode = 1;
         r.tick();
-        app.portSettings.OfflineMode = 0;
+        r.session().portSettings.OfflineMode = 0;
         r.tick();
         break;
     case 21: click(app.mon2->CmdTRST); break;
@@ -80,10 +80,10 @@ void act(FuzzRig &r, std::uint8_t a)
 void checkLink(FuzzRig &r)
 {
     MDItbl &app = r.app();
-    const LinkState &s = app.link.state();
+    const LinkState &s = r.link().state();
     FUZZ_CHECK(s.RecvBuf.size() <= DriveLink::MaxReplyLength);
-    if (app.link.portOpen()) FUZZ_CHECK(s.AwaitReply == 1);
-    const QString &owner = app.link.transferOwner();
+    if (r.link().portOpen()) FUZZ_CHECK(s.AwaitReply == 1);
+    const QString &owner = r.link().transferOwner();
     if (owner != QLatin1String(Prm_Writ::TransferOwner)) {
         FUZZ_CHECK(app.prmWrit->CmdRW[0]->isEnabled());
         FUZZ_CHECK(app.prmWrit->CmdRW[1]->isEnabled() == ((s.ReadDoneFlags & ReadDone::Parameters) != 0));

@@ -1,9 +1,7 @@
 #include "fuzzrig.h"
 
 #include "app/titlebar.h"
-#include "drive/alarmlog.h"
 #include "params/prm_writ.h"
-#include "tools/toolsmenu.h"
 #include "wave/hmon.h"
 
 #include <QApplication>
@@ -57,27 +55,29 @@ FuzzRig::FuzzRig()
     // fuzzer's own paths are relative to the directory it started in.
     const QString started = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
-    m_app = std::make_unique<MDItbl>(port);
+    // The alarms of the inputs are logged in memory only, not in a file that
+    // would grow with every input.
+    SessionSetup setup;
+    setup.alarmLogPath.clear();
+    m_session = std::make_unique<Session>(port, setup);
+    m_app = std::make_unique<MDItbl>(*m_session, files);
     QDir::setCurrent(started);
     m_app->titleBar->TimerDateTime.stop();
-    DriveLink &l = m_app->link;
+    DriveLink &l = m_session->link;
     // Answered at once; the box shown for either closes again.
     QObject::connect(&l, &DriveLink::replyLost, &l, [this, &l] {
         if (retryAnswer) l.retry();
         else l.giveUp();
     });
     QObject::connect(&l, &DriveLink::portRefused, &l, &DriveLink::resumeOpening);
-    m_app->prmWrit->tellUser = [](const QString &) {};
+    // A transfer refused while another runs is shown nothing: the inputs
+    // press the buttons all the time.
+    QObject::disconnect(m_app->prmWrit, &Prm_Writ::transferRefused, nullptr, nullptr);
     // Writes are read back, but no backup file is kept for each of the
-    // thousands of exports an input may start.
-    m_app->options.backUpBeforeWriting = false;
-    // The alarms of the inputs are logged in memory only, not in a file that
-    // would grow with every input.
-    ToolsMenu &tools = *m_app->tools;
-    auto *inMemory = new AlarmLogBook(QString(), &tools);
-    inMemory->askForNames = tools.alarmLog->askForNames;
-    inMemory->watch(l);
-    delete std::exchange(tools.alarmLog, inMemory);
+    // thousands of exports an input may start (nor is the choice saved).
+    UserOptions options = m_session->options();
+    options.backUpBeforeWriting = false;
+    m_session->useOptions(options);
     m_app->show();
     tick();
 }
@@ -97,8 +97,8 @@ void FuzzRig::answerNextModal()
 void FuzzRig::reset()
 {
     DriveLink &l = link();
-    if (m_app->wave.CaptureRun) m_app->hMon->CmdCancel_Click();
-    m_app->portSettings.OfflineMode = 0;
+    if (m_session->wave.CaptureRun) m_app->hMon->CmdCancel_Click();
+    m_session->portSettings.OfflineMode = 0;
     l.closePort();
     port.nextOpen = {};
     port.written.clear();

@@ -5,11 +5,26 @@
 // message left waiting for a person.
 
 #include "app/mditbl.h"
+#include "common/filechooser.h"
 #include "drive/link/memoryport.h"
+#include "drive/session.h"
 
+#include <QList>
 #include <QTemporaryDir>
 #include <cstdint>
 #include <memory>
+#include <optional>
+
+// The file dialogs' answers: the next of `answers`, else cancel.
+class OfferedFiles : public FileChooser {
+public:
+    QList<QString> answers;
+    std::optional<QString> choose(const Ask &) override
+    {
+        if (answers.isEmpty()) return std::nullopt;
+        return answers.takeFirst();
+    }
+};
 
 class FuzzRig {
 public:
@@ -17,8 +32,10 @@ public:
     static FuzzRig &instance();
 
     MDItbl &app() { return *m_app; }
-    DriveLink &link() { return m_app->link; }
+    Session &session() { return *m_session; }
+    DriveLink &link() { return m_session->link; }
     MemoryPort port;
+    OfferedFiles files;
     QString scratch(const QString &name) const { return m_dir.filePath(name); }
 
     // The answer to "It failed in the communication.": Retry or Cancel.
@@ -39,6 +56,7 @@ private:
     // to its disk, which would take most of the time of each input.
     static QString scratchTemplate();
     QTemporaryDir m_dir{scratchTemplate()};
+    std::unique_ptr<Session> m_session;
     std::unique_ptr<MDItbl> m_app;
 };
 

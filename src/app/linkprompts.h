@@ -26,7 +26,8 @@ class LinkPrompts : public QObject {
     Q_OBJECT
 public:
     // stopKeys takes a key event while the question is open: true when it
-    // was the panel's (its stop queued).
+    // was the panel's (its stop queued). A filter must answer at once
+    // whether it took the key: a function, not a signal.
     LinkPrompts(DriveLink &link, QWidget *window, QDialog *portDialog, std::function<bool(QKeyEvent *)> stopKeys,
                 QObject *parent = nullptr);
 

@@ -7,7 +7,9 @@
 #include "app/mditbl.h"
 #include "app/options.h"
 #include "app/netportsettings.h"
+#include "common/filechooser.h"
 #include "drive/link/portio.h"
+#include "drive/session.h"
 #include "resources/bitmaps.h"
 #include "sim/ptyserver.h"
 #include "sim/serverargs.h"
@@ -162,13 +164,18 @@ int main(int argc, char *argv[])
     for (const RememberedNetPort &p : RememberedNetworkPorts())
         if (!port.portMap().hasExplicit(p.number)) port.setNetworkPort(p.number, p.name);
 
-    MDItbl window(port, [&port] { return port.portMap().list(); });
+    // The program's state, over the port: it outlives the windows, which are
+    // views of it; files are chosen in Qt's file dialog.
+    Session session(port);
+    DialogFileChooser files;
+    MDItbl window(session, files, [&port] { return port.portMap().list(); });
+    QObject::connect(&window, &MDItbl::programEnded, &app, [] { QApplication::exit(0); });
     if (simulatedOnPort1) {
         // This session talks to the simulated drive whatever the port file
         // says; the file itself changes only through the port dialog.
-        window.portSettings.PortNo = 1;
-        window.portSettings.OfflineMode = 0;
-        window.portSettings.SavePortSettings();
+        session.portSettings.PortNo = 1;
+        session.portSettings.OfflineMode = 0;
+        session.portSettings.SavePortSettings();
     }
     // As the user left it where that is still on a screen; otherwise at the
     // size of the start-up arrangement where the screen allows, else

@@ -1,51 +1,45 @@
+// The main window: its start-up, the windows it builds on the session, its
+// menus, maker mode and the end of the program (the arrangement of the
+// windows is in mditbllayout.cpp).
+
 #include "mditbl.h"
 
-#include "common/childwindow.h"
+#include "app/linkprompts.h"
+#include "app/livetags.h"
 #include "app/password.h"
 #include "app/portfile.h"
 #include "app/portinp.h"
-#include "common/useroptions.h"
-#include "app/version.h"
 #include "app/titlebar.h"
-#include "app/linkprompts.h"
-#include "app/livetags.h"
-#include "tools/toolsmenu.h"
-#include "drive/alarmlog.h"
+#include "app/version.h"
+#include "common/childwindow.h"
+#include "common/messagelines.h"
 #include "drive/backups.h"
-#include "trend/trendwindow.h"
+#include "drive/session.h"
+#include "drive/stopjob.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
-#include "drive/numtext.h"
-#include "drive/stopjob.h"
-#include "drive/wave/capturelist.h"
+#include "tools/toolsmenu.h"
 #include "tools/waveanalysiswindow.h"
+#include "trend/trendwindow.h"
 #include "wave/hmon.h"
-#include "wave/wavegeometry.h"
 
-#include <QApplication>
-#include <algorithm>
-#include <utility>
 #include <QCloseEvent>
 #include <QDesktopServices>
-#include <QUrl>
-#include <QShowEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QScreen>
-#include <QScrollBar>
-#include <QSettings>
+#include <QUrl>
 #include <QVBoxLayout>
 
-MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
-    : QMainWindow(parent), link(portSettings, port)
+MDItbl::MDItbl(Session &session, FileChooser &files, std::function<QList<PortEntry>()> listPorts, QWidget *parent)
+    : QMainWindow(parent), m_session(session), m_files(files)
 {
     setObjectName(QStringLiteral("MDItbl"));
     setWindowTitle(QStringLiteral("ORVEX"));
@@ -66,6 +60,7 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     transferStatus->setAccessibleDescription(QStringLiteral("Transfer status"));
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
+    DriveLink &link = m_session.link;
     portInp = new PortInp(link, std::move(listPorts), this);
     link.setActiveTagSource([this] { return activeTag(); });
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });
@@ -84,70 +79,31 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
 
 MDItbl::~MDItbl()
 {
-    // Hidden while the link still lives: a key held on the panel is let go
-    // (and its stop queued) before the windows go.
+    // Hidden while every window is whole: a key held on the panel is let go
+    // (and its stop queued). Then the windows' decoders and poll builders
+    // leave the session's link, which outlives them.
     hide();
+    m_session.link.dropRegistrations();
 }
 
 void MDItbl::MDIForm_Load()
 {
     // The status strip loads first: the port settings are known before any
     // other window loads.
-    titleBar = new TitleBar(link, this);
-    titleBar->setCaption = [this](const QString &text) { setWindowTitle(text); };
-    titleBar->caption = [this] { return windowTitle(); };
-    ReadPortFile(portSettings);
-
-    // Child windows in their start-up order; arrangeWindows() places them.
-    tblWrit = new Tbl_Writ(link, pointData);
-    tblWrit->setOptions(&options);
-    connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
-    connect(tblWrit, &Tbl_Writ::backupKept, this, &MDItbl::tellBackup);
-    addChild(tblWrit, Tbl_Writ::loadSize());
-    // The torque plot reads parameter 57 each time it is drawn; the waveform
-    // window draws its plots before the parameter window exists.
-    hMon = new HMon(link, wave, [this] {
-        return prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0");
-    });
-    addChild(hMon);
-    captures = new CaptureList(this);
-    connect(hMon, &HMon::captureTaken, captures,
-            [this](const Capture &c) { captures->add(c, motorTypeUnits(), QStringLiteral("Drive")); });
-    connect(hMon, &HMon::waveFileOpened, captures, [this](const Capture &c, const QString &path) {
-        const QFileInfo info(path);
-        captures->add(c, motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()), info.completeBaseName());
-    });
-    connect(hMon, &HMon::analysisRequested, this, &MDItbl::showWaveAnalysis);
-    commComm = new CommComm(link);
-    commComm->setHoldToJog(options.holdToJog);
-    addChild(commComm);
-    mon2 = new Mon2(link, titleBar->LblMSEL, titleBar->LblROMV, *commComm);
-    addChild(mon2);
-    alarm = new Alarm(link);
-    connect(alarm, &Alarm::presentAlarms, titleBar, &TitleBar::setPresentAlarms);
-    addChild(alarm);
-    prmWrit = new Prm_Writ(link, [this] { return makerMode(); });
-    prmWrit->setOptions(&options);
-    connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
-    connect(prmWrit, &Prm_Writ::backupKept, this, &MDItbl::tellBackup);
-    addChild(prmWrit);
-    ioMon = new IOMon(link);
-    addChild(ioMon);
+    titleBar = new TitleBar(m_session.link, m_session.drive, m_session.clock(), this);
+    connect(titleBar, &TitleBar::captionChanged, this, &QWidget::setWindowTitle);
+    ReadPortFile(m_session.portSettings);
+    buildWindows();
 
     passWord = new PassWord;
     ChildFrame *pwFrame = addChild(passWord, QSize(260, 140));
-    pwFrame->onCloseRequest = [this] { passWord->WinPassExit(); };
-    passWord->hideWindow = [pwFrame] { pwFrame->hide(); };
-    passWord->setMakerMode = [this](bool on) { SetMakerMode(on); };
+    connect(passWord, &PassWord::makerModeChosen, this, &MDItbl::SetMakerMode);
     pwFrame->hide();
 
-    tools = new ToolsMenu(mnuTools, {this, &link, prmWrit, tblWrit, hMon, &wave, titleBar->LblMSEL, titleBar->LblROMV,
-                                     [this] { return makerMode(); },
-                                     [this](const QString &text) { transferStatus->setText(text); },
-                                     [this] { showWaveAnalysis(); }, captures},
-                          this);
-    if (tools->alarmLog) tools->alarmLog->askForNames = [this] { return options.nameAlarmsInLog; };
-    TrendRecorder::addToMenu(mnuTools, mdiArea, link);
+    tools = new ToolsMenu(mnuTools, m_session, m_files, this);
+    connect(tools, &ToolsMenu::report, transferStatus, &QLabel::setText);
+    connect(tools, &ToolsMenu::waveAnalysisRequested, this, &MDItbl::showWaveAnalysis);
+    TrendRecorder::addToMenu(mnuTools, mdiArea, m_session.link, m_files, m_session.clock());
     mnuTools->addSeparator();
     QAction *backups = mnuTools->addAction(QStringLiteral("Open &Backup Folder"));
     backups->setObjectName(QStringLiteral("mnuBackupFolder"));
@@ -157,236 +113,55 @@ void MDItbl::MDIForm_Load()
         QDesktopServices::openUrl(QUrl::fromLocalFile(BackupFolder()));
     });
 
-    wave.TrigPos = 15;
+    m_session.wave.TrigPos = 15;
     m_startSizes = childSizes();
     arrangeWindows(areaForLayout());
     mdiArea->setActiveSubWindow(frameOf(ioMon));
 }
 
-std::array<ChildFrame *, WindowLayout::SlotCount> MDItbl::layoutFrames() const
+void MDItbl::buildWindows()
 {
-    return {frameOf(commComm), frameOf(mon2), frameOf(alarm), frameOf(hMon),
-            frameOf(ioMon),    frameOf(prmWrit), frameOf(tblWrit)};
-}
-
-WindowLayout::Sizes MDItbl::childSizes() const
-{
-    WindowLayout::Sizes sizes;
-    const auto frames = layoutFrames();
-    for (int i = 0; i < WindowLayout::SlotCount; ++i) sizes[i] = frames[i]->size();
-    return sizes;
-}
-
-QSize MDItbl::chromeSize() const
-{
-    // The menu bar, the status strip above the windows and the status bar.
-    const int chrome =
-        menuBar()->sizeHint().height() + titleBar->sizeHint().height() + statusBar()->sizeHint().height();
-    return QSize(4, chrome + 4);
-}
-
-QSize MDItbl::areaForLayout() const
-{
-    // Inside the area's frame, with no room kept for scroll bars: they go
-    // once the windows fit.
-    if (isVisible()) return mdiArea->contentsRect().size();
-    // Before the first show: the screen less the menus, the strips and a
-    // window frame with its title bar.
-    const QScreen *s = screen();
-    if (!s) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    return s->availableGeometry().size() - chromeSize() - QSize(8, 40);
-}
-
-void MDItbl::placeAll(const WindowLayout::Arrangement &a)
-{
-    // Placed from the area's origin, wherever it was scrolled to.
-    mdiArea->horizontalScrollBar()->setValue(0);
-    mdiArea->verticalScrollBar()->setValue(0);
-    const auto frames = layoutFrames();
-    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
-        if (frames[i]->isMinimized() || frames[i]->isMaximized()) frames[i]->showNormal();
-        frames[i]->move(a.positions[i]);
-    }
-    if (a.kind == WindowLayout::Kind::Cascade) {
-        // The last placed comes to the front.
-        for (WindowLayout::Slot s : {WindowLayout::Params, WindowLayout::Points, WindowLayout::Scope,
-                                     WindowLayout::Panel, WindowLayout::Status, WindowLayout::Alarm, WindowLayout::IO})
-            frames[s]->raise();
-    }
-}
-
-void MDItbl::arrangeWindows(QSize area, bool mayOverlap)
-{
-    m_arrangement = WindowLayout::Arrange(childSizes(), area, mayOverlap);
-    placeAll(m_arrangement);
-    m_layoutSize = m_arrangement.extent;
-    const QSize pw = frameOf(passWord)->size();
-    const QSize shown = m_layoutSize.boundedTo(area);
-    frameOf(passWord)->move(qMax(0, (shown.width() - pw.width()) / 2), qMax(0, (shown.height() - pw.height()) / 3));
-}
-
-void MDItbl::restoreMaximized()
-{
-    // A maximised window would hide the arrangement and lend its size to it.
-    for (QMdiSubWindow *sub : mdiArea->subWindowList())
-        if (sub->isMaximized()) sub->showNormal();
-}
-
-void MDItbl::tileWindows()
-{
-    restoreMaximized();
-    arrangeWindows(areaForLayout(), false);
-}
-
-void MDItbl::cascadeWindows()
-{
-    restoreMaximized();
-    m_arrangement = WindowLayout::ArrangeAs(WindowLayout::Kind::Cascade, childSizes());
-    m_arrangement.fits = m_arrangement.extent.width() <= areaForLayout().width() &&
-                         m_arrangement.extent.height() <= areaForLayout().height();
-    placeAll(m_arrangement);
-}
-
-void MDItbl::arrangeAsAtStart()
-{
-    restoreMaximized();
-    const auto frames = layoutFrames();
-    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
-        if (frames[i]->isMinimized() || frames[i]->isMaximized()) frames[i]->showNormal();
-        QSize size = m_startSizes[i];
-        // The status display keeps the room for the maker's rows while they show.
-        if (i == WindowLayout::Status && makerMode()) size = size.expandedTo(frames[i]->sizeHint());
-        frames[i]->resize(size);
-    }
-    arrangeWindows(areaForLayout());
-}
-
-void MDItbl::showSubWindow(QMdiSubWindow *sub)
-{
-    if (sub->isMinimized()) sub->showNormal();
-    mdiArea->setActiveSubWindow(sub);
-    // How far to scroll along one axis so that [lo, hi) shows in [0, view).
-    const auto shift = [](int lo, int hi, int view) {
-        if (lo < 0) return lo;
-        if (hi > view) return qMin(hi - view, lo);
-        return 0;
-    };
-    const QRect g = sub->geometry();
-    const QSize view = mdiArea->viewport()->size();
-    QScrollBar *h = mdiArea->horizontalScrollBar();
-    QScrollBar *v = mdiArea->verticalScrollBar();
-    h->setValue(h->value() + shift(g.left(), g.left() + g.width(), view.width()));
-    v->setValue(v->value() + shift(g.top(), g.top() + g.height(), view.height()));
-}
-
-QSize MDItbl::preferredSize() const
-{
-    return m_layoutSize + chromeSize();
-}
-
-namespace {
-
-const QString MainKey = QStringLiteral("layout/main");
-const QString MaximizedKey = QStringLiteral("layout/maximized");
-
-QList<QRect> screenRects()
-{
-    QList<QRect> rects;
-    for (const QScreen *s : QGuiApplication::screens()) rects << s->availableGeometry();
-    return rects;
-}
-
-}  // namespace
-
-bool MDItbl::restoreLayout()
-{
-    m_keepLayout = true;
-    QSettings s = UserSettings();
-    bool any = false;
-    for (ChildFrame *f : layoutFrames()) {
-        const QRect r = s.value(QStringLiteral("layout/") + f->objectName()).toRect();
-        if (r.isEmpty()) continue;
-        f->setGeometry(r);
-        any = m_restoredPlaces = true;
-    }
-    if (any) {
-        QRect all;
-        for (ChildFrame *f : layoutFrames()) all |= f->geometry();
-        m_layoutSize = QSize(all.right() + 1, all.bottom() + 1);
-    }
-    const QRect main = s.value(MainKey).toRect();
-    // Judged with the title bar above the window's own area.
-    if (main.isEmpty() || !WindowLayout::UsableOnScreens(main.adjusted(0, -WindowLayout::GripHeight, 0, 0),
-                                                         screenRects()))
-        return false;
-    // On the screen it opens on, whole; too large for it (kept on a larger
-    // screen), it is maximised there and gets the screen's room when restored.
-    const QScreen *on = QGuiApplication::screenAt(main.topLeft() + QPoint(WindowLayout::GripWidth / 2, 0));
-    if (!on) on = QGuiApplication::primaryScreen();
-    const QRect available = on ? on->availableGeometry() : main;
-    const std::optional<QRect> fitted = WindowLayout::FitOnScreen(main, available);
-    setGeometry(fitted.value_or(available.adjusted(0, WindowLayout::GripHeight, 0, 0)));
-    m_restoredMaximized = !fitted || s.value(MaximizedKey).toBool();
-    return true;
-}
-
-void MDItbl::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    // Once the area has its size: places kept on a larger screen come back in.
-    if (m_restoredPlaces && !event->spontaneous())
-        QTimer::singleShot(0, this, [this] {
-            if (std::exchange(m_restoredPlaces, false)) bringWindowsIntoArea();
-        });
-}
-
-void MDItbl::placeNewWindow(QMdiSubWindow *sub)
-{
-    if (!sub || m_placed.contains(sub)) return;
-    m_placed << sub;
-    fitIntoView(sub);
-}
-
-void MDItbl::fitIntoView(QMdiSubWindow *sub)
-{
-    // A window made later (the tools' windows) opens whole inside the part of
-    // the area in view where it fits, else from its top-left corner.
-    const QSize view = mdiArea->viewport()->size();
-    if (!sub->isMaximized()) {
-        const QSize size = sub->size().boundedTo(view).expandedTo(sub->minimumSizeHint());
-        if (size != sub->size()) sub->resize(size);
-        const QRect g = sub->geometry();
-        const QPoint at(std::clamp(g.x(), 0, std::max(0, view.width() - g.width())),
-                        std::clamp(g.y(), 0, std::max(0, view.height() - g.height())));
-        if (at != g.topLeft()) sub->move(at);
-    }
-}
-
-void MDItbl::bringWindowsIntoArea()
-{
-    const QSize area = mdiArea->viewport()->size();
-    for (QMdiSubWindow *sub : mdiArea->subWindowList()) {
-        if (sub->isHidden() || sub->isMinimized() || sub->isMaximized()) continue;
-        const QPoint at = WindowLayout::TitleBarInside(sub->geometry(), area);
-        if (at != sub->pos()) sub->move(at);
-    }
-}
-
-void MDItbl::saveLayout() const
-{
-    QSettings s = UserSettings();
-    // Kept as placed from the area's origin, whatever the scrolling.
-    const QPoint scrolled(mdiArea->horizontalScrollBar()->value(), mdiArea->verticalScrollBar()->value());
-    const auto frames = layoutFrames();
-    for (int i = 0; i < WindowLayout::SlotCount; ++i) {
-        ChildFrame *f = frames[i];
-        QRect r = (f->isMinimized() || f->isMaximized()) ? QRect() : f->geometry().translated(scrolled);
-        // The maker's rows are not shown at the next start.
-        if (i == WindowLayout::Status && makerMode() && r.isValid()) r.setSize(m_startSizes[i]);
-        if (r.isValid()) s.setValue(QStringLiteral("layout/") + f->objectName(), r);
-    }
-    s.setValue(MainKey, normalGeometry().isValid() ? normalGeometry() : geometry());
-    s.setValue(MaximizedKey, isMaximized());
+    // Child windows in their start-up order; arrangeWindows() places them.
+    Session &s = m_session;
+    DriveLink &link = s.link;
+    tblWrit = new Tbl_Writ(link, s.points, m_files);
+    tblWrit->setOptions(&s.options());
+    connect(tblWrit, &Tbl_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(tblWrit, &Tbl_Writ::backupKept, this, &MDItbl::tellBackup);
+    addChild(tblWrit, Tbl_Writ::loadSize());
+    hMon = new HMon(link, s.wave, s.parameters, m_files);
+    addChild(hMon);
+    // Each capture keeps the torque scale of the motor type set when it came.
+    connect(hMon, &HMon::captureTaken, &s.captures, [&s](const Capture &c) {
+        s.captures.add(c, s.parameters.motorTypeUnits(), QStringLiteral("Drive"));
+    });
+    connect(hMon, &HMon::waveFileOpened, &s.captures, [&s](const Capture &c, const QString &path) {
+        const QFileInfo info(path);
+        s.captures.add(c, s.parameters.motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()),
+                       info.completeBaseName());
+    });
+    connect(hMon, &HMon::analysisRequested, this, &MDItbl::showWaveAnalysis);
+    commComm = new CommComm(link, s.drive, s.clock());
+    commComm->setHoldToJog(s.options().holdToJog);
+    connect(&s, &Session::optionsChanged, commComm,
+            [this](const UserOptions &options) { commComm->setHoldToJog(options.holdToJog); });
+    addChild(commComm);
+    mon2 = new Mon2(link, s.drive, s.clock());
+    addChild(mon2);
+    alarm = new Alarm(link, s.clock());
+    connect(alarm, &Alarm::presentAlarms, titleBar, &TitleBar::setPresentAlarms);
+    addChild(alarm);
+    prmWrit = new Prm_Writ(link, s.parameters, s.maker, m_files);
+    prmWrit->setOptions(&s.options());
+    connect(prmWrit, &Prm_Writ::transferReport, transferStatus, &QLabel::setText);
+    connect(prmWrit, &Prm_Writ::backupKept, this, &MDItbl::tellBackup);
+    connect(prmWrit, &Prm_Writ::transferRefused, this, [this](const QString &text) {
+        OpenMessage(prmWrit, QMessageBox::Information, prmWrit->windowTitle(), text,
+                    QStringLiteral("TransferBusyMessage"));
+    });
+    addChild(prmWrit);
+    ioMon = new IOMon(link, s.clock());
+    addChild(ioMon);
 }
 
 ChildFrame *MDItbl::addChild(ChildWindow *child, QSize size)
@@ -409,11 +184,6 @@ ChildFrame *MDItbl::frameOf(QWidget *child) const
     return nullptr;
 }
 
-int MDItbl::motorTypeUnits() const
-{
-    return WaveGeometry::MotorTypeUnits(ValText(prmWrit ? prmWrit->TxtPrm[57]->text() : QStringLiteral("0")));
-}
-
 void MDItbl::tellBackup(const QString &path)
 {
     // Until the transfer's own words replace it; the tooltip keeps it.
@@ -425,7 +195,7 @@ void MDItbl::tellBackup(const QString &path)
 void MDItbl::showWaveAnalysis()
 {
     if (!waveAnalysis) {
-        waveAnalysis = new WaveAnalysisWindow(*captures, [this] { return motorTypeUnits(); });
+        waveAnalysis = new WaveAnalysisWindow(m_session.captures, m_session.parameters, m_files);
         // Big enough for its plots and its whole table, or the whole main
         // area when that is smaller; placed over the other windows.
         const QSize area = mdiArea->viewport()->size();
@@ -488,21 +258,20 @@ void MDItbl::buildMenus()
     }
     mnuSystem1[1]->setCheckable(true);
 
+    buildOptionsMenu();
+}
+
+void MDItbl::buildOptionsMenu()
+{
     mnuOptions = menuBar()->addMenu(QStringLiteral("Options(&O)"));
     mnuOptions->setObjectName(QStringLiteral("mnuOptions"));
-    options = LoadUserOptions();
+    // The session keeps them and applies them; an item only shows one.
     const auto option = [this](const QString &caption, const char *name, bool UserOptions::*flag) {
         QAction *item = mnuOptions->addAction(caption);
         item->setObjectName(QLatin1String(name));
         item->setCheckable(true);
-        item->setChecked(options.*flag);
-        connect(item, &QAction::toggled, this, [this, flag](bool on) {
-            options.*flag = on;
-            if (commComm) commComm->setHoldToJog(options.holdToJog);
-            link.setKeepAllLive(options.keepAllMonitorsLive);
-            link.port().setRepliesWhole(options.takeRepliesWhole);
-            SaveUserOptions(options);
-        });
+        item->setChecked(m_session.options().*flag);
+        connect(item, &QAction::toggled, this, [this, flag](bool on) { m_session.setOption(flag, on); });
         return item;
     };
     mnuHoldToJog = option(QStringLiteral("Hold to &Jog"), "mnuHoldToJog", &UserOptions::holdToJog);
@@ -516,8 +285,6 @@ void MDItbl::buildMenus()
     mnuRepliesWhole->setStatusTip(QStringLiteral(
         "The serial port hands each reply over at its end: a third of the CPU while polling, "
         "and each reply seen up to about 0.2 ms later"));
-    link.setKeepAllLive(options.keepAllMonitorsLive);
-    link.port().setRepliesWhole(options.takeRepliesWhole);
 }
 
 void MDItbl::fillWindowMenu()
@@ -546,7 +313,7 @@ void MDItbl::mnuSystem1_Click(int index)
         break;
     case 1: {
         // Qt has toggled the tick already; the tick only follows maker mode.
-        const bool wasOn = !mnuSystem1[1]->isChecked();
+        const bool wasOn = makerMode();
         mnuSystem1[1]->setChecked(wasOn);
         if (wasOn) {
             SetMakerMode(false);
@@ -573,15 +340,16 @@ void MDItbl::showAbout()
     about.exec();
 }
 
-bool MDItbl::makerMode() const { return mnuSystem1[1]->isChecked(); }
+bool MDItbl::makerMode() const { return m_session.maker.isOn(); }
 
 void MDItbl::SetMakerMode(bool on)
 {
     const bool was = makerMode();
     ChildFrame *frame = frameOf(mon2);
     if (on && !was) m_sizeBeforeMaker = frame->size();
+    m_session.maker.set(on);
     mnuSystem1[1]->setChecked(on);
-    if (prmWrit) prmWrit->SetMakerMode(on);
+    prmWrit->SetMakerMode(on);
     // The status display grows in place for the maker's rows and goes back to
     // its size before them; no other window moves (a switch that changes
     // nothing, as a wrong password, changes nothing on screen). Where it no
@@ -604,12 +372,13 @@ void MDItbl::endProgram()
 {
     if (m_ending) return;  // a second close while the stops are answered
     m_ending = true;
-    auto *stops = new StopJob(link, commComm->jogShown(), commComm->highSpeedShown(), this);
+    const DriveInfo &drive = m_session.drive;
+    auto *stops = new StopJob(m_session.link, drive.jogShown(), drive.highSpeedShown(), this);
     connect(stops, &DriveJob::finished, this, [this, stops] {
         stops->deleteLater();
         setEnabled(true);
         if (m_keepLayout) saveLayout();
-        if (exitProgram) exitProgram();
+        Q_EMIT programEnded();
     });
     stops->start();
     // Nothing else is queued meanwhile (a key held on the panel is let go

@@ -1,17 +1,15 @@
 #pragma once
 // The main window: the status strip on top, the seven child windows inside,
-// and the menus File, Window and System. It owns the shared state and tells
-// the link which window is active.
+// and the menus File, Window, Tools, System and Options. It holds no state of
+// the program: the session (built before it in main() and in every test rig)
+// owns the link, the models, the captures, the alarm log and the options,
+// and outlives it. The main window builds the windows as views of the
+// session, hands each what it needs, tells the link which window is active,
+// and shows what its windows and menus report.
 
-#include "common/useroptions.h"
-#include "drive/link/drivelink.h"
-#include "drive/link/portmap.h"
-#include "drive/link/portsettings.h"
 #include "app/windowlayout.h"
-#include "drive/points/pointdata.h"
-#include "drive/wave/wavestate.h"
+#include "drive/link/portmap.h"
 
-#include <QApplication>
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
@@ -25,6 +23,8 @@ class QMenu;
 class QMdiSubWindow;
 class ChildFrame;
 class ChildWindow;
+class FileChooser;
+class Session;
 class TitleBar;
 class Tbl_Writ;
 class HMon;
@@ -35,24 +35,21 @@ class Prm_Writ;
 class IOMon;
 class PortInp;
 class PassWord;
-class Version;
-class CaptureList;
 class LinkPrompts;
 class WaveAnalysisWindow;
 
 class MDItbl : public QMainWindow {
     Q_OBJECT
 public:
-    // listPorts gives the port dialog its list; the port is the link's.
-    MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts = {}, QWidget *parent = nullptr);
+    // session and files outlive the window. listPorts gives the port dialog
+    // its list each time the dialog opens (a source the dialog asks, with
+    // nothing to tell back: kept a function).
+    MDItbl(Session &session, FileChooser &files, std::function<QList<PortEntry>()> listPorts = {},
+           QWidget *parent = nullptr);
     ~MDItbl() override;
 
-    // Shared state, handed to the windows that need it.
-    PortSettings portSettings;
-    PointData pointData{};
-    WaveState wave;
-    DriveLink link;
-
+    // The windows and menus, for the shell's start-up and for the tests that
+    // drive them as a user does. Made once, with the window; never replaced.
     QMdiArea *mdiArea;
     TitleBar *titleBar = nullptr;
     Tbl_Writ *tblWrit = nullptr;
@@ -64,33 +61,27 @@ public:
     IOMon *ioMon = nullptr;
     PassWord *passWord = nullptr;
     PortInp *portInp = nullptr;
-
-    QMenu *mnuFile;
-    QAction *mnuFile1;
-    QMenu *mnuWindow;
-    QMenu *mnuSystem;
-    std::array<QAction *, 3> mnuSystem1{};
-    // Beyond the drive's own menus: tools, and options kept between runs.
-    QMenu *mnuTools;
-    QMenu *mnuOptions;
-    QAction *mnuHoldToJog;
-    QAction *mnuBackUp;
-    QAction *mnuVerify;
-    QAction *mnuKeepAllLive;
-    QAction *mnuRepliesWhole = nullptr;
-    UserOptions options;
-    ToolsMenu *tools = nullptr;
-    // Every capture of this session, and the window that analyses them (made
+    // The question of a lost reply and the port messages.
+    LinkPrompts *prompts = nullptr;
+    // "Tools(&T)"'s commands; the window that analyses the captures (made
     // when first asked for).
-    CaptureList *captures = nullptr;
+    ToolsMenu *tools = nullptr;
     WaveAnalysisWindow *waveAnalysis = nullptr;
-    void showWaveAnalysis();
-    // Says on the status line where the values before a write were kept.
-    void tellBackup(const QString &path);
-    // The torque units that make 100 % for the motor type in the parameter window.
-    int motorTypeUnits() const;
     // The shared status line: how the last transfer went, or how far it is.
     QLabel *transferStatus = nullptr;
+
+    QAction *mnuFile1;  // "Quit(&Q)"
+    QMenu *mnuWindow;
+    QAction *mnuTile = nullptr;
+    QAction *mnuCascade = nullptr;
+    QAction *mnuArrangeAtStart = nullptr;
+    QMenu *mnuTools;
+    QMenu *mnuSystem;
+    std::array<QAction *, 3> mnuSystem1{};
+    QMenu *mnuOptions;
+    QAction *mnuHoldToJog;
+    QAction *mnuKeepAllLive;
+    QAction *mnuRepliesWhole = nullptr;
 
     // The frame of a child window inside the main area.
     ChildFrame *frameOf(QWidget *child) const;
@@ -102,32 +93,31 @@ public:
 
     // The size at which every child window shows whole as arranged at start.
     QSize preferredSize() const;
-    // The arrangement last made by arrangeWindows(), and whether it fitted.
+    // The arrangement last made, and whether it fitted.
     const WindowLayout::Arrangement &arrangement() const { return m_arrangement; }
 
-    // "Window(&W)": the windows side by side at their sizes, three columns or
-    // two as the area allows; each a title bar below the last; the start-up
-    // sizes in the start-up arrangement for the area there is now.
-    QAction *mnuTile = nullptr;
-    QAction *mnuCascade = nullptr;
-    QAction *mnuArrangeAtStart = nullptr;
-    void tileWindows();
-    void cascadeWindows();
-    void arrangeAsAtStart();
-    // Makes a child window the active one and scrolls the window area until
-    // it shows (its top-left corner first where it is larger than the area).
-    void showSubWindow(QMdiSubWindow *sub);
-
     // The places of the windows between runs: restoreLayout() takes back what
-    // saveLayout() kept, leaving out a main window place that is on no screen
-    // now; from then on the program keeps its layout when it ends.
+    // an earlier run kept, leaving out a main window place that is on no
+    // screen now; from then on the program keeps its layout when it ends.
     bool restoreLayout();
-    void saveLayout() const;
-    // Moves every child window whose title bar lies outside the window area
-    // back in as far as it takes (a place kept on a larger screen).
-    void bringWindowsIntoArea();
     bool restoredMaximized() const { return m_restoredMaximized; }
 
+Q_SIGNALS:
+    // Quit and closing the main window end here: the stops are answered (or
+    // given up) and the layout is kept; main() ends the event loop.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void MDIForm_Load();
+    void buildWindows();
+    ChildFrame *addChild(ChildWindow *child, QSize size = QSize());
+    void buildMenus();
+    void buildOptionsMenu();
+    void fillWindowMenu();
     void mnuSystem1_Click(int index);
     void showAbout();
 
@@ -138,18 +128,20 @@ public:
     // their replies are in, or given up after the link's time-out without the
     // question. Offline or with the port closed it ends at once.
     void endProgram();
-    // Ends the event loop; tests replace it.
-    std::function<void()> exitProgram = [] { QApplication::exit(0); };
-    // The question of a lost reply and the port messages.
-    LinkPrompts *prompts = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
+    // Says on the status line where the values before a write were kept.
+    void tellBackup(const QString &path);
+    void showWaveAnalysis();
 
-private:
-    void MDIForm_Load();
-    ChildFrame *addChild(ChildWindow *child, QSize size = QSize());
+    // "Window(&W)": the windows side by side at their sizes, three columns or
+    // two as the area allows; each a title bar below the last; the start-up
+    // sizes in the start-up arrangement for the area there is now.
+    void tileWindows();
+    void cascadeWindows();
+    void arrangeAsAtStart();
+    // Makes a child window the active one and scrolls the window area until
+    // it shows (its top-left corner first where it is larger than the area).
+    void showSubWindow(QMdiSubWindow *sub);
     // Arranges the seven child windows at their present sizes for the area.
     void arrangeWindows(QSize area, bool mayOverlap = true);
     void placeAll(const WindowLayout::Arrangement &a);
@@ -159,8 +151,20 @@ private:
     // screen leaves beside the menus and strips.
     QSize areaForLayout() const;
     QSize chromeSize() const;
-    void buildMenus();
-    void fillWindowMenu();
+    void saveLayout() const;
+    // Moves every child window whose title bar lies outside the window area
+    // back in as far as it takes (a place kept on a larger screen).
+    void bringWindowsIntoArea();
+    // The windows the area has shown; one shown the first time is put inside it.
+    void placeNewWindow(QMdiSubWindow *sub);
+    void fitIntoView(QMdiSubWindow *sub);
+    void restoreMaximized();
+
+    Session &m_session;
+    FileChooser &m_files;
+    QMenu *mnuFile;
+    QAction *mnuBackUp;
+    QAction *mnuVerify;
 
     QSize m_layoutSize;
     WindowLayout::Arrangement m_arrangement;
@@ -168,11 +172,7 @@ private:
     bool m_keepLayout = false;
     bool m_restoredMaximized = false;
     bool m_restoredPlaces = false;  // child windows went where an earlier run left them
-    // The windows the area has shown; one shown the first time is put inside it.
     QList<QPointer<QMdiSubWindow>> m_placed;
-    void placeNewWindow(QMdiSubWindow *sub);
-    void fitIntoView(QMdiSubWindow *sub);
-    void restoreMaximized();
     QSize m_sizeBeforeMaker;  // the status display's size before the maker's rows showed
     bool m_ending = false;
 };

@@ -1,6 +1,6 @@
 #include "netportsettings.h"
 
-#include "common/useroptions.h"
+#include "drive/useroptions.h"
 
 #include <QSettings>
 

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -55,13 +56,19 @@ void PassWord::HanteiPass()
 {
     const bool on = IsMakerPassword(TxtPassWord->text());
     if (!on) QMessageBox::critical(this, QStringLiteral("Error"), QStringLiteral("Invalid Password"));
-    if (setMakerMode) setMakerMode(on);
+    Q_EMIT makerModeChosen(on);
     WinPassExit();
 }
 
 void PassWord::WinPassExit()
 {
     TxtPassWord->clear();
-    if (hideWindow) hideWindow();
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget())) frame->hide();
     else hide();
+}
+
+bool PassWord::closeInstead()
+{
+    WinPassExit();
+    return true;
 }

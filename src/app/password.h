@@ -4,8 +4,6 @@
 
 #include "common/childwindow.h"
 
-#include <functional>
-
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,21 +14,23 @@ public:
     explicit PassWord(QWidget *parent = nullptr);
 
     // Tests the entry: the maker's password (drive/makerpassword.h) switches
-    // maker mode on; anything else says "Invalid Password" and leaves it
-    // off. Then the window goes away.
+    // maker mode on (makerModeChosen(true)); anything else says "Invalid
+    // Password" and leaves it off (makerModeChosen(false)). Then the window
+    // goes away.
     void HanteiPass();
-    // Clears the entry and hides the window.
+    // Clears the entry and hides the window (its frame inside the main
+    // window, where it has one).
     void WinPassExit();
-
-    // Switches maker mode (the main window's SetMakerMode).
-    std::function<void(bool)> setMakerMode;
-    // Hides the window (its frame inside the main window).
-    std::function<void()> hideWindow;
+    // Closing the window is its "Cancel".
+    bool closeInstead() override;
 
     QLabel *Label1;
     QLineEdit *TxtPassWord;
     QPushButton *CmdOK;
     QPushButton *CmdCancel;
+
+Q_SIGNALS:
+    void makerModeChosen(bool on);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -23,6 +23,8 @@ class DriveLink;
 class PortInp : public QDialog {
     Q_OBJECT
 public:
+    // listPorts is asked for the list each time the dialog opens (a source
+    // answered at once: a function, not a signal).
     PortInp(DriveLink &link, std::function<QList<PortEntry>()> listPorts, QWidget *parent = nullptr);
 
     QLabel *Label1;

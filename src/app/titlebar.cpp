@@ -1,6 +1,7 @@
 #include "titlebar.h"
 
 #include "common/shape.h"
+#include "drive/driveinfo.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
 
@@ -31,7 +32,8 @@ QFrame *separator(QWidget *parent)
 
 }  // namespace
 
-TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(link)
+TitleBar::TitleBar(DriveLink &link, const DriveInfo &drive, const Clock &clock, QWidget *parent)
+    : QWidget(parent), m_link(link), m_clock(clock)
 {
     setObjectName(QStringLiteral("TitleBar"));
     auto *outer = new QHBoxLayout(this);
@@ -116,6 +118,13 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
     m_timeFormat = m_timeFormat.trimmed();
 
     connect(&m_link, &DriveLink::portStatusChanged, LblPort, &QLabel::setText);
+    connect(&drive, &DriveInfo::motorModelChanged, LblMSEL, [this](const QString &name) {
+        if (LblMSEL->text() != name) LblMSEL->setText(name);
+    });
+    connect(&drive, &DriveInfo::romVersionChanged, LblROMV, [this, &drive] {
+        const QString text = drive.romVersionText();
+        if (LblROMV->text() != text) LblROMV->setText(text);
+    });
     // The link's tick steps the blink phase; the lamps follow at once, before
     // the rest of its tick (so offline darkens them one tick later).
     connect(&m_link, &DriveLink::blinkStepped, this, &TitleBar::paintLamps);
@@ -128,13 +137,16 @@ TitleBar::TitleBar(DriveLink &link, QWidget *parent) : QWidget(parent), m_link(l
 void TitleBar::TimerDateTime_Timer()
 {
     const QLocale locale = QLocale::system();
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = m_clock.now();
     const QString text = locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral("  ") +
                          locale.toString(now.time(), m_timeFormat);
     if (LblDateTime->text() != text) LblDateTime->setText(text);
 
     const QString &wanted = m_link.settings().OfflineMode != 0 ? OfflineCaption : OnlineCaption;
-    if (caption && setCaption && caption() != wanted) setCaption(wanted);
+    if (m_caption != wanted) {
+        m_caption = wanted;
+        Q_EMIT captionChanged(wanted);
+    }
     m_link.tick();  // the blink phase and the lamps, then the link's part
     const LinkState &s = m_link.state();
     const QString answer = m_link.noReply() ? QStringLiteral("No reply") : QString();

@@ -3,29 +3,28 @@
 // the SVON, RUN and ALM lamps, date and time, and what the port is doing. Its
 // 100 ms timer keeps them current, switches the main window's caption between
 // online and offline, opens the port when it is closed and declares lost replies.
+// The motor model and the ROM version follow what the drive told of itself.
+
+#include "drive/clock.h"
 
 #include <QLabel>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
+class DriveInfo;
 class DriveLink;
 class Shape;
 
 class TitleBar : public QWidget {
     Q_OBJECT
 public:
-    explicit TitleBar(DriveLink &link, QWidget *parent = nullptr);
+    // The date and time are the clock's. All three outlive the strip.
+    TitleBar(DriveLink &link, const DriveInfo &drive, const Clock &clock = Clock::system(), QWidget *parent = nullptr);
 
     // The tick, in the order: date and time, the caption, then the link's
     // tick (the blink phase, the lamps, then its offline or online part).
     void TimerDateTime_Timer();
-
-    // Sets the main window's caption.
-    std::function<void(const QString &)> setCaption;
-    // Reads the main window's caption.
-    std::function<QString()> caption;
 
     QWidget *Picture1;
     QLabel *LblMSEL;
@@ -46,10 +45,17 @@ public:
     void setPresentAlarms(quint32 bits);
     QTimer TimerDateTime;
 
+Q_SIGNALS:
+    // The main window's caption: "ORVEX", or "ORVEX (Offline Mode)" while
+    // offline; said by the first tick and whenever it turns.
+    void captionChanged(const QString &caption);
+
 private:
     std::optional<quint32> m_alarms;
     void paintLamps();
 
     DriveLink &m_link;
+    const Clock &m_clock;
     QString m_timeFormat;
+    QString m_caption;  // as last said
 };

@@ -14,6 +14,6 @@ ChildFrame::ChildFrame(QWidget *parent) : QMdiSubWindow(parent) {}
 void ChildFrame::closeEvent(QCloseEvent *event)
 {
     event->ignore();
-    if (onCloseRequest) onCloseRequest();
-    else showMinimized();
+    auto *child = qobject_cast<ChildWindow *>(widget());
+    if (!child || !child->closeInstead()) showMinimized();
 }

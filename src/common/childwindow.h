@@ -4,13 +4,15 @@
 
 #include <QMdiSubWindow>
 #include <QWidget>
-#include <functional>
 
 class ChildWindow : public QWidget {
     Q_OBJECT
 public:
     ChildWindow(const QString &name, const QString &caption, const QString &tag, QWidget *parent = nullptr);
     const QString &tag() const { return m_tag; }
+    // Asked when the user closes the window's frame: a window that does
+    // something else instead (and says so, true) is not minimised.
+    virtual bool closeInstead() { return false; }
 
 private:
     QString m_tag;
@@ -18,13 +20,11 @@ private:
 
 // The frame of a child window inside the main window. Asking to close it
 // minimises it instead (its contents, tag and place in the poll stay), unless
-// the window says otherwise.
+// the window does something else instead (ChildWindow::closeInstead).
 class ChildFrame : public QMdiSubWindow {
     Q_OBJECT
 public:
     explicit ChildFrame(QWidget *parent = nullptr);
-    // Runs instead of minimising when the user asks to close the window.
-    std::function<void()> onCloseRequest;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -2,11 +2,12 @@
 // The file dialog of a file-keeping window: its filter, the directory the
 // window was loaded in, a question before overwriting, a default extension for
 // a name typed without one, and a cancel that ends the operation silently.
-// The dialog never opens a file it lists: icons and types come from the names
-// alone, so a folder of pipes or of pseudo-files cannot stall the program.
+// The user is asked through the FileChooser the window was handed (the file
+// dialog in the program, scripted answers in a test).
+
+#include "common/filechooser.h"
 
 #include <QString>
-#include <functional>
 #include <optional>
 
 class QWidget;
@@ -15,7 +16,8 @@ class DlogFile {
 public:
     // filter in the form "description|pattern", e.g.
     // "Tavix-DRIVE point table files(*.ptt)|*.ptt"; extension without its dot.
-    DlogFile(QWidget *owner, const QString &filter, const QString &defaultExtension);
+    // files outlives the dialog.
+    DlogFile(QWidget *owner, FileChooser &files, const QString &filter, const QString &defaultExtension);
 
     // Set at window load: the dialog opens here until a file has been chosen.
     void setInitDir(const QString &dir) { m_initDir = dir; }
@@ -31,9 +33,6 @@ public:
     // refused file leaves the current directory where it was.
     void commit();
 
-    // Replaces the dialog (tests script the user's choice here).
-    std::function<std::optional<QString>(bool save)> chooser;
-
     // "description|pattern" as a Qt name filter.
     static QString qtFilter(const QString &filter);
 
@@ -41,6 +40,7 @@ private:
     std::optional<QString> show(bool save);
 
     QWidget *m_owner;
+    FileChooser &m_files;
     QString m_filter;
     QString m_extension;
     QString m_initDir;

@@ -1,19 +1,10 @@
 #include "stalemark.h"
 
 #include <QLabel>
-#include <chrono>
 
-StaleMark::Clock StaleMark::systemClock()
-{
-    return {[] {
-                using namespace std::chrono;
-                return qint64(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-            },
-            [] { return QDateTime::currentDateTime(); }};
-}
-
-StaleMark::StaleMark(QLabel *note, const QString &subject, QList<QWidget *> values, QObject *parent, Clock clock)
-    : QObject(parent), m_note(note), m_subject(subject), m_clock(std::move(clock))
+StaleMark::StaleMark(QLabel *note, const QString &subject, QList<QWidget *> values, const Clock &clock,
+                     QObject *parent)
+    : QObject(parent), m_note(note), m_subject(subject), m_clock(clock)
 {
     for (QWidget *w : values) m_values << w;
     m_timer.setSingleShot(true);

@@ -10,12 +10,13 @@
 // see whether the last one is still recent; a refresh itself only notes the
 // time.
 
+#include "drive/clock.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
-#include <functional>
 
 class QLabel;
 class QWidget;
@@ -26,23 +27,16 @@ public:
     // How long values count as live after a refresh.
     static constexpr qint64 LiveMs = 1000;
 
-    // Two clocks: a count of milliseconds that never goes back (the age of a
-    // refresh), and the wall clock (only for the time in the note). Tests
-    // give their own.
-    struct Clock {
-        std::function<qint64()> steadyMs;
-        std::function<QDateTime()> now;
-    };
-    static Clock systemClock();
-
     enum class State { NotRead, Live, Old };
 
     // note: the label that says how old the values are; it keeps its room
     // while hidden, so the window's layout never moves. subject names the
     // values for assistive tools ("Monitor value"): the note's accessible
-    // name is the subject followed by what the note says.
-    StaleMark(QLabel *note, const QString &subject, QList<QWidget *> values, QObject *parent = nullptr,
-              Clock clock = systemClock());
+    // name is the subject followed by what the note says. Of the clock, the
+    // steady count gives the age of a refresh, the wall clock only the time
+    // in the note; it outlives the mark.
+    StaleMark(QLabel *note, const QString &subject, QList<QWidget *> values, const Clock &clock,
+              QObject *parent = nullptr);
 
     // The values were just refreshed (a reply to the window's request was
     // decoded, whatever it held).
@@ -50,9 +44,6 @@ public:
     // Marks the values old when the last refresh is more than LiveMs ago. The
     // timer calls it; tests call it after moving their clock.
     void check();
-
-    // Another clock from now on (tests).
-    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     State state() const { return m_state; }
     QLabel *note() const { return m_note; }
@@ -67,7 +58,7 @@ private:
     QPointer<QLabel> m_note;
     QString m_subject;
     QList<QPointer<QWidget>> m_values;
-    Clock m_clock;
+    const Clock &m_clock;
     QTimer m_timer;
     State m_state = State::NotRead;
     qint64 m_lastMs = 0;  // steady time of the last refresh

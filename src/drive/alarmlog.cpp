@@ -33,13 +33,28 @@ QString bitSetAtStart() { return QStringLiteral("Alarm bit set at start"); }
 QString bitCleared() { return QStringLiteral("Alarm bit cleared"); }
 }  // namespace AlarmNote
 
+namespace {
+
+// A clock stopped at the time given.
+class FixedTime : public Clock {
+public:
+    explicit FixedTime(const QDateTime &time) : m_time(time) {}
+    QDateTime now() const override { return m_time; }
+
+private:
+    QDateTime m_time;
+};
+
+}  // namespace
+
 QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const QDateTime &when)
 {
-    return alarmsRead(bits, [&when] { return when; });
+    return alarmsRead(bits, FixedTime(when));
 }
 
-QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const TimeSource &when)
+QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const Clock &clock)
 {
+    const auto when = [&clock] { return clock.now(); };
     bits &= KnownAlarmBits();
     m_namesPolled = true;
     QList<AlarmLogEntry> out;
@@ -61,23 +76,24 @@ QList<AlarmLogEntry> AlarmWatch::alarmsRead(quint32 bits, const TimeSource &when
 
 QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const QDateTime &when)
 {
-    return statusRead(alarmBit, [&when] { return when; });
+    return statusRead(alarmBit, FixedTime(when));
 }
 
-QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const TimeSource &when)
+QList<AlarmLogEntry> AlarmWatch::statusRead(bool alarmBit, const Clock &clock)
 {
     QList<AlarmLogEntry> out;
     // No names came for the held line: it stands.
     if (m_held) out << *std::exchange(m_held, std::nullopt);
     const bool polled = std::exchange(m_namesPolled, false);
-    std::optional<AlarmLogEntry> e = statusChange(alarmBit, when);
+    std::optional<AlarmLogEntry> e = statusChange(alarmBit, clock);
     if (e && polled && e->note == AlarmNote::bitSet()) m_held = std::move(e);
     else if (e) out << *e;
     return out;
 }
 
-std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const TimeSource &when)
+std::optional<AlarmLogEntry> AlarmWatch::statusChange(bool alarmBit, const Clock &clock)
 {
+    const auto when = [&clock] { return clock.now(); };
     const std::optional<bool> before = m_bit;
     m_bit = alarmBit;
     if (before && *before == alarmBit) return std::nullopt;
@@ -286,25 +302,28 @@ QString AlarmLogPath()
 
 // ---- The log ----------------------------------------------------------------------
 
-AlarmLogBook::AlarmLogBook(const QString &path, QObject *parent) : QObject(parent), m_path(path) { load(); }
+AlarmLogBook::AlarmLogBook(const QString &path, const Clock &clock, QObject *parent)
+    : QObject(parent), m_path(path), m_clock(clock)
+{
+    load();
+}
 
 void AlarmLogBook::watch(DriveLink &link)
 {
     connect(&link, &DriveLink::replyDecoded, this, [this, &link](const Reply &reply) {
         // The clock is read only for a reply that logs something: most
         // change nothing, and the local time costs a look at the time zone.
-        const AlarmWatch::TimeSource now = [] { return QDateTime::currentDateTime(); };
         if (reply.keyword == u"ALM") {
-            for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(reply.field[0]), now)) add(e);
+            for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(reply.field[0]), m_clock)) add(e);
         } else if (reply.keyword == u"S") {
             const auto word = static_cast<quint32>(reply.field[0]);
-            for (const AlarmLogEntry &e : m_watch.statusRead((word >> 23 & 1u) != 0, now)) add(e);
+            for (const AlarmLogEntry &e : m_watch.statusRead((word >> 23 & 1u) != 0, m_clock)) add(e);
             // Once while the alarm lasts: a drive whose alarm has no name
             // would otherwise be asked at every status reply.
             if (!m_watch.namesWanted()) m_namesAsked = false;
             // One "ALM" of its own, before the poll's next request; the link
             // takes it only when it replaces nothing.
-            if (m_watch.namesWanted() && !m_namesAsked && askForNames && askForNames() &&
+            if (m_watch.namesWanted() && !m_namesAsked && m_askForNames &&
                 link.askBeforePoll("ALM", QStringLiteral("ALM")))
                 m_namesAsked = true;
         }

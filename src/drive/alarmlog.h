@@ -36,6 +36,8 @@
 // that is not such a log (another header, no text) is left alone: the log
 // then lives in memory until the file is moved away, and says so.
 
+#include "drive/clock.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -43,7 +45,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 
 class DriveLink;
@@ -82,20 +83,19 @@ QString bitCleared();           // "Alarm bit cleared"
 // first, the held line is logged with its own time.
 class AlarmWatch {
 public:
-    // The time of an entry, asked only when a reply makes one.
-    using TimeSource = std::function<QDateTime()>;
-    // An "ALM" reply's present alarms.
+    // An "ALM" reply's present alarms. The clock's time is that of an entry,
+    // read only when the reply makes one.
     QList<AlarmLogEntry> alarmsRead(quint32 bits, const QDateTime &when);
-    QList<AlarmLogEntry> alarmsRead(quint32 bits, const TimeSource &when);
+    QList<AlarmLogEntry> alarmsRead(quint32 bits, const Clock &clock);
     // The alarm bit of an "S" reply's status word.
     QList<AlarmLogEntry> statusRead(bool alarmBit, const QDateTime &when);
-    QList<AlarmLogEntry> statusRead(bool alarmBit, const TimeSource &when);
+    QList<AlarmLogEntry> statusRead(bool alarmBit, const Clock &clock);
     // The status shows an alarm that no "ALM" reply has named since, and
     // none is expected.
     bool namesWanted() const { return m_bit.value_or(false) && !m_named.value_or(0) && !m_held; }
 
 private:
-    std::optional<AlarmLogEntry> statusChange(bool alarmBit, const TimeSource &when);
+    std::optional<AlarmLogEntry> statusChange(bool alarmBit, const Clock &clock);
 
     std::optional<quint32> m_named;  // the alarms last named (by "ALM")
     std::optional<bool> m_bit;       // the status word's alarm bit last read
@@ -156,11 +156,13 @@ public:
     static constexpr int MemoryLimit = 20000;
 
     // Reads the file back and appends to it from now on; an empty path keeps
-    // the log in memory only.
-    explicit AlarmLogBook(const QString &path = AlarmLogPath(), QObject *parent = nullptr);
+    // the log in memory only. The entries of the replies watched take the
+    // clock's time; the clock outlives the log.
+    explicit AlarmLogBook(const QString &path = AlarmLogPath(), const Clock &clock = Clock::system(),
+                          QObject *parent = nullptr);
 
     // Follows the link's "ALM" and "S" replies (also those a job asked for).
-    // While askForNames says so, a status reply that shows an alarm the
+    // While asking for names is on, a status reply that shows an alarm the
     // names do not tell is followed by one "ALM" request of its own. It only
     // goes into an empty request slot, with no transfer running and no stop
     // waiting (it replaces nothing, and goes out before the next poll); when
@@ -169,7 +171,8 @@ public:
     // stands does not change the status bit, and is named when the alarm
     // display is next active.
     void watch(DriveLink &link);
-    std::function<bool()> askForNames;
+    // "Options(&O) -> Name Alarms in the Log"; off at start.
+    void setAskForNames(bool on) { m_askForNames = on; }
     void alarmsRead(quint32 bits, const QDateTime &when = QDateTime::currentDateTime());
     void statusRead(quint32 statusWord, const QDateTime &when = QDateTime::currentDateTime());
 
@@ -206,6 +209,7 @@ private:
     };
 
     QString m_path;
+    const Clock &m_clock;
     QString m_port;
     std::optional<Known> m_known;
     AlarmWatch m_watch;
@@ -217,6 +221,7 @@ private:
     bool m_refused = false;    // the file is not an alarm log: left alone
     bool m_closeQuote = false; // the file ends inside a quoted field
     bool m_blankFile = false;  // the file holds blank lines only: no header yet
+    bool m_askForNames = false;
     bool m_namesAsked = false; // "ALM" has been asked for the alarm the status shows
     char m_lastChar = '\n';   // the file's last byte, as last read or written
 };

@@ -24,7 +24,7 @@ QLabel *cell(QWidget *parent, const QString &name, const QString &text, const QC
 
 }  // namespace
 
-Alarm::Alarm(DriveLink &link, QWidget *parent)
+Alarm::Alarm(DriveLink &link, const Clock &clock, QWidget *parent)
     : ChildWindow(QStringLiteral("Alarm"), QStringLiteral("Alarm Display"), QStringLiteral("0"), parent), m_link(link)
 {
     Label1 = makeLabel(this, QStringLiteral("Label1"), QStringLiteral("Current Alarm"));
@@ -66,7 +66,7 @@ Alarm::Alarm(DriveLink &link, QWidget *parent)
     grid->addWidget(LblAlarmAsOf, 1 + HistoryCount, 1);
     QList<QWidget *> cells(LblAlarm.cbegin(), LblAlarm.cend());
     for (QLabel *l : LblHist) cells << l;
-    alarmAge = new StaleMark(LblAlarmAsOf, QStringLiteral("Alarms"), cells, this);
+    alarmAge = new StaleMark(LblAlarmAsOf, QStringLiteral("Alarms"), cells, clock, this);
     grid->setRowStretch(1 + AlarmCount, 1);
     grid->setColumnStretch(2, 1);  // a larger window keeps the cells at their width
     connect(CmdARST, &QPushButton::clicked, this, [this] { m_link.setCommand("ARST"); });

@@ -4,6 +4,7 @@
 // the alarm state and clear the history.
 
 #include "common/childwindow.h"
+#include "drive/clock.h"
 #include "drive/monitor/monitorrules.h"
 
 #include <array>
@@ -17,7 +18,8 @@ class StaleMark;
 class Alarm : public ChildWindow {
     Q_OBJECT
 public:
-    explicit Alarm(DriveLink &link, QWidget *parent = nullptr);
+    // The clock tells how old the values are; it outlives the window.
+    explicit Alarm(DriveLink &link, const Clock &clock = Clock::system(), QWidget *parent = nullptr);
 
     // Reply decoder: "ALM", present alarms and the history.
     void OnReplyALM(const Reply &reply);

@@ -3,6 +3,7 @@
 #include "common/stalemark.h"
 #include "drive/numtext.h"
 #include "lampcell.h"
+#include "drive/driveinfo.h"
 #include "drive/link/drivelink.h"
 #include "monitorwidgets.h"
 
@@ -48,9 +49,9 @@ bool isFunctionKey(int key) { return key >= Qt::Key_F1 && key <= Qt::Key_F9; }
 
 }  // namespace
 
-CommComm::CommComm(DriveLink &link, QWidget *parent)
+CommComm::CommComm(DriveLink &link, const DriveInfo &drive, const Clock &clock, QWidget *parent)
     : ChildWindow(QStringLiteral("CommComm"), QStringLiteral("Command Communication"), QStringLiteral("4"), parent),
-      m_link(link), m_lamps(InitialLamps())
+      m_link(link), m_clock(clock), m_lamps(InitialLamps())
 {
     buildSendRecv();
     buildMonitor();
@@ -66,6 +67,8 @@ CommComm::CommComm(DriveLink &link, QWidget *parent)
     m_link.setDecoder(QStringLiteral("ERR"), [this](const Reply &reply) { OnReplyERR(reply); });
     m_link.setCatchAll([this](const Reply &reply) { OnReplyOther(reply); });
     m_link.setPollBuilder(tag(), [this] { MakeCmdMON(); });
+    connect(&drive, &DriveInfo::pointChanged, this, &CommComm::showPoint);
+    connect(&drive, &DriveInfo::commandStateChanged, this, [this](qint32 word) { showLamps(LampsFromState(word)); });
 }
 
 void CommComm::buildSendRecv()
@@ -111,7 +114,7 @@ void CommComm::buildMonitor()
     describeValue(CmbMON->currentIndex());
     connect(CmbMON, &QComboBox::currentIndexChanged, this, describeValue);
     LblMONAsOf = makeLabel(Frame3, QStringLiteral("LblMONAsOf"), QString());
-    monAge = new StaleMark(LblMONAsOf, QStringLiteral("Monitor value"), {LblMON}, this);
+    monAge = new StaleMark(LblMONAsOf, QStringLiteral("Monitor value"), {LblMON}, m_clock, this);
 }
 
 void CommComm::buildDi()

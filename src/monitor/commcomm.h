@@ -3,14 +3,16 @@
 // commands with their lamps, jog and the held high-speed key, point
 // designation, teaching, CPU reset, one monitor value, and the SEND and RECV
 // lines. It owns the monitor, error and catch-all reply decoders; the lamps
-// and the current point are written by the status reply decoder.
+// and the current point follow what the status reply told of the drive.
 
 #include "common/childwindow.h"
+#include "drive/clock.h"
 #include "drive/monitor/monitorrules.h"
 
 #include <array>
 
 struct Reply;
+class DriveInfo;
 class DriveLink;
 class QComboBox;
 class QGroupBox;
@@ -23,7 +25,9 @@ class StaleMark;
 class CommComm : public ChildWindow {
     Q_OBJECT
 public:
-    explicit CommComm(DriveLink &link, QWidget *parent = nullptr);
+    // The lamps and the point follow drive; the clock tells how old the
+    // monitor value is. All three outlive the window.
+    CommComm(DriveLink &link, const DriveInfo &drive, const Clock &clock = Clock::system(), QWidget *parent = nullptr);
     ~CommComm() override;
 
     // The poll request while this window is active: "MON;" and the item.
@@ -33,12 +37,9 @@ public:
     void OnReplyERR(const Reply &reply);
     void OnReplyOther(const Reply &reply);
 
-    // Written by the status reply decoder.
+    // What the status reply told: the lamps and the current point.
     void showLamps(const PanelLamps &lamps);
     void showPoint(qint32 point);
-    // What the last status reply said: a jog runs, high speed is on.
-    bool jogShown() const { return m_lamps.on[7] || m_lamps.on[8]; }
-    bool highSpeedShown() const { return m_lamps.on[6]; }
 
     // Hold to jog: "+JOG" and "-JOG" (and F7, F8) jog while held, like the
     // "Speed" key, and stop the jog when released, when the focus leaves the
@@ -122,6 +123,7 @@ private:
     bool heldJogKey(QObject *watched, QKeyEvent *event);
 
     DriveLink &m_link;
+    const Clock &m_clock;
     PanelLamps m_lamps;
     bool m_monKnown = false;
     qint32 m_monItem = 0;

@@ -20,7 +20,7 @@ void follow(QLabel *label, quint32 word, int bit, const QString &openText, const
 
 }  // namespace
 
-IOMon::IOMon(DriveLink &link, QWidget *parent)
+IOMon::IOMon(DriveLink &link, const Clock &clock, QWidget *parent)
     : ChildWindow(QStringLiteral("IOMon"), QStringLiteral("I/O Monitor"), QStringLiteral("1"), parent), m_link(link)
 {
     Frame2 = new QGroupBox(QStringLiteral("I/O Monitor"), this);
@@ -78,7 +78,7 @@ IOMon::IOMon(DriveLink &link, QWidget *parent)
     grid->addWidget(LblIOAsOf, 1 + VisibleOutputs, 3, 3, 2, Qt::AlignTop);
     QList<QWidget *> states(LblIN.cbegin(), LblIN.cend());
     for (QLabel *l : LblOUT) states << l;
-    ioAge = new StaleMark(LblIOAsOf, QStringLiteral("Input and output states"), states, this);
+    ioAge = new StaleMark(LblIOAsOf, QStringLiteral("Input and output states"), states, clock, this);
     grid->setRowStretch(1 + VisibleInputs, 1);
     grid->setColumnStretch(5, 1);
 

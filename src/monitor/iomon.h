@@ -3,6 +3,7 @@
 // ": OPEN" (bit set) or ": CLOSE" (bit clear).
 
 #include "common/childwindow.h"
+#include "drive/clock.h"
 #include "drive/monitor/monitorrules.h"
 
 #include <array>
@@ -16,7 +17,8 @@ class StaleMark;
 class IOMon : public ChildWindow {
     Q_OBJECT
 public:
-    explicit IOMon(DriveLink &link, QWidget *parent = nullptr);
+    // The clock tells how old the values are; it outlives the window.
+    explicit IOMon(DriveLink &link, const Clock &clock = Clock::system(), QWidget *parent = nullptr);
 
     // Reply decoder: "IO", field 0 the I/O word.
     void OnReplyIO(const Reply &reply);

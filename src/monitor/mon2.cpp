@@ -2,7 +2,7 @@
 
 #include "common/stalemark.h"
 #include "drive/numtext.h"
-#include "commcomm.h"
+#include "drive/driveinfo.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
 #include "monitorwidgets.h"
@@ -12,7 +12,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -48,12 +47,14 @@ QString formatField(int field, qint32 value)
 
 }  // namespace
 
-Mon2::Mon2(DriveLink &link, QLabel *stripModel, QLabel *stripRom, CommComm &commComm, QWidget *parent)
+Mon2::Mon2(DriveLink &link, DriveInfo &drive, const Clock &clock, QWidget *parent)
     : ChildWindow(QStringLiteral("Mon2"), QStringLiteral("Status Display"), QStringLiteral("2"), parent),
-      m_link(link), m_stripModel(stripModel), m_stripRom(stripRom), m_commComm(commComm)
+      m_link(link), m_drive(drive)
 {
     buildStatus();
     buildValues();
+    statusAge = new StaleMark(LblStatusAsOf, QStringLiteral("Status of servo"), m_statusRows, clock, this);
+    valuesAge = new StaleMark(LblValuesAsOf, QStringLiteral("Numeric values"), m_valueLabels, clock, this);
     auto *column = new QVBoxLayout(this);
     column->setSizeConstraint(QLayout::SetMinimumSize);  // never squeezed below legibility
     column->setContentsMargins(8, 8, 8, 8);
@@ -92,10 +93,8 @@ void Mon2::buildStatus()
     // In the free room right of the last row.
     LblStatusAsOf = makeLabel(FrmDosaJ, QStringLiteral("LblStatusAsOf"), QString());
     grid->addWidget(LblStatusAsOf, RowsPerColumn - 1, 5, Qt::AlignRight);
-    QList<QWidget *> rows;
     for (QLabel *l : LblSS)
-        if (l) rows << l;
-    statusAge = new StaleMark(LblStatusAsOf, QStringLiteral("Status of servo"), rows, this);
+        if (l) m_statusRows << l;
 }
 
 void Mon2::buildValues()
@@ -207,10 +206,9 @@ void Mon2::buildValues()
     // Under "Peak Torque Reset", beside the last value row.
     LblValuesAsOf = makeLabel(Frame1, QStringLiteral("LblValuesAsOf"), QString());
     grid->addWidget(LblValuesAsOf, 6, 3);
-    QList<QWidget *> values(LblDt.cbegin(), LblDt.cend());
-    for (QLabel *l : LblDmp1) values << l;
-    for (QLabel *l : LblDmp2) values << l;
-    valuesAge = new StaleMark(LblValuesAsOf, QStringLiteral("Numeric values"), values, this);
+    m_valueLabels = QList<QWidget *>(LblDt.cbegin(), LblDt.cend());
+    for (QLabel *l : LblDmp1) m_valueLabels << l;
+    for (QLabel *l : LblDmp2) m_valueLabels << l;
 }
 
 void Mon2::setMakerControlsVisible(bool on)
@@ -252,15 +250,13 @@ void Mon2::OnReplyS(const Reply &reply)
         if (const QString *text = FlagChange(label->text(), off, on, !set))
             label->setText(*text);
     }
-    m_commComm.showPoint(f[1]);
+    // In this order the panel's point, the strip's motor model and ROM
+    // version, then the panel's lamps follow.
+    m_drive.setPoint(f[1]);
     const QString model = MotorModelText(f[2]);
-    if (!model.isNull()) setTextIfChanged(m_stripModel, model);
-    if (!m_romKnown || f[3] != m_rom) {
-        m_romKnown = true;
-        m_rom = f[3];
-        setTextIfChanged(m_stripRom, RomVersionText(m_rom, QLocale::system().decimalPoint()));
-    }
-    m_commComm.showLamps(LampsFromState(f[4]));
+    if (!model.isNull()) m_drive.setMotorModel(model);
+    m_drive.setRomVersion(f[3]);
+    m_drive.setCommandState(f[4]);
 }
 
 void Mon2::OnReplyVV(const Reply &reply)

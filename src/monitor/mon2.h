@@ -1,15 +1,18 @@
 #pragma once
 // The "Status Display" window: fourteen servo status flags, the numeric
 // values, and for the maker a two-address memory dump and three raw values.
-// It owns the status reply decoder, which also feeds the status strip (motor
-// model, ROM version) and the operation panel (current point, lamps).
+// It owns the status reply decoder, which also tells the session what the
+// drive said of itself (motor model, ROM version, current point, the state of
+// its commands); the status strip and the operation panel show that.
 
 #include "common/childwindow.h"
+#include "drive/clock.h"
 
+#include <QList>
 #include <array>
 
 struct Reply;
-class CommComm;
+class DriveInfo;
 class DriveLink;
 class QGroupBox;
 class QLabel;
@@ -20,9 +23,10 @@ class StaleMark;
 class Mon2 : public ChildWindow {
     Q_OBJECT
 public:
-    // The status reply also writes the status strip's motor model and ROM
-    // version labels, and the panel's lamps and point.
-    Mon2(DriveLink &link, QLabel *stripModel, QLabel *stripRom, CommComm &commComm, QWidget *parent = nullptr);
+    // The status reply also writes the motor model, the ROM version, the
+    // point and the command state into drive. The clock tells how old the
+    // values are. All three outlive the window.
+    Mon2(DriveLink &link, DriveInfo &drive, const Clock &clock = Clock::system(), QWidget *parent = nullptr);
 
     // The poll request while this window is active: "VV;" and two addresses.
     void MakeCmdVV();
@@ -58,14 +62,12 @@ private:
     void CmdTRST_Click();
 
     DriveLink &m_link;
-    QLabel *m_stripModel;
-    QLabel *m_stripRom;
-    CommComm &m_commComm;
+    DriveInfo &m_drive;
+    QList<QWidget *> m_statusRows;   // greyed while old
+    QList<QWidget *> m_valueLabels;
 
     // What the value labels show, so that an unchanged field costs nothing.
     static constexpr int ValueFields = 20;
     std::array<qint32, ValueFields> m_shown{};
     bool m_valuesKnown = false;
-    bool m_romKnown = false;
-    qint32 m_rom = 0;
 };

@@ -12,6 +12,8 @@
 #include "params/helparea.h"
 #include "drive/params/paramfile.h"
 #include "drive/params/paramtext.h"
+#include "drive/params/parametermodel.h"
+#include "drive/makermode.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,11 +35,13 @@ const char *const TagProperty = "Tag";
 
 }  // namespace
 
-Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *parent)
+Prm_Writ::Prm_Writ(DriveLink &link, ParameterModel &params, const MakerMode &maker, FileChooser &files,
+                   QWidget *parent)
     : ChildWindow(QStringLiteral("Prm_Writ"), QStringLiteral("Setting Parameters"), QString(), parent),
-      DlogFile(this, QStringLiteral("Tavix-DRIVE parameter files(*.pxt)|*.pxt"), QStringLiteral("pxt")),
+      DlogFile(this, files, QStringLiteral("Tavix-DRIVE parameter files(*.pxt)|*.pxt"), QStringLiteral("pxt")),
       m_link(link),
-      m_makerMode(std::move(makerMode))
+      m_params(params),
+      m_maker(maker)
 {
     SSTabPrm = new QTabWidget(this);
     SSTabPrm->setObjectName(QStringLiteral("SSTabPrm"));
@@ -58,7 +62,7 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
         grid->setVerticalSpacing(4);
         for (int i = 0; i < ParamBlockSize; ++i) {
             const int k = t * ParamBlockSize + i;
-            TxtPrm[k] = new QLineEdit(QStringLiteral("0"), page);
+            TxtPrm[k] = new QLineEdit(m_params.text(k), page);
             QLineEdit *field = TxtPrm[k];
             field->setObjectName(QStringLiteral("TxtPrm(%1)").arg(k));
             field->setProperty(IndexProperty, k);
@@ -128,9 +132,21 @@ Prm_Writ::Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *pa
     SetMakerMode(false);
 
     m_link.addAbandonHandler([this] { restoreTransferButtons(); });
-    for (int k = 0; k < ParamCount; ++k) connect(TxtPrm[k], &QLineEdit::textChanged, this, [this, k] { markField(k); });
+    // Both ways: a field's edit goes into the model, the model's text into
+    // its field; the mark follows either.
+    for (int k = 0; k < ParamCount; ++k)
+        connect(TxtPrm[k], &QLineEdit::textChanged, this, [this, k](const QString &text) { m_params.setText(k, text); });
+    connect(&m_params, &ParameterModel::textChanged, this, &Prm_Writ::showText);
+    connect(&m_params, &ParameterModel::baselineChanged, this, [this] {
+        for (int k = 0; k < ParamCount; ++k) markField(k);
+    });
+    for (int k = 0; k < ParamCount; ++k) markField(k);
+}
 
-    tellUser = [this](const QString &text) { QMessageBox::information(this, windowTitle(), text); };
+void Prm_Writ::showText(int k, const QString &text)
+{
+    if (TxtPrm[k]->text() != text) TxtPrm[k]->setText(text);
+    markField(k);
 }
 
 bool Prm_Writ::isHexField(int k) const { return TxtPrm[k]->property(TagProperty).toString() == u"H"; }
@@ -189,7 +205,7 @@ void Prm_Writ::TxtPrm_LostFocus(int k)
 
 void Prm_Writ::TxtPrm_KeyDown(int k, int keyCode)
 {
-    const int count = m_makerMode() ? ParamCount : UserParamCount;
+    const int count = m_maker.isOn() ? ParamCount : UserParamCount;
     int next = k;
     NextTxtIndex(next, keyCode, count);
     if (next == k) return;
@@ -212,9 +228,8 @@ void Prm_Writ::CmdRW_Click(int index)
     // The parameter and point table transfers share the block counter and the
     // request slot: one at a time, and one sequence of this window at a time.
     if (!m_link.transferOwner().isEmpty()) {
-        if (tellUser)
-            tellUser(QStringLiteral("A transfer with the drive is already running.\n"
-                                    "Wait until it has finished, then try again."));
+        Q_EMIT transferRefused(QStringLiteral("A transfer with the drive is already running.\n"
+                                              "Wait until it has finished, then try again."));
         return;
     }
     if (index == 1 && !backUp()) return;
@@ -225,9 +240,9 @@ void Prm_Writ::CmdRW_Click(int index)
 
 bool Prm_Writ::backUp()
 {
-    if (!m_options || !m_options->backUpBeforeWriting || !m_driveValues) return true;
-    const std::optional<QString> kept =
-        KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"), EncodeParamFile(*m_driveValues), m_link.port().describe());
+    if (!m_options || !m_options->backUpBeforeWriting || !m_params.driveValues()) return true;
+    const std::optional<QString> kept = KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"),
+                                                   EncodeParamFile(*m_params.driveValues()), m_link.port().describe());
     if (kept) Q_EMIT backupKept(*kept);
     return kept.has_value();
 }
@@ -239,7 +254,7 @@ DriveJob *Prm_Writ::importJob()
     connect(job, &ReadParametersJob::blockRead, this, [this, job](int block) {
         for (int i = 0; i < ParamBlockSize; ++i) {
             const int k = block * ParamBlockSize + i;
-            TxtPrm[k]->setText(FieldText(job->result().values[k], isHexField(k)));
+            m_params.setText(k, FieldText(job->result().values[k], ParameterModel::isHex(k)));
         }
     });
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
@@ -249,8 +264,8 @@ DriveJob *Prm_Writ::importJob()
         if (ending == DriveJob::Ending::Done) {
             CmdRW[0]->setEnabled(true);
             CmdRW[1]->setEnabled(true);
-            m_driveValues = job->result().values;
-            setBaseline(*m_driveValues);
+            m_params.setDriveValues(job->result().values);
+            m_params.setBaseline(job->result().values);
             Q_EMIT transferReport(QStringLiteral("Parameters read: %1").arg(ParamCount));
         } else {
             restoreTransferButtons();
@@ -265,20 +280,20 @@ DriveJob *Prm_Writ::importJob()
 DriveJob *Prm_Writ::exportJob()
 {
     auto *job = new WriteParametersJob(m_link, this);
-    auto sent = std::make_shared<ParamValues>(fieldValues());
+    auto sent = std::make_shared<ParamValues>(m_params.values());
     // Each block is built from its fields as they read when it goes out.
     job->blockFields = [this, sent](int block) {
         QList<WriteField> fields;
         for (int i = 0; i < ParamBlockSize; ++i) {
             const int k = block * ParamBlockSize + i;
-            fields.append({TxtPrm[k]->text(), isHexField(k), ParamRange(k)});
+            fields.append({m_params.text(k), ParameterModel::isHex(k), ParamRange(k)});
             (*sent)[k] = WrittenValue(fields.back());
         }
         return fields;
     };
     // Maker mode decides at each reply: switched on during a write of four
     // blocks, the write goes on to block 5.
-    job->lastBlock = [this] { return (m_makerMode() ? ParamCount : UserParamCount) / ParamBlockSize - 1; };
+    job->lastBlock = [this] { return (m_maker.isOn() ? ParamCount : UserParamCount) / ParamBlockSize - 1; };
     connect(job, &WriteParametersJob::blocksWritten, this, [this] { CmdRW[1]->setEnabled(true); });
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Writing parameters: step %1 of %2").arg(step).arg(steps));
@@ -292,9 +307,9 @@ DriveJob *Prm_Writ::exportJob()
             return;
         }
         const int blocks = job->writtenBlocks();
-        ParamValues written = m_baseline.value_or(*sent);
+        ParamValues written = m_params.baseline().value_or(*sent);
         std::copy_n(sent->begin(), blocks * ParamBlockSize, written.begin());
-        setBaseline(written);
+        m_params.setBaseline(written);
         const QString done = QStringLiteral("Written: %1 parameters").arg(blocks * ParamBlockSize);
         if (!m_options || !m_options->verifyAfterWriting) return Q_EMIT transferReport(done);
         DriveJob *verify = verifyJob(*sent, blocks);
@@ -322,8 +337,8 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
                                   DriveJob::endingText(ending, job->errorCode()));
             return;
         }
-        ParamValues drive = m_driveValues.value_or(sent);
-        ParamValues base = m_baseline.value_or(sent);
+        ParamValues drive = m_params.driveValues().value_or(sent);
+        ParamValues base = m_params.baseline().value_or(sent);
         QStringList differ;
         for (int k = 0; k < count; ++k) {
             drive[k] = base[k] = job->result().values[k];
@@ -333,8 +348,8 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
                               .arg(FieldText(sent[k], isHexField(k)).trimmed(),
                                    FieldText(drive[k], isHexField(k)).trimmed());
         }
-        m_driveValues = drive;
-        setBaseline(base);  // a field the drive did not take stays marked
+        m_params.setDriveValues(drive);
+        m_params.setBaseline(base);  // a field the drive did not take stays marked
         Q_EMIT transferReport(differ.isEmpty()
                                   ? QStringLiteral("Written and verified: %1 parameters").arg(count)
                                   : QStringLiteral("Written, but %1 of %2 parameters differ on the drive: ")
@@ -345,23 +360,9 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
     return job;
 }
 
-ParamValues Prm_Writ::fieldValues() const
-{
-    ParamValues values{};
-    for (int k = 0; k < ParamCount; ++k) values[k] = FieldValue(TxtPrm[k]->text(), isHexField(k));
-    return values;
-}
-
-void Prm_Writ::setBaseline(const ParamValues &values)
-{
-    m_baseline = values;
-    for (int k = 0; k < ParamCount; ++k) markField(k);
-}
-
 void Prm_Writ::markField(int k)
 {
-    const bool changed = m_baseline && FieldValue(TxtPrm[k]->text(), isHexField(k)) != (*m_baseline)[k];
-    MarkChanged(TxtPrm[k], changed ? FieldText((*m_baseline)[k], isHexField(k)) : QString());
+    MarkChanged(TxtPrm[k], m_params.changed(k) ? m_params.baselineText(k) : QString());
 }
 
 void Prm_Writ::restoreTransferButtons()
@@ -401,8 +402,8 @@ void Prm_Writ::openFile()
             continue;
         }
         // No range check: a field's check runs when it is next left.
-        for (int k = 0; k < ParamCount; ++k) TxtPrm[k]->setText(FieldText((*values)[k], isHexField(k)));
-        setBaseline(*values);
+        m_params.showValues(*values);
+        m_params.setBaseline(*values);
         DlogFile.commit();
         return;
     }
@@ -412,7 +413,7 @@ void Prm_Writ::saveFile()
 {
     const std::optional<QString> path = DlogFile.ShowSave();
     if (!path) return;
-    const ParamValues values = fieldValues();
+    const ParamValues values = m_params.values();
     // Written beside the file and put in its place only when complete, so a
     // failed save leaves the old file as it was.
     const SaveResult saved = SaveFileWhole(*path, EncodeParamFile(values));

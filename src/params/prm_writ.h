@@ -2,16 +2,20 @@
 // The "Setting Parameters" window: the sixty parameter fields on six tabs of
 // ten, the help of the focused parameter, the transfer to and from the drive
 // and the parameter file.
+//
+// A view of the session's parameter model: each field shows the model's text
+// and every edit goes back into it at once, so whatever the model is given
+// (a read, a file, a CSV import) the field shows, and whatever is typed the
+// model holds. The change marks follow the model's baseline.
 
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
-#include "common/useroptions.h"
+#include "drive/useroptions.h"
 #include "drive/drivedata.h"
 #include "drive/params/parameterjobs.h"
 #include "drive/params/paramcatalogue.h"
 
 #include <array>
-#include <functional>
 #include <optional>
 
 class QLabel;
@@ -21,16 +25,20 @@ class QTabWidget;
 class DriveJob;
 class DriveLink;
 class HelpArea;
+class MakerMode;
+class ParameterModel;
 
 class Prm_Writ : public ChildWindow {
     Q_OBJECT
 public:
-    // makerMode tells whether maker mode is on (the tick of the main window's
-    // password menu item); it is asked each time it matters.
-    Prm_Writ(DriveLink &link, std::function<bool()> makerMode, QWidget *parent = nullptr);
+    // maker tells whether maker mode is on (the tick of the main window's
+    // password menu item); it is asked each time it matters (the fields it
+    // shows follow SetMakerMode). All four outlive the window.
+    Prm_Writ(DriveLink &link, ParameterModel &params, const MakerMode &maker, FileChooser &files,
+             QWidget *parent = nullptr);
 
     QTabWidget *SSTabPrm;
-    // The value of parameter k lives only in the text of its field.
+    // The value of parameter k is the text of its field, which the model holds.
     std::array<QLineEdit *, ParamCount> TxtPrm{};
     std::array<QLabel *, ParamCount> LblMaxMin{};
     HelpArea *PictureSetu;
@@ -47,19 +55,9 @@ public:
     void CmdRW_Click(int index);
     void CmdFile_Click(int index);
 
-    // What stops a transfer from starting now is said here (a message box by
-    // default).
-    std::function<void(const QString &)> tellUser;
-
     // The main window's options (backup before writing, verify after); a
     // window without them writes exactly as the drive's own sequence says.
     void setOptions(const UserOptions *options) { m_options = options; }
-    // The values last read from the drive, which a backup keeps.
-    const std::optional<ParamValues> &driveValues() const { return m_driveValues; }
-    // The values the fields stand for now.
-    ParamValues fieldValues() const;
-    // Fields that stand for other values than last read or loaded are marked.
-    void setBaseline(const ParamValues &values);
 
     static constexpr const char *TransferOwner = ParametersTransfer;
 
@@ -68,6 +66,8 @@ Q_SIGNALS:
     void transferReport(const QString &text);
     // The values before a write were kept in this file.
     void backupKept(const QString &path);
+    // A transfer cannot start now, and why (the main window shows it).
+    void transferRefused(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -83,13 +83,13 @@ private:
     void openFile();
     void saveFile();
 
+    void showText(int k, const QString &text);
     void markField(int k);
     bool backUp();
     DriveJob *verifyJob(const ParamValues &sent, int blocks);
 
     DriveLink &m_link;
-    std::function<bool()> m_makerMode;
+    ParameterModel &m_params;
+    const MakerMode &m_maker;
     const UserOptions *m_options = nullptr;
-    std::optional<ParamValues> m_driveValues;
-    std::optional<ParamValues> m_baseline;
 };

@@ -13,6 +13,7 @@
 #include "drive/points/pointfile.h"
 #include "pointlayout.h"
 #include "drive/points/pointrules.h"
+#include "drive/points/pointmodel.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -32,17 +33,16 @@ namespace {
 struct ColumnLook {
     const char16_t *header;
     const char16_t *tip;
-    const char16_t *initial;
     int left;   // in the scrolled picture, twips
     int width;
 };
 
 // abs/inc, travel, speed, acc/dec.
 constexpr std::array<ColumnLook, PointColumns> Columns{{
-    {u"abs/inc", u"0/1", u"0", 960, 720},
-    {u"Travel", u"-2000000 - 2000000[\u03BCm]", u"0", 1770, 1350},
-    {u"Speed", u"1 - 2500[mm/s]", u"1", 3210, 1050},
-    {u"Acc/Dec", u"1 - 9999[ms/0-3000rpm]", u"1", 4350, 1050},
+    {u"abs/inc", u"0/1", 960, 720},
+    {u"Travel", u"-2000000 - 2000000[\u03BCm]", 1770, 1350},
+    {u"Speed", u"1 - 2500[mm/s]", 3210, 1050},
+    {u"Acc/Dec", u"1 - 9999[ms/0-3000rpm]", 4350, 1050},
 }};
 
 // Fixed places in the window, twips.
@@ -64,13 +64,20 @@ QString str(const char16_t *text) { return QString::fromUtf16(text); }
 
 }  // namespace
 
-Tbl_Writ::Tbl_Writ(DriveLink &link, PointData &pointData, QWidget *parent)
+Tbl_Writ::Tbl_Writ(DriveLink &link, PointModel &points, FileChooser &files, QWidget *parent)
     : ChildWindow(QStringLiteral("Tbl_Writ"), QStringLiteral("Point Table"), QString(), parent),
-      dlogFile(this, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt")),
+      dlogFile(this, files, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt")),
       m_link(link),
-      m_pointData(pointData)
+      m_points(points)
 {
     buildGrid();
+    // Both ways: a field's edit goes into the model, the model's text into
+    // its field; the mark follows either.
+    connect(&m_points, &PointModel::textChanged, this, &Tbl_Writ::showText);
+    connect(&m_points, &PointModel::baselineChanged, this, [this] {
+        for (int r = 0; r < PointCount; ++r)
+            for (int c = 0; c < PointColumns; ++c) markField(r, c);
+    });
     buildButtons();
     applyLayout(TblGeometry::LoadHeight);
 
@@ -119,7 +126,7 @@ void Tbl_Writ::buildGrid()
         LblPoint[r]->setGeometry(Twips::rect(LabelLeft, PointRowTop(r), LabelWidth, TblGeometry::FieldHeight));
         // Created row by row, so Tab walks along a point.
         for (int c = 0; c < PointColumns; ++c) {
-            auto *edit = new QLineEdit(str(Columns[c].initial), PictScrl);
+            auto *edit = new QLineEdit(m_points.text(r, c), PictScrl);
             edit->setObjectName(QStringLiteral("%1(%2)").arg(QLatin1String(FieldNames[c])).arg(r));
             edit->setAccessibleName(point + QLatin1Char(' ') + str(Columns[c].header));
             edit->setToolTip(str(Columns[c].tip));
@@ -132,7 +139,8 @@ void Tbl_Writ::buildGrid()
                 edit->setPalette(pal);
             }
             edit->installEventFilter(this);
-            connect(edit, &QLineEdit::textChanged, this, [this, r, c] { markField(r, c); });
+            connect(edit, &QLineEdit::textChanged, this,
+                    [this, r, c](const QString &text) { m_points.setText(PointModel::cell(r, c), text); });
             (*columns[c])[r] = edit;
             m_cells.insert(edit, {r, c});
         }
@@ -215,7 +223,7 @@ bool Tbl_Writ::eventFilter(QObject *watched, QEvent *event)
             }
         }
         if (press->key() == Qt::Key_C && press->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
-            QGuiApplication::clipboard()->setText(tableText());
+            QGuiApplication::clipboard()->setText(m_points.tableText());
             return true;
         }
         const int key = KeyCodeOf(press);
@@ -275,19 +283,15 @@ void Tbl_Writ::applyLayout(int windowHeight)
     if (l.largeStep) VScrlPict->setPageStep(*l.largeStep);
 }
 
-void Tbl_Writ::PointDataFromGrid()
-{
-    PointTexts texts;
-    for (int r = 0; r < PointCount; ++r)
-        for (int c = 0; c < PointColumns; ++c) texts[PointColumns * r + c] = field(r, c)->text();
-    m_pointData = PointDataFromTexts(texts);
-}
+void Tbl_Writ::PointDataFromGrid() { m_points.dataFromTexts(); }
 
-void Tbl_Writ::PointDataToGrid()
+void Tbl_Writ::PointDataToGrid() { m_points.dataToTexts(); }
+
+void Tbl_Writ::showText(int cell, const QString &text)
 {
-    const PointTexts texts = PointDataToTexts(m_pointData);
-    for (int r = 0; r < PointCount; ++r)
-        for (int c = 0; c < PointColumns; ++c) field(r, c)->setText(texts[PointColumns * r + c]);
+    const int row = cell / PointColumns, column = cell % PointColumns;
+    if (field(row, column)->text() != text) field(row, column)->setText(text);
+    markField(row, column);
 }
 
 // --- transfer -------------------------------------------------------------
@@ -309,9 +313,9 @@ void Tbl_Writ::CmdRW_Click(int index)
 
 bool Tbl_Writ::backUp()
 {
-    if (!m_options || !m_options->backUpBeforeWriting || !m_driveTable) return true;
-    const std::optional<QString> kept =
-        KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"), EncodePointFile(*m_driveTable), m_link.port().describe());
+    if (!m_options || !m_options->backUpBeforeWriting || !m_points.driveTable()) return true;
+    const std::optional<QString> kept = KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"),
+                                                   EncodePointFile(*m_points.driveTable()), m_link.port().describe());
     if (kept) Q_EMIT backupKept(*kept);
     return kept.has_value();
 }
@@ -336,9 +340,7 @@ DriveJob *Tbl_Writ::importJob()
 {
     auto *job = new ReadPointTableJob(m_link, this);
     // The table takes each point as it comes; the grid shows it at the end.
-    connect(job, &ReadPointTableJob::pointRead, this, [this, job](int p) {
-        for (int c = 0; c < PointColumns; ++c) m_pointData[PointColumns * p + c] = job->result()[PointColumns * p + c];
-    });
+    connect(job, &ReadPointTableJob::pointRead, this, [this, job](int p) { m_points.setPoint(p, job->result()); });
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Reading the point table: point %1 of %2").arg(step).arg(steps));
     });
@@ -346,8 +348,8 @@ DriveJob *Tbl_Writ::importJob()
         job->deleteLater();
         if (ending == DriveJob::Ending::Done) {
             PointDataToGrid();
-            m_driveTable = job->result();
-            setBaseline(*m_driveTable);
+            m_points.setDriveTable(job->result());
+            m_points.setBaseline(job->result());
         }
         restoreRWButtons();
         if (ending == DriveJob::Ending::Done) CmdFlash->setEnabled(true);
@@ -362,12 +364,12 @@ DriveJob *Tbl_Writ::importJob()
 DriveJob *Tbl_Writ::exportJob()
 {
     auto *job = new WritePointTableJob(m_link, this);
-    auto sent = std::make_shared<PointData>(fieldTable());
+    auto sent = std::make_shared<PointData>(m_points.textValues());
     // Each point is built from its fields as they read when it goes out.
     job->pointTexts = [this, sent](int p) {
         std::array<QString, PointColumns> texts;
         for (int c = 0; c < PointColumns; ++c) {
-            texts[c] = field(p, c)->text();
+            texts[c] = m_points.text(p, c);
             (*sent)[PointColumns * p + c] = PointCellValue(texts[c]);
         }
         return texts;
@@ -384,7 +386,7 @@ DriveJob *Tbl_Writ::exportJob()
                                   DriveJob::endingText(ending, job->errorCode()));
             return;
         }
-        setBaseline(*sent);
+        m_points.setBaseline(*sent);
         const QString written = QStringLiteral("Written: %1 points").arg(PointCount);
         if (!m_options || !m_options->verifyAfterWriting) return Q_EMIT transferReport(written);
         DriveJob *verify = verifyJob(*sent);
@@ -420,8 +422,8 @@ DriveJob *Tbl_Writ::verifyJob(const PointData &sent)
                               .arg(i / PointColumns)
                               .arg(QStringList{"abs/inc", "Travel", "Speed", "Acc/Dec"}[i % PointColumns],
                                    sentTexts[i].trimmed(), driveTexts[i].trimmed());
-        m_driveTable = drive;
-        setBaseline(drive);  // a field the drive did not take stays marked
+        m_points.setDriveTable(drive);
+        m_points.setBaseline(drive);  // a field the drive did not take stays marked
         Q_EMIT transferReport(differ.isEmpty() ? QStringLiteral("Written and verified: %1 points").arg(PointCount)
                                                : QStringLiteral("Written, but %1 values differ on the drive: ")
                                                          .arg(differ.size()) +
@@ -430,32 +432,13 @@ DriveJob *Tbl_Writ::verifyJob(const PointData &sent)
     return job;
 }
 
-PointData Tbl_Writ::fieldTable() const
-{
-    PointData table{};
-    for (int r = 0; r < PointCount; ++r)
-        for (int c = 0; c < PointColumns; ++c) table[PointColumns * r + c] = PointCellValue(field(r, c)->text());
-    return table;
-}
-
-QString Tbl_Writ::tableText() const
-{
-    QStringList lines;
-    for (int r = 0; r < PointCount; ++r) {
-        QStringList cells;
-        for (int c = 0; c < PointColumns; ++c) cells << field(r, c)->text().trimmed();
-        lines << cells.join(u'\t');
-    }
-    return lines.join(u'\n') + u'\n';
-}
-
 CsvImport<PointTable> Tbl_Writ::pasteBlock(int row, int column, const QString &text)
 {
-    const PointTable before = fieldTable();
+    const PointTable before = m_points.textValues();
     CsvImport<PointTable> paste = PastePointCells(text, row, column, before);
     // Only cells the paste took change; a refused cell keeps its text.
     for (int i = 0; i < PointCount * PointColumns; ++i)
-        if (paste.values[i] != before[i]) field(i / PointColumns, i % PointColumns)->setText(PointCellText(i % PointColumns, paste.values[i]));
+        if (paste.values[i] != before[i]) m_points.setText(i, PointCellText(i % PointColumns, paste.values[i]));
     const QString summary = QStringLiteral("Pasted %1 cells: ").arg(paste.lines.size()) + ImportSummary(paste);
     Q_EMIT transferReport(summary);
     using K = CsvLineReport::Kind;
@@ -465,24 +448,10 @@ CsvImport<PointTable> Tbl_Writ::pasteBlock(int row, int column, const QString &t
     return paste;
 }
 
-void Tbl_Writ::showTable(const PointData &table)
-{
-    m_pointData = table;
-    PointDataToGrid();
-}
-
-void Tbl_Writ::setBaseline(const PointData &table)
-{
-    m_baseline = table;
-    for (int r = 0; r < PointCount; ++r)
-        for (int c = 0; c < PointColumns; ++c) markField(r, c);
-}
-
 void Tbl_Writ::markField(int row, int column)
 {
-    const int i = PointColumns * row + column;
-    const bool changed = m_baseline && PointCellValue(field(row, column)->text()) != (*m_baseline)[i];
-    MarkChanged(field(row, column), changed ? PointCellText(column, (*m_baseline)[i]) : QString());
+    const int i = PointModel::cell(row, column);
+    MarkChanged(field(row, column), m_points.changed(i) ? m_points.baselineText(i) : QString());
 }
 
 // --- file ---------------------------------------------------------------
@@ -502,9 +471,8 @@ void Tbl_Writ::openFile()
         const PointFileRead read = ReadPointFile(*path);
         if (read.status == PointFileRead::Status::Failed) return;
         if (read.status == PointFileRead::Status::Ok) {
-            m_pointData = read.data;
-            PointDataToGrid();
-            setBaseline(read.data);
+            m_points.showTable(read.data);
+            m_points.setBaseline(read.data);
             dlogFile.commit();
             return;
         }
@@ -519,7 +487,7 @@ void Tbl_Writ::saveFile()
     if (!path) return;
     PointDataFromGrid();
     QString reason;
-    if (WritePointFile(*path, m_pointData, &reason)) {
+    if (WritePointFile(*path, m_points.data(), &reason)) {
         dlogFile.commit();
         return;
     }

@@ -2,10 +2,14 @@
 // The "Point Table" window: 32 points of four numbers each, in a grid of entry
 // fields scrolled inside a viewport that follows the window's height; the
 // transfer of the table to and from the drive, and the point table file.
+//
+// A view of the session's point model: each field shows the model's text and
+// every edit goes back into it at once; PointData is the model's, and the
+// change marks follow its baseline.
 
 #include "common/childwindow.h"
 #include "common/dlogfile.h"
-#include "common/useroptions.h"
+#include "drive/useroptions.h"
 #include "drive/points/pointdata.h"
 #include "drive/csvfiles.h"
 
@@ -16,6 +20,7 @@
 
 class DriveJob;
 class DriveLink;
+class PointModel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,7 +29,8 @@ class QScrollBar;
 class Tbl_Writ : public ChildWindow {
     Q_OBJECT
 public:
-    Tbl_Writ(DriveLink &link, PointData &pointData, QWidget *parent = nullptr);
+    // All three outlive the window.
+    Tbl_Writ(DriveLink &link, PointModel &points, FileChooser &files, QWidget *parent = nullptr);
 
     // The size of the whole window (with its frame) when it is loaded, in pixels.
     static QSize loadSize();
@@ -32,7 +38,7 @@ public:
     QWidget *PictWin;   // the viewport
     QWidget *PictScrl;  // the rows, moved up and down inside the viewport
     QScrollBar *VScrlPict;
-    // The table lives in the text of these fields.
+    // The table is the text of these fields, which the model holds.
     std::array<QLineEdit *, PointCount> TxtInc{};
     std::array<QLineEdit *, PointCount> TxtLocate{};
     std::array<QLineEdit *, PointCount> TxtSpd{};
@@ -60,17 +66,6 @@ public:
     // The main window's options (backup before writing, verify after); a
     // window without them writes exactly as the drive's own sequence says.
     void setOptions(const UserOptions *options) { m_options = options; }
-    // The table last read from the drive, which a backup keeps.
-    const std::optional<PointData> &driveTable() const { return m_driveTable; }
-    // The table the fields stand for now.
-    PointData fieldTable() const;
-    // Fields that stand for other values than last read or loaded are marked.
-    void setBaseline(const PointData &table);
-    // The table becomes the window's and the grid shows it.
-    void showTable(const PointData &table);
-    // The grid as tab-separated text, a line a point, for a spreadsheet
-    // (Ctrl+Shift+C in a field copies it).
-    QString tableText() const;
     // Tab-separated cells (from a spreadsheet, by Ctrl+V in a field) go into
     // the grid from row and column on, each through its column's entry
     // check; cells beyond the grid are left out, a refused cell keeps its
@@ -104,15 +99,14 @@ private:
     DriveJob *exportJob();
     DriveJob *verifyJob(const PointData &sent);
     bool backUp();
+    void showText(int cell, const QString &text);
     void markField(int row, int column);
     void openFile();
     void saveFile();
 
     DriveLink &m_link;
-    PointData &m_pointData;
+    PointModel &m_points;
     const UserOptions *m_options = nullptr;
-    std::optional<PointData> m_driveTable;
-    std::optional<PointData> m_baseline;
     QHash<const QObject *, Cell> m_cells;
     int m_rememberedHeight = -1;  // window height of the last layout, twips
     int m_viewportHeight = 1;     // twips

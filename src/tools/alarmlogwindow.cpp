@@ -1,5 +1,6 @@
 #include "alarmlogwindow.h"
 
+#include "common/dlogfile.h"
 #include "common/messagelines.h"
 #include "drive/csvfiles.h"
 #include "drive/monitor/alarmremedies.h"
@@ -11,14 +12,11 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
-
-QPointer<AlarmLogWindow> TheWindow;
 
 QString names(const QStringList &list) { return list.join(QStringLiteral(", ")); }
 
@@ -131,7 +129,8 @@ QVariant AlarmLogModel::headerData(int section, Qt::Orientation orientation, int
 
 // ---- The window -----------------------------------------------------------------
 
-AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, QWidget *parent) : QDialog(parent), m_log(log)
+AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *parent)
+    : QDialog(parent), m_log(log), m_files(files)
 {
     setObjectName(QStringLiteral("AlarmLog"));
     setWindowTitle(QStringLiteral("Alarm Log"));
@@ -216,16 +215,6 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, QWidget *parent) : QDialog(par
     showFile();
 }
 
-AlarmLogWindow *AlarmLogWindow::showFor(AlarmLogBook &log, QWidget *parent, std::function<QString()> chooseSaveFile)
-{
-    if (!TheWindow) TheWindow = new AlarmLogWindow(log, parent);
-    TheWindow->chooseSaveFile = std::move(chooseSaveFile);
-    TheWindow->show();
-    TheWindow->raise();
-    TheWindow->activateWindow();
-    return TheWindow;
-}
-
 void AlarmLogWindow::refill()
 {
     m_model.show(m_log.entries(), CmbAlarm->currentData().toString());
@@ -271,7 +260,8 @@ QList<QStringList> AlarmLogWindow::shownRows() const
 
 void AlarmLogWindow::exportCsv()
 {
-    const QString path = chooseSaveFile ? chooseSaveFile() : QString();
+    DlogFile dialog(parentWidget(), m_files, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
+    const QString path = dialog.ShowSave().value_or(QString());
     if (path.isEmpty()) return;
     QString error;
     if (!WriteCsvFile(path, CsvText(shownRows()), &error))

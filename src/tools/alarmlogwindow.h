@@ -10,8 +10,8 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
-#include <functional>
 
+class FileChooser;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -56,9 +56,9 @@ private:
 class AlarmLogWindow : public QDialog {
     Q_OBJECT
 public:
-    AlarmLogWindow(AlarmLogBook &log, QWidget *parent = nullptr);
-    // Shows the one alarm log window, made on first use.
-    static AlarmLogWindow *showFor(AlarmLogBook &log, QWidget *parent, std::function<QString()> chooseSaveFile);
+    // "Save as CSV..." chooses its file through files; log and files outlive
+    // the window.
+    AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *parent = nullptr);
 
     QComboBox *CmbAlarm;    // "All alarms" or one alarm
     QLabel *LblCount;       // how many events are shown
@@ -72,8 +72,6 @@ public:
     // (the cause and remedy in a last column).
     QList<QStringList> shownRows() const;
     void exportCsv();
-    // The file to save to, empty on cancel.
-    std::function<QString()> chooseSaveFile;
 
 private:
     void refill();
@@ -82,5 +80,6 @@ private:
     void showRemedy();
 
     AlarmLogBook &m_log;
+    FileChooser &m_files;
     AlarmLogModel m_model;
 };

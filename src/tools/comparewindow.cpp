@@ -8,8 +8,7 @@
 #include "drive/points/pointfile.h"
 #include "drive/points/pointjobs.h"
 #include "drive/link/drivelink.h"
-#include "params/prm_writ.h"
-#include "points/tbl_writ.h"
+#include "drive/session.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,22 +20,20 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 
 const QStringList Headers{QStringLiteral("No."), QStringLiteral("Name"), QStringLiteral("Left"),
                           QStringLiteral("Right"), QStringLiteral("Range")};
 
-QPointer<CompareWindow> Windows[2];
-
 }  // namespace
 
-CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidget *parent)
-    : QDialog(parent), m_kind(kind), m_c(context)
+CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QWidget *parent)
+    : QDialog(parent), m_kind(kind), m_session(session), m_files(files)
 {
     const bool params = kind == Kind::Parameters;
     setObjectName(params ? QStringLiteral("CompareParameters") : QStringLiteral("ComparePoints"));
@@ -58,14 +55,11 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
         sides->addWidget(LblFile[i], i, 2);
         connect(CmbSide[i], &QComboBox::activated, this, [this, i](int index) {
             if (index != int(Source::File)) return setSide(i, Source(index));
-            const QString path = chooseFile ? chooseFile(false) : [this] {
-                DlogFile dialog(this,
-                                m_kind == Kind::Parameters
-                                    ? QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt *.csv")
-                                    : QStringLiteral("Point table files(*.ptt *.csv)|*.ptt *.csv"),
-                                QString());
-                return dialog.ShowOpen().value_or(QString());
-            }();
+            DlogFile dialog(this, m_files,
+                            m_kind == Kind::Parameters ? QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt *.csv")
+                                                       : QStringLiteral("Point table files(*.ptt *.csv)|*.ptt *.csv"),
+                            QString());
+            const QString path = dialog.ShowOpen().value_or(QString());
             if (path.isEmpty())
                 setSide(i, Source::Window);
             else
@@ -101,10 +95,8 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
     CmdSave = new QPushButton(QStringLiteral("Save as CSV..."), this);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
     connect(CmdSave, &QPushButton::clicked, this, [this] {
-        const QString path = chooseFile ? chooseFile(true) : [this] {
-            DlogFile dialog(this, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
-            return dialog.ShowSave().value_or(QString());
-        }();
+        DlogFile dialog(this, m_files, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
+        const QString path = dialog.ShowSave().value_or(QString());
         if (path.isEmpty()) return;
         QList<QStringList> rows{Headers};
         for (const QString &line : tableText().split(u'\n').mid(1)) rows << line.split(u'\t');
@@ -129,16 +121,6 @@ CompareWindow::CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidg
     column->addWidget(LblSummary);
     column->addWidget(TblRows, 1);
     column->addLayout(bottom);
-}
-
-CompareWindow *CompareWindow::showFor(Kind kind, const ToolsMenu::Context &context)
-{
-    QPointer<CompareWindow> &w = Windows[kind == Kind::Parameters ? 0 : 1];
-    if (!w) w = new CompareWindow(kind, context, context.parent);
-    w->show();
-    w->raise();
-    w->activateWindow();
-    return w;
 }
 
 void CompareWindow::setSide(int side, Source source, const QString &path)
@@ -170,26 +152,27 @@ void CompareWindow::compare()
         finish(values);
     };
     if (!drive) return done(nullptr);
-    if (!m_c.link->transferOwner().isEmpty()) {
+    DriveLink &link = m_session.link;
+    if (!link.transferOwner().isEmpty()) {
         LblSummary->setText(
             QStringLiteral("A transfer with the drive is running; compare again when it has finished."));
         return;
     }
     // The drive is read now, as "Import Data" reads it, without filling the windows.
     DriveJob *job = nullptr;
-    const auto report = [this](int step, int steps) {
+    const auto progress = [this](int step, int steps) {
         LblSummary->setText(QStringLiteral("Reading the drive: %1 of %2").arg(step).arg(steps));
-        if (m_c.report) m_c.report(LblSummary->text());
+        Q_EMIT report(LblSummary->text());
     };
     // The job's values once it is done: sixty parameters or 128 table entries.
     std::function<QList<qint32>()> values;
     if (m_kind == Kind::Parameters) {
-        auto *read = new ReadParametersJob(*m_c.link, this);
+        auto *read = new ReadParametersJob(link, this);
         read->countsAsRead = false;
         values = [read] { return QList<qint32>(read->result().values.begin(), read->result().values.end()); };
         job = read;
     } else {
-        auto *read = new ReadPointTableJob(*m_c.link, this);
+        auto *read = new ReadPointTableJob(link, this);
         read->countsAsRead = false;
         values = [read] { return QList<qint32>(read->result().begin(), read->result().end()); };
         job = read;
@@ -203,7 +186,7 @@ void CompareWindow::compare()
         const QList<qint32> read = values();
         done(&read);
     });
-    connect(job, &DriveJob::progressed, this, report);
+    connect(job, &DriveJob::progressed, this, progress);
     m_reading = job->start();
     if (!m_reading)
         delete job;
@@ -219,10 +202,10 @@ std::optional<QList<qint32>> CompareWindow::sideValues(int side, const QList<qin
             return *drive;
         case Source::Window:
             if (params) {
-                const ParamValues v = m_c.params->fieldValues();
+                const ParamValues v = m_session.parameters.values();
                 return QList<qint32>(v.begin(), v.end());
             } else {
-                const PointTable t = m_c.points->fieldTable();
+                const PointTable t = m_session.points.textValues();
                 return QList<qint32>(t.begin(), t.end());
             }
         case Source::File:
@@ -262,7 +245,7 @@ void CompareWindow::finish(const std::array<QList<qint32>, 2> &values)
         std::copy_n(values[0].begin(), std::min<qsizetype>(values[0].size(), ParamCount), a.begin());
         std::copy_n(values[1].begin(), std::min<qsizetype>(values[1].size(), ParamCount), b.begin());
         // The maker's parameters appear only in maker mode.
-        m_rows = CompareParameters(a, b, m_c.makerMode() ? ParamCount : UserParamCount);
+        m_rows = CompareParameters(a, b, m_session.maker.isOn() ? ParamCount : UserParamCount);
     } else {
         PointTable a{}, b{};
         std::copy_n(values[0].begin(), std::min<qsizetype>(values[0].size(), a.size()), a.begin());
@@ -272,7 +255,7 @@ void CompareWindow::finish(const std::array<QList<qint32>, 2> &values)
     const QString summary = CompareSummary(
         m_rows, m_kind == Kind::Parameters ? QStringLiteral("parameters") : QStringLiteral("point table values"));
     LblSummary->setText(QStringLiteral("%1 (left: %2, right: %3)").arg(summary, sideName(0), sideName(1)));
-    if (m_c.report) m_c.report(summary);
+    Q_EMIT report(summary);
     fill();
 }
 

@@ -6,12 +6,13 @@
 // goes to the clipboard as tab-separated text or into a CSV file.
 
 #include "drive/compare.h"
-#include "tools/toolsmenu.h"
 
 #include <QDialog>
 #include <array>
 #include <optional>
 
+class FileChooser;
+class Session;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -24,9 +25,9 @@ public:
     enum class Kind { Parameters, Points };
     enum class Source { Window, Drive, File };
 
-    CompareWindow(Kind kind, const ToolsMenu::Context &context, QWidget *parent = nullptr);
-    // Shows the one window of this kind, made on first use.
-    static CompareWindow *showFor(Kind kind, const ToolsMenu::Context &context);
+    // "This window" is the session's model (what the editor shows); a drive
+    // side is read over its link. session and files outlive the window.
+    CompareWindow(Kind kind, Session &session, FileChooser &files, QWidget *parent = nullptr);
 
     // Chooses a side (0 left, 1 right); a file side takes its path.
     void setSide(int side, Source source, const QString &path = {});
@@ -44,8 +45,10 @@ public:
 
     // The rows shown, as tab-separated lines with a header.
     QString tableText() const;
-    // Replaces the file dialog (tests script the user's choice here).
-    std::function<QString(bool save)> chooseFile;
+
+Q_SIGNALS:
+    // For the shared status line: how far a read is, how a comparison came out.
+    void report(const QString &text);
 
 private:
     // The values of a side as raw numbers (sixty parameters or 128 table
@@ -56,7 +59,8 @@ private:
     QString sideName(int side) const;
 
     Kind m_kind;
-    ToolsMenu::Context m_c;
+    Session &m_session;
+    FileChooser &m_files;
     std::array<QString, 2> m_path;
     QList<CompareRow> m_rows;
     bool m_reading = false;

@@ -1,6 +1,8 @@
 #include "reportdialog.h"
 
-#include "common/useroptions.h"
+#include "common/dlogfile.h"
+
+#include "drive/useroptions.h"
 #include "drive/backups.h"
 
 #include <QComboBox>
@@ -41,8 +43,7 @@ void ReportDialog::remember(const ReportFields &fields)
     for (int i = 0; i < 6; ++i) s.setValue(QLatin1String(Keys[i]), *fieldOf(f, i));
 }
 
-ReportDialog::ReportDialog(QWidget *parent, std::function<QString()> chooseFile)
-    : QDialog(parent), m_chooseFile(std::move(chooseFile))
+ReportDialog::ReportDialog(QWidget *parent, FileChooser &files) : QDialog(parent), m_files(files)
 {
     setObjectName(QStringLiteral("ReportDialog"));
     setWindowTitle(QStringLiteral("Commissioning Report"));
@@ -95,7 +96,9 @@ void ReportDialog::referenceChosen(int index)
 {
     if (index != CmbReference->count() - 1) return;
     // "Other file...": the file chosen takes its place in the list.
-    const QString path = m_chooseFile ? m_chooseFile() : QString();
+    DlogFile dialog(parentWidget(), m_files, QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt;*.csv"),
+                    QStringLiteral("pxt"));
+    const QString path = dialog.ShowOpen().value_or(QString());
     const QSignalBlocker quiet(CmbReference);
     if (path.isEmpty()) {
         CmbReference->setCurrentIndex(0);

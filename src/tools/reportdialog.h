@@ -7,8 +7,8 @@
 #include "tools/commissioningreport.h"
 
 #include <QDialog>
-#include <functional>
 
+class FileChooser;
 class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
@@ -21,8 +21,8 @@ struct ReportChoices {
 class ReportDialog : public QDialog {
     Q_OBJECT
 public:
-    // chooseFile: the file dialog for "Other file..." (empty on cancel).
-    ReportDialog(QWidget *parent, std::function<QString()> chooseFile);
+    // "Other file..." is chosen through files, which outlives the dialog.
+    ReportDialog(QWidget *parent, FileChooser &files);
 
     QLineEdit *TxtMachine;
     QLineEdit *TxtAxis;
@@ -40,5 +40,5 @@ public:
 private:
     void referenceChosen(int index);
 
-    std::function<QString()> m_chooseFile;
+    FileChooser &m_files;
 };

@@ -1,36 +1,29 @@
 #include "toolsmenu.h"
 
-#include "common/importreport.h"
-
 #include "common/dlogfile.h"
+#include "common/importreport.h"
 #include "common/messagelines.h"
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
-#include "drive/link/drivelink.h"
 #include "drive/params/paramtext.h"
-#include "params/prm_writ.h"
-#include "points/tbl_writ.h"
-#include "tools/alarmlogwindow.h"
-#include "tools/commissioningreport.h"
-#include "tools/reportdialog.h"
+#include "drive/session.h"
 #include "drive/statusjob.h"
 #include "drive/timetext.h"
-#include "drive/wave/capturelist.h"
+#include "tools/alarmlogwindow.h"
+#include "tools/commissioningreport.h"
 #include "tools/comparewindow.h"
-#include "wave/hmon.h"
-#include "wave/picturebox.h"
+#include "tools/reportdialog.h"
 
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QGuiApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
-#include <QDir>
 
-ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QObject(parent), m_c(context)
+ToolsMenu::ToolsMenu(QMenu *menu, Session &session, FileChooser &files, QWidget *window)
+    : QObject(window), m_session(session), m_files(files), m_window(window)
 {
     const auto item = [this, menu](const QString &caption, const char *name, void (ToolsMenu::*slot)()) {
         QAction *a = menu->addAction(caption);
@@ -48,34 +41,23 @@ ToolsMenu::ToolsMenu(QMenu *menu, const Context &context, QObject *parent) : QOb
     menu->addSeparator();
     QAction *analysis = menu->addAction(QStringLiteral("&Waveform Analysis"));
     analysis->setObjectName(QStringLiteral("mnuWaveAnalysis"));
-    connect(analysis, &QAction::triggered, this, [this] {
-        if (m_c.waveAnalysis) m_c.waveAnalysis();
-    });
+    connect(analysis, &QAction::triggered, this, &ToolsMenu::waveAnalysisRequested);
     item(QStringLiteral("&Alarm Log"), "mnuAlarmLog", &ToolsMenu::showAlarmLog);
     menu->addSeparator();
     item(QStringLiteral("Commissioning Re&port (PDF)..."), "mnuReportPdf", &ToolsMenu::writeReportPdf);
     item(QStringLiteral("Pri&nt..."), "mnuPrintReport", &ToolsMenu::printReport);
-    if (m_c.link) {
-        alarmLog = new AlarmLogBook(AlarmLogPath(), this);
-        alarmLog->watch(*m_c.link);
-        // Each entry names the drive's port: two programs on two drives log
-        // into one file.
-        alarmLog->setPort(portName());
-        connect(m_c.link, &DriveLink::portStatusChanged, alarmLog, [this] { alarmLog->setPort(portName()); });
-    }
 }
 
 QString ToolsMenu::choose(bool save, const QString &filter, const QString &extension)
 {
-    if (chooseFile) return chooseFile(save, filter);
-    DlogFile dialog(m_c.parent, filter, extension);
+    DlogFile dialog(m_window, m_files, filter, extension);
     const std::optional<QString> path = save ? dialog.ShowSave() : dialog.ShowOpen();
     return path.value_or(QString());
 }
 
 void ToolsMenu::tell(const QString &title, const QString &text)
 {
-    ShowMessage(m_c.parent, QMessageBox::Critical, title, text, QStringLiteral("ToolsMessage"));
+    ShowMessage(m_window, QMessageBox::Critical, title, text, QStringLiteral("ToolsMessage"));
 }
 
 namespace {
@@ -89,12 +71,12 @@ void ToolsMenu::exportParametersCsv()
     const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     ParameterSet set;
-    set.values = m_c.params->fieldValues();
+    set.values = m_session.parameters.values();
     QString error;
-    if (!WriteCsvFile(path, ParametersCsv(set, m_c.makerMode() ? ParamCount : UserParamCount), &error))
+    if (!WriteCsvFile(path, ParametersCsv(set, m_session.maker.isOn() ? ParamCount : UserParamCount), &error))
         tell(QStringLiteral("Export Parameters as CSV"), error);
-    else if (m_c.report)
-        m_c.report(QStringLiteral("Parameters saved as CSV: ") + path);
+    else
+        Q_EMIT report(QStringLiteral("Parameters saved as CSV: ") + path);
 }
 
 void ToolsMenu::importParametersCsv()
@@ -105,16 +87,17 @@ void ToolsMenu::importParametersCsv()
     QString error;
     const std::optional<QByteArray> bytes = ReadCsvFile(path, &error);
     if (!bytes) return tell(title, error);
+    ParameterModel &params = m_session.parameters;
     ParameterSet current;
-    current.values = m_c.params->fieldValues();
-    const CsvImport<ParameterSet> import = ReadParametersCsv(*bytes, current, m_c.makerMode());
+    current.values = params.values();
+    const CsvImport<ParameterSet> import = ReadParametersCsv(*bytes, current, m_session.maker.isOn());
     if (!import.ok()) return tell(title, path + u'\n' + import.error);
     for (int k = 0; k < ParamCount; ++k) {
         if (import.values.values[k] == current.values[k]) continue;  // a field keeps its own text
-        m_c.params->TxtPrm[k]->setText(FieldText(import.values.values[k], m_c.params->isHexField(k)));
+        params.setText(k, FieldText(import.values.values[k], ParameterModel::isHex(k)));
     }
-    if (m_c.report) m_c.report(QStringLiteral("Parameters imported from CSV: ") + ImportSummary(import));
-    ShowImportReport(m_c.parent, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
+    Q_EMIT report(QStringLiteral("Parameters imported from CSV: ") + ImportSummary(import));
+    ShowImportReport(m_window, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
 }
 
 void ToolsMenu::exportPointsCsv()
@@ -122,10 +105,10 @@ void ToolsMenu::exportPointsCsv()
     const QString path = choose(true, CsvFilter, QStringLiteral("csv"));
     if (path.isEmpty()) return;
     QString error;
-    if (!WriteCsvFile(path, PointsCsv(m_c.points->fieldTable()), &error))
+    if (!WriteCsvFile(path, PointsCsv(m_session.points.textValues()), &error))
         tell(QStringLiteral("Export Point Table as CSV"), error);
-    else if (m_c.report)
-        m_c.report(QStringLiteral("Point table saved as CSV: ") + path);
+    else
+        Q_EMIT report(QStringLiteral("Point table saved as CSV: ") + path);
 }
 
 void ToolsMenu::importPointsCsv()
@@ -136,40 +119,23 @@ void ToolsMenu::importPointsCsv()
     QString error;
     const std::optional<QByteArray> bytes = ReadCsvFile(path, &error);
     if (!bytes) return tell(title, error);
-    const PointTable current = m_c.points->fieldTable();
+    const PointTable current = m_session.points.textValues();
     const CsvImport<PointTable> import = ReadPointsCsv(*bytes, current);
     if (!import.ok()) return tell(title, path + u'\n' + import.error);
-    m_c.points->showTable(import.values);
-    if (m_c.report) m_c.report(QStringLiteral("Point table imported from CSV: ") + ImportSummary(import));
-    ShowImportReport(m_c.parent, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
+    m_session.points.showTable(import.values);
+    Q_EMIT report(QStringLiteral("Point table imported from CSV: ") + ImportSummary(import));
+    ShowImportReport(m_window, title, path + u'\n' + ImportSummary(import) + QStringLiteral("\n\n") + ImportReportLines(import.lines));
 }
 
-namespace {
-
-ReportData ReportOf(const ToolsMenu::Context &c)
+ReportData ToolsMenu::reportData() const
 {
     ParameterSet params;
-    params.values = c.params->fieldValues();
-    const auto known = [](QLabel *l, const QString &unknown) {
-        return l && l->text() != unknown ? l->text() : QString();
-    };
-    ReportData data = MakeReportData(known(c.model, QStringLiteral("RM - -")), known(c.rom, QStringLiteral("-.--")),
-                                     params, c.makerMode(), c.points->fieldTable());
-    if (c.captures)
-        for (const ListedCapture &listed : c.captures->items())
-            if (listed.shown) data.captures << listed;
+    params.values = m_session.parameters.values();
+    ReportData data = MakeReportData(m_session.drive.motorModel(), m_session.drive.romVersionText(), params,
+                                     m_session.maker.isOn(), m_session.points.textValues());
+    for (const ListedCapture &listed : m_session.captures.items())
+        if (listed.shown) data.captures << listed;
     return data;
-}
-
-}  // namespace
-
-QString ToolsMenu::portName() const
-{
-    if (!m_c.link) return {};
-    const QString device = m_c.link->port().describe();
-    if (!device.isEmpty()) return device;
-    return m_c.link->settings().OfflineMode == 1 ? QStringLiteral("offline")
-                                                  : QStringLiteral("COM%1").arg(m_c.link->settings().PortNo);
 }
 
 void ToolsMenu::writeReportPdf() { makeReport(false); }
@@ -179,12 +145,8 @@ void ToolsMenu::printReport() { makeReport(true); }
 void ToolsMenu::makeReport(bool print)
 {
     std::optional<ReportChoices> choices;
-    if (chooseReport) {
-        choices = chooseReport();
-    } else {
-        ReportDialog dialog(m_c.parent, [this] {
-            return choose(false, QStringLiteral("Parameter files(*.pxt *.csv)|*.pxt;*.csv"), QStringLiteral("pxt"));
-        });
+    {
+        ReportDialog dialog(m_window, m_files);
         if (dialog.exec() == QDialog::Accepted) choices = dialog.choices();
     }
     if (!choices) return;
@@ -194,10 +156,10 @@ void ToolsMenu::makeReport(bool print)
         path = choose(true, QStringLiteral("PDF files(*.pdf)|*.pdf"), QStringLiteral("pdf"));
         if (path.isEmpty()) return;
     }
-    ReportData data = ReportOf(m_c);
+    ReportData data = reportData();
     data.fields = choices->fields;
-    data.port = portName();
-    if (alarmLog) data.alarmLog = ReportAlarmLog(alarmLog->entries(), data.port);
+    data.port = m_session.portName();
+    data.alarmLog = ReportAlarmLog(m_session.alarmLog.entries(), data.port);
     if (!choices->reference.isEmpty()) {
         QString error;
         const std::optional<ParamValues> reference = ReadReferenceParameters(choices->reference, &error);
@@ -206,16 +168,16 @@ void ToolsMenu::makeReport(bool print)
     }
     // The drive's own alarm history, asked for now (nothing else waits on
     // it): when the drive cannot be asked, the report says why.
-    DriveLink *link = m_c.link;
-    if (!link || link->settings().OfflineMode == 1 || !link->portOpen()) {
-        data.historyNote = QStringLiteral("Not read: no drive is connected (%1).").arg(link ? portName() : QStringLiteral("no link"));
+    DriveLink &link = m_session.link;
+    if (link.settings().OfflineMode == 1 || !link.portOpen()) {
+        data.historyNote = QStringLiteral("Not read: no drive is connected (%1).").arg(data.port);
         return finishReport(data, path, print);
     }
-    auto *job = new ReadStatusJob(*link, {false, true, false, {}}, this);
+    auto *job = new ReadStatusJob(link, {false, true, false, {}}, this);
     connect(job, &DriveJob::finished, this, [this, job, data, path, print](DriveJob::Ending ending) mutable {
         if (ending == DriveJob::Ending::Done && job->result().alarmHistory) {
             data.alarmHistory = job->result().alarmHistory;
-            data.historyNote = QStringLiteral("Read from the drive at %1.").arg(IsoTimeText(QDateTime::currentDateTime()));
+            data.historyNote = QStringLiteral("Read from the drive at %1.").arg(IsoTimeText(m_session.clock().now()));
         } else {
             data.historyNote = QStringLiteral("Not read: the request was %1.").arg(DriveJob::endingText(ending, job->errorCode()));
         }
@@ -227,34 +189,48 @@ void ToolsMenu::makeReport(bool print)
         job->deleteLater();
         data.historyNote = QStringLiteral("Not read: the link is busy with a transfer.");
         finishReport(data, path, print);
-    } else if (m_c.report) {
-        m_c.report(QStringLiteral("Reading the drive's alarm history for the report..."));
+    } else {
+        Q_EMIT report(QStringLiteral("Reading the drive's alarm history for the report..."));
     }
 }
 
 void ToolsMenu::finishReport(const ReportData &data, const QString &path, bool print)
 {
-    if (print) return PrintReport(m_c.parent, data);
+    if (print) return PrintReport(m_window, data);
     QString error;
     if (!WriteReportPdf(path, data, &error))
         tell(QStringLiteral("Commissioning Report"), error);
-    else if (m_c.report)
-        m_c.report(QStringLiteral("Commissioning report written: ") + path);
+    else
+        Q_EMIT report(QStringLiteral("Commissioning report written: ") + path);
 }
 
 void ToolsMenu::copyPoints()
 {
-    QGuiApplication::clipboard()->setText(m_c.points->tableText());
-    if (m_c.report)
-        m_c.report(QStringLiteral("Point table copied as tab-separated text (Ctrl+V in a field pastes such a block)"));
+    QGuiApplication::clipboard()->setText(m_session.points.tableText());
+    Q_EMIT report(QStringLiteral("Point table copied as tab-separated text (Ctrl+V in a field pastes such a block)"));
 }
 
-void ToolsMenu::compareParameters() { CompareWindow::showFor(CompareWindow::Kind::Parameters, m_c); }
+void ToolsMenu::compareParameters() { showCompare(0); }
 
-void ToolsMenu::comparePoints() { CompareWindow::showFor(CompareWindow::Kind::Points, m_c); }
+void ToolsMenu::comparePoints() { showCompare(1); }
+
+void ToolsMenu::showCompare(int kind)
+{
+    QPointer<CompareWindow> &w = m_compare[static_cast<size_t>(kind)];
+    if (!w) {
+        w = new CompareWindow(kind == 0 ? CompareWindow::Kind::Parameters : CompareWindow::Kind::Points, m_session,
+                              m_files, m_window);
+        connect(w, &CompareWindow::report, this, &ToolsMenu::report);
+    }
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
 
 void ToolsMenu::showAlarmLog()
 {
-    if (alarmLog)
-        AlarmLogWindow::showFor(*alarmLog, m_c.parent, [this] { return choose(true, CsvFilter, QStringLiteral("csv")); });
+    if (!m_alarmLogWindow) m_alarmLogWindow = new AlarmLogWindow(m_session.alarmLog, m_files, m_window);
+    m_alarmLogWindow->show();
+    m_alarmLogWindow->raise();
+    m_alarmLogWindow->activateWindow();
 }

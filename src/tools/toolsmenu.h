@@ -1,46 +1,29 @@
 #pragma once
 // The commands of "Tools(&T)": parameter sets and point tables to and from
-// CSV, the commissioning report as a PDF or on paper, and comparisons of
-// parameter sets and point tables. They work on what the windows hold; none
-// writes to the drive. The alarm log is kept here from the start, whether or
-// not its window is ever opened.
+// CSV, the commissioning report as a PDF or on paper, comparisons of
+// parameter sets and point tables, and the alarm log's window. They work on
+// the session's models (what the editors show) and its alarm log; none
+// writes to the drive.
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <functional>
-#include <optional>
+#include <array>
 
-class AlarmLogBook;
-class CaptureList;
-struct ReportChoices;
+class AlarmLogWindow;
+class CompareWindow;
+class FileChooser;
 struct ReportData;
-class DriveLink;
-class HMon;
-class Prm_Writ;
-class QLabel;
 class QMenu;
 class QWidget;
-class Tbl_Writ;
-struct WaveState;
+class Session;
 
 class ToolsMenu : public QObject {
     Q_OBJECT
 public:
-    struct Context {
-        QWidget *parent = nullptr;
-        DriveLink *link = nullptr;
-        Prm_Writ *params = nullptr;
-        Tbl_Writ *points = nullptr;
-        HMon *wave = nullptr;
-        const WaveState *waveState = nullptr;
-        QLabel *model = nullptr;  // the status strip's motor model and ROM version
-        QLabel *rom = nullptr;
-        std::function<bool()> makerMode;
-        std::function<void(const QString &)> report;  // the shared status line
-        std::function<void()> waveAnalysis;           // shows the "Waveform Analysis" window
-        CaptureList *captures = nullptr;              // the captures of this session (the report shows the ticked ones)
-    };
-    ToolsMenu(QMenu *menu, const Context &context, QObject *parent = nullptr);
+    // The items go into menu. Dialogs and messages belong to window (the main
+    // window, which owns the menu); session and files outlive it.
+    ToolsMenu(QMenu *menu, Session &session, FileChooser &files, QWidget *window);
 
     void exportParametersCsv();
     void importParametersCsv();
@@ -53,14 +36,11 @@ public:
     void comparePoints();
     void showAlarmLog();
 
-    // Every change of the alarms the drive reports (none without a link).
-    AlarmLogBook *alarmLog = nullptr;
-
-    // Replace the dialogs (tests script the user's choice here).
-    std::function<QString(bool save, const QString &filter)> chooseFile;
-    std::function<std::optional<ReportChoices>()> chooseReport;
-    // The drive's port as the report and the alarm log name it.
-    QString portName() const;
+Q_SIGNALS:
+    // For the shared status line: what a command did.
+    void report(const QString &text);
+    // "Waveform Analysis" was chosen.
+    void waveAnalysisRequested();
 
 private:
     QString choose(bool save, const QString &filter, const QString &extension);
@@ -69,6 +49,13 @@ private:
     // drive can be asked), then the file written or the printer's dialog.
     void makeReport(bool print);
     void finishReport(const ReportData &data, const QString &path, bool print);
+    ReportData reportData() const;
+    void showCompare(int kind);
 
-    Context m_c;
+    Session &m_session;
+    FileChooser &m_files;
+    QWidget *m_window;
+    // The one window of each kind, made on first use.
+    std::array<QPointer<CompareWindow>, 2> m_compare;
+    QPointer<AlarmLogWindow> m_alarmLogWindow;
 };

@@ -1,5 +1,7 @@
 #include "waveanalysiswindow.h"
 
+#include "drive/params/parametermodel.h"
+
 #include "common/dlogfile.h"
 #include "common/messagelines.h"
 #include "common/plotview.h"
@@ -96,10 +98,12 @@ int TableWidth(const QTableView *t)
 
 }  // namespace
 
-WaveAnalysisWindow::WaveAnalysisWindow(CaptureList &captures, std::function<int()> motorTypeUnits, QWidget *parent)
+WaveAnalysisWindow::WaveAnalysisWindow(CaptureList &captures, const ParameterModel &params, FileChooser &files,
+                                       QWidget *parent)
     : ChildWindow(QStringLiteral("WaveAnalysis"), QStringLiteral("Waveform Analysis"), QStringLiteral("A"), parent),
       m_captures(captures),
-      m_motorTypeUnits(std::move(motorTypeUnits)),
+      m_params(params),
+      m_files(files),
       m_analysis(captures),
       m_measure(m_analysis),
       m_cursor(m_analysis)
@@ -398,8 +402,7 @@ QString WaveAnalysisWindow::helpText() const
 
 QString WaveAnalysisWindow::choose(bool save, const QString &filter, const QString &extension)
 {
-    if (chooseFile) return chooseFile(save, filter);
-    DlogFile dialog(this, filter, extension);
+    DlogFile dialog(this, m_files, filter, extension);
     const std::optional<QString> path = save ? dialog.ShowSave() : dialog.ShowOpen();
     return path.value_or(QString());
 }
@@ -430,7 +433,7 @@ bool WaveAnalysisWindow::openWaveFile(const QString &path)
     Capture capture = CaptureFromRecord(*record);
     capture.taken = info.lastModified();
     // Torque at the scale of the motor type set now, as the Graphical Monitor draws it.
-    m_captures.add(capture, m_motorTypeUnits ? m_motorTypeUnits() : 0, QDir::toNativeSeparators(info.absoluteFilePath()),
+    m_captures.add(capture, m_params.motorTypeUnits(), QDir::toNativeSeparators(info.absoluteFilePath()),
                    info.completeBaseName());
     return true;
 }
@@ -518,36 +521,40 @@ bool WaveAnalysisWindow::exportPdf(const QString &path)
     return ok;
 }
 
+std::optional<QSize> WaveAnalysisWindow::chooseImageSize()
+{
+    // The PNG's size, the last one offered.
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("ImageSize"));
+    dialog.setWindowTitle(QStringLiteral("PNG Image Size"));
+    auto *w = new QSpinBox(&dialog);
+    auto *h = new QSpinBox(&dialog);
+    for (QSpinBox *b : {w, h}) {
+        b->setRange(320, 8000);
+        b->setSuffix(QStringLiteral(" px"));
+    }
+    w->setValue(m_imageSize.width());
+    h->setValue(m_imageSize.height());
+    w->setAccessibleName(QStringLiteral("Width"));
+    h->setAccessibleName(QStringLiteral("Height"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *form = new QFormLayout(&dialog);
+    form->addRow(QStringLiteral("Width:"), w);
+    form->addRow(QStringLiteral("Height:"), h);
+    form->addRow(buttons);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return QSize(w->value(), h->value());
+}
+
 void WaveAnalysisWindow::exportChosen(int kind)
 {
     static const QString filters[] = {CsvFilter, PngFilter, PdfFilter};
     static const QString extensions[] = {QStringLiteral("csv"), QStringLiteral("png"), QStringLiteral("pdf")};
     std::optional<QSize> size;
     if (kind == 1) {
-        size = chooseImageSize ? chooseImageSize() : std::nullopt;
-        if (!chooseImageSize) {
-            QDialog dialog(this);
-            dialog.setObjectName(QStringLiteral("ImageSize"));
-            dialog.setWindowTitle(QStringLiteral("PNG Image Size"));
-            auto *w = new QSpinBox(&dialog);
-            auto *h = new QSpinBox(&dialog);
-            for (QSpinBox *b : {w, h}) {
-                b->setRange(320, 8000);
-                b->setSuffix(QStringLiteral(" px"));
-            }
-            w->setValue(m_imageSize.width());
-            h->setValue(m_imageSize.height());
-            w->setAccessibleName(QStringLiteral("Width"));
-            h->setAccessibleName(QStringLiteral("Height"));
-            auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-            connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-            connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-            auto *form = new QFormLayout(&dialog);
-            form->addRow(QStringLiteral("Width:"), w);
-            form->addRow(QStringLiteral("Height:"), h);
-            form->addRow(buttons);
-            if (dialog.exec() == QDialog::Accepted) size = QSize(w->value(), h->value());
-        }
+        size = chooseImageSize();
         if (!size) return;
         m_imageSize = *size;
     }

@@ -11,9 +11,10 @@
 #include "drive/wave/captureanalysis.h"
 
 #include <QSize>
-#include <functional>
 #include <optional>
 
+class FileChooser;
+class ParameterModel;
 class PlotView;
 class QComboBox;
 class QDragEnterEvent;
@@ -30,9 +31,11 @@ struct AnalysisDocument;
 class WaveAnalysisWindow : public ChildWindow {
     Q_OBJECT
 public:
-    // motorTypeUnits: the torque scale of the motor type now set (a waveform
-    // file opened here takes it, as in the waveform monitor).
-    WaveAnalysisWindow(CaptureList &captures, std::function<int()> motorTypeUnits, QWidget *parent = nullptr);
+    // A waveform file opened here takes the torque scale of the motor type
+    // params has now, as in the waveform monitor; files are chosen through
+    // files. All three outlive the window.
+    WaveAnalysisWindow(CaptureList &captures, const ParameterModel &params, FileChooser &files,
+                       QWidget *parent = nullptr);
 
     // --- captures ---------------------------------------------------------
     QLabel *LblEmpty;       // says how captures come in, while there are none
@@ -82,10 +85,6 @@ public:
 
     QSize sizeHint() const override;
 
-    // Replace the dialogs (tests script the user's choice here).
-    std::function<QString(bool save, const QString &filter)> chooseFile;
-    std::function<std::optional<QSize>()> chooseImageSize;
-
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -99,6 +98,7 @@ private:
     void showCursorLine();
     void listItemChanged(QListWidgetItem *item);
     QString choose(bool save, const QString &filter, const QString &extension);
+    std::optional<QSize> chooseImageSize();
     void tell(const QString &text);
     void saveSelected();
     void openChosen();
@@ -107,7 +107,8 @@ private:
     PlotView &shownPlot() const;
 
     CaptureList &m_captures;
-    std::function<int()> m_motorTypeUnits;
+    const ParameterModel &m_params;
+    FileChooser &m_files;
     CaptureAnalysis m_analysis;
     MeasurementTable m_measure;
     CursorTable m_cursor;

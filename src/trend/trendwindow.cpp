@@ -80,11 +80,12 @@ void tellLater(QWidget *parent, const QString &text)
 
 }  // namespace
 
-TrendRecorder::TrendRecorder(DriveLink &link, QWidget *parent)
-    : ChildWindow(QStringLiteral("TrendRecorder"), QStringLiteral("Trend Recorder"), pollTag(), parent)
+TrendRecorder::TrendRecorder(DriveLink &link, FileChooser &files, const Clock &clock, QWidget *parent)
+    : ChildWindow(QStringLiteral("TrendRecorder"), QStringLiteral("Trend Recorder"), pollTag(), parent),
+      m_files(files),
+      m_clock(clock)
 {
-    m_poller = new TrendPoller(link, pollTag(), this);
-    m_poller->clock = [this] { return now(); };
+    m_poller = new TrendPoller(link, pollTag(), clock, this);
     connect(m_poller, &TrendPoller::monitorValue, this, &TrendRecorder::onMonitorValue);
     connect(m_poller, &TrendPoller::statusWord, this, &TrendRecorder::onStatusWord);
 
@@ -139,7 +140,7 @@ TrendRecorder::TrendRecorder(DriveLink &link, QWidget *parent)
 
 TrendRecorder::~TrendRecorder()
 {
-    // What was recorded reaches the disk; the link may be gone already.
+    // What was recorded reaches the disk.
     if (m_file.isOpen()) {
         QString error;
         m_file.flush(&error);
@@ -274,7 +275,7 @@ void TrendRecorder::rebuildReadOut()
     m_readOutGrid->setRowStretch(static_cast<int>(m_channels.size()) + 2, 1);
 }
 
-void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
+void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link, FileChooser &files, const Clock &clock)
 {
     // Among the monitoring tools, before the alarm log when the menu has it.
     QAction *a = new QAction(QStringLiteral("&Trend Recorder"), menu);
@@ -286,11 +287,11 @@ void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
         menu->addAction(a);
     }
     a->setObjectName(QStringLiteral("mnuTrendRecorder"));
-    QObject::connect(a, &QAction::triggered, area, [area, &link] {
+    QObject::connect(a, &QAction::triggered, area, [area, &link, &files, &clock] {
         auto *recorder = area->findChild<TrendRecorder *>();
         ChildFrame *frame = nullptr;
         if (!recorder) {
-            recorder = new TrendRecorder(link);
+            recorder = new TrendRecorder(link, files, clock);
             frame = new ChildFrame;
             frame->setWidget(recorder);
             frame->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -308,7 +309,7 @@ void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link)
     });
 }
 
-qint64 TrendRecorder::now() const { return clock ? clock() : QDateTime::currentMSecsSinceEpoch(); }
+qint64 TrendRecorder::now() const { return m_clock.epochMs(); }
 
 const TrendSeries *TrendRecorder::series(const TrendChannel &channel) const
 {
@@ -392,8 +393,7 @@ void TrendRecorder::tick()
 
 QString TrendRecorder::chooseFileNow()
 {
-    if (chooseFile) return chooseFile();
-    DlogFile dialog(this, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
+    DlogFile dialog(this, m_files, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
     if (!m_path.isEmpty()) dialog.setInitDir(QFileInfo(m_path).absolutePath());
     return dialog.ShowSave().value_or(QString());
 }

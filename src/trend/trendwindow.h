@@ -12,18 +12,19 @@
 // values are missing (see trendrules.h for the file's columns and notes).
 
 #include "common/childwindow.h"
+#include "drive/clock.h"
 #include "drive/trend/trendfile.h"
 #include "trend/trendplot.h"
 #include "drive/trend/trendrules.h"
 
 #include <QList>
 #include <array>
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 
 class DriveLink;
+class FileChooser;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
@@ -40,12 +41,14 @@ public:
     // The poll tag of the window.
     static QString pollTag() { return QStringLiteral("trend"); }
 
-    explicit TrendRecorder(DriveLink &link, QWidget *parent = nullptr);
+    // The file to record into is chosen through files; the rows take the
+    // clock's wall time. Both outlive the window.
+    TrendRecorder(DriveLink &link, FileChooser &files, const Clock &clock, QWidget *parent = nullptr);
     ~TrendRecorder() override;
 
     // Adds "Trend Recorder" to the menu; it opens the one window in the area
     // (made on first use) and makes it the active window.
-    static void addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link);
+    static void addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link, FileChooser &files, const Clock &clock);
 
     // The choice: the items of the four lists (-1 for none) and the status
     // rows ticked.
@@ -59,11 +62,6 @@ public:
     void stopRecording();
     bool recording() const { return m_file.isOpen(); }
     void setFile(const QString &path, bool replace);
-    // Replaces the file dialog (tests script the user's choice here);
-    // returns the path, empty on cancel.
-    std::function<QString()> chooseFile;
-    // The wall clock (ms since the epoch); tests may set it.
-    std::function<qint64()> clock;
 
     // The samples of a channel collected so far.
     const TrendSeries *series(const TrendChannel &channel) const;
@@ -108,6 +106,8 @@ private:
     qint64 now() const;
     QString chooseFileNow();
 
+    FileChooser &m_files;
+    const Clock &m_clock;
     TrendPoller *m_poller;
     QList<TrendChannel> m_channels;
     // By channel key; a map keeps the chart's pointers to its series valid.

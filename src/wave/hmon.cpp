@@ -11,6 +11,7 @@
 #include "common/shape.h"
 #include "common/twips.h"
 #include "drive/link/drivelink.h"
+#include "drive/params/parametermodel.h"
 #include "resources/bitmaps.h"
 #include "wave/picturebox.h"
 #include "wave/wavegeometry.h"
@@ -118,12 +119,12 @@ const QStringList PlotNames{QStringLiteral("Speed plot"), QStringLiteral("Torque
 
 }  // namespace
 
-HMon::HMon(DriveLink &link, WaveState &wave, std::function<QString()> motorTypeText, QWidget *parent)
+HMon::HMon(DriveLink &link, WaveState &wave, const ParameterModel &params, FileChooser &files, QWidget *parent)
     : ChildWindow(QStringLiteral("HMon"), QStringLiteral("Graphical Monitor"), QStringLiteral("3"), parent),
-      DlogFile(this, QStringLiteral("Tavix-DRIVE graphical data files(*.wvt)|*.wvt"), QStringLiteral("wvt")),
+      DlogFile(this, files, QStringLiteral("Tavix-DRIVE graphical data files(*.wvt)|*.wvt"), QStringLiteral("wvt")),
       m_link(link),
       m_wave(wave),
-      m_motorTypeText(std::move(motorTypeText))
+      m_params(params)
 {
     setMinimumSize(Twips::size(ClientWidth, ClientHeight));
     resize(minimumSize());
@@ -496,7 +497,7 @@ Capture HMon::presentCapture() const
 void HMon::DrawTrace(int c)
 {
     const double f = c == 0 ? WG::SpeedFactor(m_wave.DialPos[0])
-                            : WG::TorqueFactor(m_wave.DialPos[1], m_motorTypeText ? m_motorTypeText() : QString());
+                            : WG::TorqueFactor(m_wave.DialPos[1], m_params.text(57));
     const int y0 = WG::ZeroLineY(m_zeroTop[static_cast<size_t>(c)], WG::PlotTop[c]);
     RenderTrace(Picture1[c]->picture(), m_grid[c], m_wave, c, y0, f, CmbWave->currentIndex());
     Picture1[c]->update();

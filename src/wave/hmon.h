@@ -12,10 +12,10 @@
 
 #include <QImage>
 #include <array>
-#include <functional>
 
 struct Reply;
 class DriveLink;
+class ParameterModel;
 class PictureBox;
 class QComboBox;
 class QGroupBox;
@@ -29,9 +29,10 @@ class Shape;
 class HMon : public ChildWindow {
     Q_OBJECT
 public:
-    // motorTypeText gives the text of parameter 57 ("57:Motor Type") each
-    // time the torque plot is drawn.
-    HMon(DriveLink &link, WaveState &wave, std::function<QString()> motorTypeText, QWidget *parent = nullptr);
+    // The torque plot reads the motor type, the text of parameter 57
+    // ("57:Motor Type"), from params each time it is drawn. All four
+    // outlive the window.
+    HMon(DriveLink &link, WaveState &wave, const ParameterModel &params, FileChooser &files, QWidget *parent = nullptr);
 
     // --- the progress panel, over the plots while a capture runs -----------
     PictureBox *PictYomitorichu;
@@ -139,7 +140,7 @@ private:
 
     DriveLink &m_link;
     WaveState &m_wave;
-    std::function<QString()> m_motorTypeText;
+    const ParameterModel &m_params;
     std::array<QImage, 3> m_grid;
     std::array<double, 2> m_zeroTop{};
     double m_trigLeft = 0;

@@ -11,7 +11,9 @@
 #include "monitor/mon2.h"
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
+#include "testservices.h"
 #include "uitestutil.h"
+#include "drive/session.h"
 #include "wave/hmon.h"
 
 #include <QAccessible>
@@ -34,14 +36,17 @@
 struct AppRig {
     QTemporaryDir dir;
     MemoryPort port;
+    TestFileChooser files;
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
     int exits = 0;
     AppRig()
     {
         QDir::setCurrent(dir.path());
-        app = std::make_unique<MDItbl>(port);
+        session = std::make_unique<Session>(port);
+        app = std::make_unique<MDItbl>(*session, files);
         app->titleBar->TimerDateTime.stop();
-        app->exitProgram = [this] { ++exits; };
+        QObject::connect(app.get(), &MDItbl::programEnded, app.get(), [this] { ++exits; });
         app->show();
     }
     void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
@@ -63,6 +68,9 @@ class TstMainWindow : public QObject {
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void startUpAndClosingAChild();
+    void sessionOutlivesTheWindow();
+    void viewsShowTheirModels();
+    void refusedTransferIsTold();
     void quitStopsAJog_data();
     void quitStopsAJog();
     void holdToJogIsKept();
@@ -285,6 +293,61 @@ void TstMainWindow::password_data()
     QTest::newRow("blank behind") << "KPZW " << "enter" << false << true;
     QTest::newRow("Cancel") << "KPZW" << "cancel" << false << false;
     QTest::newRow("close box") << "KPZW" << "close" << false << false;
+}
+
+// The session outlives its window: the link polls on ("S" alone, no window
+// being there to choose a request) and calls into no window that is gone.
+void TstMainWindow::sessionOutlivesTheWindow()
+{
+    AppRig r;
+    r.tick();  // "S" goes out, then "S" again, then the I/O monitor's "IO"
+    reply(r.port, "S;0");
+    reply(r.port, "S;0");
+    QCOMPARE(requests(r.port).last(), QStringLiteral("IO"));
+    r.app.reset();
+    reply(r.port, "IO;0");  // its decoder went with the window
+    reply(r.port, "S;80000000");
+    const QStringList sent = requests(r.port);
+    QCOMPARE(sent.mid(sent.size() - 2), (QStringList{"S", "S"}));
+    QCOMPARE(r.session->link.state().StatusWord, 0x80000000u);
+    r.session->parameters.setText(57, QStringLiteral("30"));  // no field to follow it now
+}
+
+// What one view or command writes into the session, the others show: no
+// window reads another's controls.
+void TstMainWindow::viewsShowTheirModels()
+{
+    AppRig r;
+    Session &s = *r.session;
+    // The model's text is the field's, both ways.
+    s.parameters.setText(57, QStringLiteral("30"));
+    QCOMPARE(r.app->prmWrit->TxtPrm[57]->text(), QStringLiteral("30"));
+    r.app->tblWrit->TxtLocate[4]->setText(QStringLiteral("-7"));
+    QCOMPARE(s.points.text(4, 1), QStringLiteral("-7"));
+    // A capture takes the motor type's scale from the model.
+    Q_EMIT r.app->hMon->captureTaken(Capture{});
+    QCOMPARE(s.captures.items().last().motorTypeUnits, 661);
+    // The drive's own words reach the strip and the panel.
+    r.tick();
+    reply(r.port, "S;0;3;14;12C;1");
+    QCOMPARE(s.drive.motorModel(), QStringLiteral("RM2310"));
+    QCOMPARE(r.app->titleBar->LblMSEL->text(), QStringLiteral("RM2310"));
+    QCOMPARE(r.app->titleBar->LblROMV->text(), s.drive.romVersionText());
+    QCOMPARE(r.app->commComm->LblPnt->text(), QStringLiteral("3"));
+}
+
+// "Import Data" pressed while a transfer runs: the parameter window says so,
+// and the main window shows it in a box that does not wait.
+void TstMainWindow::refusedTransferIsTold()
+{
+    AppRig r;
+    r.tick();
+    r.app->tblWrit->CmdRW[0]->click();  // the point table is read
+    QVERIFY(!r.session->link.transferOwner().isEmpty());
+    ModalAnswerer answer;
+    r.app->prmWrit->CmdRW[0]->click();
+    QTRY_COMPARE(answer.told(), QStringList{QStringLiteral("information Setting Parameters: A transfer with the drive "
+                                                           "is already running.\nWait until it has finished, then try again.")});
 }
 
 void TstMainWindow::password()
@@ -578,7 +641,7 @@ void TstMainWindow::layoutFromALargerScreen()
 void TstMainWindow::changingTextsReachAssistiveTools()
 {
     AppRig r;
-    PortInp dialog(r.app->link, {});
+    PortInp dialog(r.session->link, {});
     const QList<QLabel *> labels{r.app->transferStatus, r.app->titleBar->LblNoReply, r.app->titleBar->LblAlarmName,
                                  r.app->titleBar->LblPort, dialog.LblAccess};
     for (QLabel *label : labels) {

@@ -7,6 +7,7 @@
 #include "app/portinp.h"
 #include "linktestutil.h"
 #include "namedpipe.h"
+#include "testservices.h"
 #include "uitestutil.h"
 
 #include <QCheckBox>
@@ -245,15 +246,13 @@ void TstPortFile::chosenFile()
     const QString filter = QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt");
     QCOMPARE(DlogFile::qtFilter(filter), QStringLiteral("Tavix-DRIVE point table files(*.ptt)"));
     QCOMPARE(DlogFile::qtFilter(QStringLiteral("Waves|*.wvt")), QStringLiteral("Waves (*.wvt)"));  // pattern not in the text
-    DlogFile dialog(nullptr, filter, QStringLiteral("ptt"));
+    TestFileChooser files;
+    DlogFile dialog(nullptr, files, filter, QStringLiteral("ptt"));
     QCOMPARE(dialog.initDir(), QDir::currentPath());
-    bool askedSave = !save;
-    dialog.chooser = [&](bool s) {
-        askedSave = s;
-        return typed.isNull() ? std::nullopt : std::optional<QString>(typed);
-    };
+    files.answers << (typed.isNull() ? std::nullopt : std::optional<QString>(typed));
     const std::optional<QString> chosen = save ? dialog.ShowSave() : dialog.ShowOpen();
-    QCOMPARE(askedSave, save);
+    QCOMPARE(files.asked.size(), 1);
+    QCOMPARE(files.asked[0].save, save);
     // A cancel ends the operation silently: no name, the directory unchanged.
     const QString full = result.isNull() ? QString() : QDir(dir.path()).absoluteFilePath(result);
     QCOMPARE(chosen.value_or(QString()), full);
@@ -278,7 +277,8 @@ void TstPortFile::dialogOpensNoFile()
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("#!/bin/sh\n") > 0);
     }
     const OpenedFiles opened(dir.path());
-    DlogFile dialog(nullptr, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt"));
+    DialogFileChooser files;
+    DlogFile dialog(nullptr, files, QStringLiteral("Tavix-DRIVE point table files(*.ptt)|*.ptt"), QStringLiteral("ptt"));
     dialog.setInitDir(dir.path());
 
     // The program goes on while the folder is listed; Escape closes the dialog.

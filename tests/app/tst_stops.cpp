@@ -8,7 +8,9 @@
 #include "app/portinp.h"
 #include "app/titlebar.h"
 #include "linktestutil.h"
+#include "drive/session.h"
 #include "monitor/commcomm.h"
+#include "testservices.h"
 #include "uitestutil.h"
 
 #include <QComboBox>
@@ -27,14 +29,17 @@ namespace {
 struct StopRig {
     QTemporaryDir dir;
     MemoryPort port;
+    TestFileChooser files;
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
     int exits = 0;
     StopRig()
     {
         QDir::setCurrent(dir.path());
-        app = std::make_unique<MDItbl>(port);
+        session = std::make_unique<Session>(port);
+        app = std::make_unique<MDItbl>(*session, files);
         app->titleBar->TimerDateTime.stop();
-        app->exitProgram = [this] { ++exits; };
+        QObject::connect(app.get(), &MDItbl::programEnded, app.get(), [this] { ++exits; });
         app->show();
         tick();
         reply(port, "S;0");  // the opening "S"; "IO" is in flight
@@ -204,7 +209,7 @@ void TstStops::stopKeysWhileAsked()
     QCOMPARE(panel->LblStr->text(), sendLine);
     QCOMPARE(requests(r.port).size(), start);  // nothing goes out while the question is open
     box->button(QMessageBox::StandardButton(answer))->click();
-    QVERIFY(!r.app->link.awaitingDecision());
+    QVERIFY(!r.session->link.awaitingDecision());
     QTRY_VERIFY(!r.question());
     for (int i = 0; i < then.size(); ++i) {
         QCOMPARE(requests(r.port).mid(start).value(i), then[i]);

@@ -3,6 +3,7 @@
 
 #include "app/titlebar.h"
 #include "common/shape.h"
+#include "drive/driveinfo.h"
 #include "linktestutil.h"
 
 #include <QLabel>
@@ -14,14 +15,14 @@ namespace {
 // The link under the status strip, its timer stopped: the test ticks.
 struct StripRig : LinkRig {
     QString caption = QStringLiteral("ORVEX");
+    DriveInfo drive;
     std::unique_ptr<TitleBar> bar;
     StripRig()
     {
         link.setActiveTagSource([] { return QStringLiteral("1"); });
-        bar = std::make_unique<TitleBar>(link);
+        bar = std::make_unique<TitleBar>(link, drive);
         bar->TimerDateTime.stop();
-        bar->setCaption = [this](const QString &c) { caption = c; };
-        bar->caption = [this] { return caption; };
+        QObject::connect(bar.get(), &TitleBar::captionChanged, bar.get(), [this](const QString &c) { caption = c; });
     }
     void tick(int n = 1)
     {

@@ -4,6 +4,7 @@
 
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
+#include "testclock.h"
 
 #include <QDir>
 #include <QFile>
@@ -329,23 +330,18 @@ void TstAlarmLog::keepsEntriesWhileFileUnusable()
 void TstAlarmLog::clockAskedOnlyForEntries()
 {
     AlarmWatch watch;
-    int asked = 0;
-    QDateTime t = T0;
-    const AlarmWatch::TimeSource clock = [&] {
-        ++asked;
-        return t;
-    };
+    ManualClock clock(T0);
     // The replies in turn: no alarm at start, three more, the alarm bit twice, its name twice.
     struct Step { const char *reply; int made; int asked; };
     for (const Step &s : {Step{"S 0", 0, 0}, {"S 0", 0, 0}, {"S 0", 0, 0}, {"S 0", 0, 0},
                           {"S 1", 1, 1}, {"S 1", 0, 1}, {"ALM 1", 1, 2}, {"ALM 1", 0, 2}}) {
-        t = t.addSecs(1);
+        clock.ms += 1000;
         const quint32 value = QByteArray(s.reply).split(' ').last().toUInt();
         const QList<AlarmLogEntry> made = qstrncmp(s.reply, "ALM", 3) == 0 ? watch.alarmsRead(value, clock)
                                                                           : watch.statusRead(value != 0, clock);
         QCOMPARE(made.size(), s.made);
-        QCOMPARE(asked, s.asked);
-        if (s.made) QCOMPARE(made[0].time, t);
+        QCOMPARE(clock.reads, s.asked);
+        if (s.made) QCOMPARE(made[0].time, clock.start.addMSecs(clock.ms));
     }
 }
 

@@ -36,11 +36,12 @@ E2eHarness::E2eHarness(sim::ServerConfig drive, const PortName &portName) : m_pr
     const QString device = QString::fromStdString(m_drive->devicePath());
     map.setExplicit(1, portName ? portName(device) : device);
     m_port = std::make_unique<PortIo>(map, QSerialPort::EvenParity);
-    m_window = std::make_unique<MDItbl>(*m_port);
+    m_session = std::make_unique<Session>(*m_port);
+    m_window = std::make_unique<MDItbl>(*m_session, files);
     // A question or port message must never wait for a test: a lost reply is
     // answered by retryLostReply, a refused port tried again (the box shown
     // for either closes).
-    DriveLink &link = m_window->link;
+    DriveLink &link = m_session->link;
     QObject::connect(&link, &DriveLink::replyLost, &link, [this, &link] {
         if (retryLostReply && retryLostReply()) link.retry();
         else link.giveUp();
@@ -52,6 +53,7 @@ E2eHarness::E2eHarness(sim::ServerConfig drive, const PortName &portName) : m_pr
 E2eHarness::~E2eHarness()
 {
     m_window.reset();
+    m_session.reset();
     m_port.reset();
     if (m_drive) m_drive->stop();
     m_drive.reset();

@@ -1,13 +1,15 @@
 #pragma once
-// End-to-end harness: the real program (MDItbl with its PortIo) in this
-// process, its port 1 on the simulated drive served by a thread of its own
+// End-to-end harness: the real program (the session over its PortIo, and
+// MDItbl on the session) in this process, its port 1 on the simulated drive served by a thread of its own
 // (or on whatever the test puts in front of the drive, a serial device server),
 // in a fresh temporary current directory so that no port file leaks in or
 // out. Waits process Qt events and give up after a time limit.
 
 #include "app/mditbl.h"
 #include "drive/link/portio.h"
+#include "drive/session.h"
 #include "sim/ptyserver.h"
+#include "testservices.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -38,8 +40,11 @@ public:
     const QString &error() const { return m_error; }
 
     MDItbl &window() { return *m_window; }
+    Session &session() { return *m_session; }
     PortIo &port() { return *m_port; }
-    DriveLink &link() { return m_window->link; }
+    DriveLink &link() { return m_session->link; }
+    // The file dialogs' answers.
+    TestFileChooser files;
     sim::PtyServer &drive() { return *m_drive; }
     QString workDir() const { return m_dir.path(); }
 
@@ -80,6 +85,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<sim::PtyServer> m_drive;
     std::unique_ptr<PortIo> m_port;
+    std::unique_ptr<Session> m_session;
     std::unique_ptr<MDItbl> m_window;
     std::uint64_t m_mark = 0;
 };

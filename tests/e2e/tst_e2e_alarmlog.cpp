@@ -4,7 +4,7 @@
 
 #include "e2eharness.h"
 
-#include "common/useroptions.h"
+#include "drive/useroptions.h"
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
 #include "monitor/alarm.h"
@@ -90,8 +90,7 @@ void TstE2eAlarmLog::raisedAndCleared()
     QCOMPARE(AlarmRemedy(AlarmCount), QString());
     QCOMPARE(AlarmRemedyForName(QStringLiteral("Over Load")), QString());
 
-    AlarmLogBook *log = w.tools->alarmLog;
-    QVERIFY(log);
+    AlarmLogBook *log = &h.session().alarmLog;
     QCOMPARE(log->path(), QDir(h.workDir()).filePath(QStringLiteral("data/orvex/alarm-log.csv")));
     QCOMPARE(log->entries().size(), 0);  // nothing present at start
 
@@ -176,7 +175,7 @@ void TstE2eAlarmLog::raisedAndCleared()
 
     // Saved as CSV: the rows shown, with their port and cause and remedy.
     const QString saved = QDir(h.workDir()).filePath(QStringLiteral("overload.csv"));
-    w.tools->chooseFile = [&](bool save, const QString &) { return save ? saved : QString(); };
+    h.files.alwaysSave = saved;
     QTest::mouseClick(win->CmdExport, Qt::LeftButton);
     const std::optional<QByteArray> csv = ReadCsvFile(saved);
     QVERIFY(csv);
@@ -195,12 +194,14 @@ void TstE2eAlarmLog::namesAskedForWithTheOption()
     E2eHarness h;
     QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
     MDItbl &w = h.window();
-    AlarmLogBook *log = w.tools->alarmLog;
+    AlarmLogBook *log = &h.session().alarmLog;
     QAction *option = w.mnuOptions->findChild<QAction *>(QStringLiteral("mnuNameAlarms"));
     QVERIFY(option && option->isCheckable());
     QCOMPARE(option->text(), QStringLiteral("&Name Alarms in the Log"));
     QVERIFY(!UserOptions{}.nameAlarmsInLog);  // off unless chosen
-    w.options.nameAlarmsInLog = true;  // not saved: the other tests keep their settings
+    UserOptions options = h.session().options();
+    options.nameAlarmsInLog = true;
+    h.session().useOptions(options);  // not saved: the other tests keep their settings
 
     // The status shows the alarm: it is asked for by name once, and the poll
     // of the active window goes on.
@@ -216,7 +217,7 @@ void TstE2eAlarmLog::namesAskedForWithTheOption()
 
     // Reset: the status says none are left, with nothing more asked.
     h.mark();
-    w.link.setCommand("ARST");
+    h.link().setCommand("ARST");
     QVERIFY(h.waitUntil([&] { return log->entries().size() == 3; }));
     QCOMPARE(change(log->entries()[2]), QStringLiteral("|Regeneration Alarm(03)"));
     QCOMPARE(log->entries()[2].note, AlarmNote::bitCleared());

@@ -9,6 +9,7 @@
 
 #include "e2eharness.h"
 #include "drive/wave/waveanalysis.h"
+#include "reportanswer.h"
 
 #include "common/plotview.h"
 #include "drive/wave/capturelist.h"
@@ -48,7 +49,7 @@ bool CaptureJogStart(E2eHarness &h, int trig)
 {
     HMon *w = h.window().hMon;
     w->CmbTrig->setCurrentIndex(trig);
-    h.window().wave.DialPos[2] = 1;
+    h.session().wave.DialPos[2] = 1;
     h.activate(w);
     // A stiff position loop over a soft speed loop (gains 02 = 120, 03 = 100).
     h.withModel([](sim::DriveModel &m) {
@@ -99,7 +100,7 @@ void TstE2eAnalysis::jogStarts()
 
     // The step before the trigger: the speed crossing 100 rpm triggers.
     QVERIFY(CaptureJogStart(h, 0));
-    CaptureList &list = *main.captures;
+    CaptureList &list = h.session().captures;
     QCOMPARE(list.items().size(), 1);
     QCOMPARE(list.items().first().capture.timeBase, 1);
     QCOMPARE(list.items().first().origin, QStringLiteral("Drive"));
@@ -195,7 +196,7 @@ void TstE2eAnalysis::jogStarts()
     // captures with their figures, the parameter that differs marked, the
     // drive's alarm history read for it.
     const QString reference = QDir(h.workDir()).filePath(QStringLiteral("reference.pxt"));
-    ParamValues values = main.prmWrit->fieldValues();
+    ParamValues values = h.session().parameters.values();
     values[2] = values[2] + 7;
     QFile ref(reference);
     QVERIFY(ref.open(QIODevice::WriteOnly) && ref.write(EncodeParamFile(values)) == ParamFileSize);
@@ -203,13 +204,11 @@ void TstE2eAnalysis::jogStarts()
     const QString pdf = ShotDir().isEmpty() ? QDir(h.workDir()).filePath(QStringLiteral("report.pdf"))
                                             : ShotDir() + QStringLiteral("/report.pdf");
     QFile::remove(pdf);
-    main.tools->chooseFile = [&](bool, const QString &) { return pdf; };
-    main.tools->chooseReport = [&] {
-        ReportChoices c;
-        c.fields.machine = QStringLiteral("Test rig");
-        c.reference = reference;
-        return std::optional<ReportChoices>(c);
-    };
+    h.files.answers << reference << pdf;  // "Other file..." in the dialog, then the PDF
+    ReportChoices choices;
+    choices.fields.machine = QStringLiteral("Test rig");
+    choices.reference = reference;
+    answerNextReportDialog(choices);
     h.mark();
     main.tools->writeReportPdf();
     QVERIFY(h.waitUntil([&] { return QFileInfo(pdf).isFile(); }, 10000));

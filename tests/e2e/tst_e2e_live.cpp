@@ -5,7 +5,7 @@
 
 #include "e2eharness.h"
 
-#include "common/useroptions.h"
+#include "drive/useroptions.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "params/prm_writ.h"
@@ -73,7 +73,7 @@ void TstE2eLive::repliesTakenWhole()
     h.mark();
     w.prmWrit->CmdRW[0]->click();
     QVERIFY(h.waitUntil([&] { return w.prmWrit->CmdRW[0]->isEnabled(); }, 10000));
-    QVERIFY(w.link.state().ReadDoneFlags & ReadDone::Parameters);
+    QVERIFY(h.link().state().ReadDoneFlags & ReadDone::Parameters);
     QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^R;"))),
              (QStringList{"R;0", "R;1", "R;2", "R;3", "R;4", "R;5"}));
 }

@@ -60,7 +60,7 @@ void TstE2ePoints::editedTableSurvivesPowerCycleAndDrivesAMove()
     Tbl_Writ *w = h.window().tblWrit;
     QVERIFY(importTable(h));
     const sim::PointTable factory = h.withModel([](sim::DriveModel &m) { return m.points(); });
-    QCOMPARE(h.window().pointData, PointData(factory));
+    QCOMPARE(h.session().points.data(), PointData(factory));
 
     type(w->TxtInc[5], QStringLiteral("0"));
     type(w->TxtLocate[5], QStringLiteral("-1500"));

@@ -78,7 +78,7 @@ void TstE2eWave::captureUploadSaveAndLoad()
     E2eHarness h;
     QVERIFY2(start(h), qPrintable(h.error()));
     HMon *w = h.window().hMon;
-    WaveState &wave = h.window().wave;
+    WaveState &wave = h.session().wave;
 
     // First capture: the axis jogs forward, and its speed is in the present
     // series.
@@ -107,7 +107,7 @@ void TstE2eWave::captureUploadSaveAndLoad()
     QTest::mouseClick(w->ImgWave, Qt::LeftButton);
     const std::array<QImage, 3> picture = plots(*w);
     const QString path = h.workDir() + QStringLiteral("/capture.wvt");
-    w->DlogFile.chooser = [path](bool) { return std::optional<QString>(path); };
+    h.files.alwaysOpen = h.files.alwaysSave = path;  // saved here, and opened again below
     QTest::mouseClick(w->CmdFile[1], Qt::LeftButton);
 
     // Another waveform comes in.

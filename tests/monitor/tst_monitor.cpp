@@ -3,6 +3,7 @@
 // in-memory port, driven by keys, clicks and replies.
 
 #include "app/titlebar.h"
+#include "drive/driveinfo.h"
 #include "linktestutil.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
@@ -29,11 +30,14 @@ void sendKey(QWidget *to, QEvent::Type type, int key, Qt::KeyboardModifiers mods
     QApplication::sendEvent(to, &e);
 }
 
-// The four windows on one link, the port open and the opening "S" in flight.
+// The four windows on one link, the port open and the opening "S" in flight;
+// what the drive tells of itself goes through the session's model, as in the
+// program.
 struct Rig : LinkRig {
-    TitleBar bar{link};
-    CommComm comm{link};
-    Mon2 mon2{link, bar.LblMSEL, bar.LblROMV, comm};
+    DriveInfo drive;
+    TitleBar bar{link, drive};
+    CommComm comm{link, drive};
+    Mon2 mon2{link, drive};
     Alarm alarm{link};
     IOMon io{link};
     QString tag = QStringLiteral("4");

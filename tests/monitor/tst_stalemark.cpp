@@ -4,7 +4,9 @@
 
 #include "app/titlebar.h"
 #include "common/stalemark.h"
+#include "drive/driveinfo.h"
 #include "linktestutil.h"
+#include "testservices.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -40,11 +42,13 @@ void TstStaleMark::marks()
     QFETCH(QByteArray, fresh);
     QFETCH(QByteArray, other);
     LinkRig r;
-    TitleBar bar(r.link);
-    CommComm comm(r.link);
-    Mon2 mon2(r.link, bar.LblMSEL, bar.LblROMV, comm);
-    Alarm alarm(r.link);
-    IOMon io(r.link);
+    ManualClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 3, 19, 900)));
+    DriveInfo drive;
+    TitleBar bar(r.link, drive, clock);
+    CommComm comm(r.link, drive, clock);
+    Mon2 mon2(r.link, drive, clock);
+    Alarm alarm(r.link, clock);
+    IOMon io(r.link, clock);
     QWidget *window = nullptr;
     for (QWidget *w : std::initializer_list<QWidget *>{&comm, &mon2, &alarm, &io})
         if (w->findChild<QLabel *>(note)) window = w;
@@ -55,9 +59,6 @@ void TstStaleMark::marks()
     for (StaleMark *m : window->findChildren<StaleMark *>())
         if (m->note() == label) mark = m;
     QVERIFY(mark && shown);
-    qint64 ms = 0;
-    const QDateTime start(QDate(2026, 12, 7), QTime(14, 3, 19, 900));
-    mark->setClock({[&] { return ms; }, [&] { return start.addMSecs(ms); }});
     window->show();
     // Each step: a reply, or "+MS" the clock moved and the mark's check run;
     // then what the note says ("" hidden, the value enabled).
@@ -65,7 +66,7 @@ void TstStaleMark::marks()
         {"", "not read yet"}, {other, "not read yet"}, {fresh, ""}, {"+800", ""}, {fresh, ""},
         {"+1001", ""}, {"+1800", ""}, {"+1801", "as of 14:03:20"}, {other, "as of 14:03:20"}, {fresh, ""}};
     for (const auto &[step, text] : steps) {
-        if (step.startsWith('+')) ms = step.mid(1).toLongLong();
+        if (step.startsWith('+')) clock.ms = step.mid(1).toLongLong();
         if (step.startsWith('+')) mark->check();
         else if (!step.isEmpty()) reply(r.port, step.constData());
         QCOMPARE(label->isVisible() ? label->text() : QString(), text);

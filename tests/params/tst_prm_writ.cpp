@@ -10,6 +10,9 @@
 #include "drive/params/paramfile.h"
 #include "params/prm_writ.h"
 #include "drive/resources/strings.h"
+#include "drive/makermode.h"
+#include "drive/params/parametermodel.h"
+#include "testservices.h"
 #include "uitestutil.h"
 
 #include <QDir>
@@ -26,20 +29,19 @@
 namespace {
 
 // The window on a link over the in-memory port, its port open and the opening
-// "S" in flight; the file dialog answers from `choices` in a temporary folder.
+// "S" in flight; the file dialog answers from files' answers in a temporary
+// folder.
 struct Rig : LinkRig {
     QTemporaryDir dir;
-    bool maker = false;
-    Prm_Writ w{link, [this] { return maker; }};
+    ParameterModel params;
+    MakerMode maker;
+    TestFileChooser files;
+    Prm_Writ w{link, params, maker, files};
     QStringList told;
-    QList<std::optional<QString>> choices;
 
     Rig()
     {
-        w.tellUser = [this](const QString &text) { told << text; };
-        w.DlogFile.chooser = [this](bool) {
-            return choices.isEmpty() ? std::nullopt : choices.takeFirst();
-        };
+        QObject::connect(&w, &Prm_Writ::transferRefused, &w, [this](const QString &text) { told << text; });
         link.OpenPort();
         port.written.clear();
         w.show();
@@ -49,7 +51,7 @@ struct Rig : LinkRig {
     QLineEdit *field(int k) { return w.TxtPrm[k]; }
     void setMaker(bool on)
     {
-        maker = on;
+        maker.set(on);
         w.SetMakerMode(on);
     }
     // Focus on field k as a click would give it: its tab first.
@@ -164,7 +166,7 @@ void TstPrmWrit::typeAndLeave()
     QFETCH(QString, shown);
     Rig r;
     r.setMaker(maker == 1);
-    r.maker = maker != 0;
+    r.maker.set(maker != 0);
     r.focus(from);
     r.field(from)->clear();
     QTest::keyClicks(r.field(from), typed);
@@ -395,7 +397,7 @@ void TstPrmWrit::files()
     r.field(12)->setText(QStringLiteral(" 12.5"));
     r.field(38)->setText(QStringLiteral("10"));   // hexadecimal: 16
     r.field(59)->setText(QStringLiteral("-1"));   // hidden maker field
-    r.choices << path;
+    r.files.answers << path;
     r.w.CmdFile[1]->click();
     QVERIFY(r.w.CmdFile[1]->hasFocus());
     ParamValues expected{};
@@ -414,7 +416,7 @@ void TstPrmWrit::files()
     const NamedPipe pipe(pipePath);
     const QString bad = r.file(QStringLiteral("bad.pxt"), QByteArray(241, '\x01'));
     for (QLineEdit *field : r.w.TxtPrm) field->setText(QStringLiteral("9"));
-    r.choices << pipePath << bad << path;
+    r.files.answers << pipePath << bad << path;
     r.w.CmdFile[0]->click();
     QVERIFY(pipe.made() && !pipe.opened());
     QCOMPARE(answer.told(),
@@ -430,7 +432,7 @@ void TstPrmWrit::files()
     // A path whose folder is a file cannot be written: the reason is told and
     // nothing is left behind.
     const QString blocker = r.file(QStringLiteral("plain"), "keep");
-    r.choices << blocker + QStringLiteral("/set.pxt");
+    r.files.answers << blocker + QStringLiteral("/set.pxt");
     r.w.CmdFile[1]->click();
     QCOMPARE(answer.told().size(), 3);
     QVERIFY(answer.told()[2].startsWith("critical error: " + blocker + "/set.pxt\nThe file could not be written: "));

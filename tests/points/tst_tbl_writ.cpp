@@ -6,6 +6,8 @@
 #include "linktestutil.h"
 #include "drive/points/pointfile.h"
 #include "points/tbl_writ.h"
+#include "drive/points/pointmodel.h"
+#include "testservices.h"
 #include "uitestutil.h"
 
 #include <QDir>
@@ -20,24 +22,21 @@
 const QStringList Initial{"0", "0", "1", "1"};
 
 // The window in a frame of its own inside an MDI area, on a link over the
-// in-memory port; the test drives the layout timer and answers the file dialog.
+// in-memory port; the test drives the layout timer and answers the file
+// dialog (a name in the temporary folder).
 struct TblRig : LinkRig {
     QTemporaryDir dir;
-    PointData data{};
+    PointModel points;
+    TestFileChooser files;
     QMdiArea area;
     ChildFrame *frame = new ChildFrame;
     Tbl_Writ *w;
-    QList<QString> choices;
 
     TblRig()
     {
         QDir::setCurrent(dir.path());
-        w = new Tbl_Writ(link, data);
+        w = new Tbl_Writ(link, points, files);
         w->TimerTblMain.stop();
-        w->dlogFile.chooser = [this](bool) -> std::optional<QString> {
-            if (choices.isEmpty()) return std::nullopt;
-            return dir.filePath(choices.takeFirst());
-        };
         frame->setWidget(w);
         area.addSubWindow(frame);
         area.resize(1300, 1000);
@@ -158,7 +157,7 @@ void TstTblWrit::import()
     QCOMPARE(requests(r.port).last(), QStringLiteral("S"));  // polling resumes
     QCOMPARE(r.row(1), (QStringList{" 1", "-123880", "----", "----"}));
     QCOMPARE(r.row(2), (QStringList{" 0", "-1", " 100", " 500"}));
-    QCOMPARE(r.data[4 * 1 + 1], -123880);
+    QCOMPARE(r.points.data()[4 * 1 + 1], -123880);
     QVERIFY(r.rw(0) && r.rw(1) && r.w->CmdFlash->isEnabled());
     QCOMPARE(r.link.state().ReadDoneFlags, quint8(1));
     QCOMPARE(r.link.state().XferIndex, quint8(0));
@@ -237,7 +236,7 @@ void TstTblWrit::saveAndOpen()
 {
     TblRig r;
     ModalAnswerer answers;
-    r.choices << QStringLiteral("a.ptt");
+    r.files.answers << r.dir.filePath(QStringLiteral("a.ptt"));
     QTest::mouseClick(r.w->CmdFile[1], Qt::LeftButton);
     QFile f(r.dir.filePath(QStringLiteral("a.ptt")));
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -251,19 +250,19 @@ void TstTblWrit::saveAndOpen()
     file[4 * 5 + 1] = -1;
     file[4 * 2 + 2] = 3000;
     QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
-    r.choices << QStringLiteral("bad.ptt") << QStringLiteral("b.ptt");
+    r.files.answers << r.dir.filePath(QStringLiteral("bad.ptt")) << r.dir.filePath(QStringLiteral("b.ptt"));
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
     QCOMPARE(answers.told(), QStringList{"critical error: " + bad.fileName() + "\nInvalid File"});
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
-    QCOMPARE(r.data, file);
+    QCOMPARE(r.points.data(), file);
     QApplication::setActiveWindow(&r.area);  // back from the message box
     r.w->TxtSpd[2]->setFocus(Qt::MouseFocusReason);
     QTest::keyClick(r.w->TxtSpd[2], Qt::Key_Down);
     QCOMPARE(r.text(2, 2), QStringLiteral(" 2500"));
 
     // A failed save is told.
-    r.choices << QStringLiteral("none/c.ptt");
+    r.files.answers << r.dir.filePath(QStringLiteral("none/c.ptt"));
     r.w->CmdFile_Click(1);
     QCOMPARE(answers.told().size(), 2);
     QVERIFY(answers.told()[1].startsWith("critical error: " + r.dir.filePath(QStringLiteral("none/c.ptt")) +

@@ -13,6 +13,9 @@
 #include "params/prm_writ.h"
 #include "points/tbl_writ.h"
 #include "wave/hmon.h"
+#include "drive/driveinfo.h"
+#include "drive/session.h"
+#include "testservices.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -98,7 +101,8 @@ void TstRegress::closingPanelWithSpeedHeld()
     PortSettings settings;
     MemoryPort port;
     DriveLink link(settings, port);
-    auto *panel = new CommComm(link);
+    DriveInfo drive;
+    auto *panel = new CommComm(link, drive);
     panel->show();
     panel->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(panel));
@@ -151,15 +155,15 @@ void TstRegress::failedSaveIsTold()
         disk.fill();
     }
     MemoryPort port;
-    MDItbl app(port);
+    TestFileChooser files;
+    Session session(port);
+    MDItbl app(session, files);
     app.titleBar->TimerDateTime.stop();
     QDir(dir.path()).mkdir(QStringLiteral("taken.wvt"));
     QDir(dir.path()).mkdir(QStringLiteral("kept"));
     const QString good = dir.filePath(QStringLiteral("kept/good"));
-    QStringList paths{QDir(dir.path()).filePath(name), good};
-    DlogFile *dialogs[] = {&app.prmWrit->DlogFile, &app.tblWrit->dlogFile, &app.hMon->DlogFile};
+    files.answers << QDir(dir.path()).filePath(name) << good;
     QPushButton *save[] = {app.prmWrit->CmdFile[1], app.tblWrit->CmdFile[1], app.hMon->CmdFile[1]};
-    dialogs[window]->chooser = [&paths](bool) { return std::optional<QString>(paths.takeFirst()); };
 
     QStringList told;
     QTimer reader;
@@ -203,7 +207,9 @@ void TstRegress::contextMenuLeavesNoField()
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     MemoryPort port;
-    MDItbl app(port);
+    TestFileChooser files;
+    Session session(port);
+    MDItbl app(session, files);
     app.titleBar->TimerDateTime.stop();
     app.show();
     QApplication::setActiveWindow(&app);

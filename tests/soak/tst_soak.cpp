@@ -110,16 +110,6 @@ private:
     std::thread m_thread;
 };
 
-// A dialog that offers the given file once.
-std::function<std::optional<QString>(bool)> offerOnce(const QString &path)
-{
-    auto offered = std::make_shared<bool>(false);
-    return [path, offered](bool) -> std::optional<QString> {
-        if (std::exchange(*offered, true)) return std::nullopt;
-        return path;
-    };
-}
-
 }  // namespace
 
 class TstSoak : public QObject {
@@ -215,16 +205,16 @@ void TstSoak::act(E2eHarness &h)
     }
     case 7: case 8: case 9: case 10: case 11: {
         // Saves (a waveform only while no capture runs), and opens of the files saved before.
-        struct FileAction { DlogFile *dialog; QPushButton *button; const char *name; bool open; };
-        const FileAction files[] = {{&prm->DlogFile, prm->CmdFile[1], "/soak.pxt", false},
-                                    {&tbl->dlogFile, tbl->CmdFile[1], "/soak.ptt", false},
-                                    {&hmon->DlogFile, hmon->CmdFile[1], "/soak.wvt", false},
-                                    {&tbl->dlogFile, tbl->CmdFile[0], "/soak.ptt", true},
-                                    {&prm->DlogFile, prm->CmdFile[0], "/soak.pxt", true}};
+        struct FileAction { QPushButton *button; const char *name; bool open; };
+        const FileAction files[] = {{prm->CmdFile[1], "/soak.pxt", false},
+                                    {tbl->CmdFile[1], "/soak.ptt", false},
+                                    {hmon->CmdFile[1], "/soak.wvt", false},
+                                    {tbl->CmdFile[0], "/soak.ptt", true},
+                                    {prm->CmdFile[0], "/soak.pxt", true}};
         const FileAction &f = files[choice - 7];
         const QString path = m_dir + QLatin1String(f.name);
-        if (f.open ? !QFile::exists(path) : f.dialog == &hmon->DlogFile && !hmon->PictEnable->isEnabled()) break;
-        f.dialog->chooser = offerOnce(path);
+        if (f.open ? !QFile::exists(path) : f.button == hmon->CmdFile[1] && !hmon->PictEnable->isEnabled()) break;
+        h.files.answers = {path};  // offered once: a dialog that comes again is cancelled
         f.button->click();
         ++(f.open ? m_n.opens : m_n.saves);
         break;
@@ -351,7 +341,7 @@ void TstSoak::faultsForABoundedTime()
     const sim::Parameters params = h.withModel([](sim::DriveModel &m) { return m.parameters(); });
     for (int k = 0; k < ParamCount; ++k)
         QCOMPARE(FieldValue(prm->TxtPrm[k]->text(), prm->isHexField(k)), params[k]);
-    QCOMPARE(h.window().pointData, PointData(h.withModel([](sim::DriveModel &m) { return m.points(); })));
+    QCOMPARE(h.session().points.data(), PointData(h.withModel([](sim::DriveModel &m) { return m.points(); })));
 
     const qint64 end = residentKiB();
     QStringList trace;

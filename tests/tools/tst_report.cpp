@@ -14,6 +14,9 @@
 #include "tools/commissioningreport.h"
 #include "tools/reportdialog.h"
 #include "tools/toolsmenu.h"
+#include "drive/session.h"
+#include "reportanswer.h"
+#include "testservices.h"
 
 #include <QDir>
 #include <QPdfWriter>
@@ -344,15 +347,17 @@ void TstReport::fromTheMenu()
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     MemoryPort port;
-    MDItbl app(port);
+    TestFileChooser files;
+    Session session(port);
+    MDItbl app(session, files);
     app.titleBar->TimerDateTime.stop();
     const QString path = dir.filePath(QStringLiteral("menu.pdf"));
-    app.tools->chooseFile = [&](bool, const QString &) { return path; };
+    files.answers << path;
     ReportChoices choices;
     choices.fields.machine = QStringLiteral("Line 3 feeder");
     choices.fields.engineer = QStringLiteral("K. Tanaka");
     ReportDialog::remember(choices.fields);
-    app.tools->chooseReport = [&] { return std::optional<ReportChoices>(choices); };
+    answerNextReportDialog(choices);
     app.tools->writeReportPdf();
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(ReportDialog::remembered(), choices.fields);

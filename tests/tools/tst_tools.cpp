@@ -11,6 +11,8 @@
 #include "points/tbl_writ.h"
 #include "tools/comparewindow.h"
 #include "tools/toolsmenu.h"
+#include "drive/session.h"
+#include "testservices.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,15 +33,16 @@ namespace {
 struct Rig {
     QTemporaryDir dir;
     MemoryPort port;
+    TestFileChooser files;  // answers the dialogs with the files given, in turn
+    std::unique_ptr<Session> session;
     std::unique_ptr<MDItbl> app;
-    QStringList chosen;  // the files the dialogs answer with, in turn
     QString reportShown;
     Rig()
     {
         QDir::setCurrent(dir.path());
-        app = std::make_unique<MDItbl>(port);
+        session = std::make_unique<Session>(port);
+        app = std::make_unique<MDItbl>(*session, files);
         app->titleBar->TimerDateTime.stop();
-        app->tools->chooseFile = [this](bool, const QString &) { return chosen.takeFirst(); };
     }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
     // Runs something that may end in the import report, and reads it.
@@ -105,12 +108,12 @@ void TstTools::csvOutAndBack()
     Prm_Writ *w = r.app->prmWrit;
     w->TxtPrm[0]->setText(QStringLiteral(" 1234"));
     w->TxtPrm[38]->setText(QStringLiteral("ABC"));
-    r.chosen << r.path("set.csv");
+    r.files.answers << r.path("set.csv");
     r.app->tools->exportParametersCsv();
     w->TxtPrm[0]->setText(QStringLiteral(" 7"));
     w->TxtPrm[38]->setText(QStringLiteral("0"));
     r.port.written.clear();
-    r.chosen << r.path("set.csv");
+    r.files.answers << r.path("set.csv");
     r.runAndReadReport(&ToolsMenu::importParametersCsv);
     QCOMPARE(w->TxtPrm[0]->text(), QStringLiteral(" 1234"));
     QCOMPARE(w->TxtPrm[38]->text(), QStringLiteral("ABC"));
@@ -124,7 +127,7 @@ void TstTools::csvOutAndBack()
     QVERIFY(csv.open(QIODevice::WriteOnly));
     csv.write("Number,Value\r\n00,5\r\n15,999\r\n77,1\r\n");
     csv.close();
-    r.chosen << csv.fileName();
+    r.files.answers << csv.fileName();
     r.runAndReadReport(&ToolsMenu::importParametersCsv);
     QCOMPARE(w->TxtPrm[15]->text(), QStringLiteral(" 300"));
     QVERIFY(r.reportShown.contains(u"1 taken, 1 changed by the entry checks, 1 refused"));
@@ -133,10 +136,10 @@ void TstTools::csvOutAndBack()
     // The point table goes out and comes back the same way.
     Tbl_Writ *t = r.app->tblWrit;
     t->TxtLocate[3]->setText(QStringLiteral("-500"));
-    r.chosen << r.path("points.csv");
+    r.files.answers << r.path("points.csv");
     r.app->tools->exportPointsCsv();
     t->TxtLocate[3]->setText(QStringLiteral("0"));
-    r.chosen << r.path("points.csv");
+    r.files.answers << r.path("points.csv");
     r.runAndReadReport(&ToolsMenu::importPointsCsv);
     QCOMPARE(t->TxtLocate[3]->text().trimmed(), QStringLiteral("-500"));
 }
@@ -151,9 +154,7 @@ void TstTools::compareWithAFile()
     pxt.write(EncodeParamFile(saved));
     pxt.close();
     r.app->prmWrit->TxtPrm[2]->setText(QStringLiteral(" 55"));
-    CompareWindow w(CompareWindow::Kind::Parameters, ToolsMenu::Context{r.app.get(), &r.app->link, r.app->prmWrit,
-                                                                          r.app->tblWrit, nullptr, nullptr, nullptr, nullptr,
-                                                                          [] { return false; }, {}, {}});
+    CompareWindow w(CompareWindow::Kind::Parameters, *r.session, r.files, r.app.get());
     w.setSide(0, CompareWindow::Source::Window);
     w.setSide(1, CompareWindow::Source::File, pxt.fileName());
     w.compare();
@@ -203,7 +204,7 @@ void TstTools::pasteABlock()
     t->TxtInc[0]->setFocus();
     QTest::keyClick(t->TxtInc[0], Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(t->TxtLocate[1]->text().trimmed(), QStringLiteral("22"));
-    QCOMPARE(t->tableText().section(u'\n', 1, 1), QStringLiteral("1\t22\t") + t->TxtSpd[1]->text().trimmed() + u'\t' +
+    QCOMPARE(r.session->points.tableText().section(u'\n', 1, 1), QStringLiteral("1\t22\t") + t->TxtSpd[1]->text().trimmed() + u'\t' +
                                                       t->TxtKGJit[1]->text().trimmed());
 }
 

@@ -8,6 +8,8 @@
 #include "drive/wave/capturelist.h"
 #include "drive/wave/wavefile.h"
 #include "tools/waveanalysiswindow.h"
+#include "drive/params/parametermodel.h"
+#include "testservices.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -92,7 +94,9 @@ private Q_SLOTS:
 void TstWaveAnalysisWindow::listNamesAndLimit()
 {
     CaptureList list;
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     const int first = list.add(StepCapture(), 900, QStringLiteral("Drive"));
     list.add(StepCapture(1), 900, QStringLiteral("Drive"), QStringLiteral("tuned"));
     QCOMPARE(w.LstCaptures->count(), 2);
@@ -139,8 +143,10 @@ void TstWaveAnalysisWindow::waveFiles()
     QFETCH(bool, taken);
     QTemporaryDir dir;
     CaptureList list;
-    int motorUnits = 750;
-    WaveAnalysisWindow w(list, [&motorUnits] { return motorUnits; });
+    ParameterModel params;
+    params.setText(57, QStringLiteral("1"));  // 750 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     const int id = list.add(StepCapture(2), 900, QStringLiteral("Drive"));
     const QString saved = dir.filePath(QStringLiteral("saved.wvt"));
     QVERIFY(w.saveWaveFile(id, saved));
@@ -152,7 +158,7 @@ void TstWaveAnalysisWindow::waveFiles()
 
     QString message;
     if (!taken) CloseNextMessage(&message);
-    motorUnits = 661;  // the motor type set now
+    params.setText(57, QStringLiteral("30"));  // the motor type set now: 661 units
     QCOMPARE(w.openWaveFile(saved), taken);
     QCOMPARE(list.items().size(), taken ? 2 : 1);
     if (!taken) {
@@ -184,7 +190,9 @@ void TstWaveAnalysisWindow::firstCaptureAtOnce()
 {
     QFETCH(int, timeBase);
     CaptureList list;
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     w.resize(900, 640);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -206,7 +214,9 @@ void TstWaveAnalysisWindow::opensOnTheStep()
     // The step begins 20 samples before the trigger (as a jog start does,
     // when the trigger is the speed reaching a level).
     list.add(StepCapture(1, 43), 900, QStringLiteral("Drive"));
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     w.resize(w.sizeHint());
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -231,7 +241,7 @@ void TstWaveAnalysisWindow::opensOnTheStep()
     // Without a step: the cursors at the ends.
     CaptureList flat;
     flat.add(Capture{}, 900, QStringLiteral("Drive"));
-    WaveAnalysisWindow f(flat, [] { return 900; });
+    WaveAnalysisWindow f(flat, params, files);
     QCOMPARE(f.TimePlot->cursor(0), f.TimePlot->xMin());
     QCOMPARE(f.TimePlot->cursor(1), f.TimePlot->xMax());
     QCOMPARE(Cell(f.TblMeasure, 0, QStringLiteral("Rise 10-90 %")), QStringLiteral("no step"));
@@ -240,7 +250,9 @@ void TstWaveAnalysisWindow::opensOnTheStep()
 void TstWaveAnalysisWindow::viewRules()
 {
     CaptureList list;
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     w.resize(900, 640);
     list.add(StepCapture(), 900, QStringLiteral("Drive"));
     PlotView *p = w.TimePlot;
@@ -297,7 +309,9 @@ void TstWaveAnalysisWindow::followsItsSize()
 {
     CaptureList list;
     list.add(StepCapture(), 900, QStringLiteral("Drive"));
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     for (const QSize size : {QSize(700, 500), QSize(1800, 1000), QSize(800, 560)}) {
         w.resize(size);
         w.show();
@@ -319,7 +333,9 @@ void TstWaveAnalysisWindow::exports()
 {
     QTemporaryDir dir;
     CaptureList list;
-    WaveAnalysisWindow w(list, [] { return 900; });
+    ParameterModel params;  // motor type 0: 900 units make 100 %
+    TestFileChooser files;
+    WaveAnalysisWindow w(list, params, files);
     w.resize(900, 640);
 
     // Nothing shown: nothing to export, and the user is told.

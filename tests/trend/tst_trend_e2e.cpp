@@ -133,7 +133,7 @@ void TstTrendE2e::gapsAndAVanishedFile()
     TrendRecorder *rec = openRecorder(h);
     QVERIFY(rec);
     const QString path = h.workDir() + QStringLiteral("/gaps.csv");
-    rec->chooseFile = [&] { return path; };
+    h.files.answers << path;
     QVERIFY(rec->startRecording());  // asks for the file first
     h.idle(800);
     // Another window has the poll: no speed for three seconds.

@@ -9,6 +9,9 @@
 #include "linktestutil.h"
 #include "params/prm_writ.h"
 #include "plotpixels.h"
+#include "drive/params/parametermodel.h"
+#include "drive/session.h"
+#include "testservices.h"
 #include "uitestutil.h"
 #include "wave/hmon.h"
 #include "wave/picturebox.h"
@@ -32,12 +35,14 @@ namespace {
 struct WaveRig : LinkRig {
     QTemporaryDir dir;
     WaveState wave;
+    ParameterModel params;  // motor type "0"
+    TestFileChooser files;
     std::unique_ptr<HMon> w;
     WaveRig()
     {
         QDir::setCurrent(dir.path());
         link.setActiveTagSource([] { return QStringLiteral("3"); });
-        w = std::make_unique<HMon>(link, wave, [] { return QStringLiteral("0"); });
+        w = std::make_unique<HMon>(link, wave, params, files);
         wave.TrigPos = 15;
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -62,7 +67,8 @@ struct WaveRig : LinkRig {
     }
     // Rows of a plot's column painted in the present colour.
     QList<int> present(int c, int x = 100) const { return rowsIn(w->Picture1[c]->picture(), x, PresentColour); }
-    void chooseFile(const QString &path) { w->DlogFile.chooser = [path](bool) { return std::optional<QString>(path); }; }
+    // Every file dialog from now on answers with path.
+    void chooseFile(const QString &path) { files.alwaysOpen = files.alwaysSave = path; }
 };
 
 // Block b with speed base + slot, torque -(base + slot), status set on odd slots.
@@ -324,19 +330,21 @@ void TstHMon::saveAfterStart()
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     MemoryPort port;
-    MDItbl app(port);
+    TestFileChooser files;
+    Session session(port);
+    MDItbl app(session, files);
     app.titleBar->TimerDateTime.stop();
     const QString path = dir.filePath(QStringLiteral("start.wvt"));
     QFile old(path);  // a longer file saved over is cut to the record
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(2000, 'x')) == 2000);
     old.close();
-    app.hMon->DlogFile.chooser = [&](bool save) { return save ? std::optional<QString>(path) : std::nullopt; };
+    files.alwaysSave = path;
     app.hMon->CmdFile[1]->click();
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), freshFile());
 
-    for (auto &slot : app.wave.WaveData[1]) slot[1] = 900;
+    for (auto &slot : session.wave.WaveData[1]) slot[1] = 900;
     for (const auto &[type, rows] : {std::pair{"5", QList<int>{}}, std::pair{"0", QList<int>{63}}}) {
         app.prmWrit->TxtPrm[57]->setText(QString::fromLatin1(type));
         app.hMon->PlaceZeroMarker(1);
@@ -420,15 +428,14 @@ void TstHMon::refusedFiles()
     QFile f(path);
     if (length >= 0) QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(length, '\5')) == length);
     f.close();
-    int asked = 0;
-    r.w->DlogFile.chooser = [&](bool) { return ++asked == 1 ? std::optional<QString>(path) : std::nullopt; };
+    r.files.answers << path;  // then cancel
     r.wave.WaveData[1][0] = {5, 5};
     const WaveState before = r.wave;
     ModalAnswerer answer;
     r.w->CmdFile[0]->click();
     const QStringList told = length >= 0 ? QStringList{"critical error: " + path + "\nInvalid File"} : QStringList();
     QCOMPARE(answer.told(), told);
-    QCOMPARE(asked, 1 + told.size());  // after the message the open dialog comes back
+    QCOMPARE(r.files.asked.size(), 1 + told.size());  // after the message the open dialog comes back
     QVERIFY(r.wave.WaveData == before.WaveData);
 }
 

@@ -474,6 +474,17 @@ void DriveLink::loseClients()
 
 void DriveLink::setDecoder(const QString &keyword, Decoder decoder) { m_decoders.insert(keyword, std::move(decoder)); }
 
+void DriveLink::dropRegistrations()
+{
+    m_decoders.clear();
+    m_catchAll = {};
+    m_pollBuilders.clear();
+    m_activeOnlyTags.clear();
+    m_activeTag = {};
+    m_liveTags = {};
+    m_abandonHandlers.clear();
+}
+
 void DriveLink::setPollBuilder(const QString &tag, Handler builder, PollTurn turn)
 {
     m_pollBuilders.insert(tag, std::move(builder));

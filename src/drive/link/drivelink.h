@@ -106,6 +106,7 @@ public:
     // the active one (the waveform capture's) never joins the rotation below.
     enum class PollTurn { InRotation, ActiveOnly };
     void setPollBuilder(const QString &tag, Handler builder, PollTurn turn = PollTurn::InRotation);
+    // Asked at each poll turn (the shell's answer, at once, so a function).
     void setActiveTagSource(std::function<QString()> source) { m_activeTag = std::move(source); }
     // "Keep All Monitors Live": the window half of the poll takes the requests
     // of the windows on show in turn (see NextPollTag), the active window's
@@ -118,6 +119,10 @@ public:
     // The tags of the windows on show, in a stable order.
     void setLiveTagSource(std::function<QStringList()> source) { m_liveTags = std::move(source); }
     void addAbandonHandler(Handler handler) { m_abandonHandlers.push_back(std::move(handler)); }
+    // The windows are going (the main window closes before the session that
+    // owns the link): all of the above is let go, so that the link never
+    // calls into a window that is gone.
+    void dropRegistrations();
 
     // --- transfers (the parameter and the point table transfers share
     // XferIndex and the slot, so only one may run) ---------------------------

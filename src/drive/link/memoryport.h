@@ -29,7 +29,8 @@ public:
     int lastOpenedPort = 0;
     // The answer of the next open() calls; Ok by default.
     OpenResult nextOpen;
-    // Called after each write (a scripted peer may answer from here).
+    // Called after each write (a scripted peer may answer from here, within
+    // the write; a test double's hook, not part of the program).
     std::function<void(const QByteArray &)> onWrite;
 
 private:

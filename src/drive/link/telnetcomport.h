@@ -35,6 +35,8 @@ public:
     TelnetComPort(const TelnetComPort &) = delete;
     TelnetComPort &operator=(const TelnetComPort &) = delete;
 
+    // The engine is a plain object driven by its owner, the network port:
+    // these three are its outputs, wired once by that owner.
     // Bytes for the socket (negotiation, and data escaped).
     std::function<void(const char *, size_t)> toSocket;
     // Bytes of the serial line, unescaped.

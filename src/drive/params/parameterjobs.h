@@ -44,6 +44,8 @@ public:
 
     // What a block sends, asked when its request is built: the ten fields'
     // texts (a hexadecimal one goes out as typed, a decimal one rounded).
+    // These two are the job's questions, answered at once with a value, so
+    // functions rather than signals.
     std::function<QList<WriteField>(int block)> blockFields;
     // The last block to write, asked at each reply: 3 for the user's set, 5
     // with the maker's.

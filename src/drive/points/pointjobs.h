@@ -38,7 +38,8 @@ class WritePointTableJob : public DriveJob {
 public:
     explicit WritePointTableJob(DriveLink &link, QObject *parent = nullptr);
 
-    // The four texts a point sends, asked when its request is built.
+    // The four texts a point sends, asked when its request is built (a
+    // question answered at once with a value: a function, not a signal).
     std::function<std::array<QString, PointColumns>(int point)> pointTexts;
     // Writes a table.
     void setSource(const PointTable &table);

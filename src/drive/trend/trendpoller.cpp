@@ -3,11 +3,11 @@
 #include "drive/monitor/monitorrules.h"
 #include "drive/trend/trendrules.h"
 
-#include <QDateTime>
 #include <QPointer>
 #include <utility>
 
-TrendPoller::TrendPoller(DriveLink &link, const QString &tag, QObject *parent) : LinkClient(parent), m_link(link)
+TrendPoller::TrendPoller(DriveLink &link, const QString &tag, const Clock &clock, QObject *parent)
+    : LinkClient(parent), m_link(link), m_clock(clock)
 {
     // The builder lives in the link; it asks nothing once this is gone.
     m_link.setPollBuilder(tag, [self = QPointer<TrendPoller>(this)] {
@@ -16,7 +16,7 @@ TrendPoller::TrendPoller(DriveLink &link, const QString &tag, QObject *parent) :
     connect(&m_link, &DriveLink::replyDecoded, this, &TrendPoller::onReplyDecoded);
 }
 
-qint64 TrendPoller::now() const { return clock ? clock() : QDateTime::currentMSecsSinceEpoch(); }
+qint64 TrendPoller::now() const { return m_clock.epochMs(); }
 
 void TrendPoller::setItems(const QList<int> &items)
 {

@@ -7,16 +7,17 @@
 // names the item asked. The status word comes from every "S" reply the link
 // decodes, whoever asked.
 
+#include "drive/clock.h"
 #include "drive/link/drivelink.h"
 
 #include <QList>
-#include <functional>
 
 class TrendPoller : public LinkClient {
     Q_OBJECT
 public:
-    // Registers the poll builder under tag.
-    TrendPoller(DriveLink &link, const QString &tag, QObject *parent = nullptr);
+    // Registers the poll builder under tag. A value is stamped with the
+    // clock's wall time (ms since the epoch); the clock outlives the poller.
+    TrendPoller(DriveLink &link, const QString &tag, const Clock &clock = Clock::system(), QObject *parent = nullptr);
 
     // The items asked in turn (0..16, at most four); none leaves the turn to
     // the link, which then asks "S".
@@ -24,9 +25,6 @@ public:
     const QList<int> &items() const { return m_items; }
     // The poll builder: "MON;" and the next item.
     void build();
-
-    // The wall-clock time a value came (ms since the epoch); tests set it.
-    std::function<qint64()> clock;
 
     // Replies not credited: another item than asked, too few fields, refused.
     int refusedReplies() const { return m_refused; }
@@ -45,6 +43,7 @@ private:
     qint64 now() const;
 
     DriveLink &m_link;
+    const Clock &m_clock;
     QList<int> m_items;
     qsizetype m_next = 0;
     int m_asked = -1;  // the item of the request in flight, -1 when none

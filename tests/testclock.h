@@ -1,0 +1,36 @@
+#pragma once
+// A clock a test moves, handed in where the program takes the system's.
+
+#include "drive/clock.h"
+
+#include <QDateTime>
+
+// A clock that stands still until the test moves it: `ms` milliseconds after
+// `start`, on both the wall clock and the steady count. Each reading is
+// counted.
+class ManualClock : public Clock {
+public:
+    explicit ManualClock(const QDateTime &start = QDateTime(QDate(2026, 12, 7), QTime(14, 3, 19, 900)))
+        : start(start)
+    {
+    }
+    QDateTime start;
+    qint64 ms = 0;
+    mutable int reads = 0;
+
+    QDateTime now() const override
+    {
+        ++reads;
+        return start.addMSecs(ms);
+    }
+    qint64 epochMs() const override
+    {
+        ++reads;
+        return start.toMSecsSinceEpoch() + ms;
+    }
+    qint64 steadyMs() const override
+    {
+        ++reads;
+        return ms;
+    }
+};
