@@ -144,6 +144,18 @@ void NetSerialIo::onConnected()
         else if (m_heard.size() < HeardLimit) m_heard.append(b, static_cast<qsizetype>(qMin<size_t>(n, HeardLimit)));
     };
     m_telnet->settled = [this] { QTimer::singleShot(0, this, &NetSerialIo::handshakeStep); };
+    // Nothing is sent before the server has spoken or the settling time has
+    // passed: a busy server says so and closes at once, and bytes of ours
+    // still unread on its side would make its close a reset, which throws
+    // away its word on our side before we read it.
+    m_offered = false;
+    m_timer.start(static_cast<int>(settle));
+}
+
+void NetSerialIo::offerLineSettings()
+{
+    if (m_offered || !m_telnet || !m_socket || m_stage != Stage::Handshake) return;
+    m_offered = true;
     m_timer.start(m_timing.negotiateMs);
     m_telnet->start();
     m_socket->flush();
@@ -180,6 +192,7 @@ void NetSerialIo::onTimer()
         break;
     case Stage::Handshake:
         if (m_address->kind == NetPortAddress::Kind::Raw) becomeReady();
+        else if (!m_offered) offerLineSettings();
         else if (m_telnet && m_telnet->state() == TelnetComPort::State::Ready) becomeReady();
         else
             fail(OpenStatus::Other, QStringLiteral("%1 did not confirm the line settings within %2 s (a port that passes "
@@ -223,7 +236,9 @@ void NetSerialIo::onReadyRead()
             m_out.clear();
             m_telnet->fromSocket(m_in.constData(), static_cast<size_t>(n));
             if (m_stage == Stage::Open && !m_out.isEmpty()) Q_EMIT bytesArrived(m_out);
-            // Answers to the server's negotiation go out now.
+            // Answers to the server's negotiation go out now; it has spoken,
+            // so ours may follow.
+            if (m_stage == Stage::Handshake) offerLineSettings();
             if (m_socket && m_socket->bytesToWrite() > 0) m_socket->flush();
         } else if (m_stage == Stage::Open) {
             Q_EMIT bytesArrived(m_in);

@@ -69,6 +69,8 @@ private:
     void onReadyRead();
     void onSocketGone();
     void onTimer();
+    // Sends the line settings (RFC 2217) once the server has spoken or had its time.
+    void offerLineSettings();
     void handshakeStep();
     void becomeReady();
     void fail(OpenStatus status, const QString &reason);
@@ -87,6 +89,7 @@ private:
     Stage m_stage = Stage::Idle;
     QTcpSocket *m_socket = nullptr;
     std::unique_ptr<TelnetComPort> m_telnet;
+    bool m_offered = false;  // the line settings went out
     QTimer m_timer;  // the deadline of the stage
     QElapsedTimer m_attempt;
     QDeadlineTimer m_settled;  // the quiet after the accept ends
