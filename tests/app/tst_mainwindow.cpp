@@ -1,3 +1,4 @@
+#include "ownhome.h"
 #include "common/childwindow.h"
 #include "app/mditbl.h"
 #include "common/messagelines.h"
@@ -22,7 +23,6 @@
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
@@ -66,7 +66,7 @@ struct AppRig {
 class TstMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { UseOwnHome(); }
     void startUpAndClosingAChild();
     void sessionOutlivesTheWindow();
     void viewsShowTheirModels();

@@ -3,6 +3,7 @@
 // dialog closes a port that went away, and the panel's stop keys while the
 // question of the lost reply is open.
 
+#include "ownhome.h"
 #include "app/linkprompts.h"
 #include "app/mditbl.h"
 #include "app/portinp.h"
@@ -16,7 +17,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMdiArea>
-#include <QStandardPaths>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -68,7 +68,7 @@ struct StopRig {
 class TstStops : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { UseOwnHome(); }
     void quitWritesEveryStop_data();
     void quitWritesEveryStop();
     void keptStopsSurviveThePortDialog();

@@ -4,6 +4,7 @@
 // is said once and then only when it changes; the options reach the link and
 // the alarm log, kept for the next run or for this run only.
 
+#include "ownhome.h"
 #include "drive/driveinfo.h"
 #include "drive/link/memoryport.h"
 #include "drive/params/parametermodel.h"
@@ -12,7 +13,6 @@
 #include "testclock.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TstSession : public QObject {
@@ -29,15 +29,11 @@ private Q_SLOTS:
     void optionsReachTheLink();
     void portName_data();
     void portName();
-
-private:
-    QTemporaryDir m_config;
 };
 
 void TstSession::initTestCase()
 {
-    // The options kept go to a folder of this test's own.
-    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    UseOwnHome();
 }
 
 void TstSession::parameterTexts_data()

@@ -3,6 +3,7 @@
 // with the panel's, "S" every second exchange; a minimised window drops out.
 // And replies taken whole by the terminal driver.
 
+#include "ownhome.h"
 #include "e2eharness.h"
 
 #include "drive/useroptions.h"
@@ -15,7 +16,6 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TstE2eLive : public QObject {
@@ -80,10 +80,7 @@ void TstE2eLive::repliesTakenWhole()
 
 int main(int argc, char *argv[])
 {
-    // The option is remembered: in a settings folder of this run's own, so
-    // that tests running beside this one never see it.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    UseOwnHome();  // the option is remembered
     QApplication app(argc, argv);
     TstE2eLive test;
     return QTest::qExec(&test, argc, argv);

@@ -5,6 +5,7 @@
 // "Page i of N", blank margins), some of the pages printed, writes that fail,
 // and the Tools menu's way to it without a drive.
 
+#include "ownhome.h"
 #include "app/mditbl.h"
 #include "app/titlebar.h"
 #include "drive/csvfiles.h"
@@ -100,7 +101,7 @@ Q_DECLARE_METATYPE(ReportData)
 class TstReport : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { UseOwnHome(); }
     void rows_data();
     void rows();
     void reference();

@@ -2,6 +2,7 @@
 // the comparison rule, CSV out and back in through the menus, the compare
 // window against a file, and a spreadsheet block pasted into the point table.
 
+#include "ownhome.h"
 #include "app/mditbl.h"
 #include "app/titlebar.h"
 #include "drive/link/memoryport.h"
@@ -22,7 +23,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -66,7 +66,7 @@ struct Rig {
 class TstTools : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase() { UseOwnHome(); }
     void compareRule_data();
     void compareRule();
     void csvOutAndBack();
