@@ -86,7 +86,7 @@ struct Rig : LinkRig {
     void importZeros()
     {
         start(0);
-        runTransfer([](const QString &) { return QByteArray("R;0;0;0;0;0;0;0;0;0;0;0"); });
+        runTransfer([](const QString &r) { return "R;" + r.section(u';', 1, 1).toLatin1() + ";0;0;0;0;0;0;0;0;0;0"; });
         port.written.clear();
     }
     QStringList sent() const { return requests(port); }
@@ -185,19 +185,18 @@ void TstPrmWrit::importFillsEveryField()
     QVERIFY(r.sent().isEmpty());          // waits for the reply in flight
     reply(r.port, "S;0");
     r.runTransfer([&](const QString &request) {
-        if (request == u"R;0") return QByteArray("R;9;3E8;FFFF;0000FFFF;FFFFFFFF;7FFFFFFF;A;B;C;D;E");
+        if (request == u"R;0") return QByteArray("R;0;3E8;FFFF;0000FFFF;FFFFFFFF;7FFFFFFF;A;B;C;D;E");
         const int b = request.mid(2).toInt();
-        // Block b carries the values b*100 + i; block 4 only eight of them.
+        // Block b carries the values b*100 + i.
         QByteArray text = "R;" + QByteArray::number(b);
-        for (int i = 0; i < (b == 4 ? 8 : 10); ++i) text += ';' + QByteArray::number(b * 100 + i, 16).toUpper();
+        for (int i = 0; i < 10; ++i) text += ';' + QByteArray::number(b * 100 + i, 16).toUpper();
         return text;
     });
     const QList<std::pair<int, const char *>> shown{
         {0, " 1000"}, {1, "-1"},   // four digits are 16 bits
         {2, " 65535"}, {3, "-1"}, {4, " 2147483647"}, {9, " 14"}, {15, " 105"}, {29, " 209"},
         {30, "12C"}, {39, "135"},  // hexadecimal fields
-        {31, " 301"}, {45, " 405"},  // hidden, filled all the same
-        {47, " 407"}, {48, " 308"}, {59, " 509"}};  // a short reply: the rest keep what the reply before left
+        {31, " 301"}, {45, " 405"}, {59, " 509"}};  // hidden, filled all the same
     for (const auto &[k, text] : shown) QCOMPARE(r.field(k)->text(), QString::fromLatin1(text));
     QVERIFY(r.w.CmdRW[0]->isEnabled() && r.w.CmdRW[1]->isEnabled());
     QCOMPARE(r.link.state().ReadDoneFlags & ReadDone::Parameters, ReadDone::Parameters);
@@ -380,7 +379,10 @@ void TstPrmWrit::refusedWhileATransferRuns()
     QVERIFY(r.w.CmdRW[1]->isEnabled());
     r.w.CmdRW[1]->click();
     QCOMPARE(r.told.size(), 1);
-    r.runTransfer([](const QString &request) { return "R;0;" + request.mid(2).toLatin1() + ";2;2;2;2;2;2;2;2;2"; });
+    r.runTransfer([](const QString &request) {
+        const QByteArray b = request.mid(2).toLatin1();
+        return "R;" + b + ";" + b + ";2;2;2;2;2;2;2;2;2";
+    });
     QCOMPARE(r.sent(), (QStringList{"R;0", "R;1", "R;2", "R;3", "R;4", "R;5", "S"}));
     QCOMPARE(r.field(10)->text(), QStringLiteral(" 1"));
     QCOMPARE(r.field(50)->text(), QStringLiteral(" 5"));

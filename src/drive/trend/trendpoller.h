@@ -28,7 +28,8 @@ public:
     // The wall-clock time a value came (ms since the epoch); tests set it.
     std::function<qint64()> clock;
 
-    // Replies not credited: another item than asked, too few fields, refused.
+    // Replies not credited: another item than asked, too few fields or
+    // another garbled reply (which the link does not take), refused.
     int refusedReplies() const { return m_refused; }
 
 Q_SIGNALS:
@@ -39,6 +40,7 @@ protected:
     void replied(const Reply &reply) override;
     void refused(qint32 code) override;
     void lost() override;
+    void garbled() override { ++m_refused; }
 
 private:
     void onReplyDecoded(const Reply &reply);
