@@ -6,6 +6,7 @@
 #include "app/portinp.h"
 #include "common/useroptions.h"
 #include "app/version.h"
+#include "app/garbledcount.h"
 #include "app/titlebar.h"
 #include "app/linkprompts.h"
 #include "app/livetags.h"
@@ -66,6 +67,7 @@ MDItbl::MDItbl(SerialIo &port, std::function<QList<PortEntry>()> listPorts, QWid
     transferStatus->setAccessibleDescription(QStringLiteral("Transfer status"));
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
+    statusBar()->addPermanentWidget(new GarbledCount(link, this));
     portInp = new PortInp(link, std::move(listPorts), this);
     link.setActiveTagSource([this] { return activeTag(); });
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });

@@ -1,15 +1,10 @@
 #include "writeprogress.h"
 
-namespace {
-
-// "block 0", "blocks 0-2".
-QString span(const QString &unit, int count)
+QString WriteSpan(const QString &unit, int count)
 {
     if (count == 1) return unit + QStringLiteral(" 0");
     return QStringLiteral("%1s 0-%2").arg(unit).arg(count - 1);
 }
-
-}  // namespace
 
 QString HalfWrittenText(const WriteProgress &p, const QString &unit, const QString &backup)
 {
@@ -18,7 +13,7 @@ QString HalfWrittenText(const WriteProgress &p, const QString &unit, const QStri
     if (p.acknowledged == 0) {
         text = QStringLiteral("The drive may run %1 0 of the new values (its answer did not come)").arg(unit);
     } else {
-        text = QStringLiteral("The drive runs ") + span(unit, p.acknowledged) + QStringLiteral(" of the new values");
+        text = QStringLiteral("The drive runs ") + WriteSpan(unit, p.acknowledged) + QStringLiteral(" of the new values");
         if (p.unanswered)
             text += QStringLiteral(" and perhaps %1 %2 (its answer did not come)").arg(unit).arg(p.acknowledged);
     }

@@ -31,3 +31,6 @@ struct WriteProgress {
 // "point"; backup the file kept before the write (none: no backup was kept).
 // Empty when the write is not half-written.
 QString HalfWrittenText(const WriteProgress &progress, const QString &unit, const QString &backup);
+
+// The first count blocks (points): "block 0", "blocks 0-3", "points 0-31".
+QString WriteSpan(const QString &unit, int count);

@@ -86,10 +86,17 @@ private:
     void markField(int k);
     bool backUp();
     DriveJob *verifyJob(const ParamValues &sent, int blocks);
+    // A write that ended otherwise than done: the status line says how, and
+    // what the drive now holds when it stopped half-way; with backups on, a
+    // message says so too and offers to write the backup back.
+    void tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup);
+    // The backup file's first blocks written back to the drive, then FLASH.
+    void writeBackupBack(const QString &path, int blocks);
 
     DriveLink &m_link;
     std::function<bool()> m_makerMode;
     const UserOptions *m_options = nullptr;
     std::optional<ParamValues> m_driveValues;
     std::optional<ParamValues> m_baseline;
+    QString m_backup;  // kept before the write under way
 };

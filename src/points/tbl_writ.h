@@ -8,6 +8,7 @@
 #include "common/useroptions.h"
 #include "drive/points/pointdata.h"
 #include "drive/csvfiles.h"
+#include "drive/writeprogress.h"
 
 #include <QHash>
 #include <QTimer>
@@ -104,6 +105,12 @@ private:
     DriveJob *exportJob();
     DriveJob *verifyJob(const PointData &sent);
     bool backUp();
+    // A write that ended otherwise than done: the status line says how, and
+    // what the drive now holds when it stopped half-way; with backups on, a
+    // message says so too and offers to write the backup back.
+    void tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup);
+    // The backup file's table written back to the drive, then FLASH.
+    void writeBackupBack(const QString &path);
     void markField(int row, int column);
     void openFile();
     void saveFile();
@@ -113,6 +120,7 @@ private:
     const UserOptions *m_options = nullptr;
     std::optional<PointData> m_driveTable;
     std::optional<PointData> m_baseline;
+    QString m_backup;  // kept before the write under way
     QHash<const QObject *, Cell> m_cells;
     int m_rememberedHeight = -1;  // window height of the last layout, twips
     int m_viewportHeight = 1;     // twips

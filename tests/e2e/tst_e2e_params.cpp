@@ -6,6 +6,7 @@
 #include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +48,7 @@ class TstE2eParams : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void editsSurviveAPowerCycle();
+    void garbledReplyReadAgain();
 };
 
 void TstE2eParams::editsSurviveAPowerCycle()
@@ -83,6 +85,36 @@ void TstE2eParams::editsSurviveAPowerCycle()
     const QStringList shown = fieldTexts(w);
     for (const auto &[k, text] : edits) QCOMPARE(shown[k], k == 2 ? QStringLiteral(" 12") : text);  // sent rounded half to even
     QCOMPARE(shown, driveTexts(h));
+}
+
+// A line that garbles the reply to "R;0" (every character of it changed):
+// the reply is not taken, the user is asked as for a lost reply, Retry reads
+// the block again, and the import shows exactly what the drive holds; the
+// status bar counts the garbled reply.
+void TstE2eParams::garbledReplyReadAgain()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    h.retryLostReply = [] { return true; };
+    Prm_Writ &w = *h.window().prmWrit;
+    auto *count = h.window().findChild<QLabel *>(QStringLiteral("garbledCount"));
+    QVERIFY(count && count->isHidden());
+    // Garbled until the first reply that is checked comes; the polls' replies
+    // before it are taken as they come.
+    QObject::connect(&h.link(), &DriveLink::replyGarbled, &h.link(), [&h] { h.clearFaults(); });
+    sim::FaultConfig garble;
+    garble.garbleRate = 1;
+    h.setFaults(garble);
+    h.mark();
+    w.CmdRW[0]->click();
+    QVERIFY(h.waitUntil([&] { return w.CmdRW[0]->isEnabled(); }));
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^R;"))),
+             (QStringList{"R;0", "R;0", "R;1", "R;2", "R;3", "R;4", "R;5"}));
+    QCOMPARE(fieldTexts(w), driveTexts(h));
+    QCOMPARE(h.link().garbledReplies(), 1);
+    QVERIFY(count->isVisible());
+    QCOMPARE(count->text(), QStringLiteral("1 garbled reply not taken"));
+    QVERIFY(count->toolTip().contains(u"the reply to R;0"));
 }
 
 QTEST_MAIN(TstE2eParams)

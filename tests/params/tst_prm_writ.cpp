@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +115,9 @@ private Q_SLOTS:
     void exportWrites();
     void abandonedTransfer_data();
     void abandonedTransfer();
+    void halfWrittenExport_data();
+    void halfWrittenExport();
+    void garbledReplyNotTaken();
     void refusedWhileATransferRuns();
     void files();
 };
@@ -366,6 +370,96 @@ void TstPrmWrit::abandonedTransfer()
     reply(r.port, button == 0 ? "R;2;64;64;64;64;64;64;64;64;64;64" : "W");
     QCOMPARE(r.field(20)->text(), readBefore ? QStringLiteral(" 0") : QStringLiteral("0"));
     QVERIFY(r.sent().filter(QRegularExpression(QStringLiteral("^[RW];"))).isEmpty());
+}
+
+// An export refused at block 3 leaves blocks 0-2 of the new values on the
+// drive, not saved: the status line says so; with backups on a message says
+// it too and offers to write the backup back, which (after a Yes) goes out
+// through the same write with the values read before, then FLASH.
+void TstPrmWrit::halfWrittenExport_data()
+{
+    QTest::addColumn<bool>("backups");
+    QTest::addColumn<QMessageBox::StandardButton>("confirm");
+    QTest::newRow("written back") << true << QMessageBox::Yes;
+    QTest::newRow("not confirmed") << true << QMessageBox::No;
+    QTest::newRow("backups off") << false << QMessageBox::NoButton;
+}
+
+void TstPrmWrit::halfWrittenExport()
+{
+    QFETCH(bool, backups);
+    QFETCH(QMessageBox::StandardButton, confirm);
+    Rig r;
+    qputenv("XDG_DATA_HOME", r.dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const auto cleanup = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const UserOptions options{false, backups, false};
+    r.w.setOptions(&options);
+    QString told;
+    connect(&r.w, &Prm_Writ::transferReport, [&](const QString &text) { told = text; });
+    r.start(0);
+    r.runTransfer([](const QString &request) { return "R;" + request.section(u';', 1, 1).toLatin1() + ";0;5;0;0;0;0;0;0;0;0"; });
+    r.field(0)->setText(QStringLiteral(" 1000"));
+    r.start(1);
+    for (const char *answer : {"W;0", "W;1", "W;2"}) reply(r.port, answer);
+    QCOMPARE(r.sent().constLast().section(u';', 0, 1), QStringLiteral("W;3"));
+    r.port.written.clear();
+    reply(r.port, "ERR;3");
+    const QStringList kept = QDir(BackupFolder()).entryList({QStringLiteral("*_parameters.pxt")}, QDir::Files);
+    QCOMPARE(kept.size(), backups ? 1 : 0);
+    const QString backup = backups ? QDir::toNativeSeparators(QDir(BackupFolder()).filePath(kept[0])) : QString();
+    const QString holds = QStringLiteral("The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH). ") +
+                          (backups ? QStringLiteral("The values before are in ") + backup + u'.'
+                                   : QStringLiteral("No backup of the values before was kept."));
+    QCOMPARE(told, QStringLiteral("Writing parameters: refused: ERR;3. ") + holds);
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!backups) {
+        QVERIFY(!box);
+        return;
+    }
+    QVERIFY(box && box->objectName() == u"HalfWrittenMessage");
+    QCOMPARE(box->text(), QStringLiteral("Writing parameters: refused: ERR;3\n\n") + holds);
+    auto *back = box->findChild<QPushButton *>(QStringLiteral("CmdWriteBackupBack"));
+    QVERIFY(back && back->isVisible());
+    back->click();
+    QTRY_VERIFY(QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == u"WriteBackConfirm");
+    auto *sure = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    QVERIFY(sure->text().contains(backup) && sure->text().contains(u"blocks 0-3"));
+    sure->button(confirm)->click();
+    reply(r.port, "S;0");
+    if (confirm == QMessageBox::No) {
+        QVERIFY(r.sent().filter(QRegularExpression(QStringLiteral("^W;"))).isEmpty());
+        return;
+    }
+    // The values read before: parameter 00 was 0, not the 1000 typed.
+    QCOMPARE(r.sent().constLast(), QStringLiteral("W;0;0;5;0;0;0;0;0;0;0;0"));
+    r.runTransfer([](const QString &request) { return request.section(u';', 0, 0).toLatin1(); });
+    QStringList heads;
+    for (const QString &request : r.sent()) heads << request.section(u';', 0, 1);
+    QCOMPARE(heads, (QStringList{"S", "W;0", "W;1", "W;2", "W;3", "FLASH", "S"}));
+    QCOMPARE(told, QStringLiteral("The backup ") + backup + QStringLiteral(" was written back: 40 parameters, saved in the drive's memory"));
+    QVERIFY(r.w.CmdRW[0]->isEnabled() && r.w.CmdRW[1]->isEnabled());
+}
+
+// A reply to the import that fails its check (another block's) fills no
+// field: the link asks about it as about a lost reply, and Retry reads the
+// block again.
+void TstPrmWrit::garbledReplyNotTaken()
+{
+    Rig r;
+    int asked = 0;
+    connect(&r.link, &DriveLink::replyLost, [&] { ++asked; });
+    r.start(0);
+    reply(r.port, "R;0;1;2;3;4;5;6;7;8;9;A");
+    reply(r.port, "R;2;64;64;64;64;64;64;64;64;64;64");  // to R;1
+    QCOMPARE(asked, 1);
+    QCOMPARE(r.link.garbledReplies(), 1);
+    QCOMPARE(r.field(10)->text(), QStringLiteral("0"));
+    QCOMPARE(r.field(20)->text(), QStringLiteral("0"));
+    r.link.retry();
+    QCOMPARE(r.sent(), (QStringList{"R;0", "R;1", "R;1"}));
+    r.runTransfer([](const QString &request) { return "R;" + request.section(u';', 1, 1).toLatin1() + ";7;0;0;0;0;0;0;0;0;0"; });
+    QCOMPARE(r.field(10)->text(), QStringLiteral(" 7"));
+    QCOMPARE(r.field(20)->text(), QStringLiteral(" 7"));
 }
 
 void TstPrmWrit::refusedWhileATransferRuns()
