@@ -6,7 +6,10 @@
 #include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -49,6 +52,7 @@ class TstE2eParams : public QObject {
 private Q_SLOTS:
     void editsSurviveAPowerCycle();
     void garbledReplyReadAgain();
+    void halfWrittenAndWrittenBack();
 };
 
 void TstE2eParams::editsSurviveAPowerCycle()
@@ -115,6 +119,52 @@ void TstE2eParams::garbledReplyReadAgain()
     QVERIFY(count->isVisible());
     QCOMPARE(count->text(), QStringLiteral("1 garbled reply not taken"));
     QVERIFY(count->toolTip().contains(u"the reply to R;0"));
+}
+
+// The drive refuses block 3 of an export (a value it does not take): it runs
+// blocks 0-2 of the new values without having saved them. The status line
+// and a message say so; "Write Backup Back", confirmed, puts the values read
+// before back on the drive and into its memory.
+void TstE2eParams::halfWrittenAndWrittenBack()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok(), qPrintable(h.error()));
+    MDItbl &main = h.window();
+    Prm_Writ &w = *main.prmWrit;
+    QVERIFY(importAll(h));
+    const sim::Parameters before = h.withModel([](sim::DriveModel &m) { return m.parameters(); });
+    w.TxtPrm[0]->setText(QStringLiteral(" 12345"));
+    w.TxtPrm[31]->setText(QStringLiteral(" 9999"));  // beyond 2500: the drive refuses the block
+    h.activate(&w);
+    h.mark();
+    w.CmdRW[1]->click();
+    QVERIFY(h.waitUntil([&] {
+        auto *box = QApplication::activeModalWidget();
+        return box && box->objectName() == u"HalfWrittenMessage";
+    }));
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^W;"))).size(), 4);
+    QVERIFY(h.requests().filter(QStringLiteral("FLASH")).isEmpty());
+    QVERIFY2(main.transferStatus->text().contains(u"The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH). "
+                                                  u"The values before are in "),
+             qPrintable(main.transferStatus->text()));
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters()[0]; }), 12345);
+    if (!qEnvironmentVariableIsEmpty("ORVEX_SCREENSHOT_DIR")) {
+        h.idle(300);
+        main.screen()->grabWindow(0).save(qEnvironmentVariable("ORVEX_SCREENSHOT_DIR") + QStringLiteral("/half-written.png"));
+    }
+    QApplication::activeModalWidget()->findChild<QPushButton *>(QStringLiteral("CmdWriteBackupBack"))->click();
+    QVERIFY(h.waitUntil([&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        return box && box->objectName() == u"WriteBackConfirm";
+    }));
+    h.mark();
+    qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->button(QMessageBox::Yes)->click();
+    QVERIFY(h.waitForReply(QStringLiteral("FLASH")));
+    QVERIFY(h.waitUntil([&] { return main.transferStatus->text().contains(u"was written back: 40 parameters"); }));
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters(); }), before);
+    // Kept in its memory: a power cycle starts with them.
+    h.drive().powerCycle();
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters(); }), before);
 }
 
 QTEST_MAIN(TstE2eParams)
