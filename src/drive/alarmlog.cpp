@@ -1,5 +1,7 @@
 #include "alarmlog.h"
 
+#include "drive/link/replycheck.h"
+
 #include "drive/csvfiles.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
@@ -268,6 +270,13 @@ void AlarmLogBook::watch(DriveLink &link)
         // The clock is read only for a reply that logs something: most
         // change nothing, and the local time costs a look at the time zone.
         const AlarmWatch::TimeSource now = [] { return QDateTime::currentDateTime(); };
+        // The windows take the poll's replies as they come; the log's rows
+        // are a file and take only a reply of the shape a job would take.
+        if (reply.keyword == u"ALM" || reply.keyword == u"S") {
+            Request asked = reply.request;
+            asked.owned = true;
+            if (!ReplyShapeProblem(asked, reply.raw).isEmpty()) return;
+        }
         if (reply.keyword == u"ALM") {
             for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(reply.field[0]), now)) add(e);
         } else if (reply.keyword == u"S") {

@@ -98,6 +98,7 @@ private Q_SLOTS:
     void confirmedReads_data();
     void confirmedReads();
     void captureWithAGap();
+    void statusNeverGarbled();
 };
 
 void TstDriveJobs::endings_data()
@@ -411,6 +412,30 @@ void TstDriveJobs::captureWithAGap()
         QCOMPARE(capture.ending(), gap ? Ending::GivenUp : Ending::Done);
         if (!gap) QCOMPARE(capture.result().torque[40], qint16(308));  // block 3, sample 8
     }
+}
+
+// What the command-line tool's status, alarms and monitor print and the
+// bridge publishes: a reply that is not whole is not taken. The alarms are
+// asked again (the question, answered Retry); a monitor item, a poll's
+// request, is given up silently as its lost reply is, and the job with it
+// (the tool starts it again).
+void TstDriveJobs::statusNeverGarbled()
+{
+    MemoryRig r;
+    r.retry = true;
+    ReadStatusJob job(r.link, ReadStatusJob::Parts{true, true, false, {4}});
+    QVERIFY(job.start());
+    r.port.written.clear();
+    r.answer("S;0");                      // the poll in flight
+    r.answer("S;80008000;0;3;123;1");
+    r.answer("ALM;FFFF;0;0;0;0;0;0;0");   // a field lost
+    r.answer("ALM;2;0;0;0;0;0;0;0;0");
+    r.answer("MON;5;0064");               // another item's
+    QCOMPARE(r.sent(), (QStringList{"S", "ALM", "ALM", "MON;4", "S"}));
+    QCOMPARE(job.ending(), Ending::GivenUp);
+    QCOMPARE(job.garbledReplies(), 2);
+    QCOMPARE(job.result().alarms, 2u);
+    QVERIFY(!job.result().monitor[5]);
 }
 
 QTEST_GUILESS_MAIN(TstDriveJobs)
