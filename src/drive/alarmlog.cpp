@@ -272,11 +272,9 @@ void AlarmLogBook::watch(DriveLink &link)
         const AlarmWatch::TimeSource now = [] { return QDateTime::currentDateTime(); };
         // The windows take the poll's replies as they come; the log's rows
         // are a file and take only a reply of the shape a job would take.
-        if (reply.keyword == u"ALM" || reply.keyword == u"S") {
-            Request asked = reply.request;
-            asked.owned = true;
-            if (!ReplyShapeProblem(asked, reply.raw).isEmpty()) return;
-        }
+        if ((reply.keyword == u"ALM" || reply.keyword == u"S") &&
+            !ReplyShapeProblem(reply.request.framed, true, reply.raw).isEmpty())
+            return;
         if (reply.keyword == u"ALM") {
             for (const AlarmLogEntry &e : m_watch.alarmsRead(static_cast<quint32>(reply.field[0]), now)) add(e);
         } else if (reply.keyword == u"S") {

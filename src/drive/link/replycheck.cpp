@@ -41,19 +41,19 @@ QByteArrayView requestField(QByteArrayView framed, int i)
     return {};
 }
 
-Shape shapeOf(const Request &r)
+Shape shapeOf(QByteArrayView framed, bool owned)
 {
-    const QByteArrayView k = r.keyword();
+    const QByteArrayView k = RequestKeyword(framed);
     if (k == "R") return Shape::Read;
     if (k == "TBLR") return Shape::PointRead;
     if (k == "W") return Shape::Write;
     if (k == "TBLW") return Shape::PointWrite;
     if (k == "FLASH") return Shape::Flash;
     if (k == "T") {
-        const qint64 code = requestNumber(requestField(r.framed, 0));
+        const qint64 code = requestNumber(requestField(framed, 0));
         return code >= 0 && (code & 0x80) != 0 ? Shape::Capture : Shape::None;
     }
-    if (!r.owned) return Shape::None;
+    if (!owned) return Shape::None;
     if (k == "S") return Shape::Status;
     if (k == "ALM") return Shape::Alarms;
     if (k == "IO") return Shape::Io;
@@ -68,11 +68,16 @@ QString fieldsText(qsizetype n)
 
 }  // namespace
 
-bool RepliesChecked(const Request &request) { return shapeOf(request) != Shape::None; }
+bool RepliesChecked(const Request &request) { return shapeOf(request.framed, request.owned) != Shape::None; }
 
 QString ReplyShapeProblem(const Request &request, QByteArrayView reply)
 {
-    const Shape shape = shapeOf(request);
+    return ReplyShapeProblem(request.framed, request.owned, reply);
+}
+
+QString ReplyShapeProblem(QByteArrayView request, bool byJob, QByteArrayView reply)
+{
+    const Shape shape = shapeOf(request, byJob);
     if (shape == Shape::None) return {};
     if (reply.size() < 2 || reply.front() != StxChar || (reply.back() != EotChar && reply.back() != EtxChar))
         return QStringLiteral("the reply is not framed");
@@ -107,7 +112,7 @@ QString ReplyShapeProblem(const Request &request, QByteArrayView reply)
     // A refusal: its code alone.
     if (keyword == "ERR") return fields == 1 ? QString() : fieldsText(fields) + QStringLiteral(" where ERR carries 1");
 
-    const QByteArrayView asked = request.keyword();
+    const QByteArrayView asked = RequestKeyword(request);
     if (keyword != asked)
         return QStringLiteral("keyword \"%1\" where %2 was asked")
             .arg(QString::fromLatin1(keyword.first(std::min<qsizetype>(keyword.size(), 16))), QString::fromLatin1(asked));
@@ -116,7 +121,7 @@ QString ReplyShapeProblem(const Request &request, QByteArrayView reply)
         return fields == n ? QString() : fieldsText(fields) + QStringLiteral(" where %1 carries %2").arg(QString::fromLatin1(asked)).arg(n);
     };
     const auto names = [&](const char *what, qsizetype i) {
-        const qint64 want = requestNumber(requestField(request.framed, 0));
+        const qint64 want = requestNumber(requestField(request, 0));
         return value(i) == want ? QString()
                                 : QStringLiteral("%1 %2 where %1 %3 was asked").arg(QLatin1String(what)).arg(value(i)).arg(want);
     };

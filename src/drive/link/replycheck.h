@@ -41,3 +41,6 @@ bool RepliesChecked(const Request &request);
 // when such replies are not checked; otherwise what is wrong with it, in
 // words: "field 5 is not hexadecimal", "10 fields where R carries 11".
 QString ReplyShapeProblem(const Request &request, QByteArrayView reply);
+// The same for the framed request text, as if a job (byJob) or the poll had
+// asked: what a watcher of the poll's replies takes for its own file.
+QString ReplyShapeProblem(QByteArrayView request, bool byJob, QByteArrayView reply);
