@@ -4,6 +4,7 @@
 
 #include "mditbl.h"
 
+#include "app/garbledcount.h"
 #include "app/linkprompts.h"
 #include "app/livetags.h"
 #include "app/password.h"
@@ -61,6 +62,7 @@ MDItbl::MDItbl(Session &session, FileChooser &files, std::function<QList<PortEnt
     transferStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(transferStatus, 1);
     DriveLink &link = m_session.link;
+    statusBar()->addPermanentWidget(new GarbledCount(link, this));
     portInp = new PortInp(link, std::move(listPorts), this);
     link.setActiveTagSource([this] { return activeTag(); });
     link.setLiveTagSource([this] { return LiveTags(*mdiArea); });

@@ -1,5 +1,7 @@
 #include "alarmlog.h"
 
+#include "drive/link/replycheck.h"
+
 #include "drive/csvfiles.h"
 #include "drive/link/drivelink.h"
 #include "drive/monitor/monitorrules.h"
@@ -311,6 +313,11 @@ AlarmLogBook::AlarmLogBook(const QString &path, const Clock &clock, QObject *par
 void AlarmLogBook::watch(DriveLink &link)
 {
     connect(&link, &DriveLink::replyDecoded, this, [this, &link](const Reply &reply) {
+        // The windows take the poll's replies as they come; the log's rows
+        // are a file and take only a reply of the shape a job would take.
+        if ((reply.keyword == u"ALM" || reply.keyword == u"S") &&
+            !ReplyShapeProblem(reply.request.framed, true, reply.raw).isEmpty())
+            return;
         // The clock is read only for a reply that logs something: most
         // change nothing, and the local time costs a look at the time zone.
         if (reply.keyword == u"ALM") {

@@ -1,5 +1,7 @@
 #include "drivejob.h"
 
+#include <algorithm>
+
 DriveJob::DriveJob(DriveLink &link, const QString &transferName, QObject *parent)
     : LinkClient(parent), m_link(link), m_transferName(transferName)
 {}
@@ -17,6 +19,7 @@ bool DriveJob::start()
     m_ending = Ending::None;
     m_errorCode = 0;
     m_step = 0;
+    m_garbled = 0;
     begin();
     return true;
 }
@@ -62,6 +65,7 @@ void DriveJob::finish(Ending ending, qint32 errorCode)
     m_running = false;
     m_ending = ending;
     m_errorCode = errorCode;
+    stopping(ending);
     if (ending != Ending::Done) m_link.withdraw(this);
     if (m_holdsTransfer) m_link.setXferIndex(0);
     releaseTransfer();
@@ -76,3 +80,10 @@ void DriveJob::replied(const Reply &reply)
 void DriveJob::refused(qint32 code) { finish(Ending::Refused, code); }
 
 void DriveJob::lost() { finish(Ending::GivenUp); }
+
+bool DriveJob::requestWaiting() const
+{
+    const RequestQueue &q = m_link.requests();
+    if (q.slot() && q.slot()->owner == this) return true;
+    return std::any_of(q.kept().cbegin(), q.kept().cend(), [this](const Request &r) { return r.owner == this; });
+}

@@ -34,6 +34,9 @@ public:
     qint32 errorCode() const { return m_errorCode; }  // of a refusal
     int step() const { return m_step; }
     int steps() const { return m_steps; }
+    // Replies to the job's requests that came garbled and were not taken
+    // (each was asked again, or ended the job, as a lost reply does).
+    int garbledReplies() const { return m_garbled; }
     const QString &transferName() const { return m_transferName; }
 
     // "done", "refused: ERR;3", "given up", "cancelled".
@@ -59,11 +62,17 @@ protected:
     // The transfer is given back before the job's last reply (the write's
     // FLASH goes out as the transfer ends, and another may start meanwhile).
     void releaseTransfer();
+    // Called as the job ends, before a request of its own that still waits
+    // is taken back: requestWaiting() tells whether its last one went out.
+    virtual void stopping(Ending) {}
+    // A request of the job waits to be written (it has not gone out).
+    bool requestWaiting() const;
 
 private:
     void replied(const Reply &reply) override;
     void refused(qint32 code) override;
     void lost() override;
+    void garbled() override { ++m_garbled; }
 
     DriveLink &m_link;
     QString m_transferName;
@@ -73,4 +82,5 @@ private:
     qint32 m_errorCode = 0;
     int m_step = 0;
     int m_steps = 0;
+    int m_garbled = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "drive/savefile.h"
 
+#include "common/halfwritten.h"
 #include "common/messagelines.h"
 #include "drive/numtext.h"
 #include "common/changemark.h"
@@ -15,6 +16,7 @@
 #include "drive/params/parametermodel.h"
 #include "drive/makermode.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -240,10 +242,14 @@ void Prm_Writ::CmdRW_Click(int index)
 
 bool Prm_Writ::backUp()
 {
+    m_backup.clear();
     if (!m_options || !m_options->backUpBeforeWriting || !m_params.driveValues()) return true;
     const std::optional<QString> kept = KeepBackup(this, QStringLiteral("parameters"), QStringLiteral("pxt"),
                                                    EncodeParamFile(*m_params.driveValues()), m_link.port().describe());
-    if (kept) Q_EMIT backupKept(*kept);
+    if (kept) {
+        m_backup = *kept;
+        Q_EMIT backupKept(*kept);
+    }
     return kept.has_value();
 }
 
@@ -298,12 +304,12 @@ DriveJob *Prm_Writ::exportJob()
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Writing parameters: step %1 of %2").arg(step).arg(steps));
     });
-    connect(job, &DriveJob::finished, this, [this, job, sent](DriveJob::Ending ending) {
+    connect(job, &DriveJob::finished, this, [this, job, sent, backup = m_backup](DriveJob::Ending ending) {
         job->deleteLater();
         if (ending != DriveJob::Ending::Done) {
             restoreTransferButtons();
-            Q_EMIT transferReport(QStringLiteral("Writing parameters: ") +
-                                  DriveJob::endingText(ending, job->errorCode()));
+            tellWriteStopped(QStringLiteral("Writing parameters: ") + DriveJob::endingText(ending, job->errorCode()),
+                             job->progress(), backup);
             return;
         }
         const int blocks = job->writtenBlocks();
@@ -358,6 +364,55 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
                                         differ.join(QStringLiteral(", ")));
     });
     return job;
+}
+
+void Prm_Writ::tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup)
+{
+    if (!progress.halfWritten()) return Q_EMIT transferReport(what);
+    const QString holds = HalfWrittenText(progress, QStringLiteral("block"), QDir::toNativeSeparators(backup));
+    Q_EMIT transferReport(what + QStringLiteral(". ") + holds);
+    if (!m_options || !m_options->backUpBeforeWriting) return;
+    OpenHalfWrittenMessage(this, what, holds, backup, WriteSpan(QStringLiteral("block"), progress.total),
+                           [this, backup, blocks = progress.total] { writeBackupBack(backup, blocks); });
+}
+
+void Prm_Writ::writeBackupBack(const QString &path, int blocks)
+{
+    const QString where = QDir::toNativeSeparators(path);
+    const auto fail = [this](const QString &why) {
+        Q_EMIT transferReport(why);
+        OpenMessage(this, QMessageBox::Critical, windowTitle(), why, QStringLiteral("WriteBackFailedMessage"));
+    };
+    std::optional<ParamValues> values;
+    QFile file(path);
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) values = DecodeParamFile(file.read(ParamFileSize + 1));
+    if (!values) return fail(QStringLiteral("The backup %1 cannot be read as a parameter file; nothing was written.").arg(where));
+    auto *job = new WriteParametersJob(m_link, this);
+    ParameterSet set;
+    set.values = *values;
+    set.writeBlocks = blocks;
+    job->setSource(set);
+    connect(job, &WriteParametersJob::blocksWritten, this, [this] { CmdRW[1]->setEnabled(true); });
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Writing the backup back: step %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, path, where](DriveJob::Ending ending) {
+        job->deleteLater();
+        if (ending == DriveJob::Ending::Done)
+            return Q_EMIT transferReport(QStringLiteral("The backup %1 was written back: %2 parameters, saved in the drive's memory")
+                                             .arg(where)
+                                             .arg(job->progress().total * ParamBlockSize));
+        restoreTransferButtons();
+        tellWriteStopped(QStringLiteral("Writing the backup back: ") + DriveJob::endingText(ending, job->errorCode()),
+                         job->progress(), path);
+    });
+    if (!job->start()) {
+        delete job;
+        return fail(QStringLiteral("A transfer with the drive is running; the backup %1 was not written back. Open it "
+                                   "with \"Open File\" and write it with \"Export Data\" once the transfer has finished.")
+                        .arg(where));
+    }
+    CmdRW[1]->setEnabled(false);
 }
 
 void Prm_Writ::markField(int k)

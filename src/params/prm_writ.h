@@ -87,9 +87,16 @@ private:
     void markField(int k);
     bool backUp();
     DriveJob *verifyJob(const ParamValues &sent, int blocks);
+    // A write that ended otherwise than done: the status line says how, and
+    // what the drive now holds when it stopped half-way; with backups on, a
+    // message says so too and offers to write the backup back.
+    void tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup);
+    // The backup file's first blocks written back to the drive, then FLASH.
+    void writeBackupBack(const QString &path, int blocks);
 
     DriveLink &m_link;
     ParameterModel &m_params;
     const MakerMode &m_maker;
     const UserOptions *m_options = nullptr;
+    QString m_backup;  // kept before the write under way
 };

@@ -2,6 +2,7 @@
 
 #include "common/importreport.h"
 
+#include "common/halfwritten.h"
 #include "common/messagelines.h"
 #include "common/twips.h"
 #include "common/changemark.h"
@@ -17,6 +18,9 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -313,11 +317,61 @@ void Tbl_Writ::CmdRW_Click(int index)
 
 bool Tbl_Writ::backUp()
 {
+    m_backup.clear();
     if (!m_options || !m_options->backUpBeforeWriting || !m_points.driveTable()) return true;
     const std::optional<QString> kept = KeepBackup(this, QStringLiteral("pointtable"), QStringLiteral("ptt"),
                                                    EncodePointFile(*m_points.driveTable()), m_link.port().describe());
-    if (kept) Q_EMIT backupKept(*kept);
+    if (kept) {
+        m_backup = *kept;
+        Q_EMIT backupKept(*kept);
+    }
     return kept.has_value();
+}
+
+void Tbl_Writ::tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup)
+{
+    if (!progress.halfWritten()) return Q_EMIT transferReport(what);
+    const QString holds = HalfWrittenText(progress, QStringLiteral("point"), QDir::toNativeSeparators(backup));
+    Q_EMIT transferReport(what + QStringLiteral(". ") + holds);
+    if (!m_options || !m_options->backUpBeforeWriting) return;
+    OpenHalfWrittenMessage(this, what, holds, backup, WriteSpan(QStringLiteral("point"), PointCount),
+                           [this, backup] { writeBackupBack(backup); });
+}
+
+void Tbl_Writ::writeBackupBack(const QString &path)
+{
+    const QString where = QDir::toNativeSeparators(path);
+    const auto fail = [this](const QString &why) {
+        Q_EMIT transferReport(why);
+        OpenMessage(this, QMessageBox::Critical, windowTitle(), why, QStringLiteral("WriteBackFailedMessage"));
+    };
+    std::optional<PointData> table;
+    QFile file(path);
+    if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) table = DecodePointFile(file.read(PointFileSize + 1));
+    if (!table) return fail(QStringLiteral("The backup %1 cannot be read as a point table file; nothing was written.").arg(where));
+    auto *job = new WritePointTableJob(m_link, this);
+    job->setSource(*table);
+    connect(job, &WritePointTableJob::pointsWritten, this, &Tbl_Writ::restoreRWButtons);
+    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
+        Q_EMIT transferReport(QStringLiteral("Writing the backup back: step %1 of %2").arg(step).arg(steps));
+    });
+    connect(job, &DriveJob::finished, this, [this, job, path, where](DriveJob::Ending ending) {
+        job->deleteLater();
+        if (ending == DriveJob::Ending::Done)
+            return Q_EMIT transferReport(
+                QStringLiteral("The backup %1 was written back: %2 points, saved in the drive's memory").arg(where).arg(PointCount));
+        restoreRWButtons();
+        tellWriteStopped(QStringLiteral("Writing the backup back: ") + DriveJob::endingText(ending, job->errorCode()),
+                         job->progress(), path);
+    });
+    if (!job->start()) {
+        delete job;
+        return fail(QStringLiteral("A transfer with the drive is running; the backup %1 was not written back. Open it "
+                                   "with \"Open File\" and write it with \"Export Data\" once the transfer has finished.")
+                        .arg(where));
+    }
+    CmdRW[0]->setEnabled(false);
+    CmdRW[1]->setEnabled(false);
 }
 
 void Tbl_Writ::tellTransferBusy()
@@ -378,12 +432,12 @@ DriveJob *Tbl_Writ::exportJob()
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Writing the point table: step %1 of %2").arg(step).arg(steps));
     });
-    connect(job, &DriveJob::finished, this, [this, job, sent](DriveJob::Ending ending) {
+    connect(job, &DriveJob::finished, this, [this, job, sent, backup = m_backup](DriveJob::Ending ending) {
         job->deleteLater();
         if (ending != DriveJob::Ending::Done) {
             restoreRWButtons();
-            Q_EMIT transferReport(QStringLiteral("Writing the point table: ") +
-                                  DriveJob::endingText(ending, job->errorCode()));
+            tellWriteStopped(QStringLiteral("Writing the point table: ") + DriveJob::endingText(ending, job->errorCode()),
+                             job->progress(), backup);
             return;
         }
         m_points.setBaseline(*sent);

@@ -12,6 +12,7 @@
 #include "drive/useroptions.h"
 #include "drive/points/pointdata.h"
 #include "drive/csvfiles.h"
+#include "drive/writeprogress.h"
 
 #include <QHash>
 #include <QTimer>
@@ -100,6 +101,12 @@ private:
     DriveJob *verifyJob(const PointData &sent);
     bool backUp();
     void showText(int cell, const QString &text);
+    // A write that ended otherwise than done: the status line says how, and
+    // what the drive now holds when it stopped half-way; with backups on, a
+    // message says so too and offers to write the backup back.
+    void tellWriteStopped(const QString &what, const WriteProgress &progress, const QString &backup);
+    // The backup file's table written back to the drive, then FLASH.
+    void writeBackupBack(const QString &path);
     void markField(int row, int column);
     void openFile();
     void saveFile();
@@ -107,6 +114,7 @@ private:
     DriveLink &m_link;
     PointModel &m_points;
     const UserOptions *m_options = nullptr;
+    QString m_backup;  // kept before the write under way
     QHash<const QObject *, Cell> m_cells;
     int m_rememberedHeight = -1;  // window height of the last layout, twips
     int m_viewportHeight = 1;     // twips

@@ -137,7 +137,10 @@ HMon::HMon(DriveLink &link, WaveState &wave, const ParameterModel &params, FileC
     buildPanel();
 
     // A capture runs only while this window is the active one.
-    m_link.setPollBuilder(QStringLiteral("3"), [this] { MakeCmdT(); }, DriveLink::PollTurn::ActiveOnly);
+    // With all monitors kept live, a capture armed or uploading keeps asking
+    // "T" while another window is active (to catch a jog started there).
+    m_link.setPollBuilder(QStringLiteral("3"), [this] { MakeCmdT(); }, DriveLink::PollTurn::ActiveOnly,
+                          [this] { return m_wave.CaptureRun != 0; });
     m_link.setDecoder(QStringLiteral("T"), [this](const Reply &reply) { OnReplyT(reply); });
     Form_Load();
 }

@@ -4,6 +4,9 @@
 
 #include "drive/alarmlog.h"
 #include "drive/csvfiles.h"
+#include "drive/link/drivelink.h"
+#include "drive/link/frames.h"
+#include "drive/link/memoryport.h"
 #include "testclock.h"
 
 #include <QDir>
@@ -67,6 +70,7 @@ private Q_SLOTS:
     void onlyItsOwnRegularFile_data();
     void onlyItsOwnRegularFile();
     void readAgainWhenChanged();
+    void garbledRepliesNotLogged();
 };
 
 void TstAlarmLog::replies_data()
@@ -488,6 +492,30 @@ void TstAlarmLog::readAgainWhenChanged()
     QCOMPARE(fileBytes(path), QByteArray("Point,Abs/Inc\r\n0,0\r\n"));
     QCOMPARE(one.unwritten(), 1);
     QVERIFY(one.fileProblem().contains(QLatin1String("not an alarm log")));
+}
+
+// Watching the link: a status or alarm reply that a job would not take (a
+// field lost or bent on the line) writes no row, though the windows show it.
+void TstAlarmLog::garbledRepliesNotLogged()
+{
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link(settings, port);
+    link.setActiveTagSource([] { return QStringLiteral("0"); });  // the alarm display: "S", "ALM" in turn
+    AlarmLogBook book(QString{});
+    book.watch(link);
+    link.OpenPort();
+    const auto answer = [&](const char *text) { port.inject(FrameCmd(QByteArrayView(text))); };
+    answer("S;80000000;0;3;123;1");  // the opening "S"
+    answer("S;80000000;0;3;123;1");
+    answer("ALM;0;0;0;0;0;0;0;0;0");
+    answer("S;80800000;0;3;123");     // the alarm bit, a field short
+    answer("ALM;2;0;0;0;0;0;0;0");    // an alarm, a field short
+    answer("S;8080G000;0;3;123;1");   // the alarm bit, a digit bent
+    answer("ALM;2;0;0;0;0;0;0;0;0");  // the alarm, whole
+    QStringList got;
+    for (const AlarmLogEntry &e : book.entries()) got << e.appeared.join(u'+') + u'|' + e.note;
+    QCOMPARE(got, QStringList{"Over Load(01)|"});
 }
 
 QTEST_GUILESS_MAIN(TstAlarmLog)

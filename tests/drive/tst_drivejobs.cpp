@@ -93,6 +93,12 @@ private Q_SLOTS:
     void endings_data();
     void endings();
     void afterTheWritesLastBlock();
+    void halfWritten_data();
+    void halfWritten();
+    void confirmedReads_data();
+    void confirmedReads();
+    void captureWithAGap();
+    void statusNeverGarbled();
 };
 
 void TstDriveJobs::endings_data()
@@ -238,6 +244,198 @@ void TstDriveJobs::afterTheWritesLastBlock()
         for (int p = 0; p < PointCount && read.running(); ++p) answer("TBLR;0;100;10;10");
         QCOMPARE(read.ending(), Ending::Done);
     }
+}
+
+namespace {
+
+// A link on the in-memory port whose lost replies are answered by retry or
+// give up, as the user would.
+struct MemoryRig {
+    PortSettings settings;
+    MemoryPort port;
+    DriveLink link{settings, port};
+    bool retry = false;
+    MemoryRig()
+    {
+        QObject::connect(&link, &DriveLink::replyLost, &link, [this] { retry ? link.retry() : link.giveUp(); });
+        link.OpenPort();
+        answer("S;0");
+    }
+    void answer(const QByteArray &text) { port.inject(FrameCmd(text)); }
+    // The keyword and first field of each request written.
+    QStringList sent() const
+    {
+        QStringList out;
+        for (const QByteArray &w : port.written) out << QString::fromLatin1(w.mid(1, w.size() - 2)).section(u';', 0, 1);
+        return out;
+    }
+};
+
+}  // namespace
+
+// A write that stops half-way tells how far it came, and the words say what
+// the drive now holds: the blocks (points) written and answered, one that
+// went out unanswered, and FLASH.
+void TstDriveJobs::halfWritten_data()
+{
+    QTest::addColumn<bool>("points");
+    QTest::addColumn<int>("answered");   // steps answered before the stop
+    QTest::addColumn<QString>("stop");   // "refuse", "lose" (given up), "vanish", "cancel", "done"
+    QTest::addColumn<QString>("text");   // what the drive holds; empty: not half-written
+    const QString backup = QStringLiteral(" The values before are in B.pxt.");
+    QTest::newRow("refused at block 3") << false << 3 << "refuse"
+                                        << "The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH)." + backup;
+    QTest::newRow("given up at block 3") << false << 3 << "lose"
+                                         << "The drive runs blocks 0-2 of the new values and perhaps block 3 (its answer did not "
+                                            "come), not saved in its memory (no FLASH)." + backup;
+    QTest::newRow("port lost at block 1") << false << 1 << "vanish"
+                                          << "The drive runs block 0 of the new values and perhaps block 1 (its answer did not "
+                                             "come), not saved in its memory (no FLASH)." + backup;
+    QTest::newRow("lost at block 0") << false << 0 << "lose"
+                                     << "The drive may run block 0 of the new values (its answer did not come), not saved in "
+                                        "its memory (no FLASH)." + backup;
+    QTest::newRow("refused at block 0") << false << 0 << "refuse" << QString();
+    QTest::newRow("FLASH refused") << false << 4 << "refuse"
+                                   << "The drive runs blocks 0-3 of the new values, not saved in its memory (FLASH was refused)." + backup;
+    QTest::newRow("FLASH unanswered") << false << 4 << "lose"
+                                      << "The drive runs blocks 0-3 of the new values, perhaps not saved in its memory (FLASH "
+                                         "was not answered)." + backup;
+    // Cancelled while the next block waits: it never went out.
+    QTest::newRow("cancelled between blocks") << false << 2 << "cancel"
+                                              << "The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH)." + backup;
+    QTest::newRow("done") << false << 5 << "done" << QString();
+    QTest::newRow("points refused at point 12") << true << 12 << "refuse"
+                                                << "The drive runs points 0-11 of the new values, not saved in its memory (no FLASH)." + backup;
+    QTest::newRow("points, FLASH refused") << true << 32 << "refuse"
+                                           << "The drive runs points 0-31 of the new values, not saved in its memory (FLASH was refused)." + backup;
+}
+
+void TstDriveJobs::halfWritten()
+{
+    QFETCH(bool, points);
+    QFETCH(int, answered);
+    QFETCH(QString, stop);
+    QFETCH(QString, text);
+    MemoryRig r;
+    std::unique_ptr<DriveJob> job;
+    std::function<const WriteProgress &()> progress;
+    if (points) {
+        auto *w = new WritePointTableJob(r.link);
+        w->setSource(somePoints());
+        progress = [w]() -> const WriteProgress & { return w->progress(); };
+        job.reset(w);
+    } else {
+        auto *w = new WriteParametersJob(r.link);
+        w->setSource(someParameters());
+        progress = [w]() -> const WriteProgress & { return w->progress(); };
+        job.reset(w);
+    }
+    QVERIFY(job->start());
+    r.answer("S;0");  // the poll in flight; the first step goes out
+    const QByteArray keyword = points ? "TBLW" : "W";
+    for (int i = 0; i < answered; ++i) r.answer(i == (points ? 32 : 4) ? "FLASH" : keyword + ";" + QByteArray::number(i, 16).toUpper());
+    if (stop == u"refuse") r.answer("ERR;3");
+    else if (stop == u"lose")
+        for (int t = 0; t < 16; ++t) r.link.tick();
+    else if (stop == u"vanish") r.port.vanish(QStringLiteral("unplugged"));
+    else if (stop == u"cancel") {
+        r.link.setCommandText(QStringLiteral("JOGOFF"));  // the next block waits behind a stop
+        r.answer(keyword + ";" + QByteArray::number(answered, 16));
+        job->cancel();
+    }
+    QVERIFY(!job->running());
+    QCOMPARE(job->ending() == Ending::Done, stop == u"done");
+    QCOMPARE(progress().halfWritten(), !text.isEmpty());
+    QCOMPARE(HalfWrittenText(progress(), points ? QStringLiteral("point") : QStringLiteral("block"), QStringLiteral("B.pxt")),
+             text);
+    if (!text.isEmpty())
+        QVERIFY(HalfWrittenText(progress(), QStringLiteral("block"), QString()).endsWith(u" No backup of the values before was kept."));
+}
+
+// A confirmed read takes a block only when two replies in a row agree; a
+// block whose replies keep differing ends the read given up.
+void TstDriveJobs::confirmedReads_data()
+{
+    QTest::addColumn<QStringList>("values");  // block 0's replies in turn: the value of parameter 00
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<int>("value");           // taken; -1 given up
+    QTest::newRow("agree at once") << QStringList{"5", "5"} << QStringList{"R;0", "R;0", "R;1"} << 5;
+    QTest::newRow("a changed digit, read again") << QStringList{"7", "5", "5"} << QStringList{"R;0", "R;0", "R;0", "R;1"} << 5;
+    QTest::newRow("never twice the same") << QStringList{"1", "2", "3", "4", "5", "6"}
+                                          << QStringList{"R;0", "R;0", "R;0", "R;0", "R;0", "R;0", "S"} << -1;
+}
+
+void TstDriveJobs::confirmedReads()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QStringList, sent);
+    QFETCH(int, value);
+    MemoryRig r;
+    ReadParametersJob read(r.link);
+    read.setConfirmed(true);
+    QVERIFY(read.start());
+    r.port.written.clear();
+    r.answer("S;0");
+    for (const QString &v : values) r.answer("R;0;" + v.toLatin1() + ";0;0;0;0;0;0;0;0;0");
+    QCOMPARE(r.sent(), sent);
+    if (value < 0) {
+        QCOMPARE(read.ending(), Ending::GivenUp);
+        return;
+    }
+    for (int b = 1; b < ParamBlockCount; ++b)
+        for (int i = 0; i < 2; ++i) r.answer("R;" + QByteArray::number(b) + ";1;2;3;4;5;6;7;8;9;A");
+    QCOMPARE(read.ending(), Ending::Done);
+    QCOMPARE(read.result().values[0], value);
+    QCOMPARE(read.result().values[59], 10);
+}
+
+// A capture job takes the drive's samples only when every block of this
+// capture came: one that came garbled (not taken, and the drive hands out
+// the next) leaves a gap, and the job ends given up rather than done.
+void TstDriveJobs::captureWithAGap()
+{
+    for (const bool gap : {false, true}) {
+        MemoryRig r;
+        r.retry = true;
+        CaptureJob capture(r.link, CaptureSetup{3, 0, 0}, 0, 15);
+        QVERIFY(capture.start());
+        r.answer("S;0");
+        r.answer("T;0");  // armed
+        for (int b = 1; b <= 8; ++b) {
+            QByteArray block = "T;" + QByteArray::number(b);
+            for (int j = 0; j < 16; ++j) block += ";" + QByteArray::number(b * 100 + j, 16) + ";14";
+            if (gap && b == 3) block.chop(3);  // a separator lost on the line
+            r.answer(block);
+        }
+        QCOMPARE(r.link.garbledReplies(), gap ? 1 : 0);
+        QCOMPARE(capture.garbledReplies(), gap ? 1 : 0);
+        QCOMPARE(capture.ending(), gap ? Ending::GivenUp : Ending::Done);
+        if (!gap) QCOMPARE(capture.result().torque[40], qint16(308));  // block 3, sample 8
+    }
+}
+
+// What the command-line tool's status, alarms and monitor print and the
+// bridge publishes: a reply that is not whole is not taken. The alarms are
+// asked again (the question, answered Retry); a monitor item, a poll's
+// request, is given up silently as its lost reply is, and the job with it
+// (the tool starts it again).
+void TstDriveJobs::statusNeverGarbled()
+{
+    MemoryRig r;
+    r.retry = true;
+    ReadStatusJob job(r.link, ReadStatusJob::Parts{true, true, false, {4}});
+    QVERIFY(job.start());
+    r.port.written.clear();
+    r.answer("S;0");                      // the poll in flight
+    r.answer("S;80008000;0;3;123;1");
+    r.answer("ALM;FFFF;0;0;0;0;0;0;0");   // a field lost
+    r.answer("ALM;2;0;0;0;0;0;0;0;0");
+    r.answer("MON;5;0064");               // another item's
+    QCOMPARE(r.sent(), (QStringList{"S", "ALM", "ALM", "MON;4", "S"}));
+    QCOMPARE(job.ending(), Ending::GivenUp);
+    QCOMPARE(job.garbledReplies(), 2);
+    QCOMPARE(job.result().alarms, 2u);
+    QVERIFY(!job.result().monitor[5]);
 }
 
 QTEST_GUILESS_MAIN(TstDriveJobs)

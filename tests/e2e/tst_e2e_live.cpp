@@ -1,7 +1,8 @@
 // "Keep All Monitors Live" against the simulated drive: with the operation
 // panel active, the status, alarm and I/O windows' requests go out in turn
-// with the panel's, "S" every second exchange; a minimised window drops out.
-// And replies taken whole by the terminal driver.
+// with the panel's, "S" every second exchange; a minimised window drops out;
+// a capture armed in the waveform monitor keeps asking for its blocks while
+// the panel starts a jog. And replies taken whole by the terminal driver.
 
 #include "ownhome.h"
 #include "e2eharness.h"
@@ -10,8 +11,12 @@
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
 #include "params/prm_writ.h"
+#include "wave/hmon.h"
+#include "wave/picturebox.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
 #include <QApplication>
 #include <QMdiSubWindow>
 #include <QPushButton>
@@ -22,6 +27,8 @@ class TstE2eLive : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void allMonitorsInTurn();
+    void captureAroundAJogStart_data();
+    void captureAroundAJogStart();
     void repliesTakenWhole();
 };
 
@@ -55,6 +62,61 @@ void TstE2eLive::allMonitorsInTurn()
         QVERIFY(h.waitUntil([&] { return polled(2).contains(want); }));
         QCOMPARE(polled(1), want);  // never "T", the waveform monitor not being active
     }
+}
+
+// The engineer arms a capture triggered by the speed, goes to the operation
+// panel and jogs. With all monitors live the armed capture keeps asking "T"
+// from behind the panel, triggers on the jog's start and uploads it: the
+// samples before the trigger are the axis at rest, those after it the jog.
+// Off, "T" goes out only while the waveform monitor is active: the capture
+// stays armed behind the panel, as ever.
+void TstE2eLive::captureAroundAJogStart_data()
+{
+    QTest::addColumn<bool>("live");
+    QTest::newRow("all monitors live") << true;
+    QTest::newRow("off") << false;
+}
+
+void TstE2eLive::captureAroundAJogStart()
+{
+    QFETCH(bool, live);
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    MDItbl &w = h.window();
+    if (w.mnuKeepAllLive->isChecked() != live) w.mnuKeepAllLive->trigger();
+    HMon *wave = w.hMon;
+    wave->CmbTrig->setCurrentIndex(0);  // "Speed"
+    wave->CmbEdje->setCurrentIndex(0);  // "Forward Up"
+    w.commComm->CmdON[0]->click();      // "SVON": the axis holds still
+    QVERIFY(h.waitForReply(QStringLiteral("SVON")));
+    h.activate(wave);
+    h.mark();
+    wave->CmdRun->click();
+    QCOMPARE(wave->LblJap->text(), QStringLiteral("Now measureing"));
+    QVERIFY(h.waitForRequest(QStringLiteral("T;80;F;0")));  // armed
+    h.activate(w.commComm);
+    h.idle(600);  // the drive records the samples before the trigger
+    h.mark();
+    w.commComm->CmdJOG[0]->click();  // "+JOG"
+    QVERIFY(h.waitForRequest(QStringLiteral("PJOG")));
+    if (!live) {
+        h.idle(1500);
+        QVERIFY(h.requests().filter(QRegularExpression(QStringLiteral("^T;"))).isEmpty());
+        QVERIFY(!wave->PictYomitorichu->isHidden());
+        QCOMPARE(wave->LblJap->text(), QStringLiteral("Now measureing"));
+        return;
+    }
+    QVERIFY(h.waitUntil([&] { return wave->PictYomitorichu->isHidden(); }, 8000));
+    QVERIFY(!h.requests().filter(QRegularExpression(QStringLiteral("^T;80;F;0$"))).isEmpty());
+    QVERIFY(!h.requests().filter(QRegularExpression(QStringLiteral("^MON;"))).isEmpty());  // the panel's poll goes on
+    // The trigger stands at sample 63 (position 15): at rest before it, the
+    // jog's speed (100 rpm or more) from it on.
+    const auto &speed = h.session().wave.WaveData[1];
+    QVERIFY2(std::abs(speed[10][0]) < 133, qPrintable(QString::number(speed[10][0])));
+    QVERIFY2(speed[62][0] < 133 && speed[63][0] >= 133, qPrintable(QStringLiteral("%1 %2").arg(speed[62][0]).arg(speed[63][0])));
+    QVERIFY(speed[127][0] >= 133);
+    w.commComm->CmdJOG[2]->click();  // "JOG STOP"
+    QVERIFY(h.waitForRequest(QStringLiteral("JOGOFF")));
 }
 
 // "Take Replies Whole (Less CPU)" against a drive answering at the line's

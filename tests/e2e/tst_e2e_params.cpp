@@ -6,6 +6,10 @@
 #include "drive/params/paramtext.h"
 #include "params/prm_writ.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -47,6 +51,8 @@ class TstE2eParams : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void editsSurviveAPowerCycle();
+    void garbledReplyReadAgain();
+    void halfWrittenAndWrittenBack();
 };
 
 void TstE2eParams::editsSurviveAPowerCycle()
@@ -83,6 +89,82 @@ void TstE2eParams::editsSurviveAPowerCycle()
     const QStringList shown = fieldTexts(w);
     for (const auto &[k, text] : edits) QCOMPARE(shown[k], k == 2 ? QStringLiteral(" 12") : text);  // sent rounded half to even
     QCOMPARE(shown, driveTexts(h));
+}
+
+// A line that garbles the reply to "R;0" (every character of it changed):
+// the reply is not taken, the user is asked as for a lost reply, Retry reads
+// the block again, and the import shows exactly what the drive holds; the
+// status bar counts the garbled reply.
+void TstE2eParams::garbledReplyReadAgain()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok() && h.waitForReply(QStringLiteral("S;")), qPrintable(h.error()));
+    h.retryLostReply = [] { return true; };
+    Prm_Writ &w = *h.window().prmWrit;
+    auto *count = h.window().findChild<QLabel *>(QStringLiteral("garbledCount"));
+    QVERIFY(count && count->isHidden());
+    // Garbled until the first reply that is checked comes; the polls' replies
+    // before it are taken as they come.
+    QObject::connect(&h.link(), &DriveLink::replyGarbled, &h.link(), [&h] { h.clearFaults(); });
+    sim::FaultConfig garble;
+    garble.garbleRate = 1;
+    h.setFaults(garble);
+    h.mark();
+    w.CmdRW[0]->click();
+    QVERIFY(h.waitUntil([&] { return w.CmdRW[0]->isEnabled(); }));
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^R;"))),
+             (QStringList{"R;0", "R;0", "R;1", "R;2", "R;3", "R;4", "R;5"}));
+    QCOMPARE(fieldTexts(w), driveTexts(h));
+    QCOMPARE(h.link().garbledReplies(), 1);
+    QVERIFY(count->isVisible());
+    QCOMPARE(count->text(), QStringLiteral("1 garbled reply not taken"));
+    QVERIFY(count->toolTip().contains(u"the reply to R;0"));
+}
+
+// The drive refuses block 3 of an export (a value it does not take): it runs
+// blocks 0-2 of the new values without having saved them. The status line
+// and a message say so; "Write Backup Back", confirmed, puts the values read
+// before back on the drive and into its memory.
+void TstE2eParams::halfWrittenAndWrittenBack()
+{
+    E2eHarness h;
+    QVERIFY2(h.ok(), qPrintable(h.error()));
+    MDItbl &main = h.window();
+    Prm_Writ &w = *main.prmWrit;
+    QVERIFY(importAll(h));
+    const sim::Parameters before = h.withModel([](sim::DriveModel &m) { return m.parameters(); });
+    w.TxtPrm[0]->setText(QStringLiteral(" 12345"));
+    w.TxtPrm[31]->setText(QStringLiteral(" 9999"));  // beyond 2500: the drive refuses the block
+    h.activate(&w);
+    h.mark();
+    w.CmdRW[1]->click();
+    QVERIFY(h.waitUntil([&] {
+        auto *box = QApplication::activeModalWidget();
+        return box && box->objectName() == u"HalfWrittenMessage";
+    }));
+    QCOMPARE(h.requests().filter(QRegularExpression(QStringLiteral("^W;"))).size(), 4);
+    QVERIFY(h.requests().filter(QStringLiteral("FLASH")).isEmpty());
+    QVERIFY2(main.transferStatus->text().contains(u"The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH). "
+                                                  u"The values before are in "),
+             qPrintable(main.transferStatus->text()));
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters()[0]; }), 12345);
+    if (!qEnvironmentVariableIsEmpty("ORVEX_SCREENSHOT_DIR")) {
+        h.idle(300);
+        main.screen()->grabWindow(0).save(qEnvironmentVariable("ORVEX_SCREENSHOT_DIR") + QStringLiteral("/half-written.png"));
+    }
+    QApplication::activeModalWidget()->findChild<QPushButton *>(QStringLiteral("CmdWriteBackupBack"))->click();
+    QVERIFY(h.waitUntil([&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        return box && box->objectName() == u"WriteBackConfirm";
+    }));
+    h.mark();
+    qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->button(QMessageBox::Yes)->click();
+    QVERIFY(h.waitForReply(QStringLiteral("FLASH")));
+    QVERIFY(h.waitUntil([&] { return main.transferStatus->text().contains(u"was written back: 40 parameters"); }));
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters(); }), before);
+    // Kept in its memory: a power cycle starts with them.
+    h.drive().powerCycle();
+    QCOMPARE(h.withModel([](sim::DriveModel &m) { return m.parameters(); }), before);
 }
 
 QTEST_MAIN(TstE2eParams)

@@ -113,6 +113,9 @@ private Q_SLOTS:
     void opening_data();
     void opening();
     void receiveTakesRunsAsCharacters();
+    void garbledReplies_data();
+    void garbledReplies();
+    void garbledWhileAsked();
 };
 
 void TstDriveLink::hexFieldToLong_data()
@@ -207,16 +210,16 @@ void TstDriveLink::exchange_data()
     QTest::newRow("later button replaces earlier") << QStringList{"cmd HCL", "cmd ARST", "<S;0"}
                                                    << QStringList{"ARST"} << QStringList{"S;0"} << 0;
     QTest::newRow("job request replaces a button")
-        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0", "<R;1"}
-        << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0", "R;1"} << 0;
+        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd TRST", "<R;0;0;0;0;0;0;0;0;0;0;0", "<R;1;0;0;0;0;0;0;0;0;0;0"}
+        << QStringList{"R;0", "R;1", "S"} << QStringList{"S;0", "R;0;0;0;0;0;0;0;0;0;0;0", "R;1;0;0;0;0;0;0;0;0;0;0"} << 0;
     // A stop is never replaced: what would replace it waits behind it, a
     // job's next request too; the same stop twice goes out once.
     QTest::newRow("stop not replaced by a button")
         << QStringList{"cmd JOGOFF", "cmd JOGOFF", "cmd STRON", "cmd SVOFF", "<S;0", "<JOGOFF", "<SVOFF"}
         << QStringList{"JOGOFF", "SVOFF", "S"} << QStringList{"S;0", "*JOGOFF", "*SVOFF"} << 0;
     QTest::newRow("stop before the job's next request")
-        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd HSOFF", "<R;0", "<HSOFF", "<R;1"}
-        << QStringList{"R;0", "HSOFF", "R;1", "S"} << QStringList{"S;0", "R;0", "*HSOFF", "R;1"} << 0;
+        << QStringList{"cmd R;0", "chain R;1", "<S;0", "cmd HSOFF", "<R;0;0;0;0;0;0;0;0;0;0;0", "<HSOFF", "<R;1;0;0;0;0;0;0;0;0;0;0"}
+        << QStringList{"R;0", "HSOFF", "R;1", "S"} << QStringList{"S;0", "R;0;0;0;0;0;0;0;0;0;0;0", "*HSOFF", "R;1;0;0;0;0;0;0;0;0;0;0"} << 0;
     // A stop waiting when the port closes is written before it closes; one
     // waiting when the port vanished goes out right after the opening "S".
     QTest::newRow("stop written before the port closes") << QStringList{"cmd EMCON", "cmd STRON", "close"}
@@ -262,7 +265,7 @@ void TstDriveLink::exchange_data()
     // A port that vanishes is retried on each tick without a message; once
     // back, errors are reported again.
     QTest::newRow("lost port retried silently") << QStringList{
-        "begin points", "vanish", "strip lost", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30",
+        "begin points", "vanish", "strip lost", "answer", "open " + QString::number(int(OpenStatus::InvalidPort)), "tick 30", "answer",
         "asked 0", "=0", "open " + ok, "tick 1", "=1", "close", "open " + QString::number(int(OpenStatus::InUse)),
         "tick 1", "asked 1"} << QStringList{"S"} << QStringList() << 1;
     QTest::newRow("broken chain given up")
@@ -330,9 +333,9 @@ void TstDriveLink::timeout_data()
     QTest::newRow("button, cancel") << "TRST" << QStringList{"cmd ARST"} << false << none << none
                                     << QStringList{"ARST"} << 1;
     QTest::newRow("transfer and stop, cancel") << "R;2" << QStringList{"begin params", "chain R;3", "cmd SVOFF"}
-                                               << false << QStringList{"<R;2"} << none << QStringList{"SVOFF"} << 1;
+                                               << false << QStringList{"<R;2;0;0;0;0;0;0;0;0;0;0"} << none << QStringList{"SVOFF"} << 1;
     QTest::newRow("transfer's next, cancel") << "R;2" << QStringList{"begin params", "chain R;3"} << false
-                                             << QStringList{"<R;2"} << none << QStringList{"S"} << 1;
+                                             << QStringList{"<R;2;0;0;0;0;0;0;0;0;0;0"} << none << QStringList{"S"} << 1;
     // A reply that comes while the question is open: nothing goes out until
     // it closes, and then the exchange goes on instead of asking again.
     QTest::newRow("late reply") << "W;0;1;2" << none << true << QStringList{"<W", "=1"} << none << QStringList{"S"} << 1;
@@ -461,6 +464,124 @@ void TstDriveLink::receiveTakesRunsAsCharacters()
         QCOMPARE(whole.link.state().InReply, single.link.state().InReply);
         QCOMPARE(whole.link.state().CmdName, single.link.state().CmdName);
     }
+}
+
+namespace {
+
+// A job's side of the link: what it heard of its requests.
+struct Client : LinkClient {
+    QStringList heard;
+    void replied(const Reply &r) override { heard << QStringLiteral("reply ") + QString::fromLatin1(r.raw.mid(1, r.raw.size() - 2)); }
+    void refused(qint32 code) override { heard << QStringLiteral("refused %1").arg(code); }
+    void lost() override { heard << QStringLiteral("lost"); }
+    void garbled() override { heard << QStringLiteral("garbled"); }
+};
+
+}  // namespace
+
+// A reply that feeds a transfer or a job and fails its check is not split,
+// decoded or handed on: it is counted, and its request is handled as if the
+// reply had been lost (the question, or a poll's given up silently). The
+// windows' polls are taken as they come.
+void TstDriveLink::garbledReplies_data()
+{
+    QTest::addColumn<QString>("request");    // in flight; "job " sent by a job
+    QTest::addColumn<QByteArray>("reply");   // as it came
+    QTest::addColumn<bool>("asked");         // "It failed in the communication."
+    QTest::addColumn<QStringList>("written"); // after the request, Retry answered
+    QTest::addColumn<QStringList>("heard");  // by the job, or the decoders ("*" the catch-all)
+    QTest::addColumn<int>("garbled");
+    const QByteArray good2("R;2;1;2;3;4;5;6;7;8;9;A");
+    QTest::newRow("another block") << "R;2" << QByteArray("R;3;1;2;3;4;5;6;7;8;9;A") << true << QStringList{"R;2"}
+                                   << QStringList() << 1;
+    QTest::newRow("a separator lost") << "R;2" << QByteArray("R;2;1;2;3;4;5;6;7;8;9A") << true << QStringList{"R;2"}
+                                      << QStringList() << 1;
+    QTest::newRow("marked by the line") << "TBLR;1F" << QByteArray("TBLR;1;\xff;0;0") << true << QStringList{"TBLR;1F"}
+                                        << QStringList() << 1;
+    QTest::newRow("a write's answer") << "job W;1;0;0;0;0;0;0;0;0;0;0" << QByteArray("W;7") << true
+                                      << QStringList{"W;1;0;0;0;0;0;0;0;0;0;0"} << QStringList{"garbled"} << 1;
+    QTest::newRow("a capture block") << "T;80;F;0" << QByteArray("T;1;2") << true << QStringList{"T;80;F;0"}
+                                     << QStringList() << 1;
+    // A job's status: a poll's keyword, given up silently; the job hears of it.
+    QTest::newRow("a job's status") << "job S" << QByteArray("S;1;2;3;4") << false << QStringList{"S"}
+                                    << QStringList{"garbled", "lost"} << 1;
+    // The same replies to the windows' polls are theirs to decode.
+    QTest::newRow("the status poll") << "S" << QByteArray("S;1;2;3;4") << false << QStringList{"S"}
+                                     << QStringList{"S;1;2;3;4"} << 0;
+    QTest::newRow("an idle capture's poll") << "T;0;F;0" << QByteArray("T;1;2") << false << QStringList{"S"}
+                                            << QStringList{"T;1;2"} << 0;
+    QTest::newRow("a good reply") << "R;2" << good2 << false << QStringList{"S"} << QStringList{QString::fromLatin1(good2)} << 0;
+}
+
+void TstDriveLink::garbledReplies()
+{
+    QFETCH(QString, request);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, asked);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, heard);
+    QFETCH(int, garbled);
+    Rig r;
+    r.open();
+    Client job;
+    if (request.startsWith(u"job ")) r.link.setClientCommand(&job, request.mid(4), request.mid(4).section(u';', 0, 0));
+    else r.link.setCommandText(request);
+    ::reply(r.port, "S;0");
+    r.decoded.clear();
+    QStringList why;
+    connect(&r.link, &DriveLink::replyGarbled, [&](const Request &q, const QString &w) {
+        QCOMPARE(q.keyword(), request.section(u' ', -1).section(u';', 0, 0).toLatin1());
+        why << w;
+    });
+    const LinkState before = r.link.state();
+    r.port.written.clear();
+    replyByChar(r.port, reply.constData());
+    QCOMPARE(r.questions, asked ? 1 : 0);
+    QCOMPARE(r.link.garbledReplies(), garbled);
+    QCOMPARE(why.size(), garbled);
+    if (garbled) {
+        // Never split: the fields and the keyword are as they were.
+        QCOMPARE(r.link.state().ReplyField, before.ReplyField);
+        QVERIFY(r.port.written.isEmpty() == asked);
+        QVERIFY(!r.link.noReply());  // the drive answers
+    }
+    if (asked) r.link.retry();
+    QCOMPARE(requests(r.port), written);
+    QCOMPARE(request.startsWith(u"job ") ? job.heard : r.decoded, heard);
+}
+
+// A garbled reply that comes while the user is asked about its request
+// changes nothing: the question stays, and Cancel gives it up as ever. One
+// that comes after its request was answered is only counted.
+void TstDriveLink::garbledWhileAsked()
+{
+    Rig r;
+    r.open();
+    r.link.setCommandText(QStringLiteral("R;2"));
+    reply(r.port, "S;0");
+    r.tick(16);
+    QCOMPARE(r.questions, 1);
+    r.port.written.clear();
+    reply(r.port, "R;2;1");
+    QVERIFY(r.link.awaitingDecision());
+    QCOMPARE(r.link.garbledReplies(), 1);
+    QVERIFY(r.port.written.isEmpty());
+    r.link.giveUp();
+    QCOMPARE(requests(r.port), QStringList{"S"});
+    QCOMPARE(r.questions, 1);
+
+    // Nothing follows the answer (as at the end of a session), so a second
+    // one is still the answer to "R;2".
+    r.link.setCommandText(QStringLiteral("R;2"));
+    reply(r.port, "S;0");
+    r.link.setPollsHeld(true);
+    reply(r.port, "R;2;1;2;3;4;5;6;7;8;9;A");
+    r.port.written.clear();
+    reply(r.port, "R;2;1");  // a second answer, garbled
+    QCOMPARE(r.link.garbledReplies(), 2);
+    QCOMPARE(r.questions, 1);
+    QVERIFY(r.port.written.isEmpty());
+    QVERIFY(!r.link.awaitingDecision());
 }
 
 QTEST_MAIN(TstDriveLink)

@@ -3,6 +3,7 @@
 // settings confirmed or not, a connection that drops, and a close that
 // still delivers what was written.
 
+#include "drive/link/drivelink.h"
 #include "drive/link/netportname.h"
 #include "drive/link/netserialio.h"
 
@@ -171,7 +172,11 @@ void TstNetSerialIo::refusedPortIsRetriedWithAPause()
     const OpenResult again = io.open(1);
     QVERIFY2(again.reason.contains(u"trying again"), qPrintable(again.reason));
     QVERIFY(!io.opening());
+    QVERIFY(io.vanished());  // refused: nothing can answer
     QTRY_VERIFY_WITH_TIMEOUT(io.open(1).reason.startsWith(u"connecting"), 1000);
+    QVERIFY(io.vanished());  // still, while it is tried again
+    io.cancel();
+    QVERIFY(!io.vanished());
 }
 
 void TstNetSerialIo::silentHostNeverBlocks()
@@ -364,16 +369,27 @@ void TstNetSerialIo::droppedConnectionIsLostThenBack()
     io.setTiming(quick());
     io.setAddress(QStringLiteral("socket://127.0.0.1:%1").arg(port));
     QCOMPARE(openSettled(io).status, OpenStatus::Ok);
+    // The link on it: a dropped connection is a drive that cannot answer,
+    // and the strip says "No reply" until the port is open again.
+    PortSettings settings;
+    DriveLink link(settings, io);
+    QVERIFY(!io.vanished() && !link.noReply());
     QSignalSpy lost(&io, &SerialIo::lost);
     server.close();  // the server goes away, its connection with it
     conns.first()->abort();
     QVERIFY(lost.wait(1000));
     QVERIFY(!io.isOpen());
     QVERIFY(!lost.first().first().toString().isEmpty());
+    QVERIFY(io.vanished() && link.noReply());
     QCOMPARE(io.open(1).status, OpenStatus::Other);  // refused or waiting
+    QVERIFY(link.noReply());
+    settings.OfflineMode = 1;  // offline says so on its own
+    QVERIFY(!link.noReply());
+    settings.OfflineMode = 0;
     QVERIFY(server.listen(QHostAddress::LocalHost, port));
     QTRY_VERIFY_WITH_TIMEOUT(io.open(1).status == OpenStatus::Ok || io.isOpen(), 3000);
     QVERIFY(io.isOpen());
+    QVERIFY(!io.vanished());
 }
 
 void TstNetSerialIo::connectionNobodyTakesIsLetGo()

@@ -17,7 +17,8 @@ void TstPollRotation::poll_data()
     QTest::addColumn<QString>("active");
     QTest::addColumn<QStringList>("live");
     // "N": answered until N requests are written; "cmd X": X queued; "live A,B":
-    // the windows on show change; "lose": the reply in flight is lost.
+    // the windows on show change; "lose": the reply in flight is lost; "run",
+    // "stop": a capture starts or ends in the waveform window.
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("sent");  // after the opening "S"
     QTest::addColumn<int>("questions");
@@ -38,6 +39,13 @@ void TstPollRotation::poll_data()
         << QStringList{"2", "cmd JOGOFF", "cmd ARST", "6"} << QStringList{"S", "ALM", "JOGOFF", "ARST", "S", "IO"} << 0;
     QTest::newRow("served window minimised") << true << "4" << QStringList{"0", "1", "4"}
         << QStringList{"2", "live 1,4", "6"} << QStringList{"S", "ALM", "S", "IO", "S", "MON"} << 0;
+    // A capture armed or uploading ("run" ... "stop") joins the rotation
+    // from behind the active window; off, it waits as ever.
+    QTest::newRow("capture running joins") << true << "4" << QStringList{"3", "4", "0"}
+        << QStringList{"2", "run", "8", "stop", "12"}
+        << QStringList{"S", "MON", "S", "ALM", "S", "T", "S", "MON", "S", "ALM", "S", "MON"} << 0;
+    QTest::newRow("off: capture running waits") << false << "4" << QStringList{"3", "4", "0"} << QStringList{"run", "4"}
+                                                << QStringList{"S", "MON", "S", "MON"} << 0;
     // A lost reply asks only for the window the user looks at.
     QTest::newRow("lost, window not active: silent") << true << "4" << QStringList{"0", "4"}
                                                      << QStringList{"2", "lose"} << QStringList{"S", "ALM", "S"} << 0;
@@ -60,7 +68,9 @@ void TstPollRotation::poll()
         r.link.giveUp();  // Cancel
     });
     r.link.setPollBuilder(QStringLiteral("2"), [&] { r.link.setCommand("VV", "VV"); });
-    r.link.setPollBuilder(QStringLiteral("3"), [&] { r.link.setCommand("T", "T"); }, DriveLink::PollTurn::ActiveOnly);
+    bool capturing = false;
+    r.link.setPollBuilder(QStringLiteral("3"), [&] { r.link.setCommand("T", "T"); }, DriveLink::PollTurn::ActiveOnly,
+                          [&] { return capturing; });
     r.link.setPollBuilder(QStringLiteral("4"), [&] { r.link.setCommand("MON", "MON"); });
     r.link.setPollBuilder(QStringLiteral("7"), [&] { r.link.setCommand("TR", "TR"); });
     r.link.setActiveTagSource([&] { return active; });
@@ -72,6 +82,7 @@ void TstPollRotation::poll()
     for (const QString &s : steps) {
         if (s.startsWith(u"cmd ")) r.link.setCommandText(s.mid(4));
         else if (s.startsWith(u"live ")) live = s.mid(5).split(u',');
+        else if (s == u"run" || s == u"stop") capturing = s == u"run";
         else if (s == u"lose")
             for (int i = 0; i < 16; ++i) r.link.tick();
         else

@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <termios.h>
 #include <unistd.h>
 
 class TstQtSerialIo : public QObject {
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void repliesComeWholeAndUnchanged();
     void repliesWholeOnlyWhenChosen();
     void aSecondNameOfAPortInUse();
+    void garbledCharactersAreMarked();
 };
 
 void TstQtSerialIo::requestsReachTheLineAtOnceAndInOrder()
@@ -242,6 +244,28 @@ void TstQtSerialIo::aSecondNameOfAPortInUse()
     QCOMPARE(second.open(1).status, OpenStatus::Ok);
     second.close();
     QCOMPARE(third.open(1).status, OpenStatus::InvalidPort);
+}
+
+// The terminal driver is asked to mark a character received with a parity
+// or framing error rather than drop it; a 0xFF, which it then doubles,
+// still arrives as one, a character at a time and with replies taken whole.
+void TstQtSerialIo::garbledCharactersAreMarked()
+{
+    CharLine line;
+    QVERIFY(line.open());
+    const auto marking = [&line] {
+        termios tio{};
+        return ::tcgetattr(line.slave, &tio) == 0 && (tio.c_iflag & INPCK) && (tio.c_iflag & PARMRK) &&
+               !(tio.c_iflag & (IGNPAR | ISTRIP | IGNBRK));
+    };
+    QVERIFY(marking());
+    QVERIFY(line.port->marksGarbled());
+    const QByteArray withFF("\x02TBLR;1;\xff;0;0\x04");
+    QCOMPARE(line.send(withFF).join(), withFF);
+    line.port->setRepliesWhole(true);
+    QVERIFY(marking());
+    QCOMPARE(line.send(withFF), QList<QByteArray>{withFF});
+    QCOMPARE(line.port->markedCharacters(), 0);  // a pseudo-terminal garbles nothing
 }
 
 QTEST_GUILESS_MAIN(TstQtSerialIo)

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -88,7 +89,7 @@ struct Rig : LinkRig {
     void importZeros()
     {
         start(0);
-        runTransfer([](const QString &) { return QByteArray("R;0;0;0;0;0;0;0;0;0;0;0"); });
+        runTransfer([](const QString &r) { return "R;" + r.section(u';', 1, 1).toLatin1() + ";0;0;0;0;0;0;0;0;0;0"; });
         port.written.clear();
     }
     QStringList sent() const { return requests(port); }
@@ -116,6 +117,9 @@ private Q_SLOTS:
     void exportWrites();
     void abandonedTransfer_data();
     void abandonedTransfer();
+    void halfWrittenExport_data();
+    void halfWrittenExport();
+    void garbledReplyNotTaken();
     void refusedWhileATransferRuns();
     void files();
 };
@@ -187,19 +191,18 @@ void TstPrmWrit::importFillsEveryField()
     QVERIFY(r.sent().isEmpty());          // waits for the reply in flight
     reply(r.port, "S;0");
     r.runTransfer([&](const QString &request) {
-        if (request == u"R;0") return QByteArray("R;9;3E8;FFFF;0000FFFF;FFFFFFFF;7FFFFFFF;A;B;C;D;E");
+        if (request == u"R;0") return QByteArray("R;0;3E8;FFFF;0000FFFF;FFFFFFFF;7FFFFFFF;A;B;C;D;E");
         const int b = request.mid(2).toInt();
-        // Block b carries the values b*100 + i; block 4 only eight of them.
+        // Block b carries the values b*100 + i.
         QByteArray text = "R;" + QByteArray::number(b);
-        for (int i = 0; i < (b == 4 ? 8 : 10); ++i) text += ';' + QByteArray::number(b * 100 + i, 16).toUpper();
+        for (int i = 0; i < 10; ++i) text += ';' + QByteArray::number(b * 100 + i, 16).toUpper();
         return text;
     });
     const QList<std::pair<int, const char *>> shown{
         {0, " 1000"}, {1, "-1"},   // four digits are 16 bits
         {2, " 65535"}, {3, "-1"}, {4, " 2147483647"}, {9, " 14"}, {15, " 105"}, {29, " 209"},
         {30, "12C"}, {39, "135"},  // hexadecimal fields
-        {31, " 301"}, {45, " 405"},  // hidden, filled all the same
-        {47, " 407"}, {48, " 308"}, {59, " 509"}};  // a short reply: the rest keep what the reply before left
+        {31, " 301"}, {45, " 405"}, {59, " 509"}};  // hidden, filled all the same
     for (const auto &[k, text] : shown) QCOMPARE(r.field(k)->text(), QString::fromLatin1(text));
     QVERIFY(r.w.CmdRW[0]->isEnabled() && r.w.CmdRW[1]->isEnabled());
     QCOMPARE(r.link.state().ReadDoneFlags & ReadDone::Parameters, ReadDone::Parameters);
@@ -371,6 +374,96 @@ void TstPrmWrit::abandonedTransfer()
     QVERIFY(r.sent().filter(QRegularExpression(QStringLiteral("^[RW];"))).isEmpty());
 }
 
+// An export refused at block 3 leaves blocks 0-2 of the new values on the
+// drive, not saved: the status line says so; with backups on a message says
+// it too and offers to write the backup back, which (after a Yes) goes out
+// through the same write with the values read before, then FLASH.
+void TstPrmWrit::halfWrittenExport_data()
+{
+    QTest::addColumn<bool>("backups");
+    QTest::addColumn<QMessageBox::StandardButton>("confirm");
+    QTest::newRow("written back") << true << QMessageBox::Yes;
+    QTest::newRow("not confirmed") << true << QMessageBox::No;
+    QTest::newRow("backups off") << false << QMessageBox::NoButton;
+}
+
+void TstPrmWrit::halfWrittenExport()
+{
+    QFETCH(bool, backups);
+    QFETCH(QMessageBox::StandardButton, confirm);
+    Rig r;
+    qputenv("XDG_DATA_HOME", r.dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const auto cleanup = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const UserOptions options{false, backups, false};
+    r.w.setOptions(&options);
+    QString told;
+    connect(&r.w, &Prm_Writ::transferReport, [&](const QString &text) { told = text; });
+    r.start(0);
+    r.runTransfer([](const QString &request) { return "R;" + request.section(u';', 1, 1).toLatin1() + ";0;5;0;0;0;0;0;0;0;0"; });
+    r.field(0)->setText(QStringLiteral(" 1000"));
+    r.start(1);
+    for (const char *answer : {"W;0", "W;1", "W;2"}) reply(r.port, answer);
+    QCOMPARE(r.sent().constLast().section(u';', 0, 1), QStringLiteral("W;3"));
+    r.port.written.clear();
+    reply(r.port, "ERR;3");
+    const QStringList kept = QDir(BackupFolder()).entryList({QStringLiteral("*_parameters.pxt")}, QDir::Files);
+    QCOMPARE(kept.size(), backups ? 1 : 0);
+    const QString backup = backups ? QDir::toNativeSeparators(QDir(BackupFolder()).filePath(kept[0])) : QString();
+    const QString holds = QStringLiteral("The drive runs blocks 0-2 of the new values, not saved in its memory (no FLASH). ") +
+                          (backups ? QStringLiteral("The values before are in ") + backup + u'.'
+                                   : QStringLiteral("No backup of the values before was kept."));
+    QCOMPARE(told, QStringLiteral("Writing parameters: refused: ERR;3. ") + holds);
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!backups) {
+        QVERIFY(!box);
+        return;
+    }
+    QVERIFY(box && box->objectName() == u"HalfWrittenMessage");
+    QCOMPARE(box->text(), QStringLiteral("Writing parameters: refused: ERR;3\n\n") + holds);
+    auto *back = box->findChild<QPushButton *>(QStringLiteral("CmdWriteBackupBack"));
+    QVERIFY(back && back->isVisible());
+    back->click();
+    QTRY_VERIFY(QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == u"WriteBackConfirm");
+    auto *sure = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    QVERIFY(sure->text().contains(backup) && sure->text().contains(u"blocks 0-3"));
+    sure->button(confirm)->click();
+    reply(r.port, "S;0");
+    if (confirm == QMessageBox::No) {
+        QVERIFY(r.sent().filter(QRegularExpression(QStringLiteral("^W;"))).isEmpty());
+        return;
+    }
+    // The values read before: parameter 00 was 0, not the 1000 typed.
+    QCOMPARE(r.sent().constLast(), QStringLiteral("W;0;0;5;0;0;0;0;0;0;0;0"));
+    r.runTransfer([](const QString &request) { return request.section(u';', 0, 0).toLatin1(); });
+    QStringList heads;
+    for (const QString &request : r.sent()) heads << request.section(u';', 0, 1);
+    QCOMPARE(heads, (QStringList{"S", "W;0", "W;1", "W;2", "W;3", "FLASH", "S"}));
+    QCOMPARE(told, QStringLiteral("The backup ") + backup + QStringLiteral(" was written back: 40 parameters, saved in the drive's memory"));
+    QVERIFY(r.w.CmdRW[0]->isEnabled() && r.w.CmdRW[1]->isEnabled());
+}
+
+// A reply to the import that fails its check (another block's) fills no
+// field: the link asks about it as about a lost reply, and Retry reads the
+// block again.
+void TstPrmWrit::garbledReplyNotTaken()
+{
+    Rig r;
+    int asked = 0;
+    connect(&r.link, &DriveLink::replyLost, [&] { ++asked; });
+    r.start(0);
+    reply(r.port, "R;0;1;2;3;4;5;6;7;8;9;A");
+    reply(r.port, "R;2;64;64;64;64;64;64;64;64;64;64");  // to R;1
+    QCOMPARE(asked, 1);
+    QCOMPARE(r.link.garbledReplies(), 1);
+    QCOMPARE(r.field(10)->text(), QStringLiteral("0"));
+    QCOMPARE(r.field(20)->text(), QStringLiteral("0"));
+    r.link.retry();
+    QCOMPARE(r.sent(), (QStringList{"R;0", "R;1", "R;1"}));
+    r.runTransfer([](const QString &request) { return "R;" + request.section(u';', 1, 1).toLatin1() + ";7;0;0;0;0;0;0;0;0;0"; });
+    QCOMPARE(r.field(10)->text(), QStringLiteral(" 7"));
+    QCOMPARE(r.field(20)->text(), QStringLiteral(" 7"));
+}
+
 void TstPrmWrit::refusedWhileATransferRuns()
 {
     Rig r;
@@ -382,7 +475,10 @@ void TstPrmWrit::refusedWhileATransferRuns()
     QVERIFY(r.w.CmdRW[1]->isEnabled());
     r.w.CmdRW[1]->click();
     QCOMPARE(r.told.size(), 1);
-    r.runTransfer([](const QString &request) { return "R;0;" + request.mid(2).toLatin1() + ";2;2;2;2;2;2;2;2;2"; });
+    r.runTransfer([](const QString &request) {
+        const QByteArray b = request.mid(2).toLatin1();
+        return "R;" + b + ";" + b + ";2;2;2;2;2;2;2;2;2";
+    });
     QCOMPARE(r.sent(), (QStringList{"R;0", "R;1", "R;2", "R;3", "R;4", "R;5", "S"}));
     QCOMPARE(r.field(10)->text(), QStringLiteral(" 1"));
     QCOMPARE(r.field(50)->text(), QStringLiteral(" 5"));

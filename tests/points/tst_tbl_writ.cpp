@@ -4,6 +4,7 @@
 #include "common/childwindow.h"
 #include "common/twips.h"
 #include "linktestutil.h"
+#include "drive/backups.h"
 #include "drive/points/pointfile.h"
 #include "points/tbl_writ.h"
 #include "drive/points/pointmodel.h"
@@ -14,6 +15,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -72,6 +75,7 @@ private Q_SLOTS:
     void exportReadsGridAtEachStep();
     void transferEndsAndRestarts_data();
     void transferEndsAndRestarts();
+    void halfWrittenExport();
     void saveAndOpen();
 };
 
@@ -230,6 +234,46 @@ void TstTblWrit::transferEndsAndRestarts()
     r.link.endTransfer();
     QTest::mouseClick(r.w->CmdRW[0], Qt::LeftButton);
     QCOMPARE(r.link.state().PendingCmd, F("TBLR;0"));
+}
+
+// An export whose reply is given up at point 12 leaves points 0-11 of the
+// new values on the drive, and perhaps point 12: the status line and a
+// message say so, and the message writes the backup's 32 points back.
+void TstTblWrit::halfWrittenExport()
+{
+    TblRig r;
+    qputenv("XDG_DATA_HOME", r.dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    const UserOptions options{false, true, false};
+    r.w->setOptions(&options);
+    QString told;
+    QObject::connect(r.w, &Tbl_Writ::transferReport, [&](const QString &text) { told = text; });
+    QObject::connect(&r.link, &DriveLink::replyLost, &r.link, [&r] { r.link.giveUp(); });  // Cancel
+    r.importAll();
+    QTest::mouseClick(r.w->CmdRW[1], Qt::LeftButton);
+    reply(r.port, "S;0");
+    for (int p = 0; p < 12; ++p) reply(r.port, "TBLW");
+    for (int t = 0; t < 16; ++t) r.link.tick();
+    const QStringList kept = QDir(BackupFolder()).entryList({QStringLiteral("*_pointtable.ptt")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    const QString backup = QDir::toNativeSeparators(QDir(BackupFolder()).filePath(kept[0]));
+    QCOMPARE(told, QStringLiteral("Writing the point table: given up. The drive runs points 0-11 of the new values and perhaps "
+                                  "point 12 (its answer did not come), not saved in its memory (no FLASH). The values before "
+                                  "are in ") + backup + u'.');
+    QVERIFY(r.rw(0) && r.rw(1));
+    QTRY_VERIFY(QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == u"HalfWrittenMessage");
+    QApplication::activeModalWidget()->findChild<QPushButton *>(QStringLiteral("CmdWriteBackupBack"))->click();
+    QTRY_VERIFY(QApplication::activeModalWidget() && QApplication::activeModalWidget()->objectName() == u"WriteBackConfirm");
+    qobject_cast<QMessageBox *>(QApplication::activeModalWidget())->button(QMessageBox::Yes)->click();
+    r.port.written.clear();
+    reply(r.port, "S;0");
+    for (int p = 0; p < PointCount; ++p) reply(r.port, "TBLW");
+    reply(r.port, "FLASH");
+    const QStringList sent = requests(r.port);
+    QCOMPARE(sent.size(), PointCount + 2);
+    QCOMPARE(sent[12], QStringLiteral("TBLW;C;0;4B0;C;18;"));  // point 12 as read before
+    QCOMPARE(sent[32], QStringLiteral("FLASH"));
+    QCOMPARE(told, QStringLiteral("The backup ") + backup + QStringLiteral(" was written back: 32 points, saved in the drive's memory"));
+    qunsetenv("XDG_DATA_HOME");
 }
 
 void TstTblWrit::saveAndOpen()

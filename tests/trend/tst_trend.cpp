@@ -337,9 +337,11 @@ void TstTrend::poll_data()
     QTest::newRow("items asked in turn")
         << QList<int>{4, 0} << QStringList{"<S;0", "<S;0", "<MON;4;05DC", "<S;0", "<MON;0;00000010", "<S;0"}
         << QStringList{"S", "MON;4", "S", "MON;0", "S", "MON;4"} << QStringList{"4=1500", "0=16"} << QStringList{} << 0;
+    // A reply naming another item, or without its value, fails the reply
+    // check: not credited, and the turn is given up as a lost poll's is.
     QTest::newRow("another item than asked is not taken")
-        << QList<int>{4} << QStringList{"<S;0", "<S;0", "<MON;0;05DC", "<S;0", "<MON;4"}
-        << QStringList{"S", "MON;4", "S", "MON;4", "S"} << QStringList{} << QStringList{} << 2;
+        << QList<int>{4} << QStringList{"<S;0", "<S;0", "<MON;0;05DC", "<S;0", "<S;0", "<MON;4"}
+        << QStringList{"S", "MON;4", "S", "S", "MON;4", "S"} << QStringList{} << QStringList{} << 2;
     QTest::newRow("the panel's reply stays the panel's")
         << QList<int>{4} << QStringList{"tag 4", "<S;0", "<S;0", "tag trend", "<MON;0;0007", "<S;0", "<MON;4;0064"}
         << QStringList{"S", "MON;0", "S", "MON;4", "S"} << QStringList{"4=100"} << QStringList{"MON;0;0007"} << 0;

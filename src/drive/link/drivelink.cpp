@@ -2,6 +2,7 @@
 
 #include "frames.h"
 #include "pollrotation.h"
+#include "replycheck.h"
 
 #include <algorithm>
 #include <utility>
@@ -159,10 +160,17 @@ void DriveLink::PollRequest()
 QString DriveLink::windowPollTag(const QString &active)
 {
     if (!m_keepAllLive || !m_liveTags || m_activeOnlyTags.contains(active)) return active;
+    // A request that goes out only while its window is active joins while
+    // its window says so (an armed capture keeps asking for its blocks).
+    const auto joins = [this](const QString &tag) {
+        if (!m_activeOnlyTags.contains(tag)) return true;
+        const auto it = m_joinsRotation.constFind(tag);
+        return it != m_joinsRotation.cend() && *it && (*it)();
+    };
     QStringList live;
     for (const QString &tag : m_liveTags()) {
         const auto it = m_pollBuilders.constFind(tag);
-        if (it != m_pollBuilders.cend() && *it && !m_activeOnlyTags.contains(tag) && !live.contains(tag)) live << tag;
+        if (it != m_pollBuilders.cend() && *it && !live.contains(tag) && joins(tag)) live << tag;
     }
     if (live.isEmpty()) return active;
     m_lastRotated = NextPollTag(live, m_lastRotated);
@@ -171,7 +179,11 @@ QString DriveLink::windowPollTag(const QString &active)
 
 bool DriveLink::noReply() const
 {
-    return m_port.isOpen() && (m_lostInARow >= 2 || (m_sinceReply.isValid() && m_sinceReply.elapsed() > NoReplyMs));
+    if (m_settings.OfflineMode != 0) return false;
+    // A network port that dropped or was refused is as silent as a drive
+    // that does not answer; a local port that went away says so on its own.
+    if (!m_port.isOpen()) return m_port.vanished();
+    return m_lostInARow >= 2 || (m_sinceReply.isValid() && m_sinceReply.elapsed() > NoReplyMs);
 }
 
 // ---- receiving -------------------------------------------------------------------
@@ -224,11 +236,20 @@ void DriveLink::takeChar(char c)
     // and put a second request in flight: it is ignored.
     if (m_s.InReply == 0) return;
 
+    const bool awaited = m_s.AwaitReply != 0;
     m_s.TimeoutTicks = 0;
     m_s.AwaitReply = 0;
     m_s.InReply = 0;
     m_lostInARow = 0;
     m_sinceReply.start();
+    // A reply that feeds a transfer, a file or a job's values is checked
+    // before it is split: a garbled one never becomes a value.
+    if (RepliesChecked(m_queue.last())) {
+        if (const QString problem = ReplyShapeProblem(m_queue.last(), m_s.RecvBuf); !problem.isEmpty()) {
+            takeGarbled(awaited, problem);
+            return;
+        }
+    }
     dispatch(SplitReply(m_s));
     if (m_lostReply != LostReply::None) {
         // The lost reply came after all; the open question decides what is sent.
@@ -301,10 +322,31 @@ void DriveLink::countTimeout()
     }
 }
 
+void DriveLink::takeGarbled(bool awaited, const QString &why)
+{
+    ++m_garbled;
+    const Request &request = m_queue.last();
+    if (request.owner) request.owner->garbled();
+    Q_EMIT replyGarbled(request, why);
+    // One that answers nothing awaited (a second answer, or one that comes
+    // while the user is asked about the request) is only counted. Otherwise
+    // the request is unanswered, as if its reply had been lost: the question,
+    // or a poll's request dropped silently.
+    if (!awaited) return;
+    m_s.AwaitReply = 1;
+    if (m_lostReply != LostReply::None) return;
+    loseReply();
+}
+
 void DriveLink::LinkTimeout()
 {
     if (m_s.AwaitReply == 0) return;
     ++m_lostInARow;
+    loseReply();
+}
+
+void DriveLink::loseReply()
+{
     m_s.ParsePos = 2;
     m_s.CmdName = QString::fromLatin1(NextField(m_s.LastCmd, m_s.ParsePos, m_s.MoreFields));
     if (!m_port.isOpen()) return;
@@ -480,16 +522,19 @@ void DriveLink::dropRegistrations()
     m_catchAll = {};
     m_pollBuilders.clear();
     m_activeOnlyTags.clear();
+    m_joinsRotation.clear();
     m_activeTag = {};
     m_liveTags = {};
     m_abandonHandlers.clear();
 }
 
-void DriveLink::setPollBuilder(const QString &tag, Handler builder, PollTurn turn)
+void DriveLink::setPollBuilder(const QString &tag, Handler builder, PollTurn turn, std::function<bool()> joinsRotation)
 {
     m_pollBuilders.insert(tag, std::move(builder));
     if (turn == PollTurn::ActiveOnly) m_activeOnlyTags.insert(tag);
     else m_activeOnlyTags.remove(tag);
+    if (joinsRotation) m_joinsRotation.insert(tag, std::move(joinsRotation));
+    else m_joinsRotation.remove(tag);
 }
 
 bool DriveLink::beginTransfer(const QString &owner, LinkClient *job)

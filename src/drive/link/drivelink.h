@@ -103,9 +103,11 @@ public:
     void setDecoder(const QString &keyword, Decoder decoder);
     void setCatchAll(Decoder decoder) { m_catchAll = std::move(decoder); }
     // A window's poll request. One that may go out only while its window is
-    // the active one (the waveform capture's) never joins the rotation below.
+    // the active one (the waveform capture's) joins the rotation below only
+    // while joinsRotation says so (a capture armed or uploading).
     enum class PollTurn { InRotation, ActiveOnly };
-    void setPollBuilder(const QString &tag, Handler builder, PollTurn turn = PollTurn::InRotation);
+    void setPollBuilder(const QString &tag, Handler builder, PollTurn turn = PollTurn::InRotation,
+                        std::function<bool()> joinsRotation = {});
     // Asked at each poll turn (the shell's answer, at once, so a function).
     void setActiveTagSource(std::function<QString()> source) { m_activeTag = std::move(source); }
     // "Keep All Monitors Live": the window half of the poll takes the requests
@@ -150,9 +152,13 @@ public:
     // A stop request waits to be sent or its reply is still awaited.
     bool stopOutstanding() const { return m_queue.stopOutstanding(m_s.AwaitReply != 0); }
     // The drive does not answer: two lost replies in a row, or nothing
-    // received for NoReplyMs since the port opened or the last reply.
+    // received for NoReplyMs since the port opened or the last reply; or
+    // a network port dropped or was refused and is being tried again.
     bool noReply() const;
     static constexpr qint64 NoReplyMs = 3000;
+    // Replies that failed their check (replycheck.h) since the link was made:
+    // each was handled as a lost one and none became a value.
+    int garbledReplies() const { return m_garbled; }
     // The keyword of the request that the last reply answered.
     QByteArrayView answeredKeyword() const { return m_reply.request.keyword(); }
     // The last reply, as its decoder received it.
@@ -179,6 +185,9 @@ Q_SIGNALS:
     // The tick stepped BlinkPhase: the lamps are coloured now, from the
     // status word as it stands before the rest of the tick.
     void blinkStepped();
+    // The reply to request failed its check (why says how): it was not
+    // taken, and the request is handled as if its reply had been lost.
+    void replyGarbled(const Request &request, const QString &why);
     // The reply to a request that is not a poll's was lost: the user is asked
     // "It failed in the communication.", and the link neither counts nor
     // opens until retry() or giveUp().
@@ -197,6 +206,11 @@ private:
     void put(QByteArrayView text, const QString &cmdName, LinkClient *client, bool fromPoll);
     // Hands the split reply to its decoder or its client.
     void dispatch(int carried);
+    // A reply that failed its check; awaited when its request was.
+    void takeGarbled(bool awaited, const QString &why);
+    // The request in flight gets no answer: the question, or given up
+    // silently and the link goes on.
+    void loseReply();
     // Writes the request the queue handed out: it becomes LastCmd and is
     // awaited.
     void write(const Request &request);
@@ -226,6 +240,7 @@ private:
     QHash<QString, Handler> m_pollBuilders;
     std::function<QString()> m_activeTag;
     QSet<QString> m_activeOnlyTags;
+    QHash<QString, std::function<bool()>> m_joinsRotation;  // of active-only tags
     bool m_keepAllLive = false;
     std::function<QStringList()> m_liveTags;
     QString m_lastRotated;  // the tag the rotation served last
@@ -237,6 +252,7 @@ private:
     bool m_quietTimeouts = false;
     bool m_pollsHeld = false;
     int m_lostInARow = 0;
+    int m_garbled = 0;
     QElapsedTimer m_sinceReply;
 
     // A lost reply: the decision is awaited; the reply came meanwhile.

@@ -20,4 +20,7 @@ public:
     // port went away, was closed or went offline, or another request took
     // its place in the slot before it went out.
     virtual void lost() = 0;
+    // The reply to its request came garbled and was not taken; lost() or
+    // the request sent again follows as for a lost reply.
+    virtual void garbled() {}
 };

@@ -56,6 +56,8 @@ public:
     void write(const QByteArray &bytes) override;
     QString describe() const override { return m_description; }
     bool opening() const override { return m_stage == Stage::Connecting || m_stage == Stage::Handshake; }
+    // Dropped or refused, and not open again since.
+    bool vanished() const override { return m_failures > 0 && m_stage != Stage::Open && m_stage != Stage::Idle; }
 
     // A connection being made or waiting to be taken is dropped; the next
     // open() starts afresh.

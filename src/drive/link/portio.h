@@ -23,6 +23,7 @@ public:
     QString describe() const override;
     void setRepliesWhole(bool whole) override { m_serial.setRepliesWhole(whole); }
     bool opening() const override { return m_active == &m_net && m_net.opening(); }
+    bool vanished() const override { return m_active == &m_net && m_net.vanished(); }
 
     const PortMap &portMap() const { return m_map; }
     // The number of a network port: the one it has in the map, else the

@@ -1,5 +1,6 @@
 #include "qtserialio.h"
 
+#include "linemarks.h"
 #include "linkstate.h"
 #include "portaccess.h"
 #include "replyends.h"
@@ -28,7 +29,8 @@ QtSerialIo::QtSerialIo(PortMap map, QSerialPort::Parity parity, QObject *parent)
             const qint64 n = m_port.read(m_received.data(), available);
             if (n <= 0) break;
             m_received.resize(n);
-            Q_EMIT bytesArrived(m_received);
+            m_marks.decode(m_received);
+            if (!m_received.isEmpty()) Q_EMIT bytesArrived(m_received);
         }
     });
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialIo::onError);
@@ -56,6 +58,13 @@ OpenResult QtSerialIo::open(int portNo)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (m_port.open(QIODevice::ReadWrite)) {
         if (m_repliesWhole) setRepliesWhole(true);
+#ifndef Q_OS_WIN
+        // A character garbled on the line is marked rather than dropped
+        // (see linemarks.h): parity errors, and framing errors whatever
+        // the parity.
+        m_marks.reset();
+        m_marking = SetLineErrorMarks(m_port.handle(), true);
+#endif
         // What arrived before the port was opened answers no request of
         // this program: it is not taken for the reply to its first one.
         m_port.clear(QSerialPort::Input);

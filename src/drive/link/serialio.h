@@ -39,6 +39,10 @@ public:
     // being made): open() said so and gives the result when called again,
     // once openSettled() has come. A local port opens at once.
     virtual bool opening() const { return false; }
+    // The port is not open because it went away or was refused and is being
+    // tried again (a network port whose server dropped or refused the
+    // connection): the drive cannot answer. A local port is not told so.
+    virtual bool vanished() const { return false; }
 
 Q_SIGNALS:
     void bytesArrived(const QByteArray &bytes);

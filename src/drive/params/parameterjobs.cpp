@@ -20,6 +20,8 @@ ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent)
 
 void ReadParametersJob::begin()
 {
+    m_unconfirmed.reset();
+    m_reads = 0;
     setSteps(m_blocks);
     send(ReadRequestText(0), QStringLiteral("R"));
 }
@@ -27,6 +29,20 @@ void ReadParametersJob::begin()
 void ReadParametersJob::take(const Reply &reply)
 {
     const int block = link().state().XferIndex;
+    if (m_confirmed && block < ParamBlockCount) {
+        std::array<qint32, ParamBlockSize> values{};
+        std::copy_n(reply.field.cbegin() + 1, ParamBlockSize, values.begin());
+        if (m_unconfirmed != values) {
+            // The first reply of the block, or one that differs from the one
+            // before: read it again.
+            m_unconfirmed = values;
+            if (++m_reads >= MaxBlockReads) return finish(Ending::GivenUp);
+            send(ReadRequestText(block), QStringLiteral("R"));
+            return;
+        }
+        m_unconfirmed.reset();
+        m_reads = 0;
+    }
     if (block < ParamBlockCount) {
         for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = reply.field[i + 1];
         Q_EMIT blockRead(block);
@@ -58,6 +74,8 @@ void WriteParametersJob::begin()
 {
     m_flashing = false;
     m_written = 0;
+    m_progress = WriteProgress{};
+    m_progress.total = lastBlock() + 1;
     setSteps(lastBlock() + 2);  // the blocks and FLASH
     sendBlock();
 }
@@ -67,21 +85,39 @@ void WriteParametersJob::sendBlock()
     const int block = link().state().XferIndex;
     if (block >= ParamBlockCount) return;
     send(WriteRequestText(block, blockFields(block)), QStringLiteral("W"));
+    m_progress.unanswered = true;
+}
+
+void WriteParametersJob::stopping(Ending)
+{
+    // A step that still waits to go out was never sent; one refused was not
+    // taken (the drive keeps nothing of a block it refuses).
+    const bool sent = !requestWaiting() && ending() != Ending::Refused;
+    if (m_flashing) {
+        if (m_progress.flash == WriteProgress::Flash::Unanswered && !sent)
+            m_progress.flash = ending() == Ending::Refused ? WriteProgress::Flash::Refused : WriteProgress::Flash::NotSent;
+    } else if (!sent) {
+        m_progress.unanswered = false;
+    }
 }
 
 void WriteParametersJob::take(const Reply &)
 {
-    if (!advance()) return;
     if (m_flashing) {
-        finish(Ending::Done);
+        m_progress.flash = WriteProgress::Flash::Acknowledged;
+        if (advance()) finish(Ending::Done);
         return;
     }
     const int block = link().state().XferIndex;
+    m_progress.acknowledged = block + 1;
+    m_progress.unanswered = false;
+    if (!advance()) return;
     // The last block is asked at each reply: maker mode switched on during a
     // write of four blocks goes on to block 5; switched off past block 3,
     // the write ends rather than running on.
     const int last = lastBlock();
     setSteps(std::max<int>(last, block) + 2);
+    m_progress.total = std::max<int>(last, block) + 1;
     if (block < last) {
         link().setXferIndex(quint8(block + 1));
         sendBlock();
@@ -92,5 +128,6 @@ void WriteParametersJob::take(const Reply &)
     m_flashing = true;
     Q_EMIT blocksWritten();
     send(QStringLiteral("FLASH"), QStringLiteral("FLASH"));
+    m_progress.flash = WriteProgress::Flash::Unanswered;
     releaseTransfer();
 }

@@ -5,8 +5,11 @@
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
 #include "drive/params/paramtext.h"
+#include "drive/writeprogress.h"
 
+#include <array>
 #include <functional>
+#include <optional>
 
 // The name under which the parameter transfer holds the link.
 inline constexpr char ParametersTransfer[] = "Prm_Writ";
@@ -20,6 +23,13 @@ public:
     // A read for another purpose than the parameter window's own (a
     // comparison) does not count as the window's read.
     bool countsAsRead = true;
+    // Confirmed: every block is read again until two replies in a row carry
+    // the same values, and only those are taken (a character changed on
+    // the line into another digit passes every check of a single reply).
+    // A block whose replies do not agree within MaxBlockReads ends the job
+    // given up. Off, each block is read once ("R;0" to "R;5").
+    void setConfirmed(bool confirmed) { m_confirmed = confirmed; }
+    static constexpr int MaxBlockReads = 6;
 
     // The values read so far; all sixty once done.
     const ParameterSet &result() const { return m_result; }
@@ -35,6 +45,9 @@ protected:
 private:
     ParameterSet m_result;
     int m_blocks = ParamBlockCount;
+    bool m_confirmed = false;
+    std::optional<std::array<qint32, ParamBlockSize>> m_unconfirmed;  // the block's last reply
+    int m_reads = 0;  // of the block being read
 };
 
 class WriteParametersJob : public DriveJob {
@@ -54,6 +67,12 @@ public:
     void setSource(const ParameterSet &set);
     // How many blocks went out (known once the last is answered).
     int writtenBlocks() const { return m_written; }
+    // How far the write came, whatever its ending: blocks 0 .. acknowledged
+    // - 1 were written and answered, whether the block after them went out
+    // unanswered, and what became of FLASH. A write that did not end done
+    // with progress().halfWritten() left new values on the drive that its
+    // memory does not keep (HalfWrittenText says so).
+    const WriteProgress &progress() const { return m_progress; }
 
 Q_SIGNALS:
     // The last block is written: "FLASH" goes out and the transfer ends.
@@ -62,6 +81,7 @@ Q_SIGNALS:
 protected:
     void begin() override;
     void take(const Reply &reply) override;
+    void stopping(Ending ending) override;
 
 private:
     void sendBlock();
@@ -69,6 +89,7 @@ private:
     ParameterSet m_source;
     bool m_flashing = false;
     int m_written = 0;
+    WriteProgress m_progress;
 };
 
 // The fields of block b of a set, as a window would hold them.

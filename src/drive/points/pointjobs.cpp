@@ -2,6 +2,8 @@
 
 #include "drive/points/pointrules.h"
 
+#include <algorithm>
+
 // --- read ------------------------------------------------------------------------
 
 ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent)
@@ -10,6 +12,8 @@ ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent)
 
 void ReadPointTableJob::begin()
 {
+    m_unconfirmed.reset();
+    m_reads = 0;
     setSteps(PointCount);
     send(TblrText(0), QStringLiteral("TBLR"));
 }
@@ -20,6 +24,20 @@ void ReadPointTableJob::take(const Reply &reply)
     if (p >= PointCount) {
         finish(Ending::GivenUp);
         return;
+    }
+    if (m_confirmed) {
+        std::array<qint32, PointColumns> values{};
+        std::copy_n(reply.field.cbegin(), PointColumns, values.begin());
+        if (m_unconfirmed != values) {
+            // The first reply of the point, or one that differs from the one
+            // before: read it again.
+            m_unconfirmed = values;
+            if (++m_reads >= MaxPointReads) return finish(Ending::GivenUp);
+            send(TblrText(p), QStringLiteral("TBLR"));
+            return;
+        }
+        m_unconfirmed.reset();
+        m_reads = 0;
     }
     for (int c = 0; c < PointColumns; ++c) m_result[PointColumns * p + c] = reply.field[c];
     Q_EMIT pointRead(p);
@@ -53,6 +71,8 @@ void WritePointTableJob::setSource(const PointTable &table)
 void WritePointTableJob::begin()
 {
     m_flashing = false;
+    m_progress = WriteProgress{};
+    m_progress.total = PointCount;
     setSteps(PointCount + 1);
     sendPoint();
 }
@@ -61,16 +81,33 @@ void WritePointTableJob::sendPoint()
 {
     const int p = link().state().XferIndex;
     send(TblwText(p, pointTexts(p)), QStringLiteral("TBLW"));
+    m_progress.unanswered = true;
+}
+
+void WritePointTableJob::stopping(Ending)
+{
+    // As the parameter write's: a step still waiting never went out, and one
+    // refused was not taken.
+    const bool sent = !requestWaiting() && ending() != Ending::Refused;
+    if (m_flashing) {
+        if (m_progress.flash == WriteProgress::Flash::Unanswered && !sent)
+            m_progress.flash = ending() == Ending::Refused ? WriteProgress::Flash::Refused : WriteProgress::Flash::NotSent;
+    } else if (!sent) {
+        m_progress.unanswered = false;
+    }
 }
 
 void WritePointTableJob::take(const Reply &)
 {
-    if (!advance()) return;
     if (m_flashing) {
-        finish(Ending::Done);
+        m_progress.flash = WriteProgress::Flash::Acknowledged;
+        if (advance()) finish(Ending::Done);
         return;
     }
     const int p = link().state().XferIndex;
+    m_progress.acknowledged = p + 1;
+    m_progress.unanswered = false;
+    if (!advance()) return;
     if (p < PointCount - 1) {
         link().setXferIndex(quint8(p + 1));
         sendPoint();
@@ -80,5 +117,6 @@ void WritePointTableJob::take(const Reply &)
     m_flashing = true;
     Q_EMIT pointsWritten();
     send(QStringLiteral("FLASH"), QStringLiteral("FLASH"));
+    m_progress.flash = WriteProgress::Flash::Unanswered;
     releaseTransfer();
 }

@@ -4,9 +4,11 @@
 
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
+#include "drive/writeprogress.h"
 
 #include <array>
 #include <functional>
+#include <optional>
 
 // The name under which the point table transfer holds the link.
 inline constexpr char PointTableTransfer[] = "Tbl_Writ";
@@ -20,6 +22,12 @@ public:
     // A read for another purpose than the point table window's own (a
     // comparison) does not count as the window's read.
     bool countsAsRead = true;
+    // Confirmed: every point is read again until two replies in a row carry
+    // the same values, and only those are taken; a point whose replies do
+    // not agree within MaxPointReads ends the job given up. Off, each point
+    // is read once ("TBLR;0" to "TBLR;1F").
+    void setConfirmed(bool confirmed) { m_confirmed = confirmed; }
+    static constexpr int MaxPointReads = 6;
 
 Q_SIGNALS:
     // Point p's four values are in result().
@@ -31,6 +39,9 @@ protected:
 
 private:
     PointTable m_result{};
+    bool m_confirmed = false;
+    std::optional<std::array<qint32, PointColumns>> m_unconfirmed;  // the point's last reply
+    int m_reads = 0;  // of the point being read
 };
 
 class WritePointTableJob : public DriveJob {
@@ -43,6 +54,10 @@ public:
     std::function<std::array<QString, PointColumns>(int point)> pointTexts;
     // Writes a table.
     void setSource(const PointTable &table);
+    // How far the write came, whatever its ending: points 0 .. acknowledged
+    // - 1 were written and answered, whether the point after them went out
+    // unanswered, and what became of FLASH (see WriteParametersJob).
+    const WriteProgress &progress() const { return m_progress; }
 
 Q_SIGNALS:
     // The last point is written: "FLASH" goes out and the transfer ends.
@@ -51,10 +66,12 @@ Q_SIGNALS:
 protected:
     void begin() override;
     void take(const Reply &reply) override;
+    void stopping(Ending ending) override;
 
 private:
     void sendPoint();
 
     PointTable m_source{};
     bool m_flashing = false;
+    WriteProgress m_progress;
 };

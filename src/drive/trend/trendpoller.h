@@ -26,7 +26,8 @@ public:
     // The poll builder: "MON;" and the next item.
     void build();
 
-    // Replies not credited: another item than asked, too few fields, refused.
+    // Replies not credited: another item than asked, too few fields or
+    // another garbled reply (which the link does not take), refused.
     int refusedReplies() const { return m_refused; }
 
 Q_SIGNALS:
@@ -37,6 +38,7 @@ protected:
     void replied(const Reply &reply) override;
     void refused(qint32 code) override;
     void lost() override;
+    void garbled() override { ++m_refused; }
 
 private:
     void onReplyDecoded(const Reply &reply);

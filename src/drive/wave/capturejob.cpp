@@ -16,6 +16,7 @@ void CaptureJob::begin()
     m_wave.CaptureRun = 1;
     m_wave.TrigPos = static_cast<qint16>(m_result.trigPos);
     m_wave.DialPos[2] = static_cast<qint16>(m_result.timeBase);
+    m_blocksTaken = 0;
     setSteps(WaveBlocks);
     ask();
 }
@@ -26,6 +27,7 @@ void CaptureJob::take(const Reply &reply)
 {
     const UploadStep step = TakeWaveReply(m_wave, reply);
     if (step.stored) {
+        m_blocksTaken |= 1U << (step.block - 1);
         if (step.block == 1) Q_EMIT triggered();
         if (!advance()) return;
     }
@@ -33,6 +35,7 @@ void CaptureJob::take(const Reply &reply)
         ask();
         return;
     }
+    if (m_blocksTaken != (1U << WaveBlocks) - 1) return finish(Ending::GivenUp);
     m_wave.CaptureRun = 0;
     for (int s = 0; s < CaptureSamples; ++s) {
         m_result.speed[s] = m_wave.WaveData[1][s][0];

@@ -3,7 +3,10 @@
 // every reply. The drive records around the trigger; until it has
 // triggered, its replies carry no block, then the eight blocks follow. The
 // waveform window's capture runs through the poll instead; both store the
-// blocks with TakeWaveReply.
+// blocks with TakeWaveReply. The drive hands each block out once: an upload
+// that ends (block 8) without every block of this capture (one came
+// garbled and was not taken) ends the job given up, never done with
+// samples of an older capture in the gap.
 
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
@@ -31,4 +34,5 @@ private:
     WaveState m_wave;
     CaptureSetup m_setup;
     Capture m_result;
+    unsigned m_blocksTaken = 0;  // bit b - 1 for block b of this capture
 };
