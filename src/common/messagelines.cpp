@@ -2,6 +2,8 @@
 
 #include "drive/backups.h"
 
+#include <QDir>
+
 void ShowMessage(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
                  const QString &objectName)
 {
@@ -31,6 +33,26 @@ std::optional<QString> KeepBackup(QWidget *parent, const QString &kind, const QS
     ShowMessage(parent, QMessageBox::Critical, parent ? parent->windowTitle() : QString(),
                 backup.error + QStringLiteral("\nNothing was written to the drive."), QStringLiteral("BackupFailedMessage"));
     return std::nullopt;
+}
+
+QString ProblemLines(const QStringList &problems, int shown)
+{
+    QString text = problems.mid(0, shown).join(u'\r');
+    if (problems.size() > shown) text += QStringLiteral("\rand %1 more").arg(problems.size() - shown);
+    return text;
+}
+
+QString OutOfRangeText(const QString &path, const QStringList &problems)
+{
+    if (problems.isEmpty()) return {};
+    return QStringLiteral("%1: %2 %3 outside %4 range%5 and would be written as the entry checks change %6: %7")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(problems.size())
+        .arg(problems.size() == 1 ? QStringLiteral("value is") : QStringLiteral("values are"),
+             problems.size() == 1 ? QStringLiteral("its") : QStringLiteral("their"),
+             problems.size() == 1 ? QString() : QStringLiteral("s"),
+             problems.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"),
+             ProblemLines(problems, 5).replace(u'\r', QStringLiteral("; ")));
 }
 
 QString MessageLines(QString text)

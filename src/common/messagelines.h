@@ -4,11 +4,21 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The text with each line break ("\r\n", a lone "\r" or "\n") as one "\n";
 // nothing else changes.
 QString MessageLines(QString text);
+
+// Problems one to a line, the first `shown` of them and then how many more.
+QString ProblemLines(const QStringList &problems, int shown = 8);
+
+// The status line after opening a file whose values the entry checks would
+// change on their way to the drive; empty when there are none. "p.pxt: 2
+// values are outside their ranges and would be written as the entry checks
+// change them: parameter 02 = 5 is outside its range 10/1000; ..."
+QString OutOfRangeText(const QString &path, const QStringList &problems);
 
 // A message box with OK, its lines broken as above, its text never read as
 // markup (a file name may hold "<"), found by tests under objectName.

@@ -4,6 +4,7 @@
 
 #include "common/halfwritten.h"
 #include "common/messagelines.h"
+#include "drive/valuechecks.h"
 #include "drive/numtext.h"
 #include "common/changemark.h"
 #include "drive/params/parameterjobs.h"
@@ -456,10 +457,14 @@ void Prm_Writ::openFile()
                         *path + u'\r' + QStringLiteral("Invalid File"), QStringLiteral("InvalidFileMessage"));
             continue;
         }
-        // No range check: a field's check runs when it is next left.
+        // Shown as they are: a field's check runs when it is next left. A
+        // value outside its range would reach the drive changed by that
+        // check, so the user hears which.
         m_params.showValues(*values);
         m_params.setBaseline(*values);
         DlogFile.commit();
+        if (const QStringList problems = ParamSetProblems(*values, ParamCount); !problems.isEmpty())
+            Q_EMIT transferReport(OutOfRangeText(*path, problems));
         return;
     }
 }

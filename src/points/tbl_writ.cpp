@@ -4,6 +4,7 @@
 
 #include "common/halfwritten.h"
 #include "common/messagelines.h"
+#include "drive/valuechecks.h"
 #include "common/twips.h"
 #include "common/changemark.h"
 #include "drive/params/parameterjobs.h"
@@ -525,9 +526,13 @@ void Tbl_Writ::openFile()
         const PointFileRead read = ReadPointFile(*path);
         if (read.status == PointFileRead::Status::Failed) return;
         if (read.status == PointFileRead::Status::Ok) {
+            // Shown as they are; a value outside its range would reach the
+            // drive changed by the cell's check, so the user hears which.
             m_points.showTable(read.data);
             m_points.setBaseline(read.data);
             dlogFile.commit();
+            if (const QStringList problems = PointTableProblems(read.data); !problems.isEmpty())
+                Q_EMIT transferReport(OutOfRangeText(*path, problems));
             return;
         }
         ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),

@@ -416,9 +416,10 @@ void WaveAnalysisWindow::tell(const QString &text)
 bool WaveAnalysisWindow::openWaveFile(const QString &path)
 {
     const QFileInfo info(path);
-    const auto invalid = [&] {
-        ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
-                    path + QLatin1Char('\r') + QStringLiteral("Invalid File"), QStringLiteral("InvalidFileMessage"));
+    const auto invalid = [&](const QStringList &problems = {}) {
+        QString text = path + QLatin1Char('\r') + QStringLiteral("Invalid File");
+        if (!problems.isEmpty()) text += QLatin1Char('\r') + ProblemLines(problems);
+        ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"), text, QStringLiteral("InvalidFileMessage"));
         return false;
     };
     // A pipe, socket or device is refused unopened: opening a pipe waits for a writer.
@@ -430,6 +431,7 @@ bool WaveAnalysisWindow::openWaveFile(const QString &path)
     }
     const std::optional<WaveFileRecord> record = DecodeWaveFile(file.read(WaveFileBytes + 1));
     if (!record) return invalid();
+    if (const QStringList problems = WaveFileProblems(*record); !problems.isEmpty()) return invalid(problems);
     Capture capture = CaptureFromRecord(*record);
     capture.taken = info.lastModified();
     // Torque at the scale of the motor type set now, as the Graphical Monitor draws it.

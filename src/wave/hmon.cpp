@@ -765,6 +765,12 @@ void HMon::openFile()
         // The file may have changed since its length was looked at.
         const std::optional<WaveFileRecord> record = DecodeWaveFile(file.read(WaveFileBytes + 1));
         if (!record) return;
+        if (const QStringList problems = WaveFileProblems(*record); !problems.isEmpty()) {
+            ShowMessage(this, QMessageBox::Critical, QStringLiteral("error"),
+                        *path + QLatin1Char('\r') + QStringLiteral("Invalid File") + QLatin1Char('\r') + ProblemLines(problems),
+                        QStringLiteral("InvalidFileMessage"));
+            continue;
+        }
         loadRecord(*record);
         DlogFile.commit();
         Capture capture = CaptureFromRecord(*record);

@@ -15,6 +15,7 @@
 #include "testservices.h"
 #include "uitestutil.h"
 
+#include <QSignalSpy>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -513,7 +514,13 @@ void TstPrmWrit::files()
     const QString bad = r.file(QStringLiteral("bad.pxt"), QByteArray(241, '\x01'));
     for (QLineEdit *field : r.w.TxtPrm) field->setText(QStringLiteral("9"));
     r.files.answers << pipePath << bad << path;
+    QSignalSpy status(&r.w, &Prm_Writ::transferReport);
     r.w.CmdFile[0]->click();
+    // The value a write would change is named on the status line.
+    QCOMPARE(status.size(), 1);
+    QVERIFY2(status[0][0].toString().contains(u": 10 values are outside their ranges and would be written as the entry "
+                                              u"checks change them: parameter 02 = 5 is outside its range 10/9999; "),
+             qPrintable(status[0][0].toString()));
     QVERIFY(pipe.made() && !pipe.opened());
     QCOMPARE(answer.told(),
              (QStringList{"critical error: " + pipePath + "\nInvalid File", "critical error: " + bad + "\nInvalid File"}));

@@ -11,6 +11,7 @@
 #include "testservices.h"
 #include "uitestutil.h"
 
+#include <QSignalSpy>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -295,8 +296,15 @@ void TstTblWrit::saveAndOpen()
     file[4 * 2 + 2] = 3000;
     QVERIFY(WritePointFile(r.dir.filePath(QStringLiteral("b.ptt")), file));
     r.files.answers << r.dir.filePath(QStringLiteral("bad.ptt")) << r.dir.filePath(QStringLiteral("b.ptt"));
+    QSignalSpy status(r.w, &Tbl_Writ::transferReport);
     QTest::mouseClick(r.w->CmdFile[0], Qt::LeftButton);
     QCOMPARE(answers.told(), QStringList{"critical error: " + bad.fileName() + "\nInvalid File"});
+    // The value a write would change is named on the status line.
+    QCOMPARE(status.size(), 1);
+    const QString said = status[0][0].toString();
+    QVERIFY2(said.startsWith(r.dir.filePath(QStringLiteral("b.ptt")) + ": 1 value is outside its range") &&
+                 said.endsWith(u"point 2 Speed = 3000 is outside its range 0/2500"),
+             qPrintable(said));
     QCOMPARE(r.row(5), (QStringList{" 0", "-1", "----", "----"}));
     QCOMPARE(r.text(2, 2), QStringLiteral(" 3000"));
     QCOMPARE(r.points.data(), file);

@@ -131,16 +131,19 @@ void TstWaveAnalysisWindow::waveFiles_data()
 {
     QTest::addColumn<int>("bytes");
     QTest::addColumn<bool>("taken");
-    QTest::newRow("a waveform file") << WaveFileBytes << true;
-    QTest::newRow("one byte short") << WaveFileBytes - 1 << false;
-    QTest::newRow("one byte long") << WaveFileBytes + 1 << false;
-    QTest::newRow("empty") << 0 << false;
+    QTest::addColumn<QString>("problem");  // of a file of the right length: its trigger edge set to 9
+    QTest::newRow("a waveform file") << WaveFileBytes << true << "";
+    QTest::newRow("one byte short") << WaveFileBytes - 1 << false << "";
+    QTest::newRow("one byte long") << WaveFileBytes + 1 << false << "";
+    QTest::newRow("empty") << 0 << false << "";
+    QTest::newRow("trigger edge 9") << WaveFileBytes << false << "entry 385 (trigger edge) = 9 is outside its range 0/3";
 }
 
 void TstWaveAnalysisWindow::waveFiles()
 {
     QFETCH(int, bytes);
     QFETCH(bool, taken);
+    QFETCH(QString, problem);
     QTemporaryDir dir;
     CaptureList list;
     ParameterModel params;
@@ -154,6 +157,7 @@ void TstWaveAnalysisWindow::waveFiles()
     QVERIFY(file.open(QIODevice::ReadWrite));
     QCOMPARE(file.size(), qint64(WaveFileBytes));
     QVERIFY(file.resize(bytes));
+    if (!problem.isEmpty()) QVERIFY(file.seek(2 * WaveFileEntry::Edge) && file.write(QByteArray("\x09\x00", 2)) == 2);
     file.close();
 
     QString message;
@@ -162,7 +166,7 @@ void TstWaveAnalysisWindow::waveFiles()
     QCOMPARE(w.openWaveFile(saved), taken);
     QCOMPARE(list.items().size(), taken ? 2 : 1);
     if (!taken) {
-        QCOMPARE(message, saved + QStringLiteral("\nInvalid File"));
+        QCOMPARE(message, saved + QStringLiteral("\nInvalid File") + (problem.isEmpty() ? QString() : u'\n' + problem));
         return;
     }
     // The file's capture comes back whole, named by the file, its torque at

@@ -11,6 +11,7 @@
 #include "plotpixels.h"
 #include "drive/params/parametermodel.h"
 #include "drive/session.h"
+#include "drive/wave/wavefile.h"
 #include "testservices.h"
 #include "uitestutil.h"
 #include "wave/hmon.h"
@@ -395,10 +396,11 @@ void TstHMon::loadTwiceThenOneOutOfRange()
     QCOMPARE(w.trigMarkerLeft(), 750.0 + 75 * 22);
     QCOMPARE(r.pollT(), QStringLiteral("T;33;16;4"));
 
-    // A file made elsewhere: every list and dial position, the speed zero
-    // line and the trigger position out of range.
+    // A file made elsewhere: the speed zero line and the trigger position out
+    // of range are clamped by their placement (a list or dial position out
+    // of range refuses the file: refusedFiles).
     QByteArray bytes = freshFile();
-    const std::pair<int, qint16> wild[] = {{384, 4}, {385, 9}, {386, -5}, {387, 7}, {388, -1}, {389, 9}, {390, 20}, {392, 5}};
+    const std::pair<int, qint16> wild[] = {{384, 3}, {385, 3}, {386, -5}, {387, 3}, {388, 0}, {389, 3}, {390, 20}, {392, 4}};
     for (const auto &[e, v] : wild) bytes.replace(2 * e, 2, entry(v));
     QFile f(r.dir.filePath(QStringLiteral("wild.wvt")));
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == 808);
@@ -416,24 +418,42 @@ void TstHMon::loadTwiceThenOneOutOfRange()
 void TstHMon::refusedFiles_data()
 {
     QTest::addColumn<int>("length");  // -1: no such file
-    QTest::newRow("807 bytes") << 807;
-    QTest::newRow("missing: silent") << -1;
+    QTest::addColumn<int>("entry");   // of a file of the right length: one value set
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("807 bytes") << 807 << 0 << 0 << "";
+    QTest::newRow("missing: silent") << -1 << 0 << 0 << "";
+    // The set-up would go to the drive with the next capture.
+    QTest::newRow("trigger source 7") << 808 << 384 << 7 << "entry 384 (trigger source) = 7 is outside its range 0/3";
+    QTest::newRow("status signal -1") << 808 << 392 << -1 << "entry 392 (status signal) = -1 is outside its range 0/4";
+    QTest::newRow("time base 4") << 808 << 387 << 4 << "entry 387 (time base) = 4 is outside its range 0/3";
+    QTest::newRow("status bit 2") << 808 << 9 << 2 << "entry 9 (status bit of sample 3) = 2 is outside its range 0/1";
 }
 
 void TstHMon::refusedFiles()
 {
     QFETCH(int, length);
+    QFETCH(int, entry);
+    QFETCH(int, value);
+    QFETCH(QString, problem);
     WaveRig r;
     const QString path = r.dir.filePath(QStringLiteral("bad.wvt"));
     QFile f(path);
-    if (length >= 0) QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray(length, '\5')) == length);
+    QByteArray bytes(length, '\5');
+    if (length == WaveFileBytes) {
+        WaveFileRecord record{};
+        record[size_t(entry)] = qint16(value);
+        bytes = EncodeWaveFile(record);
+    }
+    if (length >= 0) QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == length);
     f.close();
     r.files.answers << path;  // then cancel
     r.wave.WaveData[1][0] = {5, 5};
     const WaveState before = r.wave;
     ModalAnswerer answer;
     r.w->CmdFile[0]->click();
-    const QStringList told = length >= 0 ? QStringList{"critical error: " + path + "\nInvalid File"} : QStringList();
+    QStringList told;
+    if (length >= 0) told << "critical error: " + path + "\nInvalid File" + (problem.isEmpty() ? QString() : "\n" + problem);
     QCOMPARE(answer.told(), told);
     QCOMPARE(r.files.asked.size(), 1 + told.size());  // after the message the open dialog comes back
     QVERIFY(r.wave.WaveData == before.WaveData);

@@ -29,6 +29,24 @@ std::optional<WaveFileRecord> DecodeWaveFile(QByteArrayView bytes)
     return DecodeRecord<qint16, WaveFileEntries>(bytes);
 }
 
+QStringList WaveFileProblems(const WaveFileRecord &record)
+{
+    QStringList problems;
+    const auto check = [&](int entry, const QString &what, int hi) {
+        if (record[entry] < 0 || record[entry] > hi)
+            problems << QStringLiteral("entry %1 (%2) = %3 is outside its range 0/%4").arg(entry).arg(what).arg(record[entry]).arg(hi);
+    };
+    for (int s = 0; s < static_cast<int>(WaveSamples); ++s) check(3 * s, QStringLiteral("status bit of sample %1").arg(s), 1);
+    namespace E = WaveFileEntry;
+    check(E::Trig, QStringLiteral("trigger source"), 3);
+    check(E::Edge, QStringLiteral("trigger edge"), 3);
+    check(E::TimeBase, QStringLiteral("time base"), 3);
+    check(E::SpeedScale, QStringLiteral("speed scale"), 3);
+    check(E::TorqueScale, QStringLiteral("torque scale"), 3);
+    check(E::Status, QStringLiteral("status signal"), 4);
+    return problems;
+}
+
 void LoadWaveSamples(WaveState &wave, const WaveFileRecord &record)
 {
     for (size_t s = 0; s < WaveSamples; ++s) {

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QStringList>
 #include <array>
 #include <optional>
 
@@ -34,6 +35,14 @@ WaveFileRecord MakeWaveFileRecord(const WaveState &wave, const CaptureSetup &set
 QByteArray EncodeWaveFile(const WaveFileRecord &record);
 // The record in a file's bytes; nothing unless there are exactly 808.
 std::optional<WaveFileRecord> DecodeWaveFile(QByteArrayView bytes);
+
+// What a record holds that this program never writes: a status bit other
+// than 0 or 1, a list or dial position outside its list ("entry 384 (trigger
+// source) = 7 is outside its range 0/3"). The zero lines and the trigger
+// position are not among them: their placement clamps them. A file with
+// such entries is refused, since its set-up would go to the drive with the
+// next capture.
+QStringList WaveFileProblems(const WaveFileRecord &record);
 
 // The samples of a record become the present series (after the caller has
 // shifted the former present series into the previous one).
