@@ -2,6 +2,8 @@
 
 #include "messagelines.h"
 
+#include "drive/drivejob.h"
+
 #include <QDir>
 #include <QMessageBox>
 #include <QPushButton>
@@ -34,4 +36,31 @@ QMessageBox *OpenHalfWrittenMessage(QWidget *parent, const QString &what, const 
         confirm->open();
     });
     return box;
+}
+
+void TellWriteBackFailed(QWidget *window, const QString &why, const std::function<void(const QString &)> &report)
+{
+    report(why);
+    OpenMessage(window, QMessageBox::Critical, window->windowTitle(), why, QStringLiteral("WriteBackFailedMessage"));
+}
+
+bool StartWriteBack(QWidget *window, DriveJob *job, const QString &path, const QString &done,
+                    const std::function<void(const QString &)> &report, std::function<void(const QString &what)> stopped)
+{
+    QObject::connect(job, &DriveJob::progressed, window, [report](int step, int steps) {
+        report(QStringLiteral("Writing the backup back: step %1 of %2").arg(step).arg(steps));
+    });
+    QObject::connect(job, &DriveJob::finished, window, [job, done, report, stopped](DriveJob::Ending ending) {
+        job->deleteLater();
+        if (ending == DriveJob::Ending::Done) return report(done);
+        stopped(QStringLiteral("Writing the backup back: ") + DriveJob::endingText(ending, job->errorCode()));
+    });
+    if (job->start()) return true;
+    delete job;
+    TellWriteBackFailed(window,
+                        QStringLiteral("A transfer with the drive is running; the backup %1 was not written back. Open it "
+                                       "with \"Open File\" and write it with \"Export Data\" once the transfer has finished.")
+                            .arg(QDir::toNativeSeparators(path)),
+                        report);
+    return false;
 }

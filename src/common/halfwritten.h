@@ -10,6 +10,7 @@
 #include <QString>
 #include <functional>
 
+class DriveJob;
 class QMessageBox;
 class QWidget;
 
@@ -18,3 +19,14 @@ class QWidget;
 // without one); covers: what writing it back writes ("blocks 0-3").
 QMessageBox *OpenHalfWrittenMessage(QWidget *parent, const QString &what, const QString &holds, const QString &backup,
                                     const QString &covers, std::function<void()> writeBack);
+
+// Writing the backup at path back: job, a write set up with its values and
+// owned by window, is started; its steps and its end go to report ("Writing
+// the backup back: step k of n", then done, the text given). An end other
+// than done goes to stopped, with how it ended. When another transfer runs,
+// the job is deleted, failed is told why, and the result is false.
+bool StartWriteBack(QWidget *window, DriveJob *job, const QString &path, const QString &done,
+                    const std::function<void(const QString &)> &report, std::function<void(const QString &what)> stopped);
+// A write-back that cannot begin: on the status line (report) and in a
+// message that does not wait.
+void TellWriteBackFailed(QWidget *window, const QString &why, const std::function<void(const QString &)> &report);

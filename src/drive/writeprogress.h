@@ -23,6 +23,25 @@ struct WriteProgress {
     // The drive may run new values that are not kept in its memory: some
     // block went out, and the write did not end with FLASH answered.
     bool halfWritten() const { return flash != Flash::Acknowledged && (acknowledged > 0 || unanswered); }
+
+    // The write stopped while FLASH (flashing) or a block was its step: a
+    // step still waiting to go out (sent false) never went out, and one the
+    // drive refused was not taken (it keeps nothing of a refused block).
+    void stopped(bool flashing, bool sent, bool refused)
+    {
+        sent = sent && !refused;
+        if (flashing) {
+            if (flash == Flash::Unanswered && !sent) flash = refused ? Flash::Refused : Flash::NotSent;
+        } else if (!sent) {
+            unanswered = false;
+        }
+    }
+    // Block (point) `index` was answered.
+    void blockAnswered(int index)
+    {
+        acknowledged = index + 1;
+        unanswered = false;
+    }
 };
 
 // What the drive holds after a write that stopped half-way, in one or two

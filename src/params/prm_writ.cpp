@@ -380,40 +380,27 @@ void Prm_Writ::tellWriteStopped(const QString &what, const WriteProgress &progre
 void Prm_Writ::writeBackupBack(const QString &path, int blocks)
 {
     const QString where = QDir::toNativeSeparators(path);
-    const auto fail = [this](const QString &why) {
-        Q_EMIT transferReport(why);
-        OpenMessage(this, QMessageBox::Critical, windowTitle(), why, QStringLiteral("WriteBackFailedMessage"));
-    };
+    const auto report = [this](const QString &text) { Q_EMIT transferReport(text); };
     std::optional<ParamValues> values;
     QFile file(path);
     if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) values = DecodeParamFile(file.read(ParamFileSize + 1));
-    if (!values) return fail(QStringLiteral("The backup %1 cannot be read as a parameter file; nothing was written.").arg(where));
+    if (!values)
+        return TellWriteBackFailed(
+            this, QStringLiteral("The backup %1 cannot be read as a parameter file; nothing was written.").arg(where), report);
     auto *job = new WriteParametersJob(m_link, this);
     ParameterSet set;
     set.values = *values;
     set.writeBlocks = blocks;
     job->setSource(set);
     connect(job, &WriteParametersJob::blocksWritten, this, [this] { CmdRW[1]->setEnabled(true); });
-    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
-        Q_EMIT transferReport(QStringLiteral("Writing the backup back: step %1 of %2").arg(step).arg(steps));
-    });
-    connect(job, &DriveJob::finished, this, [this, job, path, where](DriveJob::Ending ending) {
-        job->deleteLater();
-        if (ending == DriveJob::Ending::Done)
-            return Q_EMIT transferReport(QStringLiteral("The backup %1 was written back: %2 parameters, saved in the drive's memory")
-                                             .arg(where)
-                                             .arg(job->progress().total * ParamBlockSize));
-        restoreTransferButtons();
-        tellWriteStopped(QStringLiteral("Writing the backup back: ") + DriveJob::endingText(ending, job->errorCode()),
-                         job->progress(), path);
-    });
-    if (!job->start()) {
-        delete job;
-        return fail(QStringLiteral("A transfer with the drive is running; the backup %1 was not written back. Open it "
-                                   "with \"Open File\" and write it with \"Export Data\" once the transfer has finished.")
-                        .arg(where));
-    }
-    CmdRW[1]->setEnabled(false);
+    const QString done = QStringLiteral("The backup %1 was written back: %2 parameters, saved in the drive's memory")
+                             .arg(where)
+                             .arg(blocks * ParamBlockSize);
+    if (StartWriteBack(this, job, path, done, report, [this, job, path](const QString &what) {
+            restoreTransferButtons();
+            tellWriteStopped(what, job->progress(), path);
+        }))
+        CmdRW[1]->setEnabled(false);
 }
 
 void Prm_Writ::markField(int k)

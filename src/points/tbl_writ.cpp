@@ -342,37 +342,25 @@ void Tbl_Writ::tellWriteStopped(const QString &what, const WriteProgress &progre
 void Tbl_Writ::writeBackupBack(const QString &path)
 {
     const QString where = QDir::toNativeSeparators(path);
-    const auto fail = [this](const QString &why) {
-        Q_EMIT transferReport(why);
-        OpenMessage(this, QMessageBox::Critical, windowTitle(), why, QStringLiteral("WriteBackFailedMessage"));
-    };
+    const auto report = [this](const QString &text) { Q_EMIT transferReport(text); };
     std::optional<PointData> table;
     QFile file(path);
     if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) table = DecodePointFile(file.read(PointFileSize + 1));
-    if (!table) return fail(QStringLiteral("The backup %1 cannot be read as a point table file; nothing was written.").arg(where));
+    if (!table)
+        return TellWriteBackFailed(
+            this, QStringLiteral("The backup %1 cannot be read as a point table file; nothing was written.").arg(where), report);
     auto *job = new WritePointTableJob(m_link, this);
     job->setSource(*table);
     connect(job, &WritePointTableJob::pointsWritten, this, &Tbl_Writ::restoreRWButtons);
-    connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
-        Q_EMIT transferReport(QStringLiteral("Writing the backup back: step %1 of %2").arg(step).arg(steps));
-    });
-    connect(job, &DriveJob::finished, this, [this, job, path, where](DriveJob::Ending ending) {
-        job->deleteLater();
-        if (ending == DriveJob::Ending::Done)
-            return Q_EMIT transferReport(
-                QStringLiteral("The backup %1 was written back: %2 points, saved in the drive's memory").arg(where).arg(PointCount));
-        restoreRWButtons();
-        tellWriteStopped(QStringLiteral("Writing the backup back: ") + DriveJob::endingText(ending, job->errorCode()),
-                         job->progress(), path);
-    });
-    if (!job->start()) {
-        delete job;
-        return fail(QStringLiteral("A transfer with the drive is running; the backup %1 was not written back. Open it "
-                                   "with \"Open File\" and write it with \"Export Data\" once the transfer has finished.")
-                        .arg(where));
+    const QString done =
+        QStringLiteral("The backup %1 was written back: %2 points, saved in the drive's memory").arg(where).arg(PointCount);
+    if (StartWriteBack(this, job, path, done, report, [this, job, path](const QString &what) {
+            restoreRWButtons();
+            tellWriteStopped(what, job->progress(), path);
+        })) {
+        CmdRW[0]->setEnabled(false);
+        CmdRW[1]->setEnabled(false);
     }
-    CmdRW[0]->setEnabled(false);
-    CmdRW[1]->setEnabled(false);
 }
 
 void Tbl_Writ::tellTransferBusy()

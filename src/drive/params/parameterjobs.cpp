@@ -90,15 +90,7 @@ void WriteParametersJob::sendBlock()
 
 void WriteParametersJob::stopping(Ending)
 {
-    // A step that still waits to go out was never sent; one refused was not
-    // taken (the drive keeps nothing of a block it refuses).
-    const bool sent = !requestWaiting() && ending() != Ending::Refused;
-    if (m_flashing) {
-        if (m_progress.flash == WriteProgress::Flash::Unanswered && !sent)
-            m_progress.flash = ending() == Ending::Refused ? WriteProgress::Flash::Refused : WriteProgress::Flash::NotSent;
-    } else if (!sent) {
-        m_progress.unanswered = false;
-    }
+    m_progress.stopped(m_flashing, !requestWaiting(), ending() == Ending::Refused);
 }
 
 void WriteParametersJob::take(const Reply &)
@@ -109,8 +101,7 @@ void WriteParametersJob::take(const Reply &)
         return;
     }
     const int block = link().state().XferIndex;
-    m_progress.acknowledged = block + 1;
-    m_progress.unanswered = false;
+    m_progress.blockAnswered(block);
     if (!advance()) return;
     // The last block is asked at each reply: maker mode switched on during a
     // write of four blocks goes on to block 5; switched off past block 3,

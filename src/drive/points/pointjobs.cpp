@@ -86,15 +86,7 @@ void WritePointTableJob::sendPoint()
 
 void WritePointTableJob::stopping(Ending)
 {
-    // As the parameter write's: a step still waiting never went out, and one
-    // refused was not taken.
-    const bool sent = !requestWaiting() && ending() != Ending::Refused;
-    if (m_flashing) {
-        if (m_progress.flash == WriteProgress::Flash::Unanswered && !sent)
-            m_progress.flash = ending() == Ending::Refused ? WriteProgress::Flash::Refused : WriteProgress::Flash::NotSent;
-    } else if (!sent) {
-        m_progress.unanswered = false;
-    }
+    m_progress.stopped(m_flashing, !requestWaiting(), ending() == Ending::Refused);
 }
 
 void WritePointTableJob::take(const Reply &)
@@ -105,8 +97,7 @@ void WritePointTableJob::take(const Reply &)
         return;
     }
     const int p = link().state().XferIndex;
-    m_progress.acknowledged = p + 1;
-    m_progress.unanswered = false;
+    m_progress.blockAnswered(p);
     if (!advance()) return;
     if (p < PointCount - 1) {
         link().setXferIndex(quint8(p + 1));
