@@ -287,6 +287,12 @@ void MDItbl::buildOptionsMenu()
     mnuRepliesWhole->setStatusTip(QStringLiteral(
         "The serial port hands each reply over at its end: a third of the CPU while polling, "
         "and each reply seen up to about 0.2 ms later"));
+    // The line has no checksum: a digit bent into another digit passes every
+    // check of a single reply, but not a second reply that must agree.
+    mnuReadTwice = option(QStringLiteral("Read Each Block &Twice"), "mnuReadTwice", &UserOptions::readEachBlockTwice);
+    mnuReadTwice->setStatusTip(QStringLiteral(
+        "Reads of parameters and the point table take a block only when two replies agree: "
+        "for a noisy line, at twice the time"));
 }
 
 void MDItbl::fillWindowMenu()

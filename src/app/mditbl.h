@@ -81,6 +81,7 @@ public:
     QMenu *mnuOptions;
     QAction *mnuHoldToJog;
     QAction *mnuKeepAllLive;
+    QAction *mnuReadTwice = nullptr;
     QAction *mnuRepliesWhole = nullptr;
 
     // The frame of a child window inside the main area.

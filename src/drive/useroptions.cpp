@@ -21,6 +21,7 @@ constexpr Item Items[] = {
     {"options/nameAlarmsInLog", &UserOptions::nameAlarmsInLog},
     {"options/keepAllMonitorsLive", &UserOptions::keepAllMonitorsLive},
     {"options/takeRepliesWhole", &UserOptions::takeRepliesWhole},
+    {"options/readEachBlockTwice", &UserOptions::readEachBlockTwice},
 };
 
 }  // namespace

@@ -13,6 +13,7 @@ struct UserOptions {
     bool nameAlarmsInLog = false;     // "Name Alarms in the Log": an alarm the status shows is asked for by name
     bool keepAllMonitorsLive = false; // "Keep All Monitors Live": the poll goes round the windows on show
     bool takeRepliesWhole = false;    // "Take Replies Whole (Less CPU)": woken once a reply, not once a character
+    bool readEachBlockTwice = false;  // "Read Each Block Twice": a block (point) read is taken when two replies agree
 };
 
 UserOptions LoadUserOptions();

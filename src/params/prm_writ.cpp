@@ -257,6 +257,7 @@ bool Prm_Writ::backUp()
 DriveJob *Prm_Writ::importJob()
 {
     auto *job = new ReadParametersJob(m_link, this);
+    job->setConfirmed(m_options && m_options->readEachBlockTwice);
     // Each block's fields are filled as its reply comes.
     connect(job, &ReadParametersJob::blockRead, this, [this, job](int block) {
         for (int i = 0; i < ParamBlockSize; ++i) {
@@ -332,6 +333,7 @@ DriveJob *Prm_Writ::verifyJob(const ParamValues &sent, int blocks)
 {
     // What was written is read back and compared; the fields stay as typed.
     auto *job = new ReadParametersJob(m_link, this);
+    job->setConfirmed(m_options && m_options->readEachBlockTwice);
     job->setBlocks(blocks);
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Verifying parameters: block %1 of %2").arg(step).arg(steps));

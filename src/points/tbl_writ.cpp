@@ -382,6 +382,7 @@ void Tbl_Writ::restoreRWButtons()
 DriveJob *Tbl_Writ::importJob()
 {
     auto *job = new ReadPointTableJob(m_link, this);
+    job->setConfirmed(m_options && m_options->readEachBlockTwice);
     // The table takes each point as it comes; the grid shows it at the end.
     connect(job, &ReadPointTableJob::pointRead, this, [this, job](int p) { m_points.setPoint(p, job->result()); });
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
@@ -445,6 +446,7 @@ DriveJob *Tbl_Writ::verifyJob(const PointData &sent)
 {
     // What was written is read back and compared; the fields stay as typed.
     auto *job = new ReadPointTableJob(m_link, this);
+    job->setConfirmed(m_options && m_options->readEachBlockTwice);
     connect(job, &DriveJob::progressed, this, [this](int step, int steps) {
         Q_EMIT transferReport(QStringLiteral("Verifying the point table: point %1 of %2").arg(step).arg(steps));
     });

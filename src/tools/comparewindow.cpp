@@ -169,11 +169,13 @@ void CompareWindow::compare()
     if (m_kind == Kind::Parameters) {
         auto *read = new ReadParametersJob(link, this);
         read->countsAsRead = false;
+        read->setConfirmed(m_session.options().readEachBlockTwice);
         values = [read] { return QList<qint32>(read->result().values.begin(), read->result().values.end()); };
         job = read;
     } else {
         auto *read = new ReadPointTableJob(link, this);
         read->countsAsRead = false;
+        read->setConfirmed(m_session.options().readEachBlockTwice);
         values = [read] { return QList<qint32>(read->result().begin(), read->result().end()); };
         job = read;
     }

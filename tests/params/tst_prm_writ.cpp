@@ -111,6 +111,7 @@ private Q_SLOTS:
     void typeAndLeave_data();
     void typeAndLeave();
     void importFillsEveryField();
+    void readEachBlockTwice();
     void backupAndVerify_data();
     void backupAndVerify();
     void backupFailureWritesNothing();
@@ -209,6 +210,29 @@ void TstPrmWrit::importFillsEveryField()
     QCOMPARE(r.link.state().ReadDoneFlags & ReadDone::Parameters, ReadDone::Parameters);
     QCOMPARE(r.link.state().XferIndex, quint8(0));
     QVERIFY(r.link.transferOwner().isEmpty());
+}
+
+// "Read Each Block Twice": a block is taken once two replies in a row agree;
+// a digit bent into another digit (block 2's first reply) passes the checks
+// of a single reply but not the comparison, and the block is read again.
+void TstPrmWrit::readEachBlockTwice()
+{
+    Rig r;
+    UserOptions options;
+    options.readEachBlockTwice = true;
+    r.w.setOptions(&options);
+    r.w.CmdRW[0]->click();
+    reply(r.port, "S;0");
+    int asked = 0;
+    r.runTransfer([&](const QString &request) {
+        const int b = request.mid(2).toInt();
+        const bool bent = b == 2 && asked++ == 0 && request == u"R;2";
+        return "R;" + QByteArray::number(b) + ";" + QByteArray::number(bent ? 17 : b * 100 + 7, 16) + ";0;0;0;0;0;0;0;0;0";
+    });
+    QCOMPARE(r.sent(), (QStringList{"R;0", "R;0", "R;1", "R;1", "R;2", "R;2", "R;2", "R;3", "R;3", "R;4", "R;4", "R;5",
+                                    "R;5", "S"}));
+    QCOMPARE(r.field(20)->text(), QStringLiteral(" 207"));
+    QCOMPARE(r.link.state().ReadDoneFlags & ReadDone::Parameters, ReadDone::Parameters);
 }
 
 // With the options on, an export first keeps the values last read as a
