@@ -51,6 +51,12 @@ DriveSession::DriveSession(const QString &device, const SessionOptions &options)
         --m_retriesLeft;
         m_link->retry();
     });
+    // A garbled reply is retried as a lost one; the last is kept, to say why
+    // a drive that answered gave nothing that could be taken.
+    QObject::connect(m_link.get(), &DriveLink::replyGarbled, m_link.get(), [this](const Request &request, const QString &why) {
+        const QByteArray &f = request.framed;
+        m_lastGarbled = QStringLiteral("to %1: %2").arg(QString::fromLatin1(f.mid(1, f.size() - 2)).left(24), why);
+    });
     QObject::connect(m_port.get(), &SerialIo::lost, m_port.get(), [this](const QString &reason) {
         m_portLost = true;
         m_lostReason = reason;
@@ -129,6 +135,8 @@ bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progr
                        const QString &timeoutText)
 {
     m_error.clear();
+    m_lastGarbled.clear();
+    const int garbledBefore = m_link->garbledReplies();
     m_stopped = false;
     m_stoppedBetweenSteps = false;
     m_retriesLeft = m_options.retries;
@@ -223,7 +231,11 @@ bool DriveSession::run(DriveJob &job, const std::function<void(int, int)> &progr
                 --m_retriesLeft;
                 continue;
             }
-            m_error = QStringLiteral("no reply from the drive");
+            m_error = m_lastGarbled.isEmpty()
+                          ? QStringLiteral("no reply from the drive")
+                          : QStringLiteral("no reply from the drive that could be taken; %1 garbled, the last %2")
+                                .arg(m_link->garbledReplies() - garbledBefore)
+                                .arg(m_lastGarbled);
             return false;
         }
     }

@@ -84,5 +84,6 @@ private:
     bool m_stoppedBetweenSteps = false;
     bool m_portLost = false;
     QString m_lostReason;
+    QString m_lastGarbled;  // the last reply not taken: "to R;2: field 5 is not hexadecimal"
     QString m_error;
 };

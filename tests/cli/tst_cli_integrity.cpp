@@ -121,6 +121,7 @@ private Q_SLOTS:
     void halfWrittenWords();
     void refusedBeforeAnyDrive_data();
     void refusedBeforeAnyDrive();
+    void garbledRepliesNamed();
 
 private:
     QTemporaryDir m_data;
@@ -384,6 +385,22 @@ void TstCliIntegrity::refusedBeforeAnyDrive()
     QVERIFY2(r.err.contains(says) && (never.isEmpty() || !r.err.contains(never)), qPrintable(r.err));
     QCOMPARE(a.count("") + b.count(""), 0);
     QVERIFY(lockedBefore || !QFileInfo::exists(lock));
+}
+
+// A drive whose every reply to one block is bent out of shape answers, but
+// gives nothing that can be taken: the line says so, and what was wrong.
+void TstCliIntegrity::garbledRepliesNamed()
+{
+    BentDrive drive({}, [](const std::string &request, int, std::string &reply) {
+        if (request == "R;3") setField(reply, 3, QStringLiteral("G7"));
+    });
+    QTemporaryDir dir;
+    const Run r = cli({"params", "read", "-o", dir.filePath("p.pxt"), "--port", drive.device()});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.out.contains(u"failed: no reply from the drive that could be taken; ") &&
+                 r.out.contains(u" garbled, the last to R;3: field 3 is not hexadecimal"),
+             qPrintable(r.out));
+    QVERIFY(!QFile::exists(dir.filePath("p.pxt")));
 }
 
 QTEST_GUILESS_MAIN(TstCliIntegrity)
