@@ -221,10 +221,11 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     refill();
     showFile();
 
-    // Tab goes in reading order; the window opens on the events.
+    // Tab goes in reading order; the window opens on the events (on the
+    // list of alarms while there are none: an empty table shows no focus).
     QWidget *order[] = {CmbAlarm, TblLog, TxtRemedy, CmdExport, close};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    TblLog->setFocus();
+    (m_model.rowCount() > 0 ? static_cast<QWidget *>(TblLog) : CmbAlarm)->setFocus();
 }
 
 void AlarmLogWindow::refill()

@@ -285,12 +285,11 @@ void WaveAnalysisWindow::buildControls()
     column->addWidget(split, 1);
 
     // Tab goes in reading order: the tools along the top, the captures, the
-    // plot shown, its tables. The window opens on the captures.
+    // plot shown, its tables. The window opens on the captures (see refreshList).
     QWidget *order[] = {CmbView,  CmdFit,      CmbSpan,   CmbBand,   CmbWindow, CmdHelp,  CmdCsv,
                         CmdPng,   CmdPdf,      CmdPrint,  LstCaptures, CmdRename, CmdRemove, CmdOpen,
                         CmdSave,  TimePlot,    SpectrumPlot, TblMeasure, TblCursor};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-    setFirstFocus(LstCaptures);
 }
 
 QSize WaveAnalysisWindow::sizeHint() const
@@ -335,6 +334,8 @@ void WaveAnalysisWindow::refreshList()
     CmdRename->setEnabled(any);
     CmdRemove->setEnabled(any);
     CmdSave->setEnabled(any);
+    // Opened without captures, on "Open...": an empty list shows no focus.
+    setFirstFocus(any ? static_cast<QWidget *>(LstCaptures) : CmdOpen);
 }
 
 void WaveAnalysisWindow::listItemChanged(QListWidgetItem *item)
@@ -558,6 +559,7 @@ std::optional<QSize> WaveAnalysisWindow::chooseImageSize()
     form->addRow(QStringLiteral("&Width:"), w);
     form->addRow(QStringLiteral("&Height:"), h);
     form->addRow(buttons);
+    dialog.setMinimumWidth(300);  // the whole title
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return QSize(w->value(), h->value());
 }

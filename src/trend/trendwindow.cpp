@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QPainter>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -62,6 +64,25 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     b->setAutoDefault(false);
     return b;
 }
+
+// The read-out's scrolling area: the arrow keys scroll it when it has the
+// focus, and a frame in the highlight colour says so.
+class ReadOutArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    bool event(QEvent *e) override
+    {
+        const bool done = QScrollArea::event(e);
+        if (e->type() == QEvent::Paint && hasFocus()) {
+            QPainter p(this);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        }
+        return done;
+    }
+};
 
 QString clockText(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz")); }
 
@@ -111,7 +132,7 @@ TrendRecorder::TrendRecorder(DriveLink &link, FileChooser &files, const Clock &c
     view->addWidget(LblShown, 1);
     auto *body = new QHBoxLayout;
     body->addWidget(Plot, 1);
-    auto *scroll = new QScrollArea(this);
+    auto *scroll = new ReadOutArea(this);
     scroll->setObjectName(QStringLiteral("ReadOutArea"));
     scroll->setWidgetResizable(true);
     scroll->setWidget(m_readOutGrid->parentWidget());
@@ -186,7 +207,8 @@ void TrendRecorder::buildChoice()
         box->setObjectName(QStringLiteral("ChkStatus(%1)").arg(r));
         box->setAccessibleName(QStringLiteral("Status bit ") + box->text());
         ChkStatus[static_cast<size_t>(r)] = box;
-        bitGrid->addWidget(box, r / 7, r % 7);
+        // Five a row: the window fits beside nothing at 1024 pixels wide.
+        bitGrid->addWidget(box, r / 5, r % 5);
         connect(box, &QCheckBox::toggled, this, &TrendRecorder::choiceChanged);
     }
 }
@@ -307,7 +329,9 @@ void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link, File
             frame->setObjectName(QStringLiteral("TrendRecorderFrame"));
             frame->setWindowTitle(recorder->windowTitle());
             area->addSubWindow(frame);
-            frame->resize(frame->sizeHint().expandedTo(QSize(1060, 640)));
+            // Never wider or taller than the main area: a control beyond its
+            // edge would take the focus out of sight.
+            frame->resize(frame->sizeHint().expandedTo(QSize(1060, 640)).boundedTo(area->viewport()->size()));
         } else {
             frame = qobject_cast<ChildFrame *>(recorder->parentWidget());
         }
@@ -545,7 +569,7 @@ void TrendRecorder::refresh()
 void TrendRecorder::updateCursorLabels()
 {
     setTextIfChanged(LblCursor, m_cursor ? QStringLiteral("Cursor: ") + clockText(*m_cursor)
-                                              : QStringLiteral("Cursor: click or point at the chart (or Left and Right on it)"));
+                                              : QStringLiteral("Cursor: click or point at the chart"));
     const std::map<int, TrendSeries> &shown = m_paused ? m_frozen : m_live;
     for (qsizetype k = 0; k < m_readOuts.size() && k < m_channels.size(); ++k) {
         QString text = QStringLiteral("-");
