@@ -9,6 +9,15 @@ ChildWindow::ChildWindow(const QString &name, const QString &caption, const QStr
     setWindowTitle(caption);
 }
 
+void ChildWindow::showEvent(QShowEvent *event)
+{
+    // Only the first time: shown again, the window keeps the control the
+    // user left it on.
+    if (!m_shown && m_firstFocus) m_firstFocus->setFocus(Qt::OtherFocusReason);
+    m_shown = true;
+    QWidget::showEvent(event);
+}
+
 ChildFrame::ChildFrame(QWidget *parent) : QMdiSubWindow(parent) {}
 
 void ChildFrame::closeEvent(QCloseEvent *event)

@@ -13,9 +13,16 @@ public:
     // Asked when the user closes the window's frame: a window that does
     // something else instead (and says so, true) is not minimised.
     virtual bool closeInstead() { return false; }
+    // The control the window opens on (else the first of its tab order).
+    void setFirstFocus(QWidget *control) { m_firstFocus = control; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     QString m_tag;
+    QWidget *m_firstFocus = nullptr;
+    bool m_shown = false;
 };
 
 // The frame of a child window inside the main window. Asking to close it

@@ -182,6 +182,12 @@ void PlotView::paintEvent(QPaintEvent *)
         p.setBrush(QColor(0, 120, 215, 40));
         p.drawRect(*m_band);
     }
+    // The keys work on the plot with the focus: a frame in the margin says which.
+    if (hasFocus()) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
 QImage PlotView::picture(const QSize &size) const

@@ -135,7 +135,7 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     setObjectName(QStringLiteral("AlarmLog"));
     setWindowTitle(QStringLiteral("Alarm Log"));
 
-    auto *caption = new QLabel(QStringLiteral("Alarm:"), this);
+    auto *caption = new QLabel(QStringLiteral("&Alarm:"), this);
     CmbAlarm = new QComboBox(this);
     CmbAlarm->setObjectName(QStringLiteral("CmbAlarm"));
     CmbAlarm->setAccessibleName(QStringLiteral("Show entries of alarm"));
@@ -153,6 +153,8 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     TblLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TblLog->setSelectionBehavior(QAbstractItemView::SelectRows);
     TblLog->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The arrow keys go from event to event; Tab leaves the table.
+    TblLog->setTabKeyNavigation(false);
     // One line a row; the cause and remedy stand in the pane below.
     TblLog->setWordWrap(false);
     TblLog->verticalHeader()->hide();
@@ -167,11 +169,13 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     TblLog->setMinimumSize(900, 260);
     connect(TblLog->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &AlarmLogWindow::showRemedy);
 
-    auto *remedyCaption = new QLabel(QStringLiteral("Cause and remedy:"), this);
+    auto *remedyCaption = new QLabel(QStringLiteral("Cause and &remedy:"), this);
     TxtRemedy = new QPlainTextEdit(this);
     TxtRemedy->setObjectName(QStringLiteral("TxtRemedy"));
     TxtRemedy->setAccessibleName(QStringLiteral("Cause and remedy of the selected event"));
     TxtRemedy->setReadOnly(true);
+    // Read and copied from the keyboard too.
+    TxtRemedy->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     TxtRemedy->setMaximumHeight(fontMetrics().height() * 7);
     remedyCaption->setBuddy(TxtRemedy);
 
@@ -181,12 +185,15 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     LblFile->setTextFormat(Qt::PlainText);
     LblFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    CmdExport = new QPushButton(QStringLiteral("Save as CSV..."), this);
+    CmdExport = new QPushButton(QStringLiteral("&Save as CSV..."), this);
     CmdExport->setObjectName(QStringLiteral("CmdExport"));
     CmdExport->setAccessibleName(QStringLiteral("Save the events shown as CSV"));
     connect(CmdExport, &QPushButton::clicked, this, &AlarmLogWindow::exportCsv);
-    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    auto *close = new QPushButton(QStringLiteral("&Close"), this);
+    close->setObjectName(QStringLiteral("CmdClose"));
     close->setAccessibleName(QStringLiteral("Close"));
+    // Enter in the table or the list closes the log, never asks for a file.
+    close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     auto *top = new QHBoxLayout;
@@ -213,6 +220,12 @@ AlarmLogWindow::AlarmLogWindow(AlarmLogBook &log, FileChooser &files, QWidget *p
     connect(&m_log, &AlarmLogBook::fileProblemChanged, this, &AlarmLogWindow::showFile);
     refill();
     showFile();
+
+    // Tab goes in reading order; the window opens on the events (on the
+    // list of alarms while there are none: an empty table shows no focus).
+    QWidget *order[] = {CmbAlarm, TblLog, TxtRemedy, CmdExport, close};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    (m_model.rowCount() > 0 ? static_cast<QWidget *>(TblLog) : CmbAlarm)->setFocus();
 }
 
 void AlarmLogWindow::refill()

@@ -39,7 +39,7 @@ CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QW
     setObjectName(params ? QStringLiteral("CompareParameters") : QStringLiteral("ComparePoints"));
     setWindowTitle(params ? QStringLiteral("Compare Parameters") : QStringLiteral("Compare Point Tables"));
     auto *sides = new QGridLayout;
-    const QString sideCaptions[2] = {QStringLiteral("Left:"), QStringLiteral("Right:")};
+    const QString sideCaptions[2] = {QStringLiteral("&Left:"), QStringLiteral("&Right:")};
     for (int i = 0; i < 2; ++i) {
         auto *caption = new QLabel(sideCaptions[i], this);
         CmbSide[i] = new QComboBox(this);
@@ -69,14 +69,16 @@ CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QW
     CmbSide[1]->setCurrentIndex(int(Source::Drive));
     sides->setColumnStretch(2, 1);
 
-    CmdCompare = new QPushButton(QStringLiteral("Compare"), this);
+    CmdCompare = new QPushButton(QStringLiteral("&Compare"), this);
     CmdCompare->setObjectName(QStringLiteral("CmdCompare"));
+    // Enter anywhere but on another button compares.
+    CmdCompare->setDefault(true);
     connect(CmdCompare, &QPushButton::clicked, this, &CompareWindow::compare);
     LblSummary = new QLabel(this);
     LblSummary->setObjectName(QStringLiteral("LblSummary"));
     LblSummary->setAccessibleDescription(QStringLiteral("Comparison result"));
     LblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    ChkShowAll = new QCheckBox(QStringLiteral("Show all entries"), this);
+    ChkShowAll = new QCheckBox(QStringLiteral("Show &all entries"), this);
     ChkShowAll->setObjectName(QStringLiteral("ChkShowAll"));
     connect(ChkShowAll, &QCheckBox::toggled, this, &CompareWindow::fill);
 
@@ -88,11 +90,13 @@ CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QW
     TblRows->verticalHeader()->hide();
     TblRows->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     TblRows->setMinimumSize(560, 300);
+    // The arrow keys move in the table; Tab leaves it.
+    TblRows->setTabKeyNavigation(false);
 
-    CmdCopy = new QPushButton(QStringLiteral("Copy"), this);
+    CmdCopy = new QPushButton(QStringLiteral("C&opy"), this);
     CmdCopy->setObjectName(QStringLiteral("CmdCopy"));
     connect(CmdCopy, &QPushButton::clicked, this, [this] { QApplication::clipboard()->setText(tableText()); });
-    CmdSave = new QPushButton(QStringLiteral("Save as CSV..."), this);
+    CmdSave = new QPushButton(QStringLiteral("&Save as CSV..."), this);
     CmdSave->setObjectName(QStringLiteral("CmdSave"));
     connect(CmdSave, &QPushButton::clicked, this, [this] {
         DlogFile dialog(this, m_files, QStringLiteral("CSV files(*.csv)|*.csv"), QStringLiteral("csv"));
@@ -103,7 +107,8 @@ CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QW
         QString error;
         if (!WriteCsvFile(path, CsvText(rows), &error)) QMessageBox::critical(this, windowTitle(), error);
     });
-    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    auto *close = new QPushButton(QStringLiteral("Clos&e"), this);
+    close->setObjectName(QStringLiteral("CmdClose"));
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     auto *top = new QHBoxLayout;
@@ -121,6 +126,11 @@ CompareWindow::CompareWindow(Kind kind, Session &session, FileChooser &files, QW
     column->addWidget(LblSummary);
     column->addWidget(TblRows, 1);
     column->addLayout(bottom);
+
+    // Tab goes in reading order; the window opens on the left side's list.
+    QWidget *order[] = {CmbSide[0], CmbSide[1], CmdCompare, ChkShowAll, TblRows, CmdCopy, CmdSave, close};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    CmbSide[0]->setFocus();
 }
 
 void CompareWindow::setSide(int side, Source source, const QString &path)

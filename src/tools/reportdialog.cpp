@@ -52,22 +52,22 @@ ReportDialog::ReportDialog(QWidget *parent, FileChooser &files) : QDialog(parent
     const auto line = [&](const QString &caption, const QString &name, const QString &value) {
         auto *edit = new QLineEdit(value, this);
         edit->setObjectName(name);
-        edit->setAccessibleName(caption);
+        edit->setAccessibleName(QString(caption).remove(u'&'));
         edit->setMaxLength(200);
         form->addRow(caption + u':', edit);
         return edit;
     };
-    TxtMachine = line(QStringLiteral("Machine"), QStringLiteral("TxtMachine"), f.machine);
-    TxtAxis = line(QStringLiteral("Axis"), QStringLiteral("TxtAxis"), f.axis);
-    TxtCustomer = line(QStringLiteral("Customer"), QStringLiteral("TxtCustomer"), f.customer);
-    TxtSite = line(QStringLiteral("Site"), QStringLiteral("TxtSite"), f.site);
-    TxtEngineer = line(QStringLiteral("Engineer"), QStringLiteral("TxtEngineer"), f.engineer);
+    TxtMachine = line(QStringLiteral("&Machine"), QStringLiteral("TxtMachine"), f.machine);
+    TxtAxis = line(QStringLiteral("A&xis"), QStringLiteral("TxtAxis"), f.axis);
+    TxtCustomer = line(QStringLiteral("&Customer"), QStringLiteral("TxtCustomer"), f.customer);
+    TxtSite = line(QStringLiteral("&Site"), QStringLiteral("TxtSite"), f.site);
+    TxtEngineer = line(QStringLiteral("&Engineer"), QStringLiteral("TxtEngineer"), f.engineer);
     TxtNotes = new QPlainTextEdit(f.notes, this);
     TxtNotes->setObjectName(QStringLiteral("TxtNotes"));
     TxtNotes->setAccessibleName(QStringLiteral("Notes"));
     TxtNotes->setTabChangesFocus(true);
     TxtNotes->setFixedHeight(fontMetrics().height() * 5);
-    form->addRow(QStringLiteral("Notes:"), TxtNotes);
+    form->addRow(QStringLiteral("&Notes:"), TxtNotes);
 
     CmbReference = new QComboBox(this);
     CmbReference->setObjectName(QStringLiteral("CmbReference"));
@@ -80,7 +80,7 @@ ReportDialog::ReportDialog(QWidget *parent, FileChooser &files) : QDialog(parent
         CmbReference->addItem(QStringLiteral("Backup %1").arg(b.completeBaseName()), b.absoluteFilePath());
     CmbReference->addItem(QStringLiteral("Other file..."), QString());
     connect(CmbReference, &QComboBox::activated, this, &ReportDialog::referenceChosen);
-    form->addRow(QStringLiteral("Reference:"), CmbReference);
+    form->addRow(QStringLiteral("&Reference:"), CmbReference);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {

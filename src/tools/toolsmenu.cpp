@@ -225,6 +225,8 @@ void ToolsMenu::showCompare(int kind)
     w->show();
     w->raise();
     w->activateWindow();
+    // The control with the focus is marked from the start, not only after a first Tab.
+    w->setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void ToolsMenu::showAlarmLog()
@@ -233,4 +235,6 @@ void ToolsMenu::showAlarmLog()
     m_alarmLogWindow->show();
     m_alarmLogWindow->raise();
     m_alarmLogWindow->activateWindow();
+    // The control with the focus is marked from the start, not only after a first Tab.
+    m_alarmLogWindow->setAttribute(Qt::WA_KeyboardFocusChange);
 }

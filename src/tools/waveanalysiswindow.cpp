@@ -69,6 +69,8 @@ QTableView *MakeTable(const QString &name, const QString &accessible, QAbstractI
     t->setModel(colours);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The arrow keys move in the table; Tab leaves it.
+    t->setTabKeyNavigation(false);
     t->setWordWrap(false);
     t->setTextElideMode(Qt::ElideNone);
     t->verticalHeader()->hide();
@@ -120,7 +122,7 @@ void WaveAnalysisWindow::buildControls()
     auto button = [this](const QString &caption, const QString &name, const QString &tip) {
         auto *b = new QPushButton(caption, this);
         b->setObjectName(name);
-        b->setAccessibleName(caption);
+        b->setAccessibleName(QString(caption).remove(u'&'));
         b->setToolTip(tip);
         return b;
     };
@@ -147,10 +149,10 @@ void WaveAnalysisWindow::buildControls()
                           this);
     LblEmpty->setObjectName(QStringLiteral("LblEmpty"));
     LblEmpty->setWordWrap(true);
-    CmdRename = button(QStringLiteral("Rename"), QStringLiteral("CmdRename"), QStringLiteral("Rename the selected capture"));
-    CmdRemove = button(QStringLiteral("Remove"), QStringLiteral("CmdRemove"), QStringLiteral("Remove the selected capture from the list"));
-    CmdOpen = button(QStringLiteral("Open..."), QStringLiteral("CmdOpen"), QStringLiteral("Add a waveform file (.wvt) to the list"));
-    CmdSave = button(QStringLiteral("Save..."), QStringLiteral("CmdSave"), QStringLiteral("Save the selected capture as a waveform file (.wvt)"));
+    CmdRename = button(QStringLiteral("&Rename"), QStringLiteral("CmdRename"), QStringLiteral("Rename the selected capture"));
+    CmdRemove = button(QStringLiteral("Re&move"), QStringLiteral("CmdRemove"), QStringLiteral("Remove the selected capture from the list"));
+    CmdOpen = button(QStringLiteral("Op&en..."), QStringLiteral("CmdOpen"), QStringLiteral("Add a waveform file (.wvt) to the list"));
+    CmdSave = button(QStringLiteral("Sa&ve..."), QStringLiteral("CmdSave"), QStringLiteral("Save the selected capture as a waveform file (.wvt)"));
     connect(CmdRename, &QPushButton::clicked, this, [this] {
         if (QListWidgetItem *item = LstCaptures->currentItem()) LstCaptures->editItem(item);
     });
@@ -168,12 +170,12 @@ void WaveAnalysisWindow::buildControls()
                    QStringLiteral("Settling band"));
     CmbWindow = list(QStringLiteral("CmbWindow"), {QStringLiteral("Rectangular"), QStringLiteral("Hann")},
                      QStringLiteral("Spectrum window"));
-    CmdFit = button(QStringLiteral("Fit"), QStringLiteral("CmdFit"), QStringLiteral("Show everything (Home)"));
-    CmdHelp = button(QStringLiteral("Help"), QStringLiteral("CmdHelp"), QStringLiteral("How the figures are measured"));
-    CmdCsv = button(QStringLiteral("CSV..."), QStringLiteral("CmdCsv"), QStringLiteral("Export the shown captures as CSV"));
-    CmdPng = button(QStringLiteral("PNG..."), QStringLiteral("CmdPng"), QStringLiteral("Save the plot as a PNG image of a size you choose"));
-    CmdPdf = button(QStringLiteral("PDF..."), QStringLiteral("CmdPdf"), QStringLiteral("Save the plot and its tables as a PDF file"));
-    CmdPrint = button(QStringLiteral("Print..."), QStringLiteral("CmdPrint"), QStringLiteral("Print the plot and its tables"));
+    CmdFit = button(QStringLiteral("F&it"), QStringLiteral("CmdFit"), QStringLiteral("Show everything (Home)"));
+    CmdHelp = button(QStringLiteral("&Help"), QStringLiteral("CmdHelp"), QStringLiteral("How the figures are measured"));
+    CmdCsv = button(QStringLiteral("&CSV..."), QStringLiteral("CmdCsv"), QStringLiteral("Export the shown captures as CSV"));
+    CmdPng = button(QStringLiteral("P&NG..."), QStringLiteral("CmdPng"), QStringLiteral("Save the plot as a PNG image of a size you choose"));
+    CmdPdf = button(QStringLiteral("P&DF..."), QStringLiteral("CmdPdf"), QStringLiteral("Save the plot and its tables as a PDF file"));
+    CmdPrint = button(QStringLiteral("&Print..."), QStringLiteral("CmdPrint"), QStringLiteral("Print the plot and its tables"));
     connect(CmdCsv, &QPushButton::clicked, this, [this] { exportChosen(0); });
     connect(CmdPng, &QPushButton::clicked, this, [this] { exportChosen(1); });
     connect(CmdPdf, &QPushButton::clicked, this, [this] { exportChosen(2); });
@@ -281,6 +283,13 @@ void WaveAnalysisWindow::buildControls()
     column->setContentsMargins(4, 4, 4, 4);
     column->addLayout(bar);
     column->addWidget(split, 1);
+
+    // Tab goes in reading order: the tools along the top, the captures, the
+    // plot shown, its tables. The window opens on the captures (see refreshList).
+    QWidget *order[] = {CmbView,  CmdFit,      CmbSpan,   CmbBand,   CmbWindow, CmdHelp,  CmdCsv,
+                        CmdPng,   CmdPdf,      CmdPrint,  LstCaptures, CmdRename, CmdRemove, CmdOpen,
+                        CmdSave,  TimePlot,    SpectrumPlot, TblMeasure, TblCursor};
+    for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 QSize WaveAnalysisWindow::sizeHint() const
@@ -325,6 +334,8 @@ void WaveAnalysisWindow::refreshList()
     CmdRename->setEnabled(any);
     CmdRemove->setEnabled(any);
     CmdSave->setEnabled(any);
+    // Opened without captures, on "Open...": an empty list shows no focus.
+    setFirstFocus(any ? static_cast<QWidget *>(LstCaptures) : CmdOpen);
 }
 
 void WaveAnalysisWindow::listItemChanged(QListWidgetItem *item)
@@ -537,15 +548,18 @@ std::optional<QSize> WaveAnalysisWindow::chooseImageSize()
     }
     w->setValue(m_imageSize.width());
     h->setValue(m_imageSize.height());
+    w->setObjectName(QStringLiteral("TxtWidth"));
+    h->setObjectName(QStringLiteral("TxtHeight"));
     w->setAccessibleName(QStringLiteral("Width"));
     h->setAccessibleName(QStringLiteral("Height"));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     auto *form = new QFormLayout(&dialog);
-    form->addRow(QStringLiteral("Width:"), w);
-    form->addRow(QStringLiteral("Height:"), h);
+    form->addRow(QStringLiteral("&Width:"), w);
+    form->addRow(QStringLiteral("&Height:"), h);
     form->addRow(buttons);
+    dialog.setMinimumWidth(300);  // the whole title
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return QSize(w->value(), h->value());
 }

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QPainter>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -58,10 +60,29 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 {
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(name);
-    b->setAccessibleName(caption);
+    b->setAccessibleName(QString(caption).remove(u'&'));
     b->setAutoDefault(false);
     return b;
 }
+
+// The read-out's scrolling area: the arrow keys scroll it when it has the
+// focus, and a frame in the highlight colour says so.
+class ReadOutArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    bool event(QEvent *e) override
+    {
+        const bool done = QScrollArea::event(e);
+        if (e->type() == QEvent::Paint && hasFocus()) {
+            QPainter p(this);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        }
+        return done;
+    }
+};
 
 QString clockText(qint64 ms) { return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss.zzz")); }
 
@@ -102,7 +123,7 @@ TrendRecorder::TrendRecorder(DriveLink &link, FileChooser &files, const Clock &c
     choice->addWidget(CmbItem[0]->parentWidget());
     choice->addWidget(ChkStatus[0]->parentWidget(), 1);
     auto *view = new QHBoxLayout;
-    QLabel *spanName = label(this, QStringLiteral("LblSpan"), QStringLiteral("Span:"));
+    QLabel *spanName = label(this, QStringLiteral("LblSpan"), QStringLiteral("Spa&n:"));
     spanName->setBuddy(CmbSpan);
     view->addWidget(spanName);
     view->addWidget(CmbSpan);
@@ -111,7 +132,7 @@ TrendRecorder::TrendRecorder(DriveLink &link, FileChooser &files, const Clock &c
     view->addWidget(LblShown, 1);
     auto *body = new QHBoxLayout;
     body->addWidget(Plot, 1);
-    auto *scroll = new QScrollArea(this);
+    auto *scroll = new ReadOutArea(this);
     scroll->setObjectName(QStringLiteral("ReadOutArea"));
     scroll->setWidgetResizable(true);
     scroll->setWidget(m_readOutGrid->parentWidget());
@@ -125,6 +146,15 @@ TrendRecorder::TrendRecorder(DriveLink &link, FileChooser &files, const Clock &c
     column->addWidget(LblFile->parentWidget());
     column->addLayout(view);
     column->addLayout(body, 1);
+
+    // Tab goes in reading order: the choice, the recording, the view, the
+    // chart and its read-out. The window opens on the first item's list.
+    QList<QWidget *> order(CmbItem.begin(), CmbItem.end());
+    order << QList<QWidget *>(ChkStatus.begin(), ChkStatus.end());
+    order << QList<QWidget *>{CmdChooseFile, CmdStart, CmdStop, CmbSpan, CmdPause, Plot, scroll};
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    scroll->setAccessibleName(QStringLiteral("Values of the chart"));
+    setFirstFocus(CmbItem[0]);
 
     m_refresh = new QTimer(this);
     connect(m_refresh, &QTimer::timeout, this, &TrendRecorder::refresh);
@@ -154,7 +184,7 @@ void TrendRecorder::buildChoice()
     items->setObjectName(QStringLiteral("FrameItems"));
     auto *grid = new QGridLayout(items);
     for (int k = 0; k < TrendMaxItems; ++k) {
-        QLabel *name = label(items, QStringLiteral("LblItem(%1)").arg(k), QStringLiteral("%1:").arg(k + 1));
+        QLabel *name = label(items, QStringLiteral("LblItem(%1)").arg(k), QStringLiteral("&%1:").arg(k + 1));
         auto *combo = new QComboBox(items);
         combo->setObjectName(QStringLiteral("CmbItem(%1)").arg(k));
         combo->setAccessibleName(QStringLiteral("Monitor item %1").arg(k + 1));
@@ -168,7 +198,7 @@ void TrendRecorder::buildChoice()
         connect(combo, &QComboBox::currentIndexChanged, this, &TrendRecorder::choiceChanged);
     }
 
-    auto *bits = new QGroupBox(QStringLiteral("Status bits"), this);
+    auto *bits = new QGroupBox(QStringLiteral("Status &bits"), this);
     bits->setObjectName(QStringLiteral("FrameStatus"));
     auto *bitGrid = new QGridLayout(bits);
     bitGrid->setVerticalSpacing(2);
@@ -177,7 +207,8 @@ void TrendRecorder::buildChoice()
         box->setObjectName(QStringLiteral("ChkStatus(%1)").arg(r));
         box->setAccessibleName(QStringLiteral("Status bit ") + box->text());
         ChkStatus[static_cast<size_t>(r)] = box;
-        bitGrid->addWidget(box, r / 7, r % 7);
+        // Five a row: the window fits beside nothing at 1024 pixels wide.
+        bitGrid->addWidget(box, r / 5, r % 5);
         connect(box, &QCheckBox::toggled, this, &TrendRecorder::choiceChanged);
     }
 }
@@ -190,7 +221,7 @@ void TrendRecorder::buildControls()
     for (const TrendSpan &s : TrendSpans()) CmbSpan->addItem(s.text);
     CmbSpan->setCurrentIndex(1);  // 30 s
     connect(CmbSpan, &QComboBox::currentIndexChanged, this, &TrendRecorder::refresh);
-    CmdPause = button(this, QStringLiteral("CmdPause"), QStringLiteral("Pause"));
+    CmdPause = button(this, QStringLiteral("CmdPause"), QStringLiteral("Pa&use"));
     CmdPause->setCheckable(true);
     connect(CmdPause, &QPushButton::toggled, this, &TrendRecorder::setPaused);
     LblShown = label(this, QStringLiteral("LblShown"), QString());
@@ -203,9 +234,9 @@ void TrendRecorder::buildControls()
     LblFile->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     LblFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LblFile->setMinimumWidth(200);
-    CmdChooseFile = button(rec, QStringLiteral("CmdChooseFile"), QStringLiteral("Choose File..."));
-    CmdStart = button(rec, QStringLiteral("CmdStart"), QStringLiteral("Start Recording"));
-    CmdStop = button(rec, QStringLiteral("CmdStop"), QStringLiteral("Stop Recording"));
+    CmdChooseFile = button(rec, QStringLiteral("CmdChooseFile"), QStringLiteral("C&hoose File..."));
+    CmdStart = button(rec, QStringLiteral("CmdStart"), QStringLiteral("St&art Recording"));
+    CmdStop = button(rec, QStringLiteral("CmdStop"), QStringLiteral("Sto&p Recording"));
     LblRecording = label(rec, QStringLiteral("LblRecording"), QString());
     LblRecording->setAccessibleDescription(QStringLiteral("Recording state"));
     LblRecording->setWordWrap(true);
@@ -298,7 +329,9 @@ void TrendRecorder::addToMenu(QMenu *menu, QMdiArea *area, DriveLink &link, File
             frame->setObjectName(QStringLiteral("TrendRecorderFrame"));
             frame->setWindowTitle(recorder->windowTitle());
             area->addSubWindow(frame);
-            frame->resize(frame->sizeHint().expandedTo(QSize(1060, 640)));
+            // Never wider or taller than the main area: a control beyond its
+            // edge would take the focus out of sight.
+            frame->resize(frame->sizeHint().expandedTo(QSize(1060, 640)).boundedTo(area->viewport()->size()));
         } else {
             frame = qobject_cast<ChildFrame *>(recorder->parentWidget());
         }
@@ -463,11 +496,15 @@ void TrendRecorder::failRecording(const QString &reason)
 void TrendRecorder::showRecordingState()
 {
     const bool on = m_file.isOpen();
+    // A recording started from the keyboard leaves the focus on its stop,
+    // and a stopped one on its start, not on whatever follows them.
+    const bool keys = CmdStart->hasFocus() || CmdStop->hasFocus();
+    CmdStop->setEnabled(on);
+    CmdStart->setEnabled(!on);
+    if (keys) (on ? CmdStop : CmdStart)->setFocus(Qt::OtherFocusReason);
     for (QComboBox *c : CmbItem) c->setEnabled(!on);
     for (QCheckBox *c : ChkStatus) c->setEnabled(!on);
     CmdChooseFile->setEnabled(!on);
-    CmdStart->setEnabled(!on);
-    CmdStop->setEnabled(on);
     LblFile->setText(m_path.isEmpty() ? QStringLiteral("No file chosen") : m_path);
     QString text = m_stopReason;
     if (on) text = QStringLiteral("Recording: %1 rows").arg(m_file.rows());
@@ -487,8 +524,8 @@ void TrendRecorder::setPaused(bool on)
         m_frozen = m_live;  // the view keeps these; collecting goes on in m_live
         m_pausedEnd = now();
     }
-    CmdPause->setText(on ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    CmdPause->setAccessibleName(CmdPause->text());
+    CmdPause->setText(on ? QStringLiteral("Res&ume") : QStringLiteral("Pa&use"));
+    CmdPause->setAccessibleName(on ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     refresh();
     if (!on) m_frozen.clear();
 }
