@@ -112,8 +112,8 @@ def spectrum_case(name, y, period, window, tone_hz=None):
         w = 0.5 - 0.5 * np.cos(2 * np.pi * np.arange(n) / n)  # periodic Hann
     else:
         w = np.ones(n)
-    spec = np.fft.rfft((y - mean) * w)
-    amp = np.abs(spec) * 2.0 / w.sum()
+    spectrum = np.fft.rfft((y - mean) * w)
+    amp = np.abs(spectrum) * 2.0 / w.sum()
     amp[0] = abs(mean)
     if n % 2 == 0:
         amp[-1] /= 2.0  # half the sample rate is one bin of the two-sided spectrum, not two
