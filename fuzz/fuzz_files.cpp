@@ -2,7 +2,8 @@
 // that applies a file, with the file dialog answered by a scratch file that
 // holds the input. The first byte picks the kind of file and whether the rest
 // is cut or repeated to the record's exact length (any other length is
-// refused with a message, which is answered).
+// refused with a message, which is answered; so is a waveform file with
+// values out of their lists).
 //
 // Rules: a decoded record encodes back to the same bytes; a parameter or point
 // table file that was opened is saved again byte for byte; for a waveform file,
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <optional>
 
 namespace {
 
@@ -114,8 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     case 2: {
         checkRecord(bytes, length, DecodeWaveFile, EncodeWaveFile);
-        const QByteArray saved = openThenSave(r.files, app.hMon->CmdFile, in, out, !good);
-        if (good) {
+        // A status bit or a list position this program never writes refuses
+        // the file as a wrong length does.
+        const std::optional<WaveFileRecord> record = DecodeWaveFile(bytes);
+        const bool taken = record && WaveFileProblems(*record).isEmpty();
+        const QByteArray saved = openThenSave(r.files, app.hMon->CmdFile, in, out, !taken);
+        if (taken) {
             // The samples are taken as they are.
             FUZZ_CHECK(saved.left(WaveFileEntry::Trig * 2) == bytes.left(WaveFileEntry::Trig * 2));
             const QByteArray savedAgain = openThenSave(r.files, app.hMon->CmdFile, out, again, false);
