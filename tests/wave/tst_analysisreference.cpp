@@ -186,28 +186,38 @@ void TstAnalysisReference::steps()
 void TstAnalysisReference::noiseMovesNoFigure_data()
 {
     QTest::addColumn<QJsonObject>("c");
-    QTest::addColumn<double>("share");  // noise, of the step
+    QTest::addColumn<double>("share");       // noise, of the step
+    QTest::addColumn<int>("startMoves");     // of 200 traces, at most this many move the start by more than a period
     // The noise-free traces of the reference, with noise of our own.
     for (const QJsonValue &v : Reference().value(QStringLiteral("steps")).toArray()) {
         const QString name = v[QStringLiteral("name")].toString();
-        if (!name.startsWith(u"zeta 0.5, wn 40, 4 ms") && !name.startsWith(u"zeta 0.7, wn 50, 4 ms") &&
-            !name.startsWith(u"zeta 0.3, wn 60, 4 ms"))
+        const bool zeta05 = name.startsWith(u"zeta 0.5, wn 40, 4 ms");
+        if (!zeta05 && !name.startsWith(u"zeta 0.7, wn 50, 4 ms") && !name.startsWith(u"zeta 0.3, wn 60, 4 ms"))
             continue;
-        for (double share : {0.003, 0.01})
-            QTest::addRow("%s, noise %g %%", qPrintable(name), share * 100) << v.toObject() << share;
+        for (double share : {0.003, 0.01}) {
+            // The slowest start of the three, right on a sample, at 1 %:
+            // its start moves by two periods in 11 traces of the 200.
+            const int startMoves = zeta05 && name.endsWith(u"+0.0") && share > 0.005 ? 12 : 2;
+            QTest::addRow("%s, noise %g %%", qPrintable(name), share * 100)
+                << v.toObject() << share << startMoves;
+        }
     }
 }
 
 // 200 noisy copies of a clean trace (normal noise of 0.3 % or 1 % of the
-// step, quantised to the drive's 0.75 rpm): in 99 % of them the rise time
-// moves by no more than a sample period, and so does the start at 0.3 %. At
-// 1 % the start may come a sample later still: a response that leaves its
-// level slowly (a second-order one starts flat) is within the noise for a
-// sample longer; it stays within two periods.
+// step, quantised to the drive's 0.75 rpm): in 99 % of them the start and
+// the rise time move by no more than a sample period, and the overshoot
+// (taken from the samples, so noise adds its own peaks) by no more than 3.5
+// times the noise or 1 % of the step. The settling time is only printed:
+// where the trace comes back to the edge of the 5 % band (0.3 rings back to
+// 5.16 %, 0.7 overshoots by 4.6 %) the noise decides whether it leaves the band
+// again and settling jumps by half a swing; elsewhere the noise moves the
+// crossing of the edge, and the start may move by a period.
 void TstAnalysisReference::noiseMovesNoFigure()
 {
     QFETCH(QJsonObject, c);
     QFETCH(double, share);
+    QFETCH(int, startMoves);
     const double period = c[QStringLiteral("period_ms")].toDouble();
     const std::vector<double> clean = Numbers(c[QStringLiteral("clean")]);
     const std::vector<double> t = Times(period, clean.size());
@@ -216,7 +226,10 @@ void TstAnalysisReference::noiseMovesNoFigure()
     QCOMPARE(quiet.step, Missing::None);
     Noise noise(quint32(share * 1e6) + quint32(c[QStringLiteral("step_ms")].toDouble() * 10));
     constexpr int Traces = 200;
-    int noStep = 0, startMoved = 0, startMovedTwice = 0, riseMoved = 0;
+    int noStep = 0, startMoved = 0, riseMoved = 0, settlingMoved = 0, overshootMoved = 0;
+    const auto moved = [](const WA::StepFigure &a, const WA::StepFigure &b, double limit) {
+        return !a.value || !b.value || std::abs(*a.value - *b.value) > limit;
+    };
     for (int k = 0; k < Traces; ++k) {
         std::vector<double> y = clean;
         for (double &v : y) v = std::round((v + share * size * noise.next()) / 0.75) * 0.75;
@@ -225,17 +238,18 @@ void TstAnalysisReference::noiseMovesNoFigure()
             ++noStep;
             continue;
         }
-        const double moved = std::abs(*r.startMs.value - *quiet.startMs.value);
-        startMoved += moved > period;
-        startMovedTwice += moved > 2 * period;
-        riseMoved += !r.riseTimeMs.value || std::abs(*r.riseTimeMs.value - *quiet.riseTimeMs.value) > period;
+        startMoved += moved(r.startMs, quiet.startMs, period);
+        riseMoved += moved(r.riseTimeMs, quiet.riseTimeMs, period);
+        settlingMoved += moved(r.settlingTimeMs, quiet.settlingTimeMs, period);
+        overshootMoved += moved(r.overshootPercent, quiet.overshootPercent, std::max(1.0, 350 * share));
     }
     if (Verbose())
-        qInfo("no step %d, start moved > 1 period %d, > 2 periods %d, rise moved %d of %d", noStep, startMoved,
-              startMovedTwice, riseMoved, Traces);
+        qInfo("of %d: no step %d, moved by more than a period: start %d, rise %d, settling %d; overshoot by more "
+              "than its limit %d", Traces, noStep, startMoved, riseMoved, settlingMoved, overshootMoved);
     QVERIFY2(noStep <= Traces / 100, qPrintable(QString::number(noStep)));
+    QVERIFY2(startMoved <= startMoves, qPrintable(QString::number(startMoved)));
     QVERIFY2(riseMoved <= Traces / 100, qPrintable(QString::number(riseMoved)));
-    QVERIFY2((share < 0.005 ? startMoved : startMovedTwice) <= Traces / 100, qPrintable(QString::number(startMoved)));
+    QVERIFY2(overshootMoved <= Traces / 100, qPrintable(QString::number(overshootMoved)));
 }
 
 void TstAnalysisReference::spectra_data()

@@ -1,7 +1,9 @@
 #include "stepresponse.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 namespace WaveAnalysis {
@@ -20,6 +22,10 @@ constexpr double DriftBands = 2;        // a steady stretch moves less than this
 constexpr double DriftShare = 0.05;     // ... or less than this share of the step
 constexpr double FinalDriftShare = 0.01;
 constexpr int Refinements = 24;
+constexpr double RiseFitTop = 0.8;      // the rise fitted for the start, up to this share of the step
+constexpr int StartsBack = 3;           // ... from this many samples before the steady stretch's end
+constexpr double LeftLevel = 0.01;      // a sample this share of the step beyond the level (and the noise) has left it
+constexpr int StartGrid = 400;          // the times tried for the start across the fitted samples
 // The median absolute deviation of normal noise is this share of its deviation.
 constexpr double MadToDeviation = 1.4826;
 
@@ -198,6 +204,73 @@ std::optional<Steady> findSteady(const Trace &tr, bool line)
     return std::nullopt;
 }
 
+// The solution of the 3 x 3 system g c = b (Cramer's rule); nothing when it
+// is near singular.
+std::optional<std::array<double, 3>> solve3(const double (&g)[3][3], const double (&b)[3])
+{
+    const auto det = [](const double (&m)[3][3]) {
+        return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+               m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    };
+    const double d = det(g);
+    if (!(std::abs(d) > 1e-12 * g[0][0] * g[1][1] * g[2][2])) return std::nullopt;
+    std::array<double, 3> c{};
+    for (int k = 0; k < 3; ++k) {
+        double m[3][3];
+        for (int r = 0; r < 3; ++r)
+            for (int col = 0; col < 3; ++col) m[r][col] = col == k ? b[r] : g[r][col];
+        c[size_t(k)] = det(m) / d;
+    }
+    return c;
+}
+
+// Where the step leaves the level before, from the rise: zero up to a time
+// t0, then c1 d + c2 d^2 + c3 d^3 with d = t - t0 and c1 >= 0 (a first-order
+// response, or a step within a sample, leaves with a slope; a second-order one
+// leaves flat, c1 = 0), fitted by least squares for every t0 tried to the
+// samples from a few before the steady stretch's end up to the last below
+// RiseFitTop of the step. The t0 of the least residue is the start.
+// Every sample of the rise counts, so the noise of the few near the level
+// moves it little. Nothing when the rise holds fewer than two samples clear
+// of the noise (a step within a sample or two).
+std::optional<double> fittedStart(const std::vector<double> &t, const std::vector<double> &p, int lo, int start,
+                                  int hi, double band, double size)
+{
+    int top = start + 1;
+    while (top < hi && p[size_t(top + 1)] < RiseFitTop * size) ++top;
+    int rising = 0;
+    for (int i = start + 1; i <= top; ++i) rising += p[size_t(i)] > band && p[size_t(i)] < RiseFitTop * size;
+    if (rising < 2) return std::nullopt;
+    const double from = t[size_t(lo)], to = t[size_t(top)];
+    double best = std::numeric_limits<double>::infinity(), bestT0 = t[size_t(start)];
+    for (int k = 0; k < StartGrid; ++k) {
+        const double t0 = from + (to - from) * k / StartGrid;
+        // Sums of products of d, d^2, d^3 (d = t - t0 after t0) and p.
+        double g[3][3] = {}, b[3] = {}, pp = 0;
+        for (int i = lo; i <= top; ++i) {
+            const double d = std::max(0.0, t[size_t(i)] - t0), q = p[size_t(i)];
+            const double u[3] = {d, d * d, d * d * d};
+            for (int r = 0; r < 3; ++r) {
+                b[r] += u[r] * q;
+                for (int c = 0; c < 3; ++c) g[r][c] += u[r] * u[c];
+            }
+            pp += q * q;
+        }
+        double rss = std::numeric_limits<double>::infinity();
+        if (const auto c = solve3(g, b); c && (*c)[0] >= 0) {
+            rss = pp - (*c)[0] * b[0] - (*c)[1] * b[1] - (*c)[2] * b[2];
+        } else {
+            // Starting flat: d^2 and d^3 alone.
+            const double det = g[1][1] * g[2][2] - g[1][2] * g[1][2];
+            if (!(det > 1e-12 * g[1][1] * g[2][2])) continue;
+            const double c2 = (b[1] * g[2][2] - b[2] * g[1][2]) / det, c3 = (g[1][1] * b[2] - g[1][2] * b[1]) / det;
+            if (c2 > 0) rss = pp - c2 * b[1] - c3 * b[2];
+        }
+        if (rss < best) best = rss, bestT0 = t0;
+    }
+    return bestT0;
+}
+
 }  // namespace
 
 StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<double> &y, int from, int to,
@@ -277,10 +350,30 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
     r.step = StepMissing::None;
     r.noise = steady->noise;
     r.before = found(before);
-    r.startIndex = steadyEnd;
-    const double startMs = timeMs[size_t(steadyEnd)];
-    r.startMs = found(startMs);
     const auto progress = [&](int i) { return (y[size_t(i)] - before) * direction; };
+    // The start: the sample nearest the fitted one.
+    double startMs = timeMs[size_t(steadyEnd)];
+    {
+        std::vector<double> p(size_t(last) + 1, 0.0);
+        for (int i = first; i <= last; ++i) {
+            const double level = steady->slope == 0 ? before : steady->at(timeMs[size_t(i)]);
+            p[size_t(i)] = (y[size_t(i)] - level) * direction;
+        }
+        if (const auto t0 = fittedStart(timeMs, p, std::max(first, steadyEnd - StartsBack), steadyEnd, last, band, size))
+            startMs = *t0;
+    }
+    r.startIndex = first;
+    while (r.startIndex < last && timeMs[size_t(r.startIndex + 1)] <= startMs) ++r.startIndex;
+    if (r.startIndex < last && timeMs[size_t(r.startIndex + 1)] - startMs < startMs - timeMs[size_t(r.startIndex)])
+        ++r.startIndex;
+    // Never after a sample that has clearly left the level before.
+    {
+        int out = steadyEnd + 1;
+        while (out <= last && progress(out) <= std::max(band, LeftLevel * size)) ++out;
+        r.startIndex = std::clamp(r.startIndex, first, out - 1);
+    }
+    startMs = timeMs[size_t(r.startIndex)];
+    r.startMs = found(startMs);
 
     // Still on the way across the final stretch: the level after is not the
     // final value. It moves on towards the step, more than its own scatter
@@ -371,8 +464,8 @@ QString StepDefinitions()
 {
     return QStringLiteral(
         "Step figures of speed: the level before is the mean of the steady samples before the step, the level "
-        "after the mean of the span's last tenth. The step starts at the last sample within the noise band before "
-        "the trace crosses a level well above the noise. Rise time runs from 10 % to 90 % of the step. Overshoot is "
+        "after the mean of the span's last tenth. The step starts at the sample nearest to where a smooth curve "
+        "fitted to the rise leaves the level before. Rise time runs from 10 % to 90 % of the step. Overshoot is "
         "taken from the samples: the largest sample beyond the level after, in % of the step. Settling time is "
         "counted from the step's start until the trace stays within the band (±2 % or ±5 % of the step) about "
         "the level after.");

@@ -9,12 +9,25 @@
 //   over the whole of it, from the differences of neighbouring samples (a
 //   slow drift does not count as noise), and never below the trace's
 //   resolution (one unit of the drive).
-// - Start of the step: the trace first crosses a level well above the noise
-//   (6 x the noise band, at least a tenth of the step, at most half of it);
-//   from there the start is followed back to the last sample that lies
-//   within the noise band about the level before (3 x the noise). That
-//   sample's time is the start. The steady stretch, its level and its noise
-//   are found again until the start no longer moves.
+// - Steady stretch's end: the trace first crosses a level well above the
+//   noise (6 x the noise band, at least a tenth of the step, at most half of
+//   it); from there it is followed back to the last sample that lies within
+//   the noise band about the level before (3 x the noise). The steady
+//   stretch, its level and its noise are found again until that sample no
+//   longer moves.
+// - Start of the step: a curve is fitted by least squares to the rise, from 3
+//   samples before the steady stretch's end up to the last sample below 80 %
+//   of the step: the level before up to a time t0, then
+//   c1 d + c2 d^2 + c3 d^3 with d = t - t0 and c1 >= 0 (a first-order
+//   response or a step within a sample leaves with a slope, a second-order
+//   one leaves flat). t0 is tried on a fine grid across the fitted samples;
+//   the one with the least squared residue wins. The start is the sample
+//   nearest t0, but never one after a sample that has left the level by more
+//   than the noise band and 1 % of the step. Every sample of the rise counts,
+//   so noise on the few samples near the level moves the start little (the
+//   last sample within the noise band alone moves a whole sample with them).
+//   A rise with fewer than two samples clear of the noise (a step within a
+//   sample or two) keeps the steady stretch's end as its start.
 // - A span that holds fewer than 3 steady samples before the step starts
 //   inside the step: no figure is given ("the span starts inside the step").
 // - A steady stretch whose straight-line fit moves by more than twice the
