@@ -6,6 +6,7 @@
 #include "app/portinp.h"
 #include "app/titlebar.h"
 #include "linktestutil.h"
+#include "mainwindowrig.h"
 #include "monitor/alarm.h"
 #include "monitor/commcomm.h"
 #include "monitor/iomon.h"
@@ -31,29 +32,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// The main window on an in-memory port, in a fresh current directory, with
-// the tick driven by the test.
-struct AppRig {
-    QTemporaryDir dir;
-    MemoryPort port;
-    TestFileChooser files;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<MDItbl> app;
-    int exits = 0;
-    AppRig()
-    {
-        QDir::setCurrent(dir.path());
-        session = std::make_unique<Session>(port);
-        app = std::make_unique<MDItbl>(*session, files);
-        app->titleBar->TimerDateTime.stop();
-        QObject::connect(app.get(), &MDItbl::programEnded, app.get(), [this] { ++exits; });
-        app->show();
-    }
-    void activate(QWidget *child) { app->mdiArea->setActiveSubWindow(app->frameOf(child)); }
-    void tick(int n = 1)
-    {
-        for (int i = 0; i < n; ++i) app->titleBar->TimerDateTime_Timer();
-    }
+// The main window, shown.
+struct AppRig : MainWindowRig {
+    AppRig() { app->show(); }
     QStringList titles() const
     {
         QStringList out;

@@ -9,6 +9,7 @@
 #include "app/portinp.h"
 #include "app/titlebar.h"
 #include "linktestutil.h"
+#include "mainwindowrig.h"
 #include "drive/session.h"
 #include "monitor/commcomm.h"
 #include "testservices.h"
@@ -24,29 +25,13 @@
 
 namespace {
 
-// The main window on an in-memory port, the tick driven by the test; the
-// drive answers only what the test answers.
-struct StopRig {
-    QTemporaryDir dir;
-    MemoryPort port;
-    TestFileChooser files;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<MDItbl> app;
-    int exits = 0;
+// The main window, shown, past its opening "S".
+struct StopRig : MainWindowRig {
     StopRig()
     {
-        QDir::setCurrent(dir.path());
-        session = std::make_unique<Session>(port);
-        app = std::make_unique<MDItbl>(*session, files);
-        app->titleBar->TimerDateTime.stop();
-        QObject::connect(app.get(), &MDItbl::programEnded, app.get(), [this] { ++exits; });
         app->show();
         tick();
         reply(port, "S;0");  // the opening "S"; "IO" is in flight
-    }
-    void tick(int n = 1)
-    {
-        for (int i = 0; i < n; ++i) app->titleBar->TimerDateTime_Timer();
     }
     QPushButton *button(const char *name) { return app->findChild<QPushButton *>(QLatin1String(name)); }
     // The request written last gets its reply (its keyword alone).

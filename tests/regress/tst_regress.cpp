@@ -1,6 +1,7 @@
 // Faults found by the fuzz targets, the fault soak and reviews, each with the
 // input that showed it.
 
+#include "mainwindowrig.h"
 #include "common/childwindow.h"
 #include "fulldisk.h"
 #include "app/mditbl.h"
@@ -204,13 +205,8 @@ void TstRegress::contextMenuLeavesNoField()
     QFETCH(int, window);
     QFETCH(QString, typed);
     QFETCH(QString, checked);
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    MemoryPort port;
-    TestFileChooser files;
-    Session session(port);
-    MDItbl app(session, files);
-    app.titleBar->TimerDateTime.stop();
+    MainWindowRig rig;
+    MDItbl &app = *rig.app;
     app.show();
     QApplication::setActiveWindow(&app);
     QVERIFY(QTest::qWaitForWindowActive(&app));

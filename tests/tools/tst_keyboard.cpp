@@ -5,6 +5,7 @@
 // Enter; and the keys that act where the focus is.
 
 #include "ownhome.h"
+#include "mainwindowrig.h"
 #include "app/mditbl.h"
 #include "app/titlebar.h"
 #include "common/plotview.h"
@@ -67,18 +68,9 @@ Capture Step()
     return c;
 }
 
-struct Rig {
-    QTemporaryDir dir;
-    MemoryPort port;
-    TestFileChooser files;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<MDItbl> app;
-    explicit Rig(bool empty = false)
+struct Rig : MainWindowRig {
+    explicit Rig(bool empty = false) : MainWindowRig(SessionSetup{nullptr, QString()})
     {
-        QDir::setCurrent(dir.path());
-        session = std::make_unique<Session>(port, SessionSetup{nullptr, QString()});
-        app = std::make_unique<MDItbl>(*session, files);
-        app->titleBar->TimerDateTime.stop();
         app->resize(1024, 768);
         app->show();
         if (empty) return;

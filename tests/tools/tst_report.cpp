@@ -5,6 +5,7 @@
 // "Page i of N", blank margins), some of the pages printed, writes that fail,
 // and the Tools menu's way to it without a drive.
 
+#include "mainwindowrig.h"
 #include "ownhome.h"
 #include "app/mditbl.h"
 #include "app/titlebar.h"
@@ -345,13 +346,10 @@ void TstReport::failedWrite()
 // head the report (and are remembered), the history says why it is missing.
 void TstReport::fromTheMenu()
 {
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    MemoryPort port;
-    TestFileChooser files;
-    Session session(port);
-    MDItbl app(session, files);
-    app.titleBar->TimerDateTime.stop();
+    MainWindowRig rig;
+    MDItbl &app = *rig.app;
+    const QTemporaryDir &dir = rig.dir;
+    TestFileChooser &files = rig.files;
     const QString path = dir.filePath(QStringLiteral("menu.pdf"));
     files.answers << path;
     ReportChoices choices;

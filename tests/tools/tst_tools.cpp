@@ -3,6 +3,7 @@
 // window against a file, and a spreadsheet block pasted into the point table.
 
 #include "ownhome.h"
+#include "mainwindowrig.h"
 #include "app/mditbl.h"
 #include "app/titlebar.h"
 #include "drive/link/memoryport.h"
@@ -30,20 +31,10 @@
 
 namespace {
 
-struct Rig {
-    QTemporaryDir dir;
-    MemoryPort port;
-    TestFileChooser files;  // answers the dialogs with the files given, in turn
-    std::unique_ptr<Session> session;
-    std::unique_ptr<MDItbl> app;
+// The main window, not shown; its file chooser answers the dialogs with
+// the files given, in turn.
+struct Rig : MainWindowRig {
     QString reportShown;
-    Rig()
-    {
-        QDir::setCurrent(dir.path());
-        session = std::make_unique<Session>(port);
-        app = std::make_unique<MDItbl>(*session, files);
-        app->titleBar->TimerDateTime.stop();
-    }
     QString path(const char *name) const { return dir.filePath(QLatin1String(name)); }
     // Runs something that may end in the import report, and reads it.
     template <typename Run>

@@ -2,6 +2,7 @@
 // Run and Cancel, the upload through the link, the markers by mouse
 // and keyboard, and the waveform file.
 
+#include "mainwindowrig.h"
 #include "app/mditbl.h"
 #include "common/shape.h"
 #include "common/twips.h"
@@ -328,13 +329,11 @@ void TstHMon::saveAfterStart()
 {
     // The whole program: the trigger position is 15 once start-up is done,
     // and the torque plot reads parameter 57 of the parameter window.
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    MemoryPort port;
-    TestFileChooser files;
-    Session session(port);
-    MDItbl app(session, files);
-    app.titleBar->TimerDateTime.stop();
+    MainWindowRig rig;
+    MDItbl &app = *rig.app;
+    Session &session = *rig.session;
+    const QTemporaryDir &dir = rig.dir;
+    TestFileChooser &files = rig.files;
     const QString path = dir.filePath(QStringLiteral("start.wvt"));
     QFile old(path);  // a longer file saved over is cut to the record
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write(QByteArray(2000, 'x')) == 2000);
