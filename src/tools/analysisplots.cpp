@@ -137,6 +137,6 @@ std::pair<double, double> StepCursors(const CaptureAnalysis &analysis, int captu
     const WA::StepResponse &s = analysis.wholeStep(captureId);
     if (s.step != WA::StepMissing::None || !s.startMs.value) return {p.timeMs.front(), p.timeMs.back()};
     const double start = *s.startMs.value;
-    const double settled = s.settlingTimeMs.value ? start + *s.settlingTimeMs.value : p.timeMs.back();
+    const double settled = s.settlingTimeMs.value ? s.settlingFromMs + *s.settlingTimeMs.value : p.timeMs.back();
     return {start, settled};
 }

@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTest>
 #include <cmath>
 #include <numbers>
@@ -115,12 +116,13 @@ void TstAnalysisReference::steps()
     for (int band : {2, 5}) {
         const WA::StepResponse r = WA::AnalyseStep(t, y, span[0].toInt(), span[1].toInt(), band, resolution);
         if (Verbose())
-            qInfo("%s, %d %%: step %d start %.2f (%.2f) rise %.2f (%.2f) overshoot %.2f (%.2f) settling %.2f (%s)",
+            qInfo("%s, %d %%: step %d start %.2f (%.2f) rise %.2f (%.2f) overshoot %.2f (%.2f) settling %.2f (%s) %s",
                   qPrintable(c[QStringLiteral("name")].toString()), band, int(r.step), r.startMs.value.value_or(NAN),
                   stepMs, r.riseTimeMs.value.value_or(NAN), truth[QStringLiteral("rise_ms")].toDouble(NAN),
                   r.overshootPercent.value.value_or(NAN), c[QStringLiteral("sampled_overshoot_percent")].toDouble(),
                   r.settlingTimeMs.value.value_or(NAN),
-                  qPrintable(QString::number(truth[QStringLiteral("settling_ms")][QString::number(band)].toDouble(NAN))));
+                  qPrintable(QString::number(truth[QStringLiteral("settling_ms")][QString::number(band)].toDouble(NAN))),
+                  qPrintable(WA::StepNote(r)));
         if (expect == u"no step") {
             QCOMPARE(r.step, Missing::NoStep);
             continue;
@@ -136,6 +138,8 @@ void TstAnalysisReference::steps()
 
         // Noise widens every tolerance by the time the trace needs to cross it.
         const bool noisy = noise > 0;
+        // A trace without noise has no excursion the noise could move.
+        QVERIFY2(noisy || !r.settlingWithinNoise, qPrintable(WA::StepNote(r)));
         // The start is the last sample before the trace leaves the noise: at
         // or before the step's own time, and never a sample period off.
         const double start = r.startMs.value.value_or(NAN);
@@ -169,17 +173,27 @@ void TstAnalysisReference::steps()
             if (trueSettling.isNull()) QCOMPARE(r.settlingTimeMs.missing, Missing::NeverSettles);
             continue;
         }
-        // With noise, only where the band is wide against it: near the band's
-        // edge the noise decides when the trace is in.
-        if (noisy && band * size / 100 < 10 * noise) continue;
         // The level after is the mean of the span's last tenth: where the
         // trace still rings there against the band, settling rests on it.
         if (ringing > 0.1 * band * size / 100) continue;
-        // The start is the sample before the step's own time: up to a
-        // period early, and the entry into the band is interpolated.
+        // Where the noise leaves it open which excursion is the last, the
+        // true settling lies between the earliest and the latest it allows.
         const double settling = r.settlingTimeMs.value.value_or(NAN);
-        QVERIFY2(std::abs(settling - trueSettling.toDouble()) <= period * (noisy ? 2.0 : 1.5),
-                 qPrintable(QStringLiteral("settling %1 for %2 (band %3 %)").arg(settling).arg(trueSettling.toDouble()).arg(band)));
+        const QString seen = QStringLiteral("settling %1 for %2 (band %3 %, %4)")
+                                 .arg(settling).arg(trueSettling.toDouble()).arg(band).arg(WA::StepNote(r));
+        if (const auto &range = r.settlingWithinNoise) {
+            QVERIFY2(noisy, qPrintable(seen));
+            QVERIFY2(WA::StepNote(r).contains(QRegularExpression(QStringLiteral("settling [0-9.]+ (to [0-9.]+ ms|ms or later) within the noise"))),
+                     qPrintable(seen));
+            QVERIFY2(trueSettling.toDouble() >= range->earliestMs - 2 * period &&
+                         trueSettling.toDouble() <= range->latestMs.value_or(1e300) + 2 * period,
+                     qPrintable(seen));
+            continue;
+        }
+        // The start is fitted between samples and the entry into the band
+        // interpolated; noise moves the crossing by the time the trace
+        // needs to cross it.
+        QVERIFY2(std::abs(settling - trueSettling.toDouble()) <= period * (noisy ? 2.0 : 1.5), qPrintable(seen));
     }
 }
 
@@ -188,6 +202,8 @@ void TstAnalysisReference::noiseMovesNoFigure_data()
     QTest::addColumn<QJsonObject>("c");
     QTest::addColumn<double>("share");       // noise, of the step
     QTest::addColumn<int>("startMoves");     // of 200 traces, at most this many move the start by more than a period
+    QTest::addColumn<int>("settlingMoves");  // ... the settling, and the note does not say why
+    QTest::addColumn<int>("settlingOpen");   // ... say the noise leaves the settling open
     // The noise-free traces of the reference, with noise of our own.
     for (const QJsonValue &v : Reference().value(QStringLiteral("steps")).toArray()) {
         const QString name = v[QStringLiteral("name")].toString();
@@ -195,11 +211,20 @@ void TstAnalysisReference::noiseMovesNoFigure_data()
         if (!zeta05 && !name.startsWith(u"zeta 0.7, wn 50, 4 ms") && !name.startsWith(u"zeta 0.3, wn 60, 4 ms"))
             continue;
         for (double share : {0.003, 0.01}) {
+            const bool loud = share > 0.005;
             // The slowest start of the three, right on a sample, at 1 %:
             // its start moves by two periods in 11 traces of the 200.
-            const int startMoves = zeta05 && name.endsWith(u"+0.0") && share > 0.005 ? 12 : 2;
+            const int startMoves = zeta05 && name.endsWith(u"+0.0") && loud ? 12 : 2;
+            // zeta 0.5 leaves the 5 % band at a slope where noise of 1 % of
+            // the step moves the crossing by about half a period: by more
+            // than a period in 8 or 9 traces. Its undershoot (2.7 %) lies
+            // clear of the band's edge at 0.3 %, so nothing is open there;
+            // 0.3 comes back to 5.16 % and 0.7 overshoots by 4.6 %, right at
+            // the edge: open in most traces, rightly.
+            const int settlingMoves = zeta05 && loud ? 10 : 3;
+            const int settlingOpen = zeta05 && !loud ? 2 : 200;
             QTest::addRow("%s, noise %g %%", qPrintable(name), share * 100)
-                << v.toObject() << share << startMoves;
+                << v.toObject() << share << startMoves << settlingMoves << settlingOpen;
         }
     }
 }
@@ -208,16 +233,16 @@ void TstAnalysisReference::noiseMovesNoFigure_data()
 // step, quantised to the drive's 0.75 rpm): in 99 % of them the start and
 // the rise time move by no more than a sample period, and the overshoot
 // (taken from the samples, so noise adds its own peaks) by no more than 3.5
-// times the noise or 1 % of the step. The settling time is only printed:
-// where the trace comes back to the edge of the 5 % band (0.3 rings back to
-// 5.16 %, 0.7 overshoots by 4.6 %) the noise decides whether it leaves the band
-// again and settling jumps by half a swing; elsewhere the noise moves the
-// crossing of the edge, and the start may move by a period.
+// times the noise or 1 % of the step. The settling time (5 % band) moves by
+// no more than a period, or the note says the noise leaves it open and the
+// noise-free figure lies within the range it gives (a period either side).
 void TstAnalysisReference::noiseMovesNoFigure()
 {
     QFETCH(QJsonObject, c);
     QFETCH(double, share);
     QFETCH(int, startMoves);
+    QFETCH(int, settlingMoves);
+    QFETCH(int, settlingOpen);
     const double period = c[QStringLiteral("period_ms")].toDouble();
     const std::vector<double> clean = Numbers(c[QStringLiteral("clean")]);
     const std::vector<double> t = Times(period, clean.size());
@@ -226,7 +251,7 @@ void TstAnalysisReference::noiseMovesNoFigure()
     QCOMPARE(quiet.step, Missing::None);
     Noise noise(quint32(share * 1e6) + quint32(c[QStringLiteral("step_ms")].toDouble() * 10));
     constexpr int Traces = 200;
-    int noStep = 0, startMoved = 0, riseMoved = 0, settlingMoved = 0, overshootMoved = 0;
+    int noStep = 0, startMoved = 0, riseMoved = 0, settlingMoved = 0, openCovers = 0, opened = 0, overshootMoved = 0;
     const auto moved = [](const WA::StepFigure &a, const WA::StepFigure &b, double limit) {
         return !a.value || !b.value || std::abs(*a.value - *b.value) > limit;
     };
@@ -240,15 +265,26 @@ void TstAnalysisReference::noiseMovesNoFigure()
         }
         startMoved += moved(r.startMs, quiet.startMs, period);
         riseMoved += moved(r.riseTimeMs, quiet.riseTimeMs, period);
-        settlingMoved += moved(r.settlingTimeMs, quiet.settlingTimeMs, period);
+        const auto &range = r.settlingWithinNoise;
+        opened += range.has_value();
+        if (moved(r.settlingTimeMs, quiet.settlingTimeMs, period)) {
+            const double truth = quiet.settlingTimeMs.value.value_or(1e300);
+            if (range && truth >= range->earliestMs - period && truth <= range->latestMs.value_or(1e300) + period)
+                ++openCovers;
+            else
+                ++settlingMoved;
+        }
         overshootMoved += moved(r.overshootPercent, quiet.overshootPercent, std::max(1.0, 350 * share));
     }
     if (Verbose())
         qInfo("of %d: no step %d, moved by more than a period: start %d, rise %d, settling %d; overshoot by more "
-              "than its limit %d", Traces, noStep, startMoved, riseMoved, settlingMoved, overshootMoved);
+              "than its limit %d; settling open %d (moved, within the range given %d)", Traces, noStep, startMoved, riseMoved,
+              settlingMoved, overshootMoved, opened, openCovers);
     QVERIFY2(noStep <= Traces / 100, qPrintable(QString::number(noStep)));
     QVERIFY2(startMoved <= startMoves, qPrintable(QString::number(startMoved)));
     QVERIFY2(riseMoved <= Traces / 100, qPrintable(QString::number(riseMoved)));
+    QVERIFY2(settlingMoved <= settlingMoves, qPrintable(QString::number(settlingMoved)));
+    QVERIFY2(opened <= settlingOpen, qPrintable(QString::number(opened)));
     QVERIFY2(overshootMoved <= Traces / 100, qPrintable(QString::number(overshootMoved)));
 }
 

@@ -6,6 +6,8 @@
 #include <limits>
 #include <utility>
 
+#include <QStringList>
+
 namespace WaveAnalysis {
 
 namespace {
@@ -26,6 +28,8 @@ constexpr double RiseFitTop = 0.8;      // the rise fitted for the start, up to 
 constexpr int StartsBack = 3;           // ... from this many samples before the steady stretch's end
 constexpr double LeftLevel = 0.01;      // a sample this share of the step beyond the level (and the noise) has left it
 constexpr int StartGrid = 400;          // the times tried for the start across the fitted samples
+constexpr double SmoothAbove = 0.25;    // settling on a smoothed trace when the noise band is this share of the band
+constexpr int SmoothHalfWidth = 2;      // ... a quadratic over this many samples either side
 // The median absolute deviation of normal noise is this share of its deviation.
 constexpr double MadToDeviation = 1.4826;
 
@@ -271,6 +275,115 @@ std::optional<double> fittedStart(const std::vector<double> &t, const std::vecto
     return bestT0;
 }
 
+// The deviation of y[from..last] from the level after, each sample replaced
+// by a quadratic fitted by least squares to the 2h+1 samples about it (fewer
+// at the ends) and evaluated there (h = 0: the samples as they are); and the
+// share of normal noise that is left in it.
+struct Smoothed {
+    std::vector<double> dev;
+    double noiseShare = 1;
+};
+
+Smoothed smoothedDeviation(const std::vector<double> &t, const std::vector<double> &y, int from, int last,
+                           double after, int h)
+{
+    Smoothed out;
+    out.dev.assign(size_t(last) + 1, 0.0);
+    for (int i = from; i <= last; ++i) out.dev[size_t(i)] = y[size_t(i)] - after;
+    if (h == 0) return out;
+    const std::vector<double> raw = out.dev;
+    const auto normal = [&](int i, double (&g)[3][3], double (&b)[3]) {
+        const int lo = std::max(from, i - h), hi = std::min(last, i + h);
+        const double scale = std::max(t[size_t(hi)] - t[size_t(lo)], 1e-9);
+        for (int j = lo; j <= hi; ++j) {
+            const double d = (t[size_t(j)] - t[size_t(i)]) / scale;
+            const double u[3] = {1, d, d * d};
+            for (int r = 0; r < 3; ++r) {
+                b[r] += u[r] * raw[size_t(j)];
+                for (int c = 0; c < 3; ++c) g[r][c] += u[r] * u[c];
+            }
+        }
+    };
+    for (int i = from; i <= last; ++i) {
+        double g[3][3] = {}, b[3] = {};
+        normal(i, g, b);
+        if (const auto c = solve3(g, b)) out.dev[size_t(i)] = (*c)[0];
+    }
+    // The noise left at a sample with a whole window about it.
+    if (last - from >= 2 * h) {
+        double g[3][3] = {}, b[3] = {};
+        normal(from + h, g, b);
+        const double unitVector[3] = {1, 0, 0};
+        if (const auto c = solve3(g, unitVector)) out.noiseShare = std::sqrt(std::max(0.0, (*c)[0]));
+    }
+    return out;
+}
+
+// When the trace last enters the band, and whether the noise leaves open
+// which of its excursions is the last.
+struct Settling {
+    std::optional<double> entered;  // nothing: it does not settle before the final stretch
+    bool open = false;
+    std::optional<double> earliest, latest;  // when open: the entries it could be (latest: perhaps none)
+};
+
+// The trace from the steady stretch's end on, about the level after. Where
+// the noise is large against the band, the trace is first smoothed (a
+// quadratic over five samples keeps the ringing's peaks); the entry is interpolated between the
+// last sample outside the band and the next. The band widened and narrowed by
+// the noise left (3 deviations) gives the earliest and latest entry the noise
+// allows: when an excursion lies between them (the trace dips back into the
+// narrow band, or swings across the level after), the noise decides whether
+// it leaves the band, and the figure is open.
+Settling findSettling(const std::vector<double> &t, const std::vector<double> &y, int from, int finalFrom, int last,
+                      double after, double settle, double noise, double unit)
+{
+    const int h = NoiseBand * noise > SmoothAbove * settle ? SmoothHalfWidth : 0;
+    const Smoothed s = smoothedDeviation(t, y, from, last, after, h);
+    const auto &dev = s.dev;
+    const auto lastOutside = [&](double band) {
+        const auto outside = [&](int i) { return std::abs(dev[size_t(i)]) > band; };
+        for (int i = last; i >= from; --i) {
+            if (!outside(i)) continue;
+            // A lone sample one unit outside, between two inside, is the
+            // quantisation's doing.
+            const bool lone = h == 0 && unit > 0 && i > from && i < last && !outside(i - 1) && !outside(i + 1) &&
+                              std::abs(dev[size_t(i)]) - band <= unit;
+            if (!lone) return i;
+        }
+        return -1;
+    };
+    const auto entry = [&](int j, double band) -> std::optional<double> {
+        if (j >= finalFrom) return std::nullopt;
+        if (j < 0) return t[size_t(from)];
+        const double a = dev[size_t(j)], b = dev[size_t(j + 1)];
+        return crossingTime(t[size_t(j)], a, t[size_t(j + 1)], b, a > 0 ? band : -band);
+    };
+    Settling out;
+    out.entered = entry(lastOutside(settle), settle);
+    // A sample seen beyond the band by less than the noise band (of the
+    // trace as smoothed) may lie within it, and one seen within it by less
+    // may lie beyond it.
+    const double margin = NoiseBand * noise * s.noiseShare;
+    if (!(margin > 0)) return out;
+    const int early = lastOutside(settle + margin);
+    if (settle <= margin) {
+        // The noise is as large as the band: any sample may be outside it.
+        out.open = true;
+        out.earliest = entry(early, settle + margin);
+        return out;
+    }
+    const int late = lastOutside(settle - margin);
+    for (int i = std::max(early, from); i < late && !out.open; ++i)
+        out.open = (i > early && std::abs(dev[size_t(i)]) <= settle - margin) ||
+                   (dev[size_t(i)] > 0) != (dev[size_t(i + 1)] > 0);
+    if (out.open) {
+        out.earliest = entry(early, settle + margin);
+        out.latest = entry(late, settle - margin);
+    }
+    return out;
+}
+
 }  // namespace
 
 StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<double> &y, int from, int to,
@@ -371,6 +484,10 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
         int out = steadyEnd + 1;
         while (out <= last && progress(out) <= std::max(band, LeftLevel * size)) ++out;
         r.startIndex = std::clamp(r.startIndex, first, out - 1);
+        // Settling counts from the fitted start, not the sample it is
+        // rounded to (half a sample less to go wrong by); the step has
+        // begun before the first sample that has left the level.
+        r.settlingFromMs = std::clamp(startMs, timeMs[size_t(first)], timeMs[size_t(std::min(out, last))]);
     }
     startMs = timeMs[size_t(r.startIndex)];
     r.startMs = found(startMs);
@@ -415,27 +532,16 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
         r.settlingTimeMs = missingFigure(StepMissing::NeverSettles);
         return r;
     }
-    const double settle = settlingBandPercent / 100.0 * size;
-    const auto outside = [&](int i) { return std::abs(y[size_t(i)] - after) > settle; };
-    int lastOutside = -1;
-    for (int i = last; i >= steadyEnd; --i) {
-        if (!outside(i)) continue;
-        // A lone sample one unit outside, between two inside, is the
-        // quantisation's doing.
-        const bool lone = unit > 0 && i > steadyEnd && i < last && !outside(i - 1) && !outside(i + 1) &&
-                          std::abs(y[size_t(i)] - after) - settle <= unit;
-        if (lone) continue;
-        lastOutside = i;
-        break;
-    }
-    if (lastOutside >= finalFrom || lastOutside < 0) {
-        r.settlingTimeMs = missingFigure(StepMissing::NeverSettles);
-    } else {
-        const int j = lastOutside;
-        const double edge = after + (y[size_t(j)] > after ? settle : -settle);
-        const double entered =
-            crossingTime(timeMs[size_t(j)], y[size_t(j)], timeMs[size_t(j + 1)], y[size_t(j + 1)], edge);
-        r.settlingTimeMs = found(std::max(0.0, entered - startMs));
+    const Settling settling = findSettling(timeMs, y, steadyEnd, finalFrom, last, after,
+                                           settlingBandPercent / 100.0 * size, steady->noise, unit);
+    const double counted = r.settlingFromMs;
+    r.settlingTimeMs = settling.entered ? found(std::max(0.0, *settling.entered - counted))
+                                        : missingFigure(StepMissing::NeverSettles);
+    if (settling.open) {
+        StepResponse::SettlingRange range;
+        range.earliestMs = settling.earliest ? std::max(0.0, *settling.earliest - counted) : 0.0;
+        if (settling.latest) range.latestMs = std::max(0.0, *settling.latest - counted);
+        r.settlingWithinNoise = range;
     }
     return r;
 }
@@ -456,8 +562,16 @@ QString MissingText(StepMissing missing)
 QString StepNote(const StepResponse &r)
 {
     if (r.step == StepMissing::StartsInside) return MissingText(r.step);
-    if (r.step == StepMissing::None && !r.beforeSteady) return QStringLiteral("level before the step not steady");
-    return {};
+    if (r.step != StepMissing::None) return {};
+    QStringList notes;
+    if (!r.beforeSteady) notes << QStringLiteral("level before the step not steady");
+    if (const auto &range = r.settlingWithinNoise) {
+        const auto ms = [](double v) { return QString::number(v, 'f', 1); };
+        notes << (range->latestMs ? QStringLiteral("settling %1 to %2 ms within the noise")
+                                        .arg(ms(range->earliestMs), ms(*range->latestMs))
+                                  : QStringLiteral("settling %1 ms or later within the noise").arg(ms(range->earliestMs)));
+    }
+    return notes.join(QStringLiteral("; "));
 }
 
 QString StepDefinitions()
@@ -467,8 +581,10 @@ QString StepDefinitions()
         "after the mean of the span's last tenth. The step starts at the sample nearest to where a smooth curve "
         "fitted to the rise leaves the level before. Rise time runs from 10 % to 90 % of the step. Overshoot is "
         "taken from the samples: the largest sample beyond the level after, in % of the step. Settling time is "
-        "counted from the step's start until the trace stays within the band (±2 % or ±5 % of the step) about "
-        "the level after.");
+        "counted from the step's start (where the fitted curve leaves the level) until the trace stays within the "
+        "band (±2 % or ±5 % of the step) about the level after; where the noise is large against the band, the "
+        "trace is first smoothed over five samples, and where it comes back within the noise of the band's edge, "
+        "the note gives the earliest and latest settling the noise allows.");
 }
 
 }  // namespace WaveAnalysis

@@ -42,12 +42,19 @@
 //   trace settles.
 // - Overshoot, from the samples: the largest sample beyond the level after,
 //   towards the step, from the start on, in % of the step; 0 when none.
-// - Settling time, counted from the step's start: until the trace last
-//   enters the band of +-band % of the step about the level after
-//   (interpolated between the last sample outside and the next). A single
-//   sample just outside (by no more than the noise) between two inside is
-//   not counted as leaving the band. When the last sample outside lies in
-//   the final stretch, the trace does not settle within the span.
+// - Settling time, counted from the step's start as fitted (before it is
+//   rounded to a sample): until the trace last enters the band of +-band %
+//   of the step about the level after (interpolated between the last sample
+//   outside and the next). A single sample just outside (by no more than a
+//   unit) between two inside is not counted as leaving the band. When the
+//   last sample outside lies in the final stretch, the trace does not settle
+//   within the span. Where the noise band is more than a quarter of the
+//   settling band, the trace is first smoothed (a quadratic fitted over the
+//   five samples about each). Where an excursion comes within the noise band
+//   of the band's edge (from either side), the noise decides whether it
+//   leaves the band: the figure is given all the same, with the earliest and
+//   latest settling the noise allows (the band widened and narrowed by the
+//   noise band), and the note says so.
 // - Still on the way: when the final stretch itself moves on towards the
 //   step (a straight-line fit moves by more than 1 % of the step and more
 //   than its own scatter explains), the level after is not the final value:
@@ -85,8 +92,17 @@ struct StepResponse {
     StepFigure riseTimeMs;     // 10 % to 90 % of the step
     StepFigure overshootPercent;  // beyond the final value, in % of the step (0 when none)
     StepFigure settlingTimeMs;    // from the start until the trace stays within the band
+    // Where the noise leaves open which excursion of the trace is its last
+    // out of the band: the earliest and the latest settling it allows (no
+    // latest: perhaps it does not settle within the span).
+    struct SettlingRange {
+        double earliestMs = 0;
+        std::optional<double> latestMs;
+    };
+    std::optional<SettlingRange> settlingWithinNoise;
     double noise = 0;          // the noise of the steady stretch (a standard deviation)
     int startIndex = -1;       // the sample of the start
+    double settlingFromMs = 0; // where settling is counted from: the fitted start, before it is rounded to a sample
 };
 
 // The step response of y over the samples from..to (both included, either
@@ -104,7 +120,9 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
 QString MissingText(StepMissing missing);
 
 // What the measurement table notes of a step response: "level before the
-// step not steady", "the span starts inside the step", or nothing.
+// step not steady", "the span starts inside the step", "settling 52.0 to
+// 124.0 ms within the noise", "settling 131.0 ms or later within the noise"
+// (more than one joined by "; "), or nothing.
 QString StepNote(const StepResponse &r);
 
 // The definitions above in a few sentences, for the help and every export.
