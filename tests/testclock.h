@@ -34,3 +34,15 @@ public:
         return ms;
     }
 };
+
+// The system's clocks moved on by `ms`, which the test adds to: time the
+// program would have waited for passes at once, and everything else goes on
+// as with the system's clock (at 0 it is that clock).
+class ShiftedClock : public Clock {
+public:
+    qint64 ms = 0;
+
+    QDateTime now() const override { return Clock::system().now().addMSecs(ms); }
+    qint64 epochMs() const override { return Clock::system().epochMs() + ms; }
+    qint64 steadyMs() const override { return Clock::system().steadyMs() + ms; }
+};

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <chrono>
 #include <memory>
 
 namespace clitest {
@@ -20,14 +21,23 @@ struct Run {
 };
 
 // Drives on pseudo-terminals, answering at once; fault "drop" answers
-// nothing, "refuse" answers every request "ERR;1".
+// nothing, "refuse" answers every request "ERR;1". With a clock rate, the
+// drives' own time runs that many times as fast as the wall clock (a
+// capture's samples are taken in that fraction of the time).
 struct Drives {
     std::vector<std::unique_ptr<sim::PtyServer>> servers;
-    explicit Drives(const QStringList &faults)
+    explicit Drives(const QStringList &faults, int clockRate = 1)
     {
         for (const QString &fault : faults) {
             sim::ServerConfig c;
             c.paced = false;
+            if (clockRate != 1) {
+                const auto start = std::chrono::steady_clock::now();
+                c.modelClock = [start, clockRate] {
+                    return std::chrono::duration_cast<std::chrono::microseconds>((std::chrono::steady_clock::now() - start) *
+                                                                                 clockRate);
+                };
+            }
             if (fault == u"drop") c.faults.dropRate = 1;
             if (fault == u"refuse")
                 c.faults.refuseKeywords = {"S", "ALM", "IO", "MON", "R", "W", "TBLR", "TBLW", "T", "ARST", "HCL", "FLASH"};

@@ -20,6 +20,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <map>
 #include <memory>
 
 namespace {
@@ -67,6 +69,54 @@ struct KeptSamples : MonitorSink {
 
 }  // namespace
 
+// Three drives at once: one answers, one does not, one refuses everything.
+// Each command is run twice, as text (one retry) and as JSON (none), on
+// drives of its own. The drive that does not answer makes every run wait
+// for its lost replies, so the twelve runs go at once, each on a thread of
+// its own, when the first row is checked; each row checks its command's.
+namespace {
+
+QList<QStringList> batchCommands()
+{
+    return {{"status"},
+            {"alarms", "--reset"},
+            {"params", "read", "-o", "{dir}/p-{name}.json"},
+            {"points", "read", "-o", "{dir}/t-{name}.ptt"},
+            {"capture", "--trigger", "manual", "-o", "{dir}/c-{name}.wvt"},
+            {"monitor", "--items", "04,0A", "--interval", "100", "--duration", "0.3"}};
+}
+
+struct BatchRun {
+    QStringList args;
+    QTemporaryDir dir;
+    Drives drives{{"", "drop", "refuse"}};
+    Drives jsonDrives{{"", "drop", "refuse"}};
+    Run text, json;
+};
+
+// The runs of every command at once, by the command's words.
+std::map<QString, std::unique_ptr<BatchRun>> RunBatch()
+{
+    std::map<QString, std::unique_ptr<BatchRun>> runs;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (const QStringList &command : batchCommands()) {
+        auto run = std::make_unique<BatchRun>();
+        run->args = command;
+        run->args.replaceInStrings(QStringLiteral("{dir}"), run->dir.path());
+        BatchRun *b = run.get();
+        threads.emplace_back(QThread::create(
+            [b] { b->text = clitest::cli(b->args + b->drives.portArgs() + QStringList{"--retries", "1"}); }));
+        threads.emplace_back(QThread::create(
+            [b] { b->json = clitest::cli(b->args + b->jsonDrives.portArgs() + QStringList{"--retries", "0", "--json"}); }));
+        runs[command.join(u' ')] = std::move(run);
+    }
+    for (auto &t : threads) t->start();
+    for (auto &t : threads) t->wait();
+    return runs;
+}
+
+}  // namespace
+
 class TstCli : public QObject {
     Q_OBJECT
 private Q_SLOTS:
@@ -82,40 +132,38 @@ private Q_SLOTS:
     void badCommandLines();
     void monitorHandsSamplesToThePublisher();
     void captureJsonReadsAlone();
+
+private:
+    std::map<QString, std::unique_ptr<BatchRun>> m_batch;
 };
 
-// Three drives at once: one answers, one does not, one refuses everything.
 void TstCli::batch_data()
 {
-    QTest::addColumn<QStringList>("args");
-    QTest::newRow("status") << QStringList{"status"};
-    QTest::newRow("alarms") << QStringList{"alarms", "--reset"};
-    QTest::newRow("params read") << QStringList{"params", "read", "-o", "{dir}/p-{name}.json"};
-    QTest::newRow("points read") << QStringList{"points", "read", "-o", "{dir}/t-{name}.ptt"};
-    QTest::newRow("capture") << QStringList{"capture", "--trigger", "manual", "-o", "{dir}/c-{name}.wvt"};
-    QTest::newRow("monitor") << QStringList{"monitor", "--items", "04,0A", "--interval", "100", "--duration", "0.3"};
+    QTest::addColumn<QString>("command");
+    for (const QStringList &command : batchCommands())
+        QTest::newRow(qPrintable(command.mid(0, command.first() == u"params" || command.first() == u"points" ? 2 : 1).join(u' ')))
+            << command.join(u' ');
 }
 
 void TstCli::batch()
 {
-    QFETCH(QStringList, args);
-    QTemporaryDir dir;
-    args.replaceInStrings(QStringLiteral("{dir}"), dir.path());
-    Drives drives({"", "drop", "refuse"});
-    const Run r = cli(args + drives.portArgs() + QStringList{"--retries", "1"});
+    QFETCH(QString, command);
+    if (m_batch.empty()) m_batch = RunBatch();
+    const BatchRun &b = *m_batch.at(command);
+    const Run &r = b.text;
     QCOMPARE(r.status, 1);
     const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts).filter(QRegularExpression(QStringLiteral("^\\S+: ")));
     QCOMPARE(lines.size(), 3);
-    const QString name0 = QFileInfo(drives.device(0)).fileName();
+    const QString name0 = QFileInfo(b.drives.device(0)).fileName();
     QVERIFY2(lines[0].startsWith(name0 + QStringLiteral(": ")) && !lines[0].contains(u"failed"), qPrintable(lines[0]));
     QVERIFY2(lines[1].contains(u"failed") && lines[1].contains(u"no reply from the drive"), qPrintable(lines[1]));
     QVERIFY2(lines[2].contains(u"failed") && lines[2].contains(u"ERR;1"), qPrintable(lines[2]));
     QVERIFY2(r.err.contains(u"2 of 3 drives failed"), qPrintable(r.err));
 
     // The same as JSON: an array, a drive an entry, in the order given.
-    const Run j = cli(args + drives.portArgs() + QStringList{"--retries", "0", "--json"});
+    const Run &j = b.json;
     const QJsonArray a = QJsonDocument::fromJson(j.out.toUtf8()).array();
-    if (args.first() != u"monitor") {
+    if (b.args.first() != u"monitor") {
         QCOMPARE(a.size(), 3);
         QCOMPARE(a[0][QStringLiteral("ok")].toBool(), true);
         QCOMPARE(a[1][QStringLiteral("ok")].toBool(), false);
@@ -156,7 +204,7 @@ void TstCli::readsOneAfterAnother()
 void TstCli::captureJsonReadsAlone()
 {
     QTemporaryDir dir;
-    Drives drives({""});
+    Drives drives({""}, 20);
     const QString file = dir.filePath(QStringLiteral("c.json"));
     const Run r = cli({"capture", "--trigger", "manual", "--time-base", "0.1", "--position", "15", "-o", file, "--port",
                        drives.device(0)});

@@ -36,7 +36,9 @@ E2eHarness::E2eHarness(sim::ServerConfig drive, const PortName &portName) : m_pr
     const QString device = QString::fromStdString(m_drive->devicePath());
     map.setExplicit(1, portName ? portName(device) : device);
     m_port = std::make_unique<PortIo>(map, QSerialPort::EvenParity);
-    m_session = std::make_unique<Session>(*m_port);
+    SessionSetup setup;
+    setup.clock = &clock;
+    m_session = std::make_unique<Session>(*m_port, setup);
     m_window = std::make_unique<MDItbl>(*m_session, files);
     // A question or port message must never wait for a test: a lost reply is
     // answered by retryLostReply, a refused port tried again (the box shown

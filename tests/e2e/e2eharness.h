@@ -9,6 +9,7 @@
 #include "drive/link/portio.h"
 #include "drive/session.h"
 #include "sim/ptyserver.h"
+#include "testclock.h"
 #include "testservices.h"
 
 #include <QDir>
@@ -45,6 +46,8 @@ public:
     DriveLink &link() { return m_session->link; }
     // The file dialogs' answers.
     TestFileChooser files;
+    // The session's clock: the system's until the test moves it on.
+    ShiftedClock clock;
     sim::PtyServer &drive() { return *m_drive; }
     QString workDir() const { return m_dir.path(); }
 

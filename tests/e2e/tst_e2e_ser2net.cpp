@@ -128,6 +128,11 @@ void TstE2eSer2Net::silentHostDoesNotFreezeTheWindow()
     E2eHarness h(E2eHarness::fastDrive(),
                  [&](const QString &) { return QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port); });
     QVERIFY2(h.ok(), qPrintable(h.error()));
+    // A host that does not answer within a second (three by default): long
+    // enough for a window that waited on it to be seen standing still.
+    NetSerialIo::Timing timing;
+    timing.connectMs = 1000;
+    h.port().network().setTiming(timing);
     bool portMessage = false;
     connect(&h.link(), &DriveLink::portRefused, this, [&](OpenStatus, int) { portMessage = true; });
     QLabel *strip = h.window().titleBar->findChild<QLabel *>(QStringLiteral("LblPort"));

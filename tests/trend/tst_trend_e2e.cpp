@@ -82,9 +82,11 @@ void TstTrendE2e::jogRecordedAndRead()
     // panel's position stands still although the axis moves.
     const QString panelValue = panel->LblMON->text();
     const qsizetype samples = rec->series({TrendChannel::Kind::Monitor, SpeedItem})->points().size();
-    h.idle(2000);
+    QVERIFY(h.waitUntil([&] { return rec->series({TrendChannel::Kind::Monitor, SpeedItem})->points().size() > samples + 5; }));
+    // The jog recorded for a second at least: the cursor below reads it half
+    // a second before the paused view's end.
+    h.idle(600);
     QCOMPARE(panel->LblMON->text(), panelValue);
-    QVERIFY(rec->series({TrendChannel::Kind::Monitor, SpeedItem})->points().size() > samples + 5);
     QVERIFY(rec->readOuts().value(0).latest->text().toDouble() > 0);
 
     // Pause freezes the view; collecting goes on.
@@ -135,12 +137,17 @@ void TstTrendE2e::gapsAndAVanishedFile()
     const QString path = h.workDir() + QStringLiteral("/gaps.csv");
     h.files.answers << path;
     QVERIFY(rec->startRecording());  // asks for the file first
-    h.idle(800);
-    // Another window has the poll: no speed for three seconds.
+    const auto speeds = [&] { return rec->series({TrendChannel::Kind::Monitor, SpeedItem})->points().size(); };
+    QVERIFY(h.waitUntil([&] { return speeds() >= 3; }));
+    // Another window has the poll: no speed for three seconds. Once the
+    // recorder's last reply is in, the clock is moved on by those seconds.
     h.activate(h.window().commComm);
-    h.idle(3000);
+    h.idle(300);
+    h.clock.ms += 3000;
+    QVERIFY(h.waitUntil([&] { return readRows(path).value(readRows(path).size() - 1).value(3).startsWith(u"gap"); }, 3000));
+    const qsizetype beforeResuming = speeds();
     h.activate(rec);
-    h.idle(800);
+    QVERIFY(h.waitUntil([&] { return speeds() >= beforeResuming + 3; }));
     rec->stopRecording();
     QStringList notes;
     for (const QStringList &r : readRows(path).mid(1))
@@ -149,8 +156,9 @@ void TstTrendE2e::gapsAndAVanishedFile()
 
     // Recording again into the same file adds rows; a file removed meanwhile
     // stops the recording with the reason, and the program goes on.
+    const qsizetype rowsBefore = readRows(path).size();
     QVERIFY(rec->startRecording());
-    h.idle(600);
+    QVERIFY(h.waitUntil([&] { return readRows(path).size() > rowsBefore + 1; }));
     QVERIFY(QFile::remove(path));
     QVERIFY(h.waitUntil([&] { return !rec->recording(); }, 3000));
     QVERIFY2(rec->LblRecording->text().contains(QStringLiteral("was removed")), qPrintable(rec->LblRecording->text()));
