@@ -143,7 +143,7 @@ void TstE2eAnalysis::jogStarts()
     // ±2 %, the band at first); where it does not settle, at the end.
     QCOMPARE(a->TimePlot->cursor(0), Number(Cell(t, 0, QStringLiteral("Step start"))));
     const double settled = Number(Cell(t, 0, QStringLiteral("Settling")));
-    if (settled > 0) QVERIFY(std::abs(a->TimePlot->cursor(1) - (a->TimePlot->cursor(0) + settled)) <= 8);
+    if (settled > 0) QVERIFY2(std::abs(a->TimePlot->cursor(1) - (a->TimePlot->cursor(0) + settled)) <= 8, qPrintable(report + QString::number(a->TimePlot->cursor(1))));
     else QVERIFY2(Cell(t, 0, QStringLiteral("Settling")) == u"does not settle" &&
                       a->TimePlot->cursor(1) == WaveAnalysis::SampleTimeMs(1, list.items().first().capture.trigPos,
                                                                            CaptureSamples - 1),

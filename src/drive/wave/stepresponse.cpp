@@ -484,10 +484,17 @@ StepResponse AnalyseStep(const std::vector<double> &timeMs, const std::vector<do
         int out = steadyEnd + 1;
         while (out <= last && progress(out) <= std::max(band, LeftLevel * size)) ++out;
         r.startIndex = std::clamp(r.startIndex, first, out - 1);
-        // Settling counts from the fitted start, not the sample it is
-        // rounded to (half a sample less to go wrong by); the step has
-        // begun before the first sample that has left the level.
-        r.settlingFromMs = std::clamp(startMs, timeMs[size_t(first)], timeMs[size_t(std::min(out, last))]);
+    }
+    // Settling counts from the fitted start, not the sample it is rounded to
+    // (half a sample less to go wrong by), but never more than half a sample
+    // from that sample: the start shown and the settling add up to where the
+    // trace settles, to within half a sample.
+    {
+        const int i = r.startIndex;
+        const double t = timeMs[size_t(i)];
+        const double lo = i > first ? (timeMs[size_t(i - 1)] + t) / 2 : t;
+        const double hi = i < last ? (timeMs[size_t(i + 1)] + t) / 2 : t;
+        r.settlingFromMs = std::clamp(startMs, lo, hi);
     }
     startMs = timeMs[size_t(r.startIndex)];
     r.startMs = found(startMs);

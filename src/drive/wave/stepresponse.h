@@ -43,7 +43,8 @@
 // - Overshoot, from the samples: the largest sample beyond the level after,
 //   towards the step, from the start on, in % of the step; 0 when none.
 // - Settling time, counted from the step's start as fitted (before it is
-//   rounded to a sample): until the trace last enters the band of +-band %
+//   rounded to a sample, and never more than half a sample from the sample
+//   shown as the start): until the trace last enters the band of +-band %
 //   of the step about the level after (interpolated between the last sample
 //   outside and the next). A single sample just outside (by no more than a
 //   unit) between two inside is not counted as leaving the band. When the
