@@ -183,8 +183,9 @@ void TstAnalysisReference::steps()
                                  .arg(settling).arg(trueSettling.toDouble()).arg(band).arg(WA::StepNote(r));
         if (const auto &range = r.settlingWithinNoise) {
             QVERIFY2(noisy, qPrintable(seen));
-            QVERIFY2(WA::StepNote(r).contains(QRegularExpression(QStringLiteral("settling [0-9.]+ (to [0-9.]+ ms|ms or later) within the noise"))),
-                     qPrintable(seen));
+            static const QRegularExpression said(
+                QStringLiteral("settling [0-9.]+ (to [0-9.]+ ms|ms or later) within the noise"));
+            QVERIFY2(WA::StepNote(r).contains(said), qPrintable(seen));
             QVERIFY2(trueSettling.toDouble() >= range->earliestMs - 2 * period &&
                          trueSettling.toDouble() <= range->latestMs.value_or(1e300) + 2 * period,
                      qPrintable(seen));

@@ -329,12 +329,13 @@ struct Settling {
 
 // The trace from the steady stretch's end on, about the level after. Where
 // the noise is large against the band, the trace is first smoothed (a
-// quadratic over five samples keeps the ringing's peaks); the entry is interpolated between the
-// last sample outside the band and the next. The band widened and narrowed by
-// the noise left (3 deviations) gives the earliest and latest entry the noise
-// allows: when an excursion lies between them (the trace dips back into the
-// narrow band, or swings across the level after), the noise decides whether
-// it leaves the band, and the figure is open.
+// quadratic over five samples keeps the ringing's peaks); the entry is
+// interpolated between the last sample outside the band and the next. The
+// band widened and narrowed by the noise left (3 deviations) gives the
+// earliest and latest entry the noise allows: when an excursion lies between
+// them (the trace dips back into the narrow band, or swings across the level
+// after), the noise decides whether it leaves the band, and the figure is
+// open.
 Settling findSettling(const std::vector<double> &t, const std::vector<double> &y, int from, int finalFrom, int last,
                       double after, double settle, double noise, double unit)
 {
