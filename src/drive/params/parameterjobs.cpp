@@ -20,8 +20,7 @@ ReadParametersJob::ReadParametersJob(DriveLink &link, QObject *parent)
 
 void ReadParametersJob::begin()
 {
-    m_unconfirmed.reset();
-    m_reads = 0;
+    m_confirm.reset();
     setSteps(m_blocks);
     send(ReadRequestText(0), QStringLiteral("R"));
 }
@@ -32,16 +31,11 @@ void ReadParametersJob::take(const Reply &reply)
     if (m_confirmed && block < ParamBlockCount) {
         std::array<qint32, ParamBlockSize> values{};
         std::copy_n(reply.field.cbegin() + 1, ParamBlockSize, values.begin());
-        if (m_unconfirmed != values) {
-            // The first reply of the block, or one that differs from the one
-            // before: read it again.
-            m_unconfirmed = values;
-            if (++m_reads >= MaxBlockReads) return finish(Ending::GivenUp);
-            send(ReadRequestText(block), QStringLiteral("R"));
-            return;
+        switch (m_confirm.take(values)) {
+        case ConfirmedRead<ParamBlockSize>::Verdict::GiveUp: return finish(Ending::GivenUp);
+        case ConfirmedRead<ParamBlockSize>::Verdict::ReadAgain: return send(ReadRequestText(block), QStringLiteral("R"));
+        case ConfirmedRead<ParamBlockSize>::Verdict::Agreed: break;
         }
-        m_unconfirmed.reset();
-        m_reads = 0;
     }
     if (block < ParamBlockCount) {
         for (int i = 0; i < ParamBlockSize; ++i) m_result.values[block * ParamBlockSize + i] = reply.field[i + 1];

@@ -2,6 +2,7 @@
 // Reading and writing the drive's parameters: "R;0".."R;5" read the six
 // blocks of ten; "W" writes the blocks one by one, then "FLASH" keeps them.
 
+#include "drive/confirmedread.h"
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
 #include "drive/params/paramtext.h"
@@ -24,12 +25,10 @@ public:
     // comparison) does not count as the window's read.
     bool countsAsRead = true;
     // Confirmed: every block is read again until two replies in a row carry
-    // the same values, and only those are taken (a character changed on
-    // the line into another digit passes every check of a single reply).
-    // A block whose replies do not agree within MaxBlockReads ends the job
-    // given up. Off, each block is read once ("R;0" to "R;5").
+    // the same values, and only those are taken; a block whose replies do
+    // not agree (see ConfirmedRead) ends the job given up. Off, each block is
+    // read once ("R;0" to "R;5").
     void setConfirmed(bool confirmed) { m_confirmed = confirmed; }
-    static constexpr int MaxBlockReads = 6;
 
     // The values read so far; all sixty once done.
     const ParameterSet &result() const { return m_result; }
@@ -46,8 +45,7 @@ private:
     ParameterSet m_result;
     int m_blocks = ParamBlockCount;
     bool m_confirmed = false;
-    std::optional<std::array<qint32, ParamBlockSize>> m_unconfirmed;  // the block's last reply
-    int m_reads = 0;  // of the block being read
+    ConfirmedRead<ParamBlockSize> m_confirm;
 };
 
 class WriteParametersJob : public DriveJob {

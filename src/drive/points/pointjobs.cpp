@@ -12,8 +12,7 @@ ReadPointTableJob::ReadPointTableJob(DriveLink &link, QObject *parent)
 
 void ReadPointTableJob::begin()
 {
-    m_unconfirmed.reset();
-    m_reads = 0;
+    m_confirm.reset();
     setSteps(PointCount);
     send(TblrText(0), QStringLiteral("TBLR"));
 }
@@ -28,16 +27,11 @@ void ReadPointTableJob::take(const Reply &reply)
     if (m_confirmed) {
         std::array<qint32, PointColumns> values{};
         std::copy_n(reply.field.cbegin(), PointColumns, values.begin());
-        if (m_unconfirmed != values) {
-            // The first reply of the point, or one that differs from the one
-            // before: read it again.
-            m_unconfirmed = values;
-            if (++m_reads >= MaxPointReads) return finish(Ending::GivenUp);
-            send(TblrText(p), QStringLiteral("TBLR"));
-            return;
+        switch (m_confirm.take(values)) {
+        case ConfirmedRead<PointColumns>::Verdict::GiveUp: return finish(Ending::GivenUp);
+        case ConfirmedRead<PointColumns>::Verdict::ReadAgain: return send(TblrText(p), QStringLiteral("TBLR"));
+        case ConfirmedRead<PointColumns>::Verdict::Agreed: break;
         }
-        m_unconfirmed.reset();
-        m_reads = 0;
     }
     for (int c = 0; c < PointColumns; ++c) m_result[PointColumns * p + c] = reply.field[c];
     Q_EMIT pointRead(p);

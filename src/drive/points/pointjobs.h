@@ -2,6 +2,7 @@
 // Reading and writing the point table: "TBLR" and "TBLW" for points 0..31,
 // then "FLASH" keeps what was written.
 
+#include "drive/confirmedread.h"
 #include "drive/drivedata.h"
 #include "drive/drivejob.h"
 #include "drive/writeprogress.h"
@@ -24,10 +25,9 @@ public:
     bool countsAsRead = true;
     // Confirmed: every point is read again until two replies in a row carry
     // the same values, and only those are taken; a point whose replies do
-    // not agree within MaxPointReads ends the job given up. Off, each point
+    // not agree (see ConfirmedRead) ends the job given up. Off, each point
     // is read once ("TBLR;0" to "TBLR;1F").
     void setConfirmed(bool confirmed) { m_confirmed = confirmed; }
-    static constexpr int MaxPointReads = 6;
 
 Q_SIGNALS:
     // Point p's four values are in result().
@@ -40,8 +40,7 @@ protected:
 private:
     PointTable m_result{};
     bool m_confirmed = false;
-    std::optional<std::array<qint32, PointColumns>> m_unconfirmed;  // the point's last reply
-    int m_reads = 0;  // of the point being read
+    ConfirmedRead<PointColumns> m_confirm;
 };
 
 class WritePointTableJob : public DriveJob {
